@@ -1,0 +1,285 @@
+#include "atom.h"
+
+#include "errors.h"
+#include "number_format.h"
+#include "state.h"
+
+namespace tavro {
+
+namespace {
+WidgetReleaser gWidgetReleaser = nullptr;
+}
+
+void SetWidgetReleaser(WidgetReleaser releaser) { gWidgetReleaser = releaser; }
+
+Atom* Allocate()
+{
+    Atom* a = tavro_pool_allocate(State);
+    if (!a) RaiseError("OUTOFMEMORY");
+    return a;
+}
+
+void ReleaseMostRecent(Atom* atom)
+{
+    if (atom && atom != NoValue && State->AllAtoms == atom) ReleaseResource(atom);
+    tavro_pool_release_most_recent(State, atom);
+}
+
+void ReleaseSuccessor(Atom* prev)
+{
+    Atom* a = prev ? prev->Next : State->AllAtoms;
+    if (!a) return;
+    ReleaseResource(a);
+    tavro_pool_release_successor(State, prev);
+}
+
+intptr_t ReleaseResource(Atom* atom)
+{
+    if (!IsObject(atom)) return 0;
+    if (atom->Kind == akWidget) {
+        // The environment decides whether the control is detached and
+        // destroyed; the atom forgets it either way and lets pending window
+        // messages run.
+        if (atom->Left && gWidgetReleaser) gWidgetReleaser(atom);
+        atom->Left = nullptr;
+        if (State && State->ServiceCallback) {
+            TText empty = nullptr;
+            State->ServiceCallback(13, &empty, 0, 0, 0, 0);
+            tavro_text_release(empty);
+        }
+        return 0;
+    }
+    if (atom->Kind == akMemoryBlock && atom->Right) {
+        auto release = reinterpret_cast<TMemoryRelease>(atom->Right);
+        // Cleared first so the block is never released twice (a sweep after
+        // ReplaceValue would otherwise call the routine again).
+        atom->Right = nullptr;
+        return release(atom);
+    }
+    return 0;
+}
+
+void ReplaceValue(Atom* node, Atom* value)
+{
+    Atom* old = LeftOf(node);
+    if (IsObject(old) && (old->Kind == akWidget || old->Kind == akMemoryBlock))
+        ReleaseResource(old);
+    node->Left = value;
+}
+
+Atom* NewCell(Atom* element, Atom* rest)
+{
+    Atom* a = Allocate();
+    a->Kind = akList;
+    a->Left = element;
+    a->Right = rest;
+    return a;
+}
+
+Atom* NewVariable(std::string_view name, Atom* value)
+{
+    Atom* a = Allocate();
+    a->Kind = akVariable;
+    SetText(&a->Text, name);
+    a->Left = value;
+    return a;
+}
+
+Atom* NewWord(std::string_view text)
+{
+    Atom* a = Allocate();
+    SetText(&a->Text, text);
+    return a;
+}
+
+Atom* NewNumber(long double x)
+{
+    Atom* a = Allocate();
+    a->Kind = akNumber;
+    a->Number = x;
+    return a;
+}
+
+Atom* NewWidget(void* control)
+{
+    Atom* a = Allocate();
+    a->Kind = akWidget;
+    a->Left = control;
+    return a;
+}
+
+void Append(Atom*& head, Atom*& tail, Atom* element)
+{
+    Atom* cell = NewCell(element, nullptr);
+    if (tail)
+        tail->Right = cell;
+    else
+        head = cell;
+    tail = cell;
+}
+
+int Length(const Atom* list)
+{
+    if (!IsObject(list) || (list->Kind != akList && list->Kind != akGroup)) return 0;
+    int n = 0;
+    for (const Atom* c = list; c; c = RightOf(c)) ++n;
+    return n;
+}
+
+Atom* LastCell(Atom* list)
+{
+    if (!IsObject(list) || (list->Kind != akList && list->Kind != akGroup)) return nullptr;
+    while (RightOf(list)) list = RightOf(list);
+    return list;
+}
+
+void CodeAppend(Atom* a, TCodeWord word)
+{
+    TCodeList* c = a->Code;
+    if (!c || c->Count == c->Capacity) {
+        int capacity = c ? c->Capacity * 2 : 8;
+        auto* grown = static_cast<TCodeList*>(
+            realloc(c, sizeof(TCodeList) + sizeof(TCodeWord) * size_t(capacity)));
+        if (!grown) RaiseError("OUTOFMEMORY");
+        if (!c) grown->Count = 0;
+        grown->Capacity = capacity;
+        a->Code = c = grown;
+    }
+    c->Words[c->Count++] = word;
+}
+
+void DropCode(Atom* a)
+{
+    free(a->Code);
+    a->Code = nullptr;
+}
+
+void SetPosition(Atom* a, const Position& p)
+{
+    if (!a->Position) {
+        a->Position = static_cast<TPosition*>(calloc(1, sizeof(TPosition)));
+        if (!a->Position) RaiseError("OUTOFMEMORY");
+    }
+    tavro_text_assign(&a->Position->Source, p.Source.raw());
+    a->Position->Line = p.Line;
+    a->Position->Offset = p.Offset;
+    a->Position->Depth = p.Depth;
+}
+
+Position GetPosition(const Atom* a)
+{
+    if (!HasPosition(a)) return Position{};
+    const TPosition* p = a->Position;
+    return Position{Text::Share(p->Source), p->Line, p->Offset, p->Depth};
+}
+
+void AppendText(const Atom* a, std::string& out)
+{
+    if (a == nullptr) {
+        out += "[]";
+        return;
+    }
+    if (a == NoValue) {
+        out += "iNOP";
+        return;
+    }
+    switch (a->Kind) {
+    case akNumber:
+        out += FormatNumber(a->Number);
+        return;
+    case akWord:
+        out += TextOf(a);
+        return;
+    case akList:
+    case akGroup: {
+        bool group = a->Kind == akGroup;
+        out += group ? '(' : '[';
+        for (const Atom* c = a; c; c = RightOf(c)) {
+            if (c != a) out += ' ';
+            AppendText(LeftOf(c), out);
+        }
+        out += group ? ')' : ']';
+        return;
+    }
+    case akWidget: {
+        out += '{';
+        // The control's class name comes from the environment; without one
+        // the widget prints as a generic control.
+        out += a->Text ? TextOf(a) : std::string_view("TControl");
+        out += '}';
+        return;
+    }
+    case akVariable:
+        out += '{';
+        out += TextOf(a);
+        out += '=';
+        AppendText(LeftOf(a), out);
+        for (const Atom* m = a->FirstChild; m; m = m->NextSibling) {
+            out += ' ';
+            AppendText(m, out);
+        }
+        out += '}';
+        return;
+    case akMemoryBlock:
+        out += "{Memory Block}";
+        return;
+    default:
+        out += "{???}";
+    }
+}
+
+std::string ToText(const Atom* a)
+{
+    std::string out;
+    AppendText(a, out);
+    return out;
+}
+
+std::string ToTextStrict(const Atom* a)
+{
+    if (a == nullptr) RaiseError("BADSTRING", {"[]"});
+    if (a != NoValue && a->Kind == akNumber) return FormatNumber(a->Number);
+    if (a != NoValue && a->Kind == akWord) return std::string(TextOf(a));
+    RaiseError("BADSTRING", {ToText(a)});
+}
+
+bool ToNumberTry(const Atom* a, long double& value)
+{
+    value = 0;
+    if (!IsObject(a)) return false;
+    if (a->Kind == akNumber) {
+        value = a->Number;
+        return true;
+    }
+    if (a->Kind != akWord) return false;
+    return ParseNumber(TextOf(a), value);
+}
+
+long double ToNumber(const Atom* a)
+{
+    long double v;
+    if (!ToNumberTry(a, v)) RaiseError("BADNUMBER", {ToText(a)});
+    return v;
+}
+
+bool ToBoolean(const Atom* a)
+{
+    if (a == NoValue) return true;
+    if (!IsWordOrNumber(a)) return false;
+    if (a->Kind == akNumber) return false;
+    std::string_view t = TextOf(a);
+    if (t.size() != 4) return false;
+    return (t[0] | 0x20) == 't' && (t[1] | 0x20) == 'r' && (t[2] | 0x20) == 'u' &&
+           (t[3] | 0x20) == 'e';
+}
+
+std::string_view NameOf(const Atom* a)
+{
+    if (a == nullptr) RaiseError("BADNAME", {"[]"});
+    if (a == NoValue) return "iNOP";
+    return TextOf(a);
+}
+
+void SetName(Atom* a, std::string_view text) { SetText(&a->Text, text); }
+
+}  // namespace tavro

@@ -1,0 +1,34 @@
+// The table of reserved words: 39 words in a fixed order, consulted by
+// index. The order is part of the language; never reorder or remove rows.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavro {
+
+enum ReservedWord : int {
+    rwTo, rwOb, rwMake, rwPrint, rwRun, rwIf, rwLocal, rwWhile, rwRepeat,
+    rwOutput, rwEnd, rwDll, rwOnDrawImage, rwOnChange, rwOnLocalChange,
+    rwOnIdentity, rwOnDrag, rwOnInteractive, rwOnInteractivePlane, rwGet,
+    rwPut, rwDefinition, rwHistory, rwOnHistoryCreate, rwOnHistoryUpdate,
+    rwOnPriority, rwOnLeftAssociation, rwOnBeforeMake, rwOnAfterMake,
+    rwScale, rwCscx, rwCscy, rwOnMouseDown, rwOnMouseMove, rwOnMouseUp,
+    rwOnMouseClick, rwOnPlan, rwLambda, rwOnDepend,
+    ReservedWordCount
+};
+
+// The word as written in the table ("to", "ondrawimage", ...).
+std::string_view Reserved(int index);
+
+// The word after Normalize: unchanged in case-sensitive mode, upper-cased
+// otherwise. Recomputed whenever the naming mode changes.
+const std::string& NormalizedReserved(int index);
+
+// The word upper-cased, for the comparisons made "in any letter case".
+const std::string& UpperReserved(int index);
+
+// Rebuilds the normalised column (called when CaseSensitive changes).
+void RefreshReservedWords();
+
+}  // namespace tavro

@@ -1,0 +1,333 @@
+#include "structure.h"
+
+#include "errors.h"
+#include "reserved_words.h"
+#include "state.h"
+
+namespace tavro {
+
+namespace {
+
+constexpr std::string_view kRootName = "[Root]";
+
+void setLastName(std::string_view name) { SetText(&State->LastName, name); }
+
+bool nameEquals(const Atom* member, std::string_view normalizedName)
+{
+    std::string_view n = NameOf(member);
+    if (NamesCaseSensitive()) return n == normalizedName;
+    return Normalize(n) == normalizedName;
+}
+
+}  // namespace
+
+std::string_view LastName() { return View(State->LastName); }
+
+// ---------------------------------------------------------------- contexts
+
+void PushContext(Atom* node)
+{
+    if (!node) node = State->Contexts->Node;
+    AddRef(node);
+    auto* c = new TContext{nullptr, node, State->Contexts};
+    State->Contexts = c;
+    if (TextOf(node) == kRootName) State->Root = node;
+}
+
+Atom* PopContext()
+{
+    TContext* c = State->Contexts;
+    Atom* node = Release(c->Node);
+    State->Contexts = c->Link;
+    delete c;
+    return node;
+}
+
+Atom* ContextNode(const TContext* context) { return context ? context->Node : nullptr; }
+
+Atom* RootNode() { return State->Root; }
+
+void ClearRoot() { State->Root = nullptr; }
+
+int ContextDepth()
+{
+    int n = 0;
+    for (TContext* c = TopContext(); c; c = c->Link) ++n;
+    return n;
+}
+
+// ---------------------------------------------------------- tree operations
+
+void Attach(Atom* node, Atom* parent)
+{
+    if (!IsObject(node) || node->Parent == parent) return;
+    node->Parent = parent;
+    if (!parent) return;
+    node->NextSibling = parent->FirstChild;
+    parent->FirstChild = node;
+    std::string_view name = TextOf(node);
+    std::string normalized = NamesCaseSensitive() ? std::string() : Normalize(name);
+    std::string_view n = NamesCaseSensitive() ? name : std::string_view(normalized);
+    if (n == NormalizedReserved(rwOnDrawImage))
+        parent->DrawImageChild = node;
+    else if (n == NormalizedReserved(rwOnChange))
+        parent->ChangeChild = node;
+}
+
+void Detach(Atom* node)
+{
+    if (!IsObject(node) || !node->Parent) return;
+    Atom* parent = node->Parent;
+    if (parent->DrawImageChild == node) parent->DrawImageChild = nullptr;
+    if (parent->ChangeChild == node) parent->ChangeChild = nullptr;
+    if (parent->FirstChild == node) {
+        parent->FirstChild = node->NextSibling;
+    } else {
+        for (Atom* m = parent->FirstChild; m; m = m->NextSibling) {
+            if (m->NextSibling == node) {
+                m->NextSibling = node->NextSibling;
+                break;
+            }
+        }
+    }
+    node->Parent = nullptr;
+}
+
+Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
+{
+    Atom* prev = nullptr;
+    for (Atom* m = owner->FirstChild; m; prev = m, m = m->NextSibling) {
+        if (nameEquals(m, name)) {
+            if (previous) *previous = prev;
+            return m;
+        }
+    }
+    if (previous) *previous = nullptr;
+    return nullptr;
+}
+
+Atom* PreviousMember(const Atom* owner, const Atom* node)
+{
+    Atom* prev = nullptr;
+    for (Atom* m = owner->FirstChild; m; prev = m, m = m->NextSibling)
+        if (m == node) return prev;
+    return nullptr;
+}
+
+std::string DottedPath(const Atom* node)
+{
+    if (!node->Parent) return std::string(TextOf(node));
+    std::string path(TextOf(node));
+    for (const Atom* p = node->Parent; p && p->Parent; p = p->Parent) {
+        path.insert(0, 1, '.');
+        path.insert(0, TextOf(p));
+    }
+    return path;
+}
+
+bool HasInheritedFlag(const Atom* node, uint32_t bits)
+{
+    for (; IsObject(node); node = node->Parent)
+        if (node->Flags & bits) return true;
+    return false;
+}
+
+void ClearFlagsInTree(Atom* node, uint32_t bits)
+{
+    if (!IsObject(node)) return;
+    node->Flags &= ~bits;
+    for (Atom* m = node->FirstChild; m; m = m->NextSibling) ClearFlagsInTree(m, bits);
+}
+
+void ClearBusy(Atom* node) { ClearFlagsInTree(node, flBusy); }
+
+void ClearNode(Atom* node)
+{
+    ReplaceValue(node, nullptr);
+    Atom* change = node->ChangeChild;
+    Detach(change);
+    Atom* depend = FindMember(node, NormalizedReserved(rwOnDepend));
+    Detach(depend);
+    node->FirstChild = nullptr;
+    node->DrawImageChild = nullptr;
+    node->ChangeChild = nullptr;
+    if (change) {
+        change->Parent = nullptr;
+        Attach(change, node);
+    }
+    if (depend) {
+        depend->Parent = nullptr;
+        Attach(depend, node);
+    }
+}
+
+void ForgetMembers(Atom* node)
+{
+    node->FirstChild = nullptr;
+    node->DrawImageChild = nullptr;
+    node->ChangeChild = nullptr;
+}
+
+void CopyInto(const Atom* source, Atom* target)
+{
+    ReplaceValue(target, LeftOf(source));
+    for (Atom* m = source->FirstChild; m; m = m->NextSibling) {
+        if (m == source->ChangeChild) continue;
+        Atom* copy = CreatePath(target, NameOf(m), nullptr, true);
+        CopyInto(m, copy);
+    }
+}
+
+// ---------------------------------------------------------- name resolution
+
+std::string SplitFirst(std::string& path)
+{
+    size_t dot = path.find('.');
+    std::string segment;
+    if (dot == std::string::npos) {
+        segment = std::move(path);
+        path.clear();
+    } else {
+        segment = path.substr(0, dot);
+        path.erase(0, dot + 1);
+    }
+    return Normalize(segment);
+}
+
+Atom* Walk(Atom*& node, std::string& path)
+{
+    while (!path.empty()) {
+        std::string kept = path;
+        std::string segment = SplitFirst(path);
+        Atom* next = nullptr;
+        if (segment.empty()) {
+            if (!node->Parent) return nullptr;  // path keeps the rest
+            node = node->Parent;
+            continue;
+        }
+        if (segment == kRootName) {
+            if (path.empty() || !State->Root) return nullptr;
+            node = State->Root;
+            continue;
+        }
+        if (segment == NormalizedReserved(rwOnDrawImage))
+            next = node->DrawImageChild;
+        else if (segment == NormalizedReserved(rwOnChange))
+            next = node->ChangeChild;
+        else
+            next = FindMember(node, segment);
+        if (!next) {
+            path = path.empty() ? segment : kept;
+            return nullptr;
+        }
+        node = next;
+    }
+    return node;
+}
+
+namespace {
+
+enum class WalkOutcome { Found, Partial, NotFound };
+
+// Walks `name` from `scope`: Found (whole name), Partial (first segment
+// found, then failed), or NotFound (not even the first segment).
+WalkOutcome walkScope(Atom* scope, const std::string& name, Atom*& result)
+{
+    Atom* node = scope;
+    std::string path = name;
+    Atom* found = Walk(node, path);
+    if (found) {
+        result = found;
+        return WalkOutcome::Found;
+    }
+    if (path != name) {
+        State->LastOwner = node;
+        setLastName(path);
+        return WalkOutcome::Partial;
+    }
+    return WalkOutcome::NotFound;
+}
+
+}  // namespace
+
+Atom* Resolve(std::string_view rawName)
+{
+    std::string name = Normalize(rawName);
+    setLastName(name);
+    if (name.empty()) {
+        State->LastOwner = nullptr;
+        return nullptr;
+    }
+    if (name == kRootName) return State->Root;
+    if (name.size() > kRootName.size() && name.compare(0, kRootName.size(), kRootName) == 0) {
+        State->LastOwner = nullptr;
+        if (!State->Root) return nullptr;
+        Atom* node = State->Root;
+        std::string rest = name.substr(kRootName.size() + 1);
+        return Walk(node, rest);
+    }
+    Atom* result = nullptr;
+    for (Atom* scope = ContextNode(TopContext()); scope; scope = scope->Parent) {
+        State->LastOwner = scope;
+        WalkOutcome o = walkScope(scope, name, result);
+        if (o == WalkOutcome::Found) return result;
+        if (o == WalkOutcome::Partial) return nullptr;
+    }
+    if (State->Root) {
+        for (Atom* g = State->Root->FirstChild; g; g = g->NextSibling) {
+            if (!(g->Flags & flGlobalScope)) continue;
+            State->LastOwner = g;
+            WalkOutcome o = walkScope(g, name, result);
+            if (o == WalkOutcome::Found) return result;
+            if (o == WalkOutcome::Partial) return nullptr;
+        }
+        Atom* node = State->Root;
+        std::string path = name;
+        State->LastOwner = nullptr;
+        setLastName(name);
+        return Walk(node, path);
+    }
+    State->LastOwner = nullptr;
+    setLastName(name);
+    return nullptr;
+}
+
+Atom* ResolveFrom(Atom* node, std::string_view name)
+{
+    if (!node) return nullptr;
+    std::string path(name);
+    return Walk(node, path);
+}
+
+Atom* ResolveInContext(std::string_view name)
+{
+    return ResolveFrom(ContextNode(TopContext()), name);
+}
+
+Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force)
+{
+    if (!owner) return NewVariable(name, value);
+    if (force || name == "[]") {
+        Atom* node = NewVariable(name, value);
+        Attach(node, owner);
+        return node;
+    }
+    Atom* node = owner;
+    std::string path(name);
+    Atom* found = Walk(node, path);
+    if (found) return found;
+    if (path == Normalize(name)) node = owner;  // nothing was consumed
+    Atom* last = nullptr;
+    while (!path.empty()) {
+        std::string segment = SplitFirst(path);
+        Atom* created = NewVariable(segment, value);
+        Attach(created, node);
+        node = created;
+        last = created;
+    }
+    return last ? last : node;
+}
+
+Atom* NewAnonymous(Atom* value) { return CreatePath(State->Root, "[]", value, true); }
+
+}  // namespace tavro

@@ -1,0 +1,63 @@
+// The name tree, the context stack and name lookup.
+//
+// Every named thing lives in one tree of akVariable atoms under the root
+// "[Root]". A node's members form the chain FirstChild -> NextSibling in
+// most-recently-attached-first order; DrawImageChild and ChangeChild point
+// at the members "ondrawimage" and "onchange" and are kept by Attach and
+// Detach only. Lookups report absence by a null result plus the state's
+// LastOwner / LastName; they raise nothing.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "atom.h"
+#include "state.h"
+
+namespace tavro {
+
+// ---- context stack
+// Pushes `node` (the current top's node again when null); a node named
+// exactly "[Root]" becomes the state's Root.
+void PushContext(Atom* node);
+// Pops the top context and returns its node.
+Atom* PopContext();
+inline TContext* TopContext() { return State ? State->Contexts : nullptr; }
+Atom* ContextNode(const TContext* context);
+inline TContext* ContextLink(const TContext* context) { return context->Link; }
+Atom* RootNode();
+void ClearRoot();
+int ContextDepth();
+
+// ---- tree operations
+void Attach(Atom* node, Atom* parent);
+void Detach(Atom* node);
+// First member whose normalised name equals `name` (already normalised);
+// *previous receives the member before it in the chain.
+Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous = nullptr);
+Atom* PreviousMember(const Atom* owner, const Atom* node);
+std::string DottedPath(const Atom* node);
+bool HasInheritedFlag(const Atom* node, uint32_t bits);
+void ClearBusy(Atom* node);
+// Clears `bits` on the node and every descendant.
+void ClearFlagsInTree(Atom* node, uint32_t bits);
+void ClearNode(Atom* node);
+void ForgetMembers(Atom* node);
+void CopyInto(const Atom* source, Atom* target);
+
+// ---- name resolution
+// Cuts the first segment (normalised) off a dotted path.
+std::string SplitFirst(std::string& path);
+// Follows `path` from `node`; on return node is the last node reached and
+// path the unresolved rest; the result is the node found or null.
+Atom* Walk(Atom*& node, std::string& path);
+Atom* Resolve(std::string_view name);
+Atom* ResolveFrom(Atom* node, std::string_view name);
+Atom* ResolveInContext(std::string_view name);
+Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force);
+Atom* NewAnonymous(Atom* value);
+
+// The state's LastName as text.
+std::string_view LastName();
+
+}  // namespace tavro

@@ -1,0 +1,52 @@
+// Reference-counted texts of the ABI (TText) seen from C++.
+//
+// `Text` owns one reference to a TText and converts to std::string_view.
+// It is exactly one pointer wide, so it can stand where the ABI has a TText
+// field only when the owner releases it; inside records shared with native
+// libraries the raw TText is kept and managed with the tavro_text_* calls.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tavro.h"
+
+namespace tavro {
+
+inline std::string_view View(TText t)
+{
+    return t ? std::string_view(t, static_cast<size_t>(tavro_text_length(t)))
+             : std::string_view();
+}
+
+inline TText MakeText(std::string_view s) { return tavro_text_new(s.data(), s.size()); }
+
+// *dst := copy of s.
+inline void SetText(TText* dst, std::string_view s) { tavro_text_set(dst, s.data(), s.size()); }
+
+class Text {
+public:
+    Text() = default;
+    Text(std::string_view s) : t_(MakeText(s)) {}
+    Text(const char* s) : t_(MakeText(s)) {}
+    Text(const std::string& s) : t_(MakeText(s)) {}
+    static Text Share(TText t) { Text r; r.t_ = tavro_text_addref(t); return r; }
+    Text(const Text& o) : t_(tavro_text_addref(o.t_)) {}
+    Text(Text&& o) noexcept : t_(o.t_) { o.t_ = nullptr; }
+    Text& operator=(const Text& o) { tavro_text_assign(&t_, o.t_); return *this; }
+    Text& operator=(Text&& o) noexcept { std::swap(t_, o.t_); return *this; }
+    ~Text() { tavro_text_release(t_); }
+
+    std::string_view view() const { return View(t_); }
+    operator std::string_view() const { return view(); }
+    std::string str() const { return std::string(view()); }
+    bool empty() const { return t_ == nullptr; }
+    TText raw() const { return t_; }
+    // Hands the reference to the caller.
+    TText detach() { TText t = t_; t_ = nullptr; return t; }
+
+private:
+    TText t_ = nullptr;
+};
+
+}  // namespace tavro

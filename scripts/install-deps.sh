@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs the Debian packages that building and testing Tavro need.
+# Run as root (or through sudo). Safe to run again.
+set -e
+PACKAGES="build-essential cmake ninja-build pkg-config libgtest-dev"
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -o DPkg::Lock::Timeout=600
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
+    -o DPkg::Lock::Timeout=600 $missing
+fi

@@ -1,0 +1,400 @@
+/*
+ * tavro.h - the binary interface between the Tavro host and native libraries.
+ *
+ * This one header is the whole contract. The host's own atoms, interpreter
+ * state and context records ARE the structs below (no C++ wrapper adds a
+ * member), so a library compiled in C reads and writes them in place.
+ *
+ * Layout rules (64-bit Linux, x86-64 System V):
+ *   - field order is that of the interpreter's records;
+ *   - every pointer is 8 bytes, every 32-bit integer 4 bytes;
+ *   - 80-bit extended numbers are `long double` (16 bytes, 16-byte aligned);
+ *   - the first field of TAtom, TStructure and TContext is a pointer-sized
+ *     reserved slot (where a class pointer would sit); it is always NULL.
+ * The static_asserts at the end pin every offset and size.
+ *
+ * Texts. A TText is a `char *` pointing at NUL-terminated UTF-8 bytes that
+ * are immediately preceded by a TTextHeader (reference count, byte length).
+ * The NULL pointer is the empty text. A reference count of -1 marks a text
+ * that is never freed. Texts are allocated with malloc and freed with free;
+ * host and libraries share the C library, so either side may free a text
+ * the other made. Use the tavro_text_* functions below; never write through
+ * a text whose count is above 1.
+ *
+ * Code words. A compiled statement is a list of TCodeWord, each wide enough
+ * to hold an opcode, a counts word, an atom pointer or a native function
+ * address directly (the 32-bit code word is widened to intptr_t).
+ *
+ * The atom pool. Atoms live on two singly linked lists through Next: the
+ * all-atoms list (every atom in use, newest first) and the free list. The
+ * pool functions below are the only implementation; the host uses them too.
+ */
+#ifndef TAVRO_SDK_TAVRO_H
+#define TAVRO_SDK_TAVRO_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define TAVRO_ABI_VERSION 1
+
+/* Atom kinds (TAtom.Kind). */
+enum {
+    akNumber = 0,
+    akWord = 1,
+    akList = 2,
+    akGroup = 3,
+    akWidget = 4,
+    akVariable = 5,
+    akMemoryBlock = 6
+};
+
+typedef struct TAtom TAtom;
+typedef struct TStructure TStructure;
+typedef struct TContext TContext;
+
+/* The value of a command that outputs nothing. Never dereferenced. */
+#define TAVRO_NOVALUE ((TAtom *)(uintptr_t)1)
+
+/* ---------------------------------------------------------------- texts */
+
+typedef struct TTextHeader {
+    int32_t RefCount; /* holders; -1 = constant, never freed */
+    int32_t Length;   /* bytes, not counting the terminating NUL */
+} TTextHeader;
+
+typedef char *TText;
+
+static inline TTextHeader *tavro_text_header(TText t)
+{
+    return (TTextHeader *)(void *)(t - sizeof(TTextHeader));
+}
+
+/* Byte length of a text; 0 for the empty text. */
+static inline int32_t tavro_text_length(TText t)
+{
+    return t ? tavro_text_header(t)->Length : 0;
+}
+
+/* Readable C string for any text (the empty text reads as ""). */
+static inline const char *tavro_text_cstr(TText t)
+{
+    return t ? t : "";
+}
+
+/* A new text holding a copy of `len` bytes (count 1), or NULL when empty
+   or when memory runs out. */
+static inline TText tavro_text_new(const char *bytes, size_t len)
+{
+    TTextHeader *h;
+    if (len == 0 || len > 0x7FFFFFF0u)
+        return NULL;
+    h = (TTextHeader *)malloc(sizeof(TTextHeader) + len + 1);
+    if (!h)
+        return NULL;
+    h->RefCount = 1;
+    h->Length = (int32_t)len;
+    memcpy((char *)(h + 1), bytes, len);
+    ((char *)(h + 1))[len] = '\0';
+    return (char *)(h + 1);
+}
+
+static inline TText tavro_text_from_cstr(const char *s)
+{
+    return s ? tavro_text_new(s, strlen(s)) : NULL;
+}
+
+static inline TText tavro_text_addref(TText t)
+{
+    if (t && tavro_text_header(t)->RefCount >= 0)
+        tavro_text_header(t)->RefCount++;
+    return t;
+}
+
+static inline void tavro_text_release(TText t)
+{
+    TTextHeader *h;
+    if (!t)
+        return;
+    h = tavro_text_header(t);
+    if (h->RefCount < 0)
+        return;
+    if (--h->RefCount == 0)
+        free(h);
+}
+
+/* *dst := src, sharing src by reference count. */
+static inline void tavro_text_assign(TText *dst, TText src)
+{
+    if (*dst == src)
+        return;
+    tavro_text_addref(src);
+    tavro_text_release(*dst);
+    *dst = src;
+}
+
+/* *dst := a new copy of the bytes. */
+static inline void tavro_text_set(TText *dst, const char *bytes, size_t len)
+{
+    TText t = tavro_text_new(bytes, len);
+    tavro_text_release(*dst);
+    *dst = t;
+}
+
+/* ------------------------------------------------------------ positions */
+
+typedef struct TPosition {
+    TText Source;   /* source window or file name; "$SYS$" for system text */
+    int32_t Line;   /* line number given by the tokenizer */
+    int32_t Offset; /* 1-based character offset in the tokenized text */
+    int32_t Depth;  /* evaluation depth of the last execution */
+} TPosition;
+
+/* ----------------------------------------------------------- code words */
+
+typedef intptr_t TCodeWord;
+
+typedef struct TCodeList {
+    int32_t Count;
+    int32_t Capacity;
+    TCodeWord Words[]; /* Count used, Capacity allocated */
+} TCodeList;
+
+/* ---------------------------------------------------------------- atoms */
+
+struct TAtom {
+    void *ClassReserved;    /* always NULL */
+    TText Text;             /* word text; name of a variable node */
+    TAtom *Next;            /* all-atoms list or free list */
+    int32_t RefCount;       /* holders; saturates at 2147483647 */
+    TCodeList *Code;        /* compiled statement starting at this cell */
+    TPosition *Position;    /* where the atom was read, or NULL */
+    uint8_t Kind;           /* ak* */
+    void *Left;             /* element / value / widget control */
+    void *Right;            /* next cell / memory-block release routine */
+    uint32_t Flags;         /* executor and collector bits */
+    long double Number;     /* value of an akNumber */
+    TAtom *Parent;          /* name tree: owning node */
+    TAtom *FirstChild;      /* name tree: newest member */
+    TAtom *NextSibling;     /* name tree: next member of the same parent */
+    TAtom *DrawImageChild;  /* the member "ondrawimage", if any */
+    TAtom *ChangeChild;     /* the member "onchange", if any */
+    int32_t Stamp;          /* plan generation stamp */
+};
+
+/* Release routine of an akMemoryBlock atom, stored in Right. */
+typedef intptr_t (*TMemoryRelease)(TAtom *atom);
+
+/* -------------------------------------------------- state and contexts */
+
+struct TContext {
+    void *ClassReserved; /* always NULL */
+    TAtom *Node;         /* the scope: a variable node */
+    TContext *Link;      /* the enclosing context */
+};
+
+/* The host service entry (see docs/native-libraries.md for every code).
+   `code` is masked to its low seven bits; `text` is an in-out reference to
+   a text variable of the caller. The result is 0, an integer, or an atom
+   pointer converted to intptr_t. */
+typedef intptr_t (*TServiceCallback)(int code, TText *text, long double n1,
+                                     long double n2, long double n3,
+                                     long double n4);
+
+struct TStructure {
+    void *ClassReserved;              /* always NULL */
+    void *Reserved;                   /* never used by the host */
+    TContext *Contexts;               /* top of the context stack */
+    TAtom *AllAtoms;                  /* atoms in use, newest first */
+    TAtom *FreeAtoms;                 /* reset atoms awaiting reuse */
+    TAtom *Root;                      /* the node "[Root]" */
+    int32_t WhileCount;               /* counter of the running while */
+    int32_t RepeatCount;              /* counter of the running repeat */
+    uint8_t InWhile;                  /* set after a while iteration */
+    TServiceCallback ServiceCallback; /* the host service entry */
+    TAtom *LastOwner;                 /* where the last lookup stopped */
+    TText LastName;                   /* unresolved rest of that name */
+    int32_t LiveCount;                /* atoms in use */
+    int32_t FreeCount;                /* atoms on the free list */
+    long double Epsilon;              /* numeric equality tolerance */
+    uint8_t CaseSensitive;            /* 1: names compared as written */
+    TText KeyBuffer;                  /* typed characters not yet read */
+};
+
+/* A native function: receives the address of the host variable that holds
+   the state pointer, returns an atom, NULL (empty list) or TAVRO_NOVALUE. */
+typedef TAtom *(*TNativeFunction)(TStructure **state);
+
+/* ------------------------------------------------------------ the pool */
+
+/* Frees an atom's text, code list and position and empties every field
+   except Number and Next. Resources (widget controls, memory blocks) must
+   have been released before. */
+static inline void tavro_atom_clear(TAtom *a)
+{
+    tavro_text_release(a->Text);
+    a->Text = NULL;
+    free(a->Code);
+    a->Code = NULL;
+    if (a->Position) {
+        tavro_text_release(a->Position->Source);
+        free(a->Position);
+        a->Position = NULL;
+    }
+    a->Kind = akWord;
+    a->Left = NULL;
+    a->Right = NULL;
+    a->Flags = 0;
+    a->Parent = NULL;
+    a->FirstChild = NULL;
+    a->NextSibling = NULL;
+    a->DrawImageChild = NULL;
+    a->ChangeChild = NULL;
+    a->RefCount = 0;
+    a->Stamp = 0;
+}
+
+/* Takes a reset atom from the free list, or makes a new one, and puts it
+   at the head of the all-atoms list. The atom has Kind akWord and every
+   other field empty. Returns NULL only when memory runs out. */
+static inline TAtom *tavro_pool_allocate(TStructure *s)
+{
+    TAtom *a = s->FreeAtoms;
+    if (a) {
+        s->FreeAtoms = a->Next;
+        s->FreeCount--;
+    } else {
+        a = (TAtom *)calloc(1, sizeof(TAtom));
+        if (!a)
+            return NULL;
+        a->Kind = akWord;
+    }
+    a->Next = s->AllAtoms;
+    s->AllAtoms = a;
+    s->LiveCount++;
+    return a;
+}
+
+/* Resets an unlinked atom and pushes it on the free list. A memory block's
+   release routine is called here; a widget must have had its control
+   released by the host before. */
+static inline void tavro_pool_push_free(TStructure *s, TAtom *a)
+{
+    if (a->Kind == akMemoryBlock && a->Right)
+        ((TMemoryRelease)a->Right)(a);
+    tavro_atom_clear(a);
+    a->Next = s->FreeAtoms;
+    s->FreeAtoms = a;
+    s->FreeCount++;
+    s->LiveCount--;
+}
+
+/* Undoes the newest allocation: frees `a` only if it heads the all-atoms
+   list; otherwise does nothing. */
+static inline void tavro_pool_release_most_recent(TStructure *s, TAtom *a)
+{
+    if (a && a != TAVRO_NOVALUE && s->AllAtoms == a) {
+        s->AllAtoms = a->Next;
+        tavro_pool_push_free(s, a);
+    }
+}
+
+/* Unlinks the atom after `prev` in the all-atoms list (the head when prev
+   is NULL) and frees it. This is the collector's sweep step. */
+static inline void tavro_pool_release_successor(TStructure *s, TAtom *prev)
+{
+    TAtom *a = prev ? prev->Next : s->AllAtoms;
+    if (!a)
+        return;
+    if (prev)
+        prev->Next = a->Next;
+    else
+        s->AllAtoms = a->Next;
+    tavro_pool_push_free(s, a);
+}
+
+/* Reference counts. Both accept NULL and TAVRO_NOVALUE. */
+static inline TAtom *tavro_addref(TAtom *a)
+{
+    if (a && a != TAVRO_NOVALUE && a->RefCount != INT32_MAX)
+        a->RefCount++;
+    return a;
+}
+
+static inline TAtom *tavro_release(TAtom *a)
+{
+    if (a && a != TAVRO_NOVALUE && a->RefCount > 0 && a->RefCount != INT32_MAX)
+        a->RefCount--;
+    return a;
+}
+
+/* ------------------------------------------------- layout verification */
+
+#ifdef __cplusplus
+#define TAVRO_STATIC_ASSERT static_assert
+#else
+#define TAVRO_STATIC_ASSERT _Static_assert
+#endif
+
+TAVRO_STATIC_ASSERT(sizeof(void *) == 8, "Tavro's ABI is 64-bit");
+TAVRO_STATIC_ASSERT(sizeof(long double) == 16, "80-bit extended in 16 bytes");
+TAVRO_STATIC_ASSERT(sizeof(TTextHeader) == 8, "text header");
+TAVRO_STATIC_ASSERT(sizeof(TPosition) == 24, "TPosition size");
+TAVRO_STATIC_ASSERT(offsetof(TPosition, Line) == 8, "TPosition.Line");
+TAVRO_STATIC_ASSERT(offsetof(TPosition, Offset) == 12, "TPosition.Offset");
+TAVRO_STATIC_ASSERT(offsetof(TPosition, Depth) == 16, "TPosition.Depth");
+TAVRO_STATIC_ASSERT(offsetof(TCodeList, Words) == 8, "TCodeList.Words");
+
+TAVRO_STATIC_ASSERT(offsetof(TAtom, ClassReserved) == 0, "TAtom.ClassReserved");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Text) == 8, "TAtom.Text");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Next) == 16, "TAtom.Next");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, RefCount) == 24, "TAtom.RefCount");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Code) == 32, "TAtom.Code");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Position) == 40, "TAtom.Position");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Kind) == 48, "TAtom.Kind");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Left) == 56, "TAtom.Left");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Right) == 64, "TAtom.Right");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Flags) == 72, "TAtom.Flags");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Number) == 80, "TAtom.Number");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Parent) == 96, "TAtom.Parent");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, FirstChild) == 104, "TAtom.FirstChild");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, NextSibling) == 112, "TAtom.NextSibling");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, DrawImageChild) == 120, "TAtom.DrawImageChild");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, ChangeChild) == 128, "TAtom.ChangeChild");
+TAVRO_STATIC_ASSERT(offsetof(TAtom, Stamp) == 136, "TAtom.Stamp");
+TAVRO_STATIC_ASSERT(sizeof(TAtom) == 144, "TAtom size");
+
+TAVRO_STATIC_ASSERT(offsetof(TContext, ClassReserved) == 0, "TContext.ClassReserved");
+TAVRO_STATIC_ASSERT(offsetof(TContext, Node) == 8, "TContext.Node");
+TAVRO_STATIC_ASSERT(offsetof(TContext, Link) == 16, "TContext.Link");
+TAVRO_STATIC_ASSERT(sizeof(TContext) == 24, "TContext size");
+
+TAVRO_STATIC_ASSERT(offsetof(TStructure, ClassReserved) == 0, "TStructure.ClassReserved");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, Reserved) == 8, "TStructure.Reserved");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, Contexts) == 16, "TStructure.Contexts");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, AllAtoms) == 24, "TStructure.AllAtoms");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, FreeAtoms) == 32, "TStructure.FreeAtoms");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, Root) == 40, "TStructure.Root");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, WhileCount) == 48, "TStructure.WhileCount");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, RepeatCount) == 52, "TStructure.RepeatCount");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, InWhile) == 56, "TStructure.InWhile");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, ServiceCallback) == 64, "TStructure.ServiceCallback");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, LastOwner) == 72, "TStructure.LastOwner");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, LastName) == 80, "TStructure.LastName");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, LiveCount) == 88, "TStructure.LiveCount");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, FreeCount) == 92, "TStructure.FreeCount");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, Epsilon) == 96, "TStructure.Epsilon");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, CaseSensitive) == 112, "TStructure.CaseSensitive");
+TAVRO_STATIC_ASSERT(offsetof(TStructure, KeyBuffer) == 120, "TStructure.KeyBuffer");
+TAVRO_STATIC_ASSERT(sizeof(TStructure) == 128, "TStructure size");
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* TAVRO_SDK_TAVRO_H */
