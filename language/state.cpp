@@ -13,6 +13,8 @@ namespace tavro {
 TStructure* State = nullptr;
 Position CurrentPosition;
 std::string LastErrorText;
+TAtom* CurrentCell = nullptr;
+TAtom* LastPopped = nullptr;
 
 void CreateState(TServiceCallback service)
 {

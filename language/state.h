@@ -27,6 +27,13 @@ void DestroyState();
 // The position of the token or statement being handled.
 extern Position CurrentPosition;
 
+// The list cell at which the statement loop stands (the compiler reads the
+// elements of a statement through it; nil ends the loop).
+extern TAtom* CurrentCell;
+
+// The value most recently popped from any value stack.
+extern TAtom* LastPopped;
+
 // Message of the most recent language error.
 extern std::string LastErrorText;
 
