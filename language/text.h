@@ -42,6 +42,8 @@ public:
     std::string str() const { return std::string(view()); }
     bool empty() const { return t_ == nullptr; }
     TText raw() const { return t_; }
+    // Shares another raw text by reference count.
+    void assign(TText t) { tavro_text_assign(&t_, t); }
     // Hands the reference to the caller.
     TText detach() { TText t = t_; t_ = nullptr; return t; }
 

@@ -1,14 +1,191 @@
-// tavro-run: the headless command-line environment.
+// tavro-run: the headless command-line environment of Tavro.
+//
+//   tavro-run [OPTIONS] [FILE.tvr ...]   run program files
+//   tavro-run [OPTIONS] -e TEXT ...      run command texts
+//   tavro-run [OPTIONS]                  console (terminal) or a program on stdin
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "console.h"
+#include "console_environment.h"
+#include "installation.h"
+#include "interpreter.h"
+#include "message_table.h"
 #include "modes.h"
+#include "run_control.h"
+#include "state.h"
+
+using namespace tavro;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tavro-run [OPTIONS] [FILE.tvr ...]\n"
+    "       tavro-run [OPTIONS] -e TEXT [-e TEXT ...]\n"
+    "       tavro-run --parse FILE | --code FILE\n"
+    "\n"
+    "Runs Tavro programs without the desktop environment. With no file and no\n"
+    "-e it reads commands from the terminal (an interactive console), or the\n"
+    "whole of standard input as one program when it is not a terminal.\n"
+    "\n"
+    "  -e TEXT          run TEXT as if typed into the command window; several\n"
+    "                   -e run in order in one interpreter\n"
+    "  --config FILE    use FILE as the configuration (default: default.ini\n"
+    "                   beside the executable)\n"
+    "  --no-libraries   do not run the library programs after each reset\n"
+    "  --parse FILE     print the translated program list (FILE - = stdin)\n"
+    "  --code FILE      print the compiled code words of each statement\n"
+    "  --help           show this help\n"
+    "  --version        show the version\n"
+    "\n"
+    "Exit status: 0 when everything ran, 1 when a program or command failed,\n"
+    "2 for a usage error.\n";
+
+struct Options {
+    std::vector<std::string> files;
+    std::vector<std::string> commands;
+    std::string config;
+    bool noLibraries = false;
+};
+
+int usageError(const char* what)
+{
+    std::fprintf(stderr, "tavro-run: %s\n%s", what, kUsage);
+    return 2;
+}
+
+std::string currentFolder()
+{
+    char buf[4096];
+    return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+}
+
+void changeFolder(const std::string& folder)
+{
+    if (!folder.empty() && chdir(folder.c_str()) != 0) {
+    }
+}
+
+void setUpInterpreter(const Options& o, runner::ConsoleEnvironment& env)
+{
+    DeriveFolders();
+    CreateState();
+    SetEnvironment(&env);
+    std::string name = o.config.empty() ? "default.ini" : o.config;
+    // The configuration's folder is remembered for finding programs, but
+    // the runner keeps the folder it was started in, so file names given
+    // on the command line and in `run` mean what the user typed.
+    std::string startFolder = currentFolder();
+    std::string path = LoadConfiguration(name);
+    changeFolder(startFolder);
+    if (path.empty() && !o.config.empty())
+        std::fprintf(stderr, "tavro-run: configuration file %s not found\n", o.config.c_str());
+    ApplyCoreConfiguration();
+    if (!o.noLibraries) LibraryCommandText = BuildLibraryCommandText(Configuration().TextOrKey("LIBRARIES"));
+}
+
+int runFiles(const Options& o, runner::ConsoleEnvironment& env)
+{
+    int status = 0;
+    for (const auto& file : o.files) {
+        std::string text;
+        if (!runner::ReadSource(file, text)) {
+            std::fprintf(stderr, "tavro-run: cannot read %s\n", file.c_str());
+            status = 1;
+            continue;
+        }
+        Reset();
+        SetRunState(rsRunning);
+        // Like the IDE's Run: the program's folder is the current folder.
+        std::string saved = currentFolder();
+        if (file != "-") changeFolder(std::filesystem::path(file).parent_path().string());
+        bool ok = RunCommandText(DecodeTextFile(text), file == "-" ? "<stdin>" : file);
+        changeFolder(saved);
+        SetRunState(rsStopped);
+        env.FinishLine();
+        if (!ok) status = 1;
+    }
+    return status;
+}
+
+int runCommands(const Options& o, runner::ConsoleEnvironment& env)
+{
+    int status = 0;
+    Reset();
+    for (const auto& text : o.commands) {
+        int r = RunSystemCommand(text);
+        if (r == rscTranslationFailed) {
+            env.ShowMessage(LastErrorText, "");
+            status = 1;
+        } else if (r == rscRunFailed) {
+            status = 1;
+        }
+    }
+    env.FinishLine();
+    return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--parse") == 0) return tavro::runner::ParseMode(argv[2]);
-    if (argc == 3 && std::strcmp(argv[1], "--code") == 0) return tavro::runner::CodeMode(argv[2]);
-    std::fprintf(stderr, "usage: tavro-run --parse FILE | --code FILE\n");
-    return 2;
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto next = [&](const char* option) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)option;
+            return argv[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("tavro-run %s\n", TAVRO_VERSION);
+            return 0;
+        } else if (a == "--parse" || a == "--code") {
+            const char* file = next(a.c_str());
+            if (!file) return usageError("missing FILE");
+            DeriveFolders();
+            return a == "--parse" ? runner::ParseMode(file) : runner::CodeMode(file);
+        } else if (a == "-e") {
+            const char* text = next("-e");
+            if (!text) return usageError("-e needs a text");
+            o.commands.push_back(text);
+        } else if (a == "--config") {
+            const char* file = next("--config");
+            if (!file) return usageError("--config needs a file");
+            o.config = file;
+        } else if (a == "--no-libraries") {
+            o.noLibraries = true;
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            return usageError(("unknown option " + a).c_str());
+        } else {
+            o.files.push_back(a);
+        }
+    }
+    if (!o.files.empty() && !o.commands.empty()) return usageError("give files or -e, not both");
+
+    runner::ConsoleEnvironment env;
+    runner::InstallInterruptHandler();
+    setUpInterpreter(o, env);
+
+    int status;
+    if (!o.files.empty()) {
+        status = runFiles(o, env);
+    } else if (!o.commands.empty()) {
+        status = runCommands(o, env);
+    } else if (isatty(STDIN_FILENO)) {
+        status = runner::RunConsole(env);
+    } else {
+        o.files.push_back("-");
+        status = runFiles(o, env);
+    }
+    env.FinishLine();
+    return status;
 }

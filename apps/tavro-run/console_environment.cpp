@@ -1,0 +1,88 @@
+#include "console_environment.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+
+#include "interpreter.h"
+#include "state.h"
+
+namespace tavro::runner {
+
+volatile std::sig_atomic_t InterruptCount = 0;
+
+namespace {
+void onInterrupt(int) { InterruptCount = InterruptCount + 1; }
+}  // namespace
+
+void InstallInterruptHandler()
+{
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no restart: a blocking read returns at once
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+// Lines are written without their line end until the next line starts, so
+// that text appended to the last line lands where the output window would
+// show it.
+void ConsoleEnvironment::WriteLine(std::string_view text, int, bool)
+{
+    if (lineOpen_) std::fputc('\n', stdout);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    lineOpen_ = true;
+}
+
+void ConsoleEnvironment::AppendToLastLine(std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    lineOpen_ = true;
+}
+
+void ConsoleEnvironment::FinishLine()
+{
+    if (lineOpen_) std::fputc('\n', stdout);
+    lineOpen_ = false;
+    std::fflush(stdout);
+}
+
+void ConsoleEnvironment::ShowMessage(std::string_view message, std::string_view source)
+{
+    FinishLine();
+    std::string text;
+    if (!source.empty()) {
+        text += std::string(source) + ":" + std::to_string(CurrentPosition.Line) + ": ";
+    }
+    text += message;
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+std::optional<std::string> ConsoleEnvironment::AskText(std::string_view prompt)
+{
+    FinishLine();
+    if (!prompt.empty() && isatty(STDIN_FILENO)) {
+        std::fwrite(prompt.data(), 1, prompt.size(), stdout);
+        std::fputc(' ', stdout);
+        std::fflush(stdout);
+    }
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+void ConsoleEnvironment::ProcessMessages()
+{
+    std::fflush(stdout);
+    if (InterruptCount > 0) {
+        InterruptCount = 0;
+        if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsStopRequested);
+    }
+}
+
+void ConsoleEnvironment::SleepMilliseconds(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
+
+}  // namespace tavro::runner

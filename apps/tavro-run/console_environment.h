@@ -1,0 +1,32 @@
+// The runner's environment: output lines on standard output, messages on
+// standard error, no windows and no scene. Ctrl+C requests a stop.
+#pragma once
+
+#include <csignal>
+#include <cstdio>
+
+#include "environment.h"
+
+namespace tavro::runner {
+
+class ConsoleEnvironment : public Environment {
+public:
+    void WriteLine(std::string_view text, int colour, bool bold) override;
+    void AppendToLastLine(std::string_view text) override;
+    void ShowMessage(std::string_view message, std::string_view source) override;
+    std::optional<std::string> AskText(std::string_view prompt) override;
+    void ProcessMessages() override;
+    void SleepMilliseconds(int ms) override;
+
+    // Ends an open output line (before a prompt or at exit).
+    void FinishLine();
+
+private:
+    bool lineOpen_ = false;
+};
+
+// Set by the SIGINT handler; counts interrupts not yet acted on.
+extern volatile std::sig_atomic_t InterruptCount;
+void InstallInterruptHandler();
+
+}  // namespace tavro::runner

@@ -1,0 +1,390 @@
+#include "assignment.h"
+
+#include <vector>
+
+#include "environment.h"
+#include "errors.h"
+#include "executor.h"
+#include "interpreter.h"
+#include "reserved_words.h"
+#include "state.h"
+#include "structure.h"
+
+namespace tavro {
+
+namespace {
+
+int gPlanGeneration = 0;
+bool gPlanRunning = false;
+
+class Hold {
+public:
+    explicit Hold(Atom* a) : a_(AddRef(a)) {}
+    ~Hold() { Release(a_); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+private:
+    Atom* a_;
+};
+
+// A context pushed for the duration of a scope.
+class ContextScope {
+public:
+    explicit ContextScope(Atom* node) { PushContext(node); }
+    ~ContextScope() { PopContext(); }
+    ContextScope(const ContextScope&) = delete;
+    ContextScope& operator=(const ContextScope&) = delete;
+};
+
+// Sets flag 4 on a node for the duration of a scope.
+class BusyScope {
+public:
+    explicit BusyScope(Atom* node) : node_(node) { node_->Flags |= flBusy; }
+    ~BusyScope() { node_->Flags &= ~flBusy; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    Atom* node_;
+};
+
+Atom* word(std::string_view text) { return NewWord(text); }
+
+// A statement list built front to back.
+struct ListBuilder {
+    Atom* head = nullptr;
+    Atom* tail = nullptr;
+    ListBuilder& add(Atom* element)
+    {
+        Append(head, tail, element);
+        return *this;
+    }
+};
+
+// A fresh copy of the cells from `first` to `last` inclusive (the elements
+// are shared).
+Atom* copyCells(Atom* first, Atom* last)
+{
+    ListBuilder b;
+    for (Atom* c = first; c; c = RightOf(c)) {
+        b.add(LeftOf(c));
+        if (c == last) break;
+    }
+    return b.head;
+}
+
+void appendAtEnd(Atom* node)
+{
+    Atom* parent = node->Parent;
+    if (!parent || !node->NextSibling) return;
+    Detach(node);
+    node->NextSibling = nullptr;
+    node->Parent = parent;
+    Atom* m = parent->FirstChild;
+    if (!m) {
+        parent->FirstChild = node;
+    } else {
+        while (m->NextSibling) m = m->NextSibling;
+        m->NextSibling = node;
+    }
+    // Keep the special-member shortcuts right.
+    if (parent->ChangeChild == nullptr && TextOf(node) == NormalizedReserved(rwOnChange))
+        parent->ChangeChild = node;
+    if (parent->DrawImageChild == nullptr && TextOf(node) == NormalizedReserved(rwOnDrawImage))
+        parent->DrawImageChild = node;
+}
+
+void collectNames(Atom* list, std::vector<std::string>& names)
+{
+    bool afterColon = false;
+    for (Atom* c = list; c; c = RightOf(c)) {
+        Atom* e = LeftOf(c);
+        if (IsObject(e) && (e->Kind == akList || e->Kind == akGroup)) {
+            collectNames(e, names);
+            afterColon = false;
+            continue;
+        }
+        if (!IsWordOrNumber(e)) {
+            afterColon = false;
+            continue;
+        }
+        std::string text = ToText(e);
+        if (afterColon) {
+            size_t dot = text.find('.');
+            if (dot != std::string::npos && dot != 0) text.resize(dot);
+            names.push_back(text);
+        }
+        afterColon = text == ":";
+    }
+}
+
+void recordDefinition(Atom* node, Atom* first, Atom* last)
+{
+    ListBuilder s;
+    s.add(word(NormalizedReserved(rwMake)))
+        .add(word("\""))
+        .add(word(std::string(TextOf(node)) + "." + NormalizedReserved(rwDefinition)))
+        .add(copyCells(first, last));
+    Hold hold(s.head);
+    RunList(s.head);
+}
+
+void recordDependencies(Atom* node, Atom* first, Atom* last)
+{
+    Atom* formula = copyCells(first, last);
+    Hold holdFormula(formula);
+    if (formula && IsWordOrNumber(LeftOf(formula)) &&
+        Normalize(ToText(LeftOf(formula))) == NormalizedReserved(rwOb))
+        formula->Left = word(NormalizedReserved(rwMake));
+    std::vector<std::string> names;
+    collectNames(formula, names);
+    if (names.empty()) return;
+    std::string own(TextOf(node));
+    const std::string& make = NormalizedReserved(rwMake);
+    const std::string& onchange = NormalizedReserved(rwOnChange);
+    const std::string& ondepend = NormalizedReserved(rwOnDepend);
+    ListBuilder s;
+    for (const auto& x : names) {
+        s.add(word(make)).add(word("\"")).add(word(x + "." + onchange + "." + own)).add(formula)
+            .add(word(","));
+        s.add(word(make)).add(word("\"")).add(word(own + "." + ondepend + "." + x)).add(word(","));
+    }
+    Hold hold(s.head);
+    RunList(s.head);
+}
+
+void finishChange(Atom* node, bool existed)
+{
+    node->Flags &= ~flAssigning;
+    if (existed && (node->Flags & flHistory)) HistoryQueue.insert(DottedPath(node));
+}
+
+}  // namespace
+
+void ResetAssignmentState()
+{
+    gPlanGeneration = 0;
+    gPlanRunning = false;
+}
+
+void RunHookList(Atom* list, const std::string& name)
+{
+    if (!IsObject(list) || list->Kind != akList) return;
+    Hold holdList(list);
+    for (Atom* c = list; c; c = RightOf(c)) {
+        ListBuilder s;
+        s.add(LeftOf(c)).add(word("\"")).add(word(name)).add(word(","));
+        Hold hold(s.head);
+        RunList(s.head);
+    }
+}
+
+void RunChangeHandlers(Atom* node)
+{
+    for (Atom* p = node->Parent; p; p = p->Parent)
+        if (p->Flags & flAssigning) return;
+    if (node->Flags & flBusy) return;
+    Hold holdNode(node);
+    for (Atom* cur = node; cur && cur->ChangeChild; cur = cur->Parent) {
+        Atom* handler = LeftOf(cur->ChangeChild);
+        ContextScope scope(cur->Parent ? cur->Parent : cur);
+        BusyScope busy(node);
+        if (handler) RunList(handler);
+    }
+}
+
+void BuildPlan(Atom* object)
+{
+    const std::string& onplan = NormalizedReserved(rwOnPlan);
+    if (FindMember(object, onplan)) return;
+    int generation = ++gPlanGeneration;
+
+    // The object's own formulas are not part of its plan.
+    if (Atom* depend = FindMember(object, NormalizedReserved(rwOnDepend))) {
+        for (Atom* x = depend->FirstChild; x; x = x->NextSibling) {
+            Atom* input = Resolve(TextOf(x));
+            if (input && input->ChangeChild)
+                if (Atom* entry = FindMember(input->ChangeChild, Normalize(TextOf(object))))
+                    entry->Stamp = generation;
+        }
+    }
+
+    struct Queued {
+        Atom* node;
+        bool superseded;
+    };
+    std::vector<Queued> queue{{object, false}};
+    auto grandparentName = [](Atom* entry) -> std::string_view {
+        return entry->Parent && entry->Parent->Parent ? TextOf(entry->Parent->Parent)
+                                                      : std::string_view();
+    };
+    std::string_view objectName = TextOf(object);
+
+    for (size_t i = 0; i < queue.size(); ++i) {
+        Atom* found = Resolve(TextOf(queue[i].node));
+        if (!found || !found->ChangeChild) continue;
+        for (Atom* c = found->ChangeChild->FirstChild; c; c = c->NextSibling) {
+            if (c->Stamp == generation) continue;
+            c->Stamp = generation;
+            queue.push_back({c, false});
+            std::string_view d = TextOf(c);
+            std::string_view x = grandparentName(c);
+            size_t count = queue.size();
+            bool cycle = false;
+            for (size_t k = 1; k + 1 < count; ++k) {
+                if (TextOf(queue[k].node) == x && grandparentName(queue[k].node) == d) {
+                    cycle = true;
+                    break;
+                }
+            }
+            if (cycle) {
+                queue.pop_back();
+                continue;
+            }
+            for (size_t k = 1; k + 1 < count; ++k)
+                if (TextOf(queue[k].node) == d && grandparentName(queue[k].node) != objectName)
+                    queue[k].superseded = true;
+        }
+    }
+
+    ListBuilder plan;
+    for (size_t k = 1; k < queue.size(); ++k)
+        if (!queue[k].superseded) plan.add(word(DottedPath(queue[k].node)));
+    CreatePath(object, onplan, plan.head, true);
+}
+
+void RunPlanEntry(const std::string& fullName)
+{
+    Atom* entry = Resolve(fullName);
+    if (!entry) return;
+    Hold hold(entry);
+    Atom* scope = entry->Parent && entry->Parent->Parent ? entry->Parent->Parent : RootNode();
+    ContextScope context(scope);
+    BusyScope busy(entry);
+    RunList(LeftOf(entry));
+}
+
+void ProcessHistoryQueue()
+{
+    while (!HistoryQueue.empty()) {
+        std::string name = *HistoryQueue.begin();
+        HistoryQueue.erase(HistoryQueue.begin());
+        Atom* node = Resolve(name);
+        if (!node) continue;
+        std::string own(TextOf(node));
+        ListBuilder s;
+        if (!Resolve(NormalizedReserved(rwHistory) + "." + own))
+            s.add(word(NormalizedReserved(rwOnHistoryCreate))).add(word("\"")).add(word(own)).add(word(","));
+        s.add(word(NormalizedReserved(rwOnHistoryUpdate))).add(word("\"")).add(word(own));
+        Hold hold(s.head);
+        RunList(s.head);
+    }
+}
+
+void AssignVariable(TStack& stack, const AssignArguments& a)
+{
+    struct DepthScope {
+        DepthScope() { ++CallDepth; }
+        ~DepthScope() { --CallDepth; }
+    } depth;
+    Hold hb(a.before), hv(a.value), ha(a.after), hf(a.firstCell), hl(a.lastCell);
+
+    Atom* node = Resolve(a.name);
+    bool existed = node != nullptr;
+    if (!node) {
+        Atom* owner = State->LastOwner ? State->LastOwner : RootNode();
+        std::string missing(LastName());
+        node = CreatePath(owner, missing, nullptr, false);
+    }
+    Hold holdNode(node);
+
+    Atom* parent = node->Parent;
+    bool isChangeMember = parent && parent->ChangeChild == node;
+    bool isFormulaEntry = parent && parent->Parent && parent->Parent->ChangeChild == parent;
+    bool special = isChangeMember || isFormulaEntry;
+
+    if (!special && !(node->Flags & flLocked)) Env().DeleteDisplayList(node);
+    if (!special) {
+        if (Atom* hooks = ResolveInContext(NormalizedReserved(rwOnBeforeMake)))
+            RunHookList(LeftOf(hooks), a.name);
+        RunHookList(a.before, a.name);
+    }
+    if (HasInheritedFlag(node, flLocked)) RaiseError("USERLOCK", {std::string(TextOf(node))});
+
+    if (a.value != NoValue) {
+        bool assignmentInProgress = HasInheritedFlag(node, flAssigning);
+        node->Flags |= flAssigning;
+        if (!existed && isFormulaEntry) appendAtEnd(node);
+        if (isChangeMember) {
+            Atom* old = LeftOf(node);
+            if (existed && old && old->Kind == akList && IsList(a.value) && a.value) {
+                LastCell(old)->Right = NewCell(word(","), a.value);
+                DiscardCode(old);
+            } else {
+                ReplaceValue(node, a.value);
+            }
+            finishChange(node, existed);
+        } else if (assignmentInProgress || (node->Flags & flBusy)) {
+            // Inside its own change: ignored.
+            if (IsVariable(a.value)) Detach(a.value);
+        } else {
+            if (IsVariable(a.value) && a.value != node) {
+                Atom* object = a.value;
+                if (Atom* change = node->ChangeChild) {
+                    Detach(change);
+                    Attach(change, object);
+                }
+                Detach(object);
+                Atom* oldParent = node->Parent;
+                Detach(node);
+                SetName(object, TextOf(node));
+                object->Flags = node->Flags;
+                Attach(object, oldParent);
+                node = object;
+            } else if (a.value != node) {
+                ClearNode(node);
+                node->Left = a.value;
+            }
+            node->Flags |= flAssigning;
+            if (!isFormulaEntry) {
+                RunChangeHandlers(node);
+                if (node->Flags & flOb) BuildPlan(node);
+            }
+            finishChange(node, existed);
+        }
+    }
+    node->Flags &= ~flAssigning;
+
+    for (Atom* n = node; n; n = n->Parent) Env().BuildDisplayList(n);
+    if (!special && !(node->Flags & flNotDrawn) && node->Parent && TextOf(node->Parent) != "[]" &&
+        Env().HasDisplayList(node))
+        SceneChanged = true;
+
+    if (node->Flags & flKeepDefinition) recordDefinition(node, a.firstCell, a.lastCell);
+    if (a.isOb) node->Flags |= flOb;
+    if ((node->Flags & flTrackDependencies) || a.isOb)
+        recordDependencies(node, a.firstCell, a.lastCell);
+
+    if (!gPlanRunning && (node->Flags & flOb)) {
+        if (Atom* plan = FindMember(node, NormalizedReserved(rwOnPlan))) {
+            struct Guard {
+                Guard() { gPlanRunning = true; }
+                ~Guard() { gPlanRunning = false; }
+            } guard;
+            Atom* entries = LeftOf(plan);
+            Hold holdEntries(entries);
+            if (IsObject(entries) && entries->Kind == akList)
+                for (Atom* c = entries; c; c = RightOf(c)) RunPlanEntry(ToText(LeftOf(c)));
+        }
+    }
+
+    if (!special) {
+        if (Atom* hooks = ResolveInContext(NormalizedReserved(rwOnAfterMake)))
+            RunHookList(LeftOf(hooks), a.name);
+        RunHookList(a.after, a.name);
+    }
+    stack.Push(node);
+}
+
+}  // namespace tavro

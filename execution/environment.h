@@ -1,0 +1,108 @@
+// The seam between the interpreter core and its environment.
+//
+// The core never talks to a window, a GL context or a terminal directly:
+// everything it needs from outside goes through one Environment object that
+// the host installs with SetEnvironment. Every operation has a harmless
+// default, so a host overrides only what it has: the IDE implements all of
+// it with Qt; the command-line runner writes output to standard output and
+// messages to standard error and leaves the scene, widget and window hooks
+// at their defaults.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "atom.h"
+
+namespace tavro {
+
+// An open source window, as the executor sees it (stepping markers, run of
+// unsaved editor text, error marking).
+class SourceWindow {
+public:
+    virtual ~SourceWindow() = default;
+    virtual std::string Caption() const = 0;       // the source name of its positions
+    virtual std::string EditorText() const = 0;    // current, unsaved text
+    virtual std::string FileFolder() const = 0;    // folder of its file, or ""
+    virtual void BringToFront() {}
+    // Markers; offsets are 1-based byte offsets into EditorText.
+    virtual void ShowStepAt(int offset) {}
+    virtual void PlaceStepMarker(int index) {}
+    virtual void HideStepMarker() {}
+    virtual void ShowErrorAt(int index) {}
+    virtual void HideErrorMarker() {}
+    virtual int FirstVisibleLine() const { return 0; }
+    virtual int LineOfIndex(int index) const { return 0; }
+    virtual int CaretLine() const { return 0; }
+};
+
+class Environment {
+public:
+    virtual ~Environment() = default;
+
+    // ---- output window
+    // A new output line (print, service 25); colour 0 is black.
+    virtual void WriteLine(std::string_view text, int colour = 0, bool bold = false) {}
+    // Text appended to the last output line (service 11).
+    virtual void AppendToLastLine(std::string_view text) {}
+    // The empty line that marks the start of a run (only when the output
+    // window is open).
+    virtual void WriteRunStartLine() {}
+
+    // ---- run state: show it (caption, icon)
+    virtual void ShowRunState(uint8_t state) {}
+
+    // ---- source windows
+    virtual SourceWindow* FindSourceWindow(std::string_view sourceName) { return nullptr; }
+
+    // ---- dialogs
+    // The one message dialog; `source` names the source of an error or "".
+    virtual void ShowMessage(std::string_view message, std::string_view source) {}
+    // Asks for a line of text; nullopt when the user cancels or input ends.
+    virtual std::optional<std::string> AskText(std::string_view prompt) { return std::nullopt; }
+
+    // ---- message pumping and time
+    virtual void ProcessMessages() {}
+    virtual void SleepMilliseconds(int ms) {}
+
+    // ---- memory window
+    virtual void RebuildTree() {}
+
+    // ---- scene: display lists belong to variable nodes
+    virtual bool HasDisplayList(Atom* node) { return false; }
+    virtual void DeleteDisplayList(Atom* node) {}
+    virtual void BuildDisplayList(Atom* node) {}
+    virtual void RedrawScene() {}
+    virtual void RepaintPlane() {}
+    // Scene and window services that only a GUI can honour (camera 3-6,
+    // model matrix 7, redraw 9, rebuild 10, call list 14, plane menu 17,
+    // picture 27, pick 28, skin borders 29-30, deferral 31-32, mouse
+    // blocking 33-34, open plane 35). The default does nothing; code 28
+    // answers the empty list (0).
+    virtual intptr_t SceneService(int code, TText* text, long double n1, long double n2,
+                                  long double n3, long double n4)
+    {
+        return 0;
+    }
+
+    // ---- widgets (services 18-23, 26): a new widget atom, or null when
+    // there is no window to put a control on.
+    virtual Atom* CreateWidget(int serviceCode) { return nullptr; }
+    // Detaches and destroys the control of a widget atom being released.
+    virtual void ReleaseWidget(Atom* widget) {}
+
+    // ---- media (service 24)
+    virtual void PlaySound(std::string_view file, int player) {}
+
+    // ---- clipboard
+    virtual std::string ClipboardText() { return {}; }
+    virtual void SetClipboardText(std::string_view text) {}
+};
+
+// The installed environment (a do-nothing one until a host installs its own).
+Environment& Env();
+void SetEnvironment(Environment* environment);
+
+}  // namespace tavro

@@ -1,0 +1,737 @@
+#include "executor.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "assignment.h"
+#include "environment.h"
+#include "errors.h"
+#include "expr.h"
+#include "interpreter.h"
+#include "log.h"
+#include "opcodes.h"
+#include "output.h"
+#include "reserved_words.h"
+#include "run_control.h"
+#include "stack_guard.h"
+#include "state.h"
+#include "structure.h"
+#include "translate.h"
+#include "value_stack.h"
+
+namespace tavro {
+
+namespace {
+
+// Holds one reference on an atom for the lifetime of a scope.
+class Hold {
+public:
+    explicit Hold(Atom* a) : a_(AddRef(a)) {}
+    ~Hold() { Release(a_); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+private:
+    Atom* a_;
+};
+
+enum class StatementClass { End, Separator, Statement, Stop, Bad };
+
+StatementClass classifyStatement()
+{
+    for (;;) {
+        Atom* cell = CurrentCell;
+        if (!cell) return StatementClass::End;
+        Atom* e = LeftOf(cell);
+        if (!e) return StatementClass::Stop;
+        if (e == NoValue) return StatementClass::Bad;
+        switch (e->Kind) {
+        case akNumber:
+        case akGroup:
+            return StatementClass::Statement;
+        case akWord: {
+            std::string_view t = TextOf(e);
+            if (t == ",") return StatementClass::Separator;
+            if (!t.empty() && (t[0] == ';' || t[0] == '{')) {
+                CurrentCell = RightOf(cell);
+                continue;
+            }
+            return StatementClass::Statement;
+        }
+        default:
+            return StatementClass::Bad;
+        }
+    }
+}
+
+// The first n bytes of a text, not cutting a UTF-8 character in two.
+std::string firstChars(const std::string& s, size_t n)
+{
+    if (s.size() <= n) return s;
+    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+    return s.substr(0, n);
+}
+
+std::vector<TCodeList*> gDiscardedCode;
+
+// Runs `list` as a statement list: CurrentCell set to it; the caller's
+// CurrentCell is not restored (the statement's opEnd repositions it).
+void runBody(Atom* list) {
+    CurrentCell = list;
+    ExecuteList();
+}
+
+void requireBodyList(Atom* body, const char* keyword, int argNumber)
+{
+    if (!IsList(body)) RaiseError("BADARG", {std::to_string(argNumber), keyword});
+}
+
+// ------------------------------------------------------------ procedures
+
+void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
+                   bool wantValue)
+{
+    std::string name = ToText(nameAtom);
+    Atom* node = Resolve(name);
+    if (!node) RaiseError("UNKNOWNVAR", {name});
+    if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
+    Atom* definition = LeftOf(node);
+
+    if (!IsList(definition) || (node->FirstChild && definition == nullptr)) {
+        // Not a procedure: the value of a variable.
+        if (wantValue) {
+            Atom* copy = NewAnonymous(nullptr);
+            CopyInto(node, copy);
+            stack.Push(copy);
+        } else {
+            stack.Push(NoValue);
+        }
+        PendingOutput = NoValue;
+        return;
+    }
+
+    std::string_view procName = TextOf(node);
+    Atom* record = CreatePath(node, "[]", nullptr, true);
+    Hold holdRecord(record);
+    Hold holdDefinition(definition);
+    bool tracing = LogWants(logTrace);
+    std::string trace;
+
+    for (int i = 0; i < argCount; ++i) {
+        TCodeWord byName = args[2 * i];
+        std::string_view param = TextOf(reinterpret_cast<Atom*>(args[2 * i + 1]));
+        Atom* arg = stack.Pop();
+        if (byName == 1) {
+            Atom* target = IsWordOrNumber(arg) ? Resolve(ToText(arg)) : nullptr;
+            if (!target) RaiseError("UNKNOWNVAR", {ToText(arg)});
+            std::string full = DottedPath(target);
+            CreatePath(record, param, NewWord(full), false);
+            if (tracing) trace += " \"" + std::string(param) + "=" + full;
+        } else {
+            if (tracing) trace += " :" + std::string(param) + "=" + ToText(arg);
+            if (IsVariable(arg)) {
+                Detach(arg);
+                SetName(arg, param);
+                Attach(arg, record);
+            } else {
+                CreatePath(record, param, arg, true);
+            }
+        }
+    }
+
+    Atom* body = definition;
+    if (body && IsList(LeftOf(body))) {
+        body = RightOf(body);
+        if (body && IsList(LeftOf(body))) body = RightOf(body);
+    }
+
+    node->Flags |= flBusy;
+    record->Flags |= flActivation;
+    PushContext(record);
+    if (tracing)
+        LogLine(logTrace, "Enter (" + std::to_string(CallDepth) + ") " + std::string(procName) + trace);
+    ++CallDepth;
+    CurrentCell = body;
+    ExecuteList();
+    --CallDepth;
+
+    if (PendingOutput == NoValue) {
+        Detach(record);
+        Attach(record, ContextNode(ContextLink(TopContext())));
+        stack.Push(record);
+        if (tracing)
+            LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName) +
+                                  " with result=" + ToText(record));
+    } else {
+        if (tracing)
+            LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName) +
+                                  " with result=" + ToText(PendingOutput));
+        stack.Push(PendingOutput);
+        Detach(record);
+    }
+    PendingOutput = NoValue;
+    node->Flags &= ~flBusy;
+    PopContext();
+    Detach(record);
+}
+
+// ------------------------------------------------------------------- run
+
+// Restores the current directory when a run of a file ends.
+class DirectoryKeeper {
+public:
+    DirectoryKeeper()
+    {
+        char buf[4096];
+        if (getcwd(buf, sizeof buf)) saved_ = buf;
+    }
+    ~DirectoryKeeper()
+    {
+        if (!saved_.empty() && chdir(saved_.c_str()) != 0) {
+        }
+    }
+
+private:
+    std::string saved_;
+};
+
+void changeDirectory(const std::string& folder)
+{
+    if (!folder.empty() && chdir(folder.c_str()) != 0) {
+    }
+}
+
+void runValue(TStack& stack)
+{
+    DirectoryKeeper keeper;
+    Atom* arg = stack.Pop();
+    Hold holdArg(arg);
+    Atom* list = nullptr;
+    if (IsWordOrNumber(arg)) {
+        std::string name = ToText(arg);
+        if (std::filesystem::path(name).extension().empty()) name += ".tvr";
+        Position saved = CurrentPosition;
+        if (SourceWindow* w = Env().FindSourceWindow(name)) {
+            changeDirectory(w->FileFolder());
+            CurrentPosition = MakePosition(w->Caption(), 0, 0, kUnexecutedDepth);
+            list = TranslateText(w->EditorText());
+        } else {
+            std::string path = ResolveProgramPath(name);
+            std::ifstream in(path, std::ios::binary);
+            if (!in) return;  // a missing program runs nothing
+            std::stringstream ss;
+            ss << in.rdbuf();
+            std::string text = ss.str();
+            if (size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
+            std::string folder = std::filesystem::path(path).parent_path().string();
+            if (folder + "/" != InstallFolders().Executable) changeDirectory(folder);
+            CurrentPosition = MakePosition(path, 0, 0, kUnexecutedDepth);
+            list = TranslateText(text);
+        }
+    } else if (IsList(arg)) {
+        list = arg;
+    } else {
+        return;
+    }
+    Hold holdList(list);
+    uint8_t state = RunState;
+    CurrentCell = list;
+    ExecuteList();
+    stack.Push(LastPopped);
+    SetRunState(state);
+}
+
+// --------------------------------------------------------------- printing
+
+void printValues(TStack& stack, int count)
+{
+    std::string line;
+    Atom* last = nullptr;
+    for (int i = 0; i < count; ++i) {
+        Atom* v = stack.Pop();
+        last = v;
+        if (IsVariable(v)) {
+            AppendText(LeftOf(v), line);
+            if (i < count - 1 && TextOf(v) == "[]") Detach(v);
+        } else {
+            AppendText(v, line);
+        }
+        line += ' ';
+    }
+    Hold holdLast(last);
+    OutputLine(line);
+    if (IsVariable(last)) {
+        stack.Push(LeftOf(last));
+        // Only a temporary is taken out of the tree; a named variable stays.
+        if (TextOf(last) == "[]") Detach(last);
+    } else {
+        stack.Push(last);
+    }
+}
+
+// ------------------------------------------------------------------ loops
+
+// The state of one while loop of an evaluation, from its first test until
+// it ends. The outer loop's count is restored however the loop ends.
+struct WhileFrame {
+    int opIndex;
+    int savedCount;
+    bool bodyRan = false;
+    Atom* bodyValue = nullptr;
+};
+
+class WhileFrames {
+public:
+    ~WhileFrames()
+    {
+        // Innermost first, so the outermost saved count wins.
+        for (auto it = frames_.rbegin(); it != frames_.rend(); ++it) {
+            State->WhileCount = it->savedCount;
+            Release(it->bodyValue);
+        }
+    }
+    WhileFrame& Enter(int opIndex)
+    {
+        for (auto& f : frames_)
+            if (f.opIndex == opIndex) return f;
+        frames_.push_back(WhileFrame{opIndex, State->WhileCount});
+        State->WhileCount = 0;
+        return frames_.back();
+    }
+    void Leave(int opIndex)
+    {
+        for (size_t i = 0; i < frames_.size(); ++i) {
+            if (frames_[i].opIndex == opIndex) {
+                State->WhileCount = frames_[i].savedCount;
+                Release(frames_[i].bodyValue);
+                frames_.erase(frames_.begin() + static_cast<long>(i));
+                return;
+            }
+        }
+    }
+
+private:
+    std::vector<WhileFrame> frames_;
+};
+
+void checkStopRequest()
+{
+    if (RunState == rsStopRequested) RaiseStop();
+}
+
+// Restores RepeatCount when a repeat ends, normally or not.
+struct RepeatCountKeeper {
+    int saved = State->RepeatCount;
+    ~RepeatCountKeeper() { State->RepeatCount = saved; }
+};
+
+}  // namespace
+
+// ===================================================================== API
+
+void ExecuteList()
+{
+    Hold hold(CurrentCell);
+    PendingOutput = NoValue;
+    if (!CurrentCell) return;
+    while (PendingOutput == NoValue) {
+        switch (classifyStatement()) {
+        case StatementClass::End:
+        case StatementClass::Stop:
+            return;
+        case StatementClass::Separator:
+            CurrentCell = RightOf(CurrentCell);
+            break;
+        case StatementClass::Statement:
+            ExecuteStatement();
+            break;
+        case StatementClass::Bad:
+            RaiseError("BADCOMMAND", {firstChars(ToText(CurrentCell), 80)});
+        }
+    }
+}
+
+void ExecuteStatement()
+{
+    CollectGarbageCheck();
+    Atom* cell = CurrentCell;
+    if (const TPosition* p = cell->Position) {
+        CurrentPosition.Source.assign(p->Source);
+        CurrentPosition.Line = p->Line;
+        CurrentPosition.Offset = p->Offset;
+    } else {
+        CurrentPosition.Source = Text();
+        CurrentPosition.Line = 0;
+        CurrentPosition.Offset = 0;
+    }
+    CurrentPosition.Depth = EvalDepth;
+    YieldCheck();
+    if (IsSteppingState(RunState)) StepCheck();
+    if (CodeCount(cell) == 0) {
+        CompileStatement();
+        CurrentCell = cell;
+    }
+    CurrentCell = EvaluateCode(cell, false);
+    if (CallDepth <= 1) ProcessHistoryQueue();
+    if (SceneChanged && ContextNode(TopContext()) == RootNode()) {
+        Env().RedrawScene();
+        SceneChanged = false;
+    }
+}
+
+Atom* EvaluateCode(Atom* cell, bool wantValue)
+{
+    CheckStackDepth();
+    TCodeList* code = cell->Code;
+    if (!code) return nullptr;
+    const TCodeWord* w = code->Words;
+    const int count = code->Count;
+
+    TStack stack;
+    WhileFrames whiles;
+    struct Finish {
+        TStack& s;
+        ~Finish()
+        {
+            Atom* saved = LastPopped;
+            s.Clear();
+            LastPopped = saved;
+            --EvalDepth;
+        }
+    } finish{stack};
+    ++EvalDepth;
+
+    int pos = 0;
+    for (;;) {
+        if (pos >= count || PendingOutput != NoValue) return nullptr;
+        const int opIndex = pos;
+        switch (w[pos++]) {
+        case opPop:
+            stack.Pop();
+            break;
+        case opPush:
+            stack.Push(reinterpret_cast<Atom*>(w[pos++]));
+            break;
+        case opCall: {
+            Atom* name = reinterpret_cast<Atom*>(w[pos++]);
+            intptr_t counts = w[pos++];
+            int n = LeftCountOf(counts) + RightCountOf(counts);
+            const TCodeWord* args = w + pos;
+            pos += 2 * n;
+            bool want = wantValue || (pos < count && w[pos] != opPop);
+            callProcedure(stack, name, n, args, want);
+            break;
+        }
+        case opEnd:
+            return reinterpret_cast<Atom*>(w[pos]);
+        case opThing: {
+            intptr_t counts = w[pos++];
+            if (LeftCountOf(counts) != 0 || RightCountOf(counts) != 1) RaiseError("ARGCOUNT", {":"});
+            std::string name = ToText(stack.Pop());
+            Atom* node = Resolve(name);
+            if (!node) RaiseError("UNKNOWNVAR", {name});
+            if (node->FirstChild) {
+                Atom* copy = NewAnonymous(nullptr);
+                CopyInto(node, copy);
+                stack.Push(copy);
+            } else {
+                stack.Push(LeftOf(node));
+            }
+            break;
+        }
+        case opDot: {
+            intptr_t counts = w[pos++];
+            if (LeftCountOf(counts) != 1 || RightCountOf(counts) != 1) RaiseError("ARGCOUNT", {"."});
+            std::string left = ToText(stack.Pop());
+            if (!left.empty() && left.back() == '.') left.pop_back();
+            std::string right = ToText(stack.Pop());
+            stack.Push(NewWord(left + "." + right));
+            break;
+        }
+        case opPrint: {
+            intptr_t counts = w[pos++];
+            printValues(stack, LeftCountOf(counts) + RightCountOf(counts));
+            break;
+        }
+        case opMake:
+        case opOb: {
+            bool isOb = w[opIndex] == opOb;
+            intptr_t counts = w[pos++];
+            Atom* first = reinterpret_cast<Atom*>(w[pos++]);
+            Atom* last = reinterpret_cast<Atom*>(w[pos++]);
+            int r = RightCountOf(counts);
+            if (LeftCountOf(counts) != 0 || r < 1 || r > 4)
+                RaiseError("ARGCOUNT", {isOb ? "ob" : "make"});
+            AssignArguments a;
+            a.value = NoValue;
+            Atom* p1 = stack.Pop();
+            Hold h1(p1);
+            if (r == 1) {
+                a.name = ToText(p1);
+            } else if (r == 2) {
+                Atom* p2 = stack.Pop();
+                if (IsList(p1)) {
+                    a.before = p1;
+                    a.name = ToText(p2);
+                } else {
+                    a.name = ToText(p1);
+                    a.value = p2;
+                }
+            } else if (r == 3) {
+                Atom* p2 = stack.Pop();
+                Hold h2(p2);
+                Atom* p3 = stack.Pop();
+                if (IsList(p1)) {
+                    a.before = p1;
+                    a.name = ToText(p2);
+                    a.value = p3;
+                } else {
+                    a.name = ToText(p1);
+                    a.value = p2;
+                    a.after = p3;
+                }
+            } else {
+                Atom* p2 = stack.Pop();
+                Hold h2(p2);
+                Atom* p3 = stack.Pop();
+                Hold h3(p3);
+                Atom* p4 = stack.Pop();
+                a.before = p1;
+                a.name = ToText(p2);
+                a.value = p3;
+                a.after = p4;
+            }
+            a.isOb = isOb;
+            a.firstCell = first;
+            a.lastCell = last;
+            AssignVariable(stack, a);
+            break;
+        }
+        case opRun: {
+            intptr_t counts = w[pos++];
+            if (LeftCountOf(counts) != 0 || RightCountOf(counts) != 1) RaiseError("ARGCOUNT", {"run"});
+            runValue(stack);
+            break;
+        }
+        case opOutput: {
+            intptr_t counts = w[pos++];
+            int r = RightCountOf(counts);
+            if (LeftCountOf(counts) != 0 || r >= 2) RaiseError("ARGCOUNT", {"output"});
+            PendingOutput = r == 1 ? stack.Pop() : NoValue;
+            break;
+        }
+        case opIf: {
+            intptr_t counts = w[pos++];
+            int r = RightCountOf(counts);
+            if (LeftCountOf(counts) != 0 || (r != 2 && r != 3)) RaiseError("ARGCOUNT", {"if"});
+            Atom* condition = stack.Pop();
+            if (IsTrue(condition)) {
+                Atom* then = stack.Pop();
+                Hold hold(then);
+                if (r == 3) stack.Pop();
+                requireBodyList(then, "if", 2);
+                runBody(then);
+            } else {
+                stack.Pop();
+                if (r == 3) {
+                    Atom* otherwise = stack.Pop();
+                    Hold hold(otherwise);
+                    requireBodyList(otherwise, "if", 3);
+                    runBody(otherwise);
+                }
+            }
+            stack.Push(LastPopped);
+            break;
+        }
+        case opWhile: {
+            intptr_t counts = w[pos++];
+            int r = RightCountOf(counts);
+            int l = LeftCountOf(counts);
+            if (l == 0 && r == 0) {
+                ++pos;  // the restart mark
+                stack.Push(NewNumber(State->WhileCount));
+                break;
+            }
+            // A condition without a body would loop for ever unseen.
+            if (l != 0 || r != 2) RaiseError("ARGCOUNT", {"while"});
+            int mark = static_cast<int>(w[pos++]);
+            WhileFrame& frame = whiles.Enter(opIndex);
+            Atom* condition = stack.Pop();
+            if (IsTrue(condition)) {
+                ++State->WhileCount;
+                Atom* body = stack.Pop();
+                Hold hold(body);
+                requireBodyList(body, "while", 2);
+                runBody(body);
+                Release(frame.bodyValue);
+                frame.bodyValue = AddRef(LastPopped);
+                frame.bodyRan = true;
+                State->InWhile = 1;
+                YieldCheck();  // an empty body must still see a stop
+                pos = mark;
+            } else {
+                Atom* result = frame.bodyRan ? frame.bodyValue : LastPopped;
+                Hold hold(result);
+                stack.Pop();  // the body
+                whiles.Leave(opIndex);
+                stack.Push(result);
+            }
+            break;
+        }
+        case opRepeat: {
+            intptr_t counts = w[pos++];
+            RepeatCountKeeper keeper;
+            int r = RightCountOf(counts);
+            if (LeftCountOf(counts) == 0 && r == 0) {
+                stack.Push(NewNumber(State->RepeatCount));
+                break;
+            }
+            if (LeftCountOf(counts) > 0 || r != 2) RaiseError("ARGCOUNT", {"repeat"});
+            long double n;
+            if (!ToNumberTry(stack.Pop(), n)) RaiseError("BADARG", {"1", "repeat"});
+            Atom* body = stack.Pop();
+            if (!IsList(body)) RaiseError("BADARG", {"2", "repeat"});
+            Hold hold(body);
+            long long i = 0;
+            while (n > 0) {
+                ++i;
+                State->RepeatCount = static_cast<int32_t>(i);
+                CurrentCell = body;
+                ExecuteList();
+                n -= 1;
+                // An output inside the body ends the loop and is kept.
+                if (PendingOutput != NoValue) break;
+                if (i % 128 == 0 && !MessagePumpingSuppressed) Env().ProcessMessages();
+                checkStopRequest();
+            }
+            stack.Push(LastPopped);
+            break;
+        }
+        case opLocal: {
+            intptr_t counts = w[pos++];
+            int r = RightCountOf(counts);
+            if (LeftCountOf(counts) != 0 || r < 1) RaiseError("ARGCOUNT", {"local"});
+            for (int i = 0; i < r; ++i) {
+                std::string name = ToText(stack.Pop());
+                if (!ResolveInContext(name))
+                    CreatePath(ContextNode(TopContext()), name, nullptr, false);
+            }
+            stack.Push(LastPopped);
+            break;
+        }
+        case opNative: {
+            auto fn = reinterpret_cast<TNativeFunction>(w[pos++]);
+            State->ServiceCallback = HostService;
+            NativeErrorPending = false;
+            Atom* result = fn(&State);
+            if (NativeErrorPending) {
+                NativeErrorPending = false;
+                RaiseLanguageError(PendingNativeError);
+            }
+            stack.Push(result);
+            break;
+        }
+        case opDump:
+            DumpStructure();
+            stack.Push(nullptr);
+            break;
+        default:
+            break;  // unknown words are skipped without operands
+        }
+    }
+}
+
+void RunList(Atom* list)
+{
+    Atom* saved = CurrentCell;
+    Hold hold(saved);
+    struct Restore {
+        Atom* cell;
+        ~Restore() { CurrentCell = cell; }
+    } restore{saved};
+    CurrentCell = list;
+    ExecuteList();
+}
+
+bool IsTrue(const Atom* v)
+{
+    if (v && v == TrueMarker) return true;
+    if (v && v == FalseMarker) return false;
+    if (!IsWordOrNumber(v) || v->Kind == akNumber) return false;
+    std::string_view t = TextOf(v);
+    return t.size() == 4 && (t[0] | 0x20) == 't' && (t[1] | 0x20) == 'r' &&
+           (t[2] | 0x20) == 'u' && (t[3] | 0x20) == 'e';
+}
+
+namespace {
+void dumpNode(const Atom* node, int depth)
+{
+    std::string line(size_t(depth) * 3, ' ');
+    line += TextOf(node);
+    line += " = ";
+    line += firstChars(ToText(LeftOf(node)), 50);
+    OutputLine(line);
+    for (const Atom* m = node->FirstChild; m; m = m->NextSibling) dumpNode(m, depth + 1);
+}
+}  // namespace
+
+void DumpStructure()
+{
+    OutputLine("--DUMP--");
+    if (RootNode()) dumpNode(RootNode(), 0);
+    OutputLine("--------");
+}
+
+Folders& InstallFolders()
+{
+    static Folders folders;
+    return folders;
+}
+
+std::string ResolveProgramPath(const std::string& name)
+{
+    namespace fs = std::filesystem;
+    std::string file = fs::path(name).filename().string();
+    const Folders& f = InstallFolders();
+    std::vector<std::string> candidates = {name, file, "../" + name, "../" + file};
+    if (!f.Configuration.empty()) {
+        candidates.push_back(f.Configuration + "/" + name);
+        candidates.push_back(f.Configuration + "/" + file);
+    }
+    if (!f.Executable.empty()) {
+        candidates.push_back(f.Executable + name);
+        candidates.push_back(f.Executable + file);
+    }
+    if (!f.Parent.empty()) {
+        candidates.push_back(f.Parent + name);
+        candidates.push_back(f.Parent + file);
+    }
+    for (const auto& c : candidates) {
+        std::error_code ec;
+        if (!c.empty() && fs::is_regular_file(c, ec))
+            return fs::absolute(c, ec).lexically_normal().string();
+    }
+    return name;
+}
+
+void DiscardCode(Atom* cell)
+{
+    if (cell && cell->Code) {
+        gDiscardedCode.push_back(cell->Code);
+        cell->Code = nullptr;
+    }
+}
+
+void FreeDiscardedCode()
+{
+    for (TCodeList* c : gDiscardedCode) free(c);
+    gDiscardedCode.clear();
+}
+
+}  // namespace tavro

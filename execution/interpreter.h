@@ -1,0 +1,55 @@
+// Process-wide state of the executor and run control, in one place.
+// Reset() (run_control.h) and the run entry points reset it.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "atom.h"
+
+namespace tavro {
+
+// The run state byte shared by the executor and the windows.
+enum RunStateValue : uint8_t {
+    rsIdle = 0,
+    rsStopRequested = 1,
+    rsRunByCommand = 2,
+    rsStep = 3,
+    rsRunTo = 4,
+    rsStopped = 5,
+    rsRunning = 6,
+    rsPaused = 7,
+};
+
+extern uint8_t RunState;
+// Changes the run state and lets the environment show it.
+void SetRunState(uint8_t state);
+inline bool IsSteppingState(uint8_t s) { return s >= rsRunByCommand && s <= rsRunTo; }
+
+// The value given by `output`; NoValue when none is pending.
+extern Atom* PendingOutput;
+// Nesting of procedure bodies and assignments (shown in traces).
+extern int CallDepth;
+// Nesting of code evaluations (used by stepping).
+extern int EvalDepth;
+// A drawn variable changed: redraw after the statement.
+extern bool SceneChanged;
+// Full names of variables whose history hooks are due (sorted, unique).
+extern std::set<std::string> HistoryQueue;
+// The truth markers, made afresh at the start of every command run.
+extern Atom* TrueMarker;
+extern Atom* FalseMarker;
+// Run after every reset: the run commands of the library program files.
+extern std::string LibraryCommandText;
+// Set by the environment while a mouse hook runs: no message pumping.
+extern bool MessagePumpingSuppressed;
+
+// The host service entry stored in the state before every native call.
+extern TServiceCallback HostService;
+// A language error that a native function or a service reported; the
+// executor raises it when the native call returns.
+extern std::string PendingNativeError;
+extern bool NativeErrorPending;
+
+}  // namespace tavro

@@ -1,0 +1,310 @@
+#include "run_control.h"
+
+#include <chrono>
+#include <climits>
+
+#include "assignment.h"
+#include "environment.h"
+#include "errors.h"
+#include "executor.h"
+#include "expr.h"
+#include "interpreter.h"
+#include "log.h"
+#include "stack_guard.h"
+#include "state.h"
+#include "structure.h"
+#include "translate.h"
+
+namespace tavro {
+
+Position LastPause;
+int LastPauseDepth = -1;
+Position RunToTarget;
+
+namespace {
+
+unsigned gYieldCounter = 0;
+int gRunNesting = 0;  // runs in progress (RunCommandText, RunSystemCommand)
+
+long long nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+long long gLastCollection = nowMs();
+
+struct NestingScope {
+    NestingScope() { ++gRunNesting; }
+    ~NestingScope() { --gRunNesting; }
+};
+
+// Flags that an error inside a procedure or a hook may leave behind would
+// make later calls and assignments silently do nothing; a run that is not
+// nested in another starts without them.
+void clearLeftoverFlags()
+{
+    if (RootNode()) ClearFlagsInTree(RootNode(), flBusy | flAssigning);
+}
+
+void markFrom(Atom* start, std::vector<Atom*>& work)
+{
+    work.push_back(start);
+    while (!work.empty()) {
+        Atom* a = work.back();
+        work.pop_back();
+        if (!IsObject(a) || (a->Flags & flMarked)) continue;
+        a->Flags |= flMarked;
+        for (Atom* m = a->FirstChild; m; m = m->NextSibling) work.push_back(m);
+        switch (a->Kind) {
+        case akVariable:
+            work.push_back(LeftOf(a));
+            break;
+        case akList:
+        case akGroup:
+            work.push_back(LeftOf(a));
+            work.push_back(RightOf(a));
+            break;
+        default:
+            break;  // a widget's Left and a block's Right are no atoms
+        }
+    }
+}
+
+}  // namespace
+
+bool RunCommandText(std::string_view text, std::string_view sourceName, int from)
+{
+    InitStackGuard();
+    NestingScope nesting;
+    bool ok = true;
+    HistoryQueue.clear();
+    SceneChanged = false;
+    CallDepth = 0;
+    EvalDepth = 0;
+    TrueMarker = NewWord("TRUE");
+    FalseMarker = NewWord("FALSE");
+    Env().WriteRunStartLine();
+    if (gRunNesting == 1) clearLeftoverFlags();
+    try {
+        CurrentPosition = MakePosition(sourceName, 0, 0, kUnexecutedDepth);
+        CurrentCell = TranslateText(text, from);
+        ExecuteList();
+    } catch (const LanguageError& e) {
+        ok = e.IsStop();
+        ReportError(e.what());
+    }
+    CurrentCell = nullptr;
+    // Contexts left by an error inside a procedure go as well.
+    while (ContextDepth() > 1) PopContext();
+    CallDepth = 0;
+    EvalDepth = 0;
+    PendingOutput = NoValue;
+    if (SourceWindow* w = Env().FindSourceWindow(CurrentPosition.Source.view())) w->HideStepMarker();
+    if (gRunNesting == 1) FreeDiscardedCode();
+    CollectGarbage();
+    Env().RebuildTree();
+    return ok;
+}
+
+int RunSystemCommand(std::string_view text)
+{
+    InitStackGuard();
+    NestingScope nesting;
+    Atom* savedCell = AddRef(CurrentCell);
+    uint8_t savedState = RunState;
+    int savedContexts = ContextDepth();
+    int savedCallDepth = CallDepth;
+    int savedEvalDepth = EvalDepth;
+    bool topLevel = gRunNesting == 1;
+    if (topLevel) clearLeftoverFlags();
+    int result = rscRan;
+
+    auto restore = [&] {
+        CurrentCell = savedCell;
+        Release(savedCell);
+        SetRunState(savedState);
+    };
+
+    try {
+        CurrentPosition = MakePosition("$SYS$", 0, 0, kUnexecutedDepth);
+        CurrentPosition.Source = Text();
+        CurrentCell = TranslateText(text);
+    } catch (const LanguageError&) {
+        restore();
+        return rscTranslationFailed;
+    }
+    try {
+        SetRunState(rsRunning);
+        ExecuteList();
+    } catch (const LanguageError& e) {
+        result = rscRunFailed;
+        // Leave no dead call behind: later commands must not run inside it.
+        while (ContextDepth() > savedContexts && ContextDepth() > 1) PopContext();
+        CallDepth = savedCallDepth;
+        EvalDepth = savedEvalDepth;
+        PendingOutput = NoValue;
+        if (!e.IsStop()) Env().ShowMessage(e.what(), "");
+    }
+    restore();
+    if (topLevel) FreeDiscardedCode();
+    return result;
+}
+
+void Reset()
+{
+    if (!State) return;
+    try {
+        while (TopContext()) PopContext();
+        CurrentCell = nullptr;
+        ClearRoot();
+        Atom* root = CreatePath(nullptr, "[Root]", nullptr, false);
+        PushContext(root);
+        HistoryQueue.clear();
+        SceneChanged = false;
+        ReleaseKeepList();
+        ResetAssignmentState();
+        Env().RepaintPlane();
+        CallDepth = 0;
+        EvalDepth = 0;
+        PendingOutput = NoValue;
+        ForgetMembers(root);
+        if (gRunNesting == 0) FreeDiscardedCode();
+        if (!LibraryCommandText.empty()) {
+            RunSystemCommand(LibraryCommandText);
+            Env().RebuildTree();
+        }
+        Env().RedrawScene();
+    } catch (const std::exception&) {
+        // A reset never fails; whatever the library text did is dropped.
+    }
+    CollectGarbage();
+}
+
+void YieldCheck()
+{
+    if ((++gYieldCounter & 15) == 0 && !MessagePumpingSuppressed) Env().ProcessMessages();
+    if (RunState == rsStopRequested) RaiseStop();
+}
+
+void StepCheck()
+{
+    CurrentPosition.Depth = EvalDepth;
+    std::string_view source = CurrentPosition.Source.view();
+    if (source.size() == 1 && source[0] == '\x01') return;
+    if (LastPauseDepth >= 0) {
+        switch (RunState) {
+        case rsRunByCommand:
+            if (EvalDepth > LastPauseDepth ||
+                (EvalDepth == LastPauseDepth && CurrentPosition.Line == LastPause.Line))
+                return;
+            break;
+        case rsStep:
+            if (source == LastPause.Source.view() && CurrentPosition.Offset == LastPause.Offset)
+                return;
+            break;
+        case rsRunTo:
+            if (!(source == RunToTarget.Source.view() && CurrentPosition.Line == RunToTarget.Line))
+                return;
+            break;
+        default:
+            return;
+        }
+    }
+    SourceWindow* window = Env().FindSourceWindow(source);
+    if (!window) return;
+    LastPause = CurrentPosition;
+    LastPauseDepth = EvalDepth;
+    window->BringToFront();
+    window->ShowStepAt(CurrentPosition.Offset);
+    int markedLine = window->FirstVisibleLine();
+    Env().RebuildTree();
+    SetRunState(rsPaused);
+    Env().RedrawScene();
+    while (RunState == rsPaused) {
+        window = Env().FindSourceWindow(source);
+        if (!window) break;
+        if (window->FirstVisibleLine() != markedLine) {
+            window->PlaceStepMarker(CurrentPosition.Offset - 1);
+            markedLine = window->FirstVisibleLine();
+        }
+        YieldCheck();
+        Env().SleepMilliseconds(100);
+        Env().ProcessMessages();
+    }
+}
+
+void ReportError(const std::string& message)
+{
+    if (message.empty()) return;
+    std::string_view source = CurrentPosition.Source.view();
+    if (SourceWindow* w = Env().FindSourceWindow(source)) {
+        int offset = CurrentPosition.Offset;
+        if (offset > 0 && w->LineOfIndex(offset) == w->LineOfIndex(offset - 1))
+            w->ShowErrorAt(offset - 1);
+        else
+            w->ShowErrorAt(offset);
+        Env().ShowMessage(message, source);
+        w->HideErrorMarker();
+    } else {
+        Env().ShowMessage(message, source);
+    }
+    LogLine(logErrors, "Error: " + message);
+}
+
+void CollectGarbageCheck()
+{
+    long long now = nowMs();
+    if (now - gLastCollection >= 5000) CollectGarbage();
+}
+
+void CollectGarbage()
+{
+    if (!State) return;
+    // Anonymous copies that nothing holds any more are temporaries, even
+    // while they hang under the root.
+    if (Atom* root = RootNode()) {
+        for (Atom* m = root->FirstChild; m;) {
+            Atom* next = m->NextSibling;
+            if (m->RefCount <= 0 && TextOf(m) == "[]") Detach(m);
+            m = next;
+        }
+    }
+    for (Atom* a = State->AllAtoms; a; a = a->Next) a->Flags &= ~flMarked;
+    std::vector<Atom*> work;
+    markFrom(CurrentCell, work);
+    markFrom(RootNode(), work);
+    markFrom(TrueMarker, work);
+    markFrom(FalseMarker, work);
+    markFrom(PendingOutput, work);
+    for (TContext* c = TopContext(); c; c = c->Link) markFrom(c->Node, work);
+    for (Atom* a = State->AllAtoms; a; a = a->Next)
+        if (a->RefCount > 0) markFrom(a, work);
+
+    // Releasing a widget may pump messages; nothing may run mid-sweep.
+    bool suppressed = MessagePumpingSuppressed;
+    MessagePumpingSuppressed = true;
+    Atom* prev = nullptr;
+    for (Atom* a = State->AllAtoms; a;) {
+        Atom* next = a->Next;
+        if (!(a->Flags & flMarked) && a->RefCount <= 0) {
+            if (a->Kind == akVariable && Env().HasDisplayList(a)) Env().DeleteDisplayList(a);
+            ReleaseSuccessor(prev);
+        } else {
+            prev = a;
+        }
+        a = next;
+    }
+    MessagePumpingSuppressed = suppressed;
+    gLastCollection = nowMs();
+}
+
+void AppendKey(std::string_view character)
+{
+    if (!State) return;
+    std::string buffer(View(State->KeyBuffer));
+    buffer += character;
+    SetText(&State->KeyBuffer, buffer);
+}
+
+}  // namespace tavro

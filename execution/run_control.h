@@ -1,0 +1,49 @@
+// Entry points through which an environment runs text, the run-state
+// machine's checks, error reporting, reset and garbage collection.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "atom.h"
+
+namespace tavro {
+
+// The top-level run of a program text (Run, Step, Run-by-command, Run-to):
+// translates `text` from the 1-based character `from` with `sourceName` on
+// every position and runs it. Errors are reported (ReportError), never
+// thrown. Returns false when the run ended with an error (a user stop is
+// not an error).
+bool RunCommandText(std::string_view text, std::string_view sourceName, int from = 1);
+
+enum RunSystemResult { rscRan = 0, rscTranslationFailed = 1, rscRunFailed = 2 };
+// Runs a command text nested inside whatever is running (command window,
+// widget clicks, mouse hooks, the library command text). A text that does
+// not translate gives 1 and is not reported (LastErrorText holds the
+// message); a run error gives 2 and is shown as a message.
+int RunSystemCommand(std::string_view text);
+
+// Forgets the whole program state and runs the library command text.
+void Reset();
+
+// Called before every statement: pumps messages every 16th call and raises
+// the stop interruption when a stop was requested.
+void YieldCheck();
+// Called before every statement in the stepping states: may pause.
+void StepCheck();
+void ReportError(const std::string& message);
+
+// Collects when 5000 ms passed since the last collection.
+void CollectGarbageCheck();
+// Mark and sweep now.
+void CollectGarbage();
+
+// Appends a typed character to the state's key buffer.
+void AppendKey(std::string_view character);
+
+// Stepping state (exposed for the IDE's run commands).
+extern Position LastPause;
+extern int LastPauseDepth;
+extern Position RunToTarget;
+
+}  // namespace tavro

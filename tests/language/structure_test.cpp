@@ -1,0 +1,150 @@
+#include "core_fixture.h"
+
+using namespace tavro;
+
+using NameTree = CoreTest;
+
+namespace {
+Atom* member(Atom* owner, const char* name, Atom* value = nullptr)
+{
+    return CreatePath(owner, name, value, true);
+}
+}  // namespace
+
+TEST_F(NameTree, InnerScopeWinsAndPartialFailureStops)
+{
+    Atom* rootX = member(Root, "x", NewWord("outer"));
+    Atom* f = member(Root, "f");
+    Atom* fx = member(f, "x", NewWord("inner"));
+    PushContext(f);
+    EXPECT_EQ(Resolve("x"), fx);
+    PopContext();
+    EXPECT_EQ(Resolve("x"), rootX);
+
+    // a exists in the inner scope without b: the outer a.b is never seen.
+    Atom* outerA = member(Root, "a");
+    member(outerA, "b");
+    Atom* innerA = member(f, "a");
+    PushContext(f);
+    EXPECT_EQ(Resolve("a.b"), nullptr);
+    EXPECT_EQ(State->LastOwner, innerA);
+    EXPECT_EQ(LastName(), "b");
+    // Complete failure: no owner, the whole name.
+    EXPECT_EQ(Resolve("nothing.here"), nullptr);
+    EXPECT_EQ(State->LastOwner, nullptr);
+    EXPECT_EQ(LastName(), "nothing.here");
+    PopContext();
+}
+
+TEST_F(NameTree, RootPathsDotsAndGlobals)
+{
+    Atom* a = member(Root, "a");
+    Atom* b = member(a, "b");
+    Atom* c = member(b, "c");
+    PushContext(c);
+    EXPECT_EQ(Resolve("[Root]"), Root);
+    EXPECT_EQ(Resolve("[Root].a"), a);
+    EXPECT_EQ(Resolve("[Root].a.b"), b);
+    EXPECT_EQ(Resolve("[Root].zz"), nullptr);
+    PopContext();
+
+    Atom* x = member(a, "x");
+    Atom* node = b;
+    std::string path = ".x";
+    EXPECT_EQ(Walk(node, path), x);  // one dot climbs to the parent
+    node = c;
+    path = "..x";
+    EXPECT_EQ(Walk(node, path), x);  // two dots climb twice
+    node = a;
+    path = "...";
+    EXPECT_EQ(Walk(node, path), nullptr);
+
+    // A child of the root flagged as a global scope is searched by name.
+    Atom* g = member(Root, "globals");
+    Atom* gv = member(g, "pi", NewNumber(3.14L));
+    Atom* f = member(Root, "f");
+    PushContext(f);
+    EXPECT_EQ(Resolve("pi"), nullptr);
+    g->Flags |= flGlobalScope;
+    EXPECT_EQ(Resolve("pi"), gv);
+    PopContext();
+}
+
+TEST_F(NameTree, CreatePathMakesMissingSegmentsWithOneValue)
+{
+    Atom* p = member(Root, "p");
+    Atom* v = NewWord("v");
+    Atom* r = CreatePath(Root, "p.q.r", v, false);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(TextOf(r), "r");
+    EXPECT_EQ(r->Parent->Parent, p);
+    EXPECT_EQ(LeftOf(r), v);
+    EXPECT_EQ(LeftOf(r->Parent), v);
+    // Existing: returned unchanged.
+    EXPECT_EQ(CreatePath(Root, "p.q.r", NewWord("w"), false), r);
+    EXPECT_EQ(LeftOf(r), v);
+    // "[]" is always new.
+    EXPECT_NE(NewAnonymous(nullptr), NewAnonymous(nullptr));
+    EXPECT_EQ(DottedPath(r), "p.q.r");
+    EXPECT_EQ(DottedPath(Root), "[Root]");
+}
+
+TEST_F(NameTree, SpecialMembersAndClearNode)
+{
+    Atom* x = member(Root, "x", NewNumber(1));
+    Atom* change = member(x, "onchange");
+    Atom* draw = member(x, "ondrawimage");
+    member(x, "other");
+    member(x, "ondepend");
+    EXPECT_EQ(x->ChangeChild, change);
+    EXPECT_EQ(x->DrawImageChild, draw);
+    Detach(change);
+    EXPECT_EQ(x->ChangeChild, nullptr);
+    Attach(change, x);
+    ClearNode(x);
+    EXPECT_EQ(LeftOf(x), nullptr);
+    EXPECT_EQ(x->ChangeChild, change);
+    EXPECT_EQ(x->DrawImageChild, nullptr);
+    ASSERT_NE(x->FirstChild, nullptr);
+    EXPECT_EQ(TextOf(x->FirstChild), "ondepend");
+    EXPECT_EQ(x->FirstChild->NextSibling, change);
+    EXPECT_EQ(change->NextSibling, nullptr);
+}
+
+TEST_F(NameTree, CopyIntoSharesValuesAndSkipsOnchange)
+{
+    Atom* src = member(Root, "src", NewWord("v"));
+    member(src, "a", NewNumber(1));
+    member(src, "b", NewNumber(2));
+    member(src, "onchange");
+    Atom* target = NewAnonymous(nullptr);
+    CopyInto(src, target);
+    EXPECT_EQ(LeftOf(target), LeftOf(src));
+    EXPECT_EQ(ToText(target), "{[]=v {a=1} {b=2}}");
+    EXPECT_EQ(target->ChangeChild, nullptr);
+}
+
+TEST_F(NameTree, CaseInsensitiveNames)
+{
+    SetCaseSensitive(false);
+    Atom* n = CreatePath(Root, Normalize("Abc"), nullptr, false);
+    EXPECT_EQ(Resolve("ABC"), n);
+    EXPECT_EQ(Resolve("abc"), n);
+    Atom* ch = CreatePath(n, Normalize("OnChange"), nullptr, true);
+    EXPECT_EQ(n->ChangeChild, ch);
+    SetCaseSensitive(true);
+}
+
+TEST_F(NameTree, InheritedFlagsAndClearBusy)
+{
+    Atom* a = member(Root, "a");
+    Atom* b = member(a, "b");
+    a->Flags |= flLocked;
+    EXPECT_TRUE(HasInheritedFlag(b, flLocked));
+    EXPECT_FALSE(HasInheritedFlag(a, flAssigning));
+    a->Flags |= flBusy;
+    b->Flags |= flBusy;
+    ClearBusy(Root);
+    EXPECT_FALSE(HasFlag(a, flBusy));
+    EXPECT_FALSE(HasFlag(b, flBusy));
+}
