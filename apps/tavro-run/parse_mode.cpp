@@ -1,0 +1,45 @@
+// --parse: translates a program without running it and prints the program
+// list in its printed form, followed by a newline. A text that does not
+// translate prints
+//   SOURCE: MESSAGE (line L, offset O)
+// on standard error and exits with status 1.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "errors.h"
+#include "message_table.h"
+#include "modes.h"
+#include "state.h"
+#include "structure.h"
+#include "translate.h"
+
+namespace tavro::runner {
+
+int ParseMode(const std::string& path)
+{
+    std::string text;
+    if (!ReadSource(path, text)) {
+        std::fprintf(stderr, "cannot read %s\n", path.c_str());
+        return 1;
+    }
+    CreateState();
+    PushContext(CreatePath(nullptr, "[Root]", nullptr, false));
+    // The language folders sit beside bin/, in the build tree as installed.
+    std::error_code ignored;
+    std::filesystem::path languages =
+        std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / "../Languages";
+    ErrorMessages().LoadFile((languages / "English/Errors.txt").string());
+
+    CurrentPosition = MakePosition(path, 0, 0, kUnexecutedDepth);
+    try {
+        std::printf("%s\n", ToText(TranslateText(text)).c_str());
+    } catch (const LanguageError& e) {
+        std::fprintf(stderr, "%s: %s (line %d, offset %d)\n", path.c_str(), e.what(),
+                     CurrentPosition.Line, CurrentPosition.Offset);
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace tavro::runner

@@ -1,0 +1,183 @@
+#include "parser.h"
+
+#include <string>
+#include <string_view>
+
+#include "errors.h"
+#include "lexer.h"
+#include "reserved_words.h"
+#include "state.h"
+
+namespace tavro {
+
+namespace {
+
+bool isMarker(std::string_view text) { return text == ":" || text == "\""; }
+
+// Reserved words of the structure are recognised in any letter case,
+// whatever the naming mode.
+bool tokenIsReserved(int index)
+{
+    return !TokenQuoted && UpperCase(TokenText) == UpperReserved(index);
+}
+
+bool tokenIsComment()
+{
+    if (TokenQuoted || TokenRawText.empty()) return false;
+    if (TokenRawText[0] == ';') return true;
+    // An unclosed brace comment that ran to the end of the text stays a
+    // word unless it is long; a lone "{" is always a word.
+    return TokenRawText.size() > 1 && TokenRawText[0] == '{' &&
+           (TokenRawText.size() > 255 || TokenRawText.back() == '}');
+}
+
+// Characters that may end a word that takes a member group: f(2), a#(1).
+bool endsMemberWord(std::string_view text)
+{
+    if (text.empty()) return false;
+    unsigned char c = static_cast<unsigned char>(text.back());
+    return c == '#' || c == '?' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+           (c >= 'a' && c <= 'z') || c >= 128;
+}
+
+[[noreturn]] void unmatched(std::string_view what) { RaiseError("UNMATCHED", {std::string(what)}); }
+
+[[noreturn]] void unmatchedAt(const Position& opening, std::string_view what)
+{
+    CurrentPosition = opening;
+    unmatched(what);
+}
+
+// Detaches the leading run of parameter pairs (": name" or "\" name") from
+// the chain at `cell` and returns it; `cell` moves to the first element
+// after the run. Each element looked at must be a word, so a list or group
+// there raises BADSTRING.
+Atom* takeParameters(Atom*& cell)
+{
+    Atom* first = cell;
+    Atom* last = nullptr;
+    while (cell && isMarker(ToTextStrict(LeftOf(cell)))) {
+        last = RightOf(cell) ? RightOf(cell) : cell;
+        cell = RightOf(last);
+    }
+    if (!last) return nullptr;
+    last->Right = nullptr;
+    return first;
+}
+
+// "to" was read: appends  make local " NAME DEFINITION  (see parser.h).
+void appendDefinition(Atom*& head, Atom*& tail)
+{
+    const Position to = CurrentPosition;
+    Append(head, tail, NewWord(NormalizedReserved(rwMake)));
+    SetPosition(tail, to);
+    Append(head, tail, NewWord(NormalizedReserved(rwLocal)));
+    Append(head, tail, NewWord("\""));
+
+    Atom* cell = Parse(pmDefinition, false);
+    Atom* leftParameters = takeParameters(cell);
+    if (!cell) {
+        CurrentPosition = to;
+        RaiseError("NONAME");
+    }
+    Append(head, tail, LeftOf(cell));
+    cell = RightOf(cell);
+    Atom* parameters = takeParameters(cell);
+    // The body keeps its own cells after the parameter list(s).
+    Atom* definition = NewCell(parameters, cell);
+    if (leftParameters) definition = NewCell(leftParameters, definition);
+    Append(head, tail, definition);
+}
+
+// Kind and position of an element's cell; the position is that of the
+// element's last token.
+void stamp(Atom* cell, int mode)
+{
+    cell->Kind = mode == pmGroup ? akGroup : akList;
+    SetPosition(cell, CurrentPosition);
+}
+
+}  // namespace
+
+Atom* Parse(int mode, bool topLevel)
+{
+    const Position opening = CurrentPosition;
+    Atom* head = nullptr;
+    Atom* tail = nullptr;
+    // Offset just past the previous token when that token ended the last
+    // element (an unquoted word, or the bracket closing a list or group);
+    // 0 otherwise. A "(" starting there is glued to that element.
+    int glueOffset = 0;
+    // The last element is a line end (an unquoted ",").
+    bool separatorLast = false;
+
+    for (;;) {
+        const int previousGlue = glueOffset;
+        glueOffset = 0;
+        NextToken();
+        if (TokenLength < 0) {
+            if (mode == pmList && topLevel) break;
+            unmatchedAt(opening, mode == pmList ? "[" : mode == pmGroup ? "(" : "to");
+        }
+        if (tokenIsComment()) continue;
+
+        if (!TokenQuoted) {
+            const std::string& text = TokenText;
+            if (text == "]") {
+                if (mode == pmList && !topLevel) break;
+                if (mode == pmGroup) unmatchedAt(opening, "(");
+                unmatched("]");
+            }
+            if (text == ")") {
+                if (mode == pmGroup) break;
+                unmatched(")");
+            }
+            if (tokenIsReserved(rwEnd)) {
+                if (mode == pmDefinition) break;
+                if (mode == pmList && topLevel) unmatched("end");
+                unmatchedAt(opening, mode == pmList ? "[" : "(");
+            }
+            if (mode == pmGroup && text == ",") continue;  // a group may span lines
+
+            if (tokenIsReserved(rwTo)) {
+                appendDefinition(head, tail);
+                separatorLast = false;
+                continue;
+            }
+            if (text == "(") {
+                if (tail && previousGlue == CurrentPosition.Offset) {
+                    Atom* last = LeftOf(tail);
+                    if (!IsWordOrNumber(last) || endsMemberWord(TextOf(last)))
+                        Append(head, tail, NewWord("."));
+                }
+                Atom* group = Parse(pmGroup, false);
+                Append(head, tail, group);
+                stamp(tail, mode);
+                glueOffset = CurrentPosition.Offset + 1;
+                separatorLast = false;
+                continue;
+            }
+            if (text == "[") {
+                Atom* list = Parse(pmList, false);
+                // A list on the line after its command belongs to that
+                // command: it takes the place of the line end.
+                if (separatorLast)
+                    tail->Left = list;
+                else
+                    Append(head, tail, list);
+                stamp(tail, mode);
+                glueOffset = CurrentPosition.Offset + 1;
+                separatorLast = false;
+                continue;
+            }
+        }
+
+        Append(head, tail, NewWord(TokenText));
+        stamp(tail, mode);
+        separatorLast = !TokenQuoted && TokenText == ",";
+        if (!TokenQuoted) glueOffset = CurrentPosition.Offset + TokenLength;
+    }
+    return head;
+}
+
+}  // namespace tavro

@@ -1,0 +1,28 @@
+#include "translate.h"
+
+#include "lexer.h"
+#include "parser.h"
+
+namespace tavro {
+
+namespace {
+
+// The token lists are released on every way out, errors included.
+struct TokenListsGuard {
+    ~TokenListsGuard() { ClearTokens(); }
+};
+
+}  // namespace
+
+Atom* TranslateText(std::string_view text, int from)
+{
+    TokenListsGuard guard;
+    // The whole text is kept so that offsets stay positions in it; the
+    // scan starts at `from`.
+    SourceText = Text(text);
+    TokenIndex = 0;
+    Tokenize(from);
+    return Parse(pmList, true);
+}
+
+}  // namespace tavro
