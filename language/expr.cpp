@@ -1,0 +1,565 @@
+#include "expr.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+#include "errors.h"
+#include "native_loader.h"
+#include "reserved_words.h"
+#include "state.h"
+#include "structure.h"
+
+namespace tavro {
+
+Atom* CodeTarget = nullptr;
+
+namespace {
+
+std::vector<Atom*> keepList;
+
+constexpr std::string_view kQuote = "\"";
+constexpr std::string_view kThing = ":";
+
+// Priorities of the fixed forms.
+constexpr int kLiteralPriority = 150;
+constexpr int kQuotePriority = 145;
+constexpr int kThingPriority = 140;
+constexpr int kDotPriority = 149;
+constexpr int kCallPriority = 20;
+constexpr int kPrintOperands = 200;
+
+// Keeps priority * 1000 + index well inside an int.
+constexpr long double kPriorityLimit = 2000000;
+
+void Put(TCodeWord word) { CodeAppend(CodeTarget, word); }
+void PutAtom(const Atom* atom) { Put(reinterpret_cast<TCodeWord>(atom)); }
+
+bool IsWordText(const Atom* a, std::string_view text)
+{
+    return IsObject(a) && a->Kind == akWord && TextOf(a) == text;
+}
+
+// A fixed form: opcode, operands and priority; right-associative.
+struct Form {
+    int reserved;  // index into the reserved-word table, or -1
+    std::string_view word;
+    int opcode;
+    int right;
+};
+
+const Form kForms[] = {
+    {rwPrint, {}, opPrint, kPrintOperands},
+    {rwMake, {}, opMake, 4},
+    {rwOb, {}, opOb, 4},
+    {rwRun, {}, opRun, 1},
+    {rwOutput, {}, opOutput, 1},
+    {rwIf, {}, opIf, 3},
+    {rwWhile, {}, opWhile, 2},
+    {rwRepeat, {}, opRepeat, 2},
+    {rwLocal, {}, opLocal, 1},
+    {-1, "DUMP", opDump, 0},
+};
+
+Atom* Member(const Atom* node, int reserved)
+{
+    return FindMember(node, NormalizedReserved(reserved));
+}
+
+Atom* NewKeptWord(std::string_view text)
+{
+    Atom* word = NewWord(text);
+    KeepAtom(word);
+    return word;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- keeping
+
+void KeepAtom(Atom* atom)
+{
+    keepList.push_back(AddRef(atom));
+}
+
+const std::vector<Atom*>& KeptAtoms() { return keepList; }
+
+void ReleaseKeepList()
+{
+    for (Atom* a : keepList) Release(a);
+    keepList.clear();
+}
+
+void ForgetKeepList() { keepList.clear(); }
+
+// --------------------------------------------------------- element reader
+
+int ReadElementKind()
+{
+    for (;;) {
+        if (!CurrentCell) return ekEnd;
+        Atom* e = LeftOf(CurrentCell);
+        if (!e) return ekEmptyList;
+        if (e == NoValue) return ekOther;
+        switch (e->Kind) {
+        case akNumber: return ekWord;
+        case akGroup: return ekGroup;
+        case akWord: {
+            std::string_view text = TextOf(e);
+            if (text == ",") return ekComma;
+            if (!text.empty() && (text[0] == ';' || text[0] == '{')) {
+                CurrentCell = RightOf(CurrentCell);
+                continue;
+            }
+            return ekWord;
+        }
+        default: return ekOther;
+        }
+    }
+}
+
+// ----------------------------------------------------------- classifying
+
+void TExpr::Classify(TExprItem& item)
+{
+    Atom* e = item.Element;
+    if (IsGroup(e)) {
+        afterMarker_ = false;
+        return;  // the defaults: a non-literal word item of priority 150
+    }
+    long double unused;
+    if (IsList(e) || (IsObject(e) && e->Kind == akNumber) || ToNumberTry(e, unused)) {
+        item.IsLiteral = true;
+        afterMarker_ = false;
+        return;
+    }
+    std::string text = ToTextStrict(e);
+    item.IsLiteral = afterMarker_;
+    afterMarker_ = afterMarker_ ? false : (text == kThing || text == kQuote);
+    item.Priority = 0;
+    item.LeftAssociative = false;
+    if (item.IsLiteral) {
+        item.Priority = kLiteralPriority;
+        return;
+    }
+    if (text == kQuote) {
+        item.OpCode = opQuote;
+        item.RightCount = 1;
+        item.Priority = kQuotePriority;
+        return;
+    }
+    if (text == kThing) {
+        item.OpCode = opThing;
+        item.RightCount = 1;
+        item.Priority = kThingPriority;
+        return;
+    }
+    if (text == ".") {
+        item.OpCode = opDot;
+        item.LeftCount = item.RightCount = 1;
+        item.Priority = kDotPriority;
+        item.LeftAssociative = true;
+        return;
+    }
+    std::string upper = UpperCase(text);
+    for (const Form& f : kForms) {
+        if (upper != (f.reserved >= 0 ? std::string_view(UpperReserved(f.reserved)) : f.word))
+            continue;
+        item.OpCode = f.opcode;
+        item.RightCount = f.right;
+        return;
+    }
+    ClassifyName(item, text);
+}
+
+void TExpr::ClassifyName(TExprItem& item, const std::string& text)
+{
+    item.Priority = kCallPriority;
+    item.LeftAssociative = true;
+    Atom* node = Resolve(text);
+    if (!node) {
+        // A property: "x" at the start of a statement may mean put_x (an
+        // assignment through a setter), anywhere else get_x.
+        bool put = items_.empty() && statementStart_;
+        std::string property = NormalizedReserved(put ? rwPut : rwGet) + text;
+        node = Resolve(property);
+        if (!node) return;  // unknown: a call without operands
+        item.Element = NewKeptWord(property);
+    }
+    if (Atom* lambda = Member(node, rwLambda)) node = lambda;
+
+    long double priority;
+    Atom* declared = Member(node, rwOnPriority);
+    if (declared && ToNumberTry(LeftOf(declared), priority)) {
+        if (std::isnan(priority)) priority = 0;
+        priority = std::clamp(std::nearbyint(priority), -kPriorityLimit, kPriorityLimit);
+        item.Priority = static_cast<int>(priority);
+    } else {
+        item.Priority = kCallPriority;
+        item.LeftAssociative = false;
+    }
+    if (Atom* association = Member(node, rwOnLeftAssociation))
+        item.LeftAssociative = ToBoolean(LeftOf(association));
+
+    Atom* value = LeftOf(node);
+    if (IsObject(value) && value->Kind == akList && IsList(LeftOf(value))) {
+        Atom* first = LeftOf(value);
+        Atom* second = RightOf(value);
+        if (second && IsList(LeftOf(second))) {
+            item.LeftParams = first;
+            item.LeftCount = Length(first) / 2;
+            item.Params = LeftOf(second);
+        } else {
+            item.Params = first;
+        }
+        item.RightCount = Length(item.Params) / 2;
+    } else {
+        // A plain variable or object: read, not called with operands.
+        item.IsLiteral = false;
+        item.Priority = kLiteralPriority;
+        item.LeftAssociative = true;
+    }
+}
+
+void TExpr::AddItem()
+{
+    TExprItem item;
+    item.SourceCell = CurrentCell;
+    item.Element = LeftOf(CurrentCell);
+    Classify(item);
+    int index = static_cast<int>(items_.size());
+    item.Key = item.Priority * 1000 + (item.LeftAssociative ? -index : index);
+    items_.push_back(std::move(item));
+    CurrentCell = RightOf(CurrentCell);
+}
+
+// --------------------------------------------------------------- linking
+
+void TExpr::Detach(int item)
+{
+    int parent = items_[item].ParentIndex;
+    if (parent < 0) return;
+    for (auto* list : {&items_[parent].LeftChildren, &items_[parent].RightChildren})
+        list->erase(std::remove(list->begin(), list->end(), item), list->end());
+    items_[item].ParentIndex = -1;
+}
+
+void TExpr::Attach(int owner, int item, Side side)
+{
+    Detach(item);
+    TExprItem& o = items_[owner];
+    (side == Side::Left ? o.LeftChildren : o.RightChildren).push_back(item);
+    items_[item].ParentIndex = owner;
+    changed_ = true;
+}
+
+bool TExpr::Seek(int index, Side side)
+{
+    const int step = side == Side::Left ? -1 : 1;
+    const int key = items_[index].Key;
+    const int n = static_cast<int>(items_.size());
+    for (int j = index + step; j >= 0 && j < n; j += step) {
+        const TExprItem& candidate = items_[j];
+        if (candidate.Key <= key) return false;
+        int parent = candidate.ParentIndex;
+        if (parent < 0 || items_[parent].Key < key) {
+            Attach(index, j, side);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TExpr::CollectLocalQuotes()
+{
+    const int n = static_cast<int>(items_.size());
+    for (int i = 0; i < n; ++i) {
+        const TExprItem& local = items_[i];
+        if (local.ParentIndex >= 0 || local.OpCode != opLocal || !IsObject(local.Element) ||
+            local.Element->Kind != akWord)
+            continue;
+        for (int j = i + 1; j < n; ++j)
+            if (items_[j].ParentIndex < 0 && IsWordText(items_[j].Element, kQuote))
+                Attach(i, j, Side::Right);
+    }
+}
+
+void TExpr::LinkItems()
+{
+    const int n = static_cast<int>(items_.size());
+    do {
+        changed_ = false;
+        for (int i = 0; i < n; ++i) {
+            if (int(items_[i].LeftChildren.size()) < items_[i].LeftCount) Seek(i, Side::Left);
+            if (int(items_[i].RightChildren.size()) < items_[i].RightCount) Seek(i, Side::Right);
+        }
+    } while (changed_);
+    CollectLocalQuotes();
+    for (TExprItem& item : items_) {
+        std::sort(item.LeftChildren.begin(), item.LeftChildren.end());
+        std::sort(item.RightChildren.begin(), item.RightChildren.end());
+    }
+}
+
+std::pair<int, int> TExpr::SubtreeRange(int index) const
+{
+    std::pair<int, int> range{index, index};
+    const TExprItem& item = items_[index];
+    for (const auto* list : {&item.LeftChildren, &item.RightChildren}) {
+        for (int child : *list) {
+            auto sub = SubtreeRange(child);
+            range.first = std::min(range.first, sub.first);
+            range.second = std::max(range.second, sub.second);
+        }
+    }
+    return range;
+}
+
+// -------------------------------------------------------------- emitting
+
+void TExpr::EmitOperandNames(const std::vector<int>& children, Atom* params, bool left)
+{
+    Atom* cell = params;
+    int extra = 0;
+    for (size_t k = 0; k < children.size(); ++k) {
+        if (cell && RightOf(cell)) {
+            Atom* marker = LeftOf(cell);
+            Put(IsWordOrNumber(marker) && TextOf(marker) == kThing ? 0 : 1);
+            PutAtom(LeftOf(RightOf(cell)));
+            cell = RightOf(RightOf(cell));
+            continue;
+        }
+        // More operands than declared parameters: #1, #2 ... on the right,
+        // #-1, #-2 ... on the left.
+        ++extra;
+        Put(0);
+        PutAtom(NewKeptWord("#" + std::to_string(left ? -extra : extra)));
+    }
+}
+
+void TExpr::Emit(int index)
+{
+    const int mark = CodeCount(CodeTarget);
+    // Emitting never adds or relinks items, so the reference stays valid.
+    const TExprItem& item = items_[index];
+    for (auto it = item.RightChildren.rbegin(); it != item.RightChildren.rend(); ++it) Emit(*it);
+    for (auto it = item.LeftChildren.rbegin(); it != item.LeftChildren.rend(); ++it) Emit(*it);
+    Atom* e = item.Element;
+    const TCodeWord counts = MakeCounts(int(item.RightChildren.size()), int(item.LeftChildren.size()));
+
+    if (IsGroup(e)) {
+        Atom* saved = CurrentCell;
+        CurrentCell = e;
+        TExpr group(false);
+        group.Compile(true);
+        CurrentCell = saved;
+        return;
+    }
+    if (item.IsLiteral) {
+        Put(opPush);
+        PutAtom(e);
+        return;
+    }
+    switch (item.OpCode) {
+    case opWord:
+        if (IsObject(e) && e->Kind == akWord && IsNativeWord(TextOf(e))) {
+            Put(opNative);
+            Put(reinterpret_cast<TCodeWord>(ResolveNative(TextOf(e))));
+            return;
+        }
+        Put(opCall);
+        PutAtom(e);
+        Put(counts);
+        EmitOperandNames(item.LeftChildren, item.LeftParams, true);
+        EmitOperandNames(item.RightChildren, item.Params, false);
+        return;
+    case opQuote:
+        // A lone quote stands for the empty word; otherwise its operand,
+        // the quoted name, was pushed already.
+        if (item.RightChildren.empty()) {
+            Put(opPush);
+            PutAtom(NewKeptWord(""));
+        }
+        return;
+    default:
+        Put(item.OpCode);
+        Put(counts);
+        if (item.OpCode == opWhile) Put(mark);
+        if (item.OpCode == opMake || item.OpCode == opOb) {
+            auto range = SubtreeRange(index);
+            PutAtom(items_[range.first].SourceCell);
+            PutAtom(items_[range.second].SourceCell);
+        }
+        return;
+    }
+}
+
+// ------------------------------------------------------------- compiling
+
+void TExpr::CompileRoot()
+{
+    const int n = static_cast<int>(items_.size());
+    if (n == 0) RaiseError("EMPTYGROUP");
+    int root = -1;
+    for (int i = 0; i < n; ++i)
+        if (items_[i].ParentIndex < 0 && (root < 0 || items_[i].Key < items_[root].Key)) root = i;
+    if (items_[root].IsLiteral) {
+        for (int i = 0; i < n; ++i) {
+            if (items_[i].ParentIndex >= 0) continue;
+            if (i != 0) Put(opPop);
+            Emit(i);
+        }
+        return;
+    }
+    // The loosest-binding tree takes every other tree as an extra operand.
+    for (int i = 0; i < n; ++i)
+        if (i != root && items_[i].ParentIndex < 0)
+            Attach(root, i, i < root ? Side::Left : Side::Right);
+    std::sort(items_[root].LeftChildren.begin(), items_[root].LeftChildren.end());
+    std::sort(items_[root].RightChildren.begin(), items_[root].RightChildren.end());
+    Emit(root);
+}
+
+void TExpr::Compile(bool single)
+{
+    afterMarker_ = false;
+    for (;;) {
+        int kind = ReadElementKind();
+        if (kind == ekEnd || kind == ekComma) break;
+        AddItem();
+    }
+    LinkItems();
+    if (single) {
+        CompileRoot();
+        return;
+    }
+    for (int i = 0; i < static_cast<int>(items_.size()); ++i) {
+        if (items_[i].ParentIndex >= 0) continue;
+        Emit(i);
+        Put(opPop);
+    }
+    Put(opEnd);
+    PutAtom(CurrentCell);
+}
+
+void CompileStatement()
+{
+    Atom* start = CurrentCell;
+    if (!start) return;
+    Atom* savedTarget = CodeTarget;
+    CodeTarget = start;
+    try {
+        TExpr expr(true);
+        expr.Compile(false);
+    } catch (...) {
+        // A half-written code list would pass for a compiled statement.
+        DropCode(start);
+        CodeTarget = savedTarget;
+        throw;
+    }
+    CodeTarget = savedTarget;
+}
+
+// --------------------------------------------------------------- listing
+
+namespace {
+
+std::string NativeName(TCodeWord address)
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(address), &info) && info.dli_sname && info.dli_fname) {
+        std::string file = info.dli_fname;
+        size_t slash = file.rfind('/');
+        if (slash != std::string::npos) file.erase(0, slash + 1);
+        return file + ":" + info.dli_sname;
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%#lx", static_cast<unsigned long>(address));
+    return buffer;
+}
+
+std::string CountsText(TCodeWord counts)
+{
+    return std::to_string(RightCountOf(counts)) + "," + std::to_string(LeftCountOf(counts));
+}
+
+const Atom* AsAtom(TCodeWord word) { return reinterpret_cast<const Atom*>(word); }
+
+std::string CellText(TCodeWord word)
+{
+    const Atom* cell = AsAtom(word);
+    return cell ? "[" + ToText(LeftOf(cell)) + "]" : "nil";
+}
+
+}  // namespace
+
+std::string CodeListing(const Atom* cell)
+{
+    std::string out;
+    const int n = cell ? CodeCount(cell) : 0;
+    int pos = 0;
+    auto field = [&out](const std::string& text) {
+        if (!out.empty()) out += ' ';
+        out += text;
+    };
+    // Each reader returns false when the code ends before the operand.
+    auto next = [&](TCodeWord& word) {
+        if (pos >= n) return false;
+        word = CodeAt(cell, pos++);
+        return true;
+    };
+    TCodeWord op, w;
+    while (next(op)) {
+        std::string_view name = OpcodeName(int(op));
+        if (name.empty() || op == opWord || op == opQuote) {
+            field(std::to_string(op));
+            continue;
+        }
+        field(std::string(name));
+        switch (op) {
+        case opPop: break;
+        case opPush:
+            if (next(w)) field(ToText(AsAtom(w)));
+            break;
+        case opCall: {
+            if (!next(w)) break;
+            field(ToText(AsAtom(w)));
+            if (!next(w)) break;
+            field(CountsText(w));
+            int operands = RightCountOf(w) + LeftCountOf(w);
+            for (int k = 0; k < operands; ++k) {
+                TCodeWord flag, param;
+                if (!next(flag) || !next(param)) break;
+                field(std::to_string(flag));
+                field(ToText(AsAtom(param)));
+            }
+            break;
+        }
+        case opEnd:
+            if (next(w)) field(w ? ToText(LeftOf(AsAtom(w))) : "nil");
+            break;
+        case opNative:
+            if (next(w)) field(NativeName(w));
+            break;
+        case opMake:
+        case opOb:
+            if (next(w)) field(CountsText(w));
+            if (next(w)) field(CellText(w));
+            if (next(w)) field(CellText(w));
+            break;
+        case opWhile:
+            if (next(w)) field(CountsText(w));
+            if (next(w)) field(std::to_string(w));
+            break;
+        default:
+            if (next(w)) field(CountsText(w));
+            break;
+        }
+    }
+    return out;
+}
+
+}  // namespace tavro

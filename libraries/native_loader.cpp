@@ -1,0 +1,91 @@
+#include "native_loader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+
+#include "errors.h"
+#include "reserved_words.h"
+#include "state.h"
+
+namespace tavro {
+
+namespace {
+
+constexpr const char* kLibrarySuffix = ".DLL";
+constexpr const char* kOrdinalTable = "TAVRO_ORDINALS";
+
+// The folder of the running executable with a trailing "/", or empty.
+std::string ExecutableFolder()
+{
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    std::string path(buffer, size_t(n));
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void* LoadLibrary(const std::string& file)
+{
+    // A name without "/" makes dlopen search the usual places.
+    if (void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+    std::string folder = ExecutableFolder();
+    if (folder.empty()) return nullptr;
+    return dlopen((folder + file).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+// Ordinal `text` (digits only) through the library's ordinal table.
+void* LookUpOrdinal(void* handle, std::string_view text)
+{
+    auto* table = static_cast<const char* const*>(dlsym(handle, kOrdinalTable));
+    if (!table) return nullptr;
+    long ordinal = 0;
+    for (char c : text) {
+        ordinal = ordinal * 10 + (c - '0');
+        if (ordinal > INT_MAX) return nullptr;  // beyond any table
+    }
+    if (ordinal < 1) return nullptr;
+    for (long i = 1; table[i - 1]; ++i)
+        if (i == ordinal) return dlsym(handle, table[i - 1]);
+    return nullptr;
+}
+
+}  // namespace
+
+bool IsNativeWord(std::string_view word)
+{
+    const std::string& prefix = UpperReserved(rwDll);
+    if (word.size() <= prefix.size() || word[prefix.size()] != '.') return false;
+    return UpperCase(word.substr(0, prefix.size())) == prefix;
+}
+
+TNativeFunction ResolveNative(std::string_view word)
+{
+    if (!IsNativeWord(word)) RaiseError("BADNATIVE", {std::string(word)});
+    std::string_view rest = word.substr(UpperReserved(rwDll).size() + 1);
+    size_t point = rest.find('.');
+    if (point == std::string_view::npos || point == 0 || point + 1 == rest.size())
+        RaiseError("BADNATIVE", {std::string(word)});
+    std::string library(rest.substr(0, point));
+    std::string function(rest.substr(point + 1));
+
+    std::string file = library + kLibrarySuffix;
+    void* handle = LoadLibrary(file);
+    if (!handle) RaiseError("UNKNOWNFILE", {file});
+
+    void* address = nullptr;
+    if (function[0] >= '0' && function[0] <= '9') {
+        if (function.find_first_not_of("0123456789") != std::string::npos)
+            RaiseError("BADORDINAL", {function});
+        address = LookUpOrdinal(handle, function);
+    } else {
+        address = dlsym(handle, UpperCase(function).c_str());
+    }
+    if (!address) RaiseError("INMODULE", {function, library});
+    return reinterpret_cast<TNativeFunction>(address);
+}
+
+}  // namespace tavro
