@@ -87,6 +87,9 @@ public:
         return 0;
     }
 
+    // The model matrix (service 7), row after row, already converted.
+    virtual void SetModelMatrix(const float matrix[16]) {}
+
     // ---- widgets (services 18-23, 26): a new widget atom, or null when
     // there is no window to put a control on.
     virtual Atom* CreateWidget(int serviceCode) { return nullptr; }

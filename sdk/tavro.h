@@ -206,6 +206,57 @@ typedef intptr_t (*TServiceCallback)(int code, TText *text, long double n1,
                                      long double n2, long double n3,
                                      long double n4);
 
+/* Service codes (the low seven bits of `code` select the service). */
+enum {
+    TAVRO_SVC_EYE = 3,             /* N1..N3: camera eye position */
+    TAVRO_SVC_LOOKAT = 4,          /* N1..N3: camera look-at point */
+    TAVRO_SVC_UPVECTOR = 5,        /* N1..N3: camera up vector */
+    TAVRO_SVC_BACKGROUND = 6,      /* N1..N4: background r, g, b, a (0..1) */
+    TAVRO_SVC_MODELMATRIX = 7,     /* N1: list of four lists of four numbers */
+    TAVRO_SVC_REDRAW = 9,          /* redraw the scene */
+    TAVRO_SVC_REBUILD = 10,        /* N1: variable node: rebuild its display list */
+    TAVRO_SVC_APPEND_OUTPUT = 11,  /* text: append to the last output line */
+    TAVRO_SVC_TRANSLATE_TEXT = 12, /* text: program text -> result: the parsed list */
+    TAVRO_SVC_PUMP = 13,           /* process pending window messages */
+    TAVRO_SVC_CALL_LIST = 14,      /* N1: variable node: draw its list inside another */
+    TAVRO_SVC_ERROR_TEXT = 15,     /* text: error key -> its message format */
+    TAVRO_SVC_INTERFACE_TEXT = 16, /* text: interface key -> its text */
+    TAVRO_SVC_PLANE_MENU = 17,     /* N1: list: the plane window's pop-up items */
+    TAVRO_SVC_BUTTON = 18,         /* result: a new widget atom (0 without GUI) */
+    TAVRO_SVC_LISTBOX = 19,
+    TAVRO_SVC_EDIT = 20,
+    TAVRO_SVC_MEMO = 21,
+    TAVRO_SVC_CHECKBOX = 22,
+    TAVRO_SVC_LABEL = 23,
+    TAVRO_SVC_PLAY = 24,           /* text: media file, N1: player 1 or 2 */
+    TAVRO_SVC_OUTPUT_LINE = 25,    /* text: a new output line */
+    TAVRO_SVC_BITMAP_BUTTON = 26,
+    TAVRO_SVC_SAVE_PICTURE = 27,   /* text: JPEG file name */
+    TAVRO_SVC_PICK = 28,           /* N1 x, N2 y, N3 mode, N4 radius -> list of names */
+    TAVRO_SVC_BORDER_LEFT = 29,
+    TAVRO_SVC_BORDER_TOP = 30,
+    TAVRO_SVC_DEFER_DRAWING = 31,
+    TAVRO_SVC_RESUME_DRAWING = 32,
+    TAVRO_SVC_BLOCK_MOUSE = 33,
+    TAVRO_SVC_UNBLOCK_MOUSE = 34,
+    TAVRO_SVC_SHOW_PLANE = 35,
+    TAVRO_SVC_RESOLVE_PATH = 36,   /* text: file name -> resolved path */
+    TAVRO_SVC_EXE_FOLDER = 37,     /* result: word atom, the executable's folder */
+    TAVRO_SVC_OPEN_LOG = 38,       /* text: file, N1: mask */
+    TAVRO_SVC_CLOSE_LOG = 39,
+    TAVRO_SVC_LOG_LINE = 40,       /* text, N1: category */
+    TAVRO_SVC_SET_LOG_MASK = 41,   /* N1: mask -> result: number atom, old mask */
+    /* Tavro's own extensions. */
+    TAVRO_SVC_RAISE_ERROR = 100,   /* text: KEY, then each argument preceded by
+                                      TAVRO_ARG_SEPARATOR: the executor raises the
+                                      translated, formatted error when the native
+                                      function returns */
+    TAVRO_SVC_ASK_TEXT = 101       /* text: prompt -> the answer; result 1, or 0
+                                      when there is no answer (input ended) */
+};
+
+#define TAVRO_ARG_SEPARATOR '\x1F'
+
 struct TStructure {
     void *ClassReserved;              /* always NULL */
     void *Reserved;                   /* never used by the host */

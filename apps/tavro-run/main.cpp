@@ -13,6 +13,7 @@
 
 #include "console.h"
 #include "console_environment.h"
+#include "host_services.h"
 #include "installation.h"
 #include "interpreter.h"
 #include "message_table.h"
@@ -75,6 +76,7 @@ void setUpInterpreter(const Options& o, runner::ConsoleEnvironment& env)
 {
     DeriveFolders();
     CreateState();
+    InstallHostServices();
     SetEnvironment(&env);
     std::string name = o.config.empty() ? "default.ini" : o.config;
     // The configuration's folder is remembered for finding programs, but
