@@ -5,6 +5,7 @@
 #include <locale.h>
 
 #include "atom.h"
+#include "expr.h"
 #include "message_table.h"
 #include "reserved_words.h"
 
@@ -29,6 +30,7 @@ void CreateState(TServiceCallback service)
 void DestroyState()
 {
     if (!State) return;
+    ForgetKeepList();  // its atoms go with the pool
     // Atoms on either list are reset first so their texts and code go too.
     for (TAtom* list : {State->AllAtoms, State->FreeAtoms}) {
         while (list) {

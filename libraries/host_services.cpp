@@ -15,6 +15,7 @@
 #include "output.h"
 #include "run_control.h"
 #include "state.h"
+#include "structure.h"
 #include "text.h"
 #include "translate.h"
 
@@ -149,6 +150,29 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
         if (!answer) return 0;
         if (text) SetText(text, *answer);
         return 1;
+    }
+    case TAVRO_SVC_STOP_REQUESTED:
+        if (!MessagePumpingSuppressed) Env().ProcessMessages();
+        return RunState == rsStopRequested ? 1 : 0;
+    case TAVRO_SVC_FIND_NAME: {
+        // The wrapping procedure's activation record is the top context;
+        // names are meant as its caller sees them.
+        TContext* top = State->Contexts;
+        if (top && top->Link) State->Contexts = top->Link;
+        Atom* node = nullptr;
+        try {
+            node = Resolve(t);
+        } catch (...) {
+            State->Contexts = top;
+            throw;
+        }
+        State->Contexts = top;
+        return result(node);
+    }
+    case TAVRO_SVC_DETACH: {
+        Atom* node = atomOf(n1);
+        if (IsVariable(node)) Detach(node);
+        return 0;
     }
     case TAVRO_SVC_EYE:
     case TAVRO_SVC_LOOKAT:

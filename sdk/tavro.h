@@ -251,8 +251,17 @@ enum {
                                       TAVRO_ARG_SEPARATOR: the executor raises the
                                       translated, formatted error when the native
                                       function returns */
-    TAVRO_SVC_ASK_TEXT = 101       /* text: prompt -> the answer; result 1, or 0
+    TAVRO_SVC_ASK_TEXT = 101,      /* text: prompt -> the answer; result 1, or 0
                                       when there is no answer (input ended) */
+    TAVRO_SVC_STOP_REQUESTED = 102,/* result 1 when the user asked the running
+                                      program to stop (a waiting library
+                                      function should return at once) */
+    TAVRO_SVC_FIND_NAME = 103,     /* text: a (dotted) name -> result: its node
+                                      or 0; looked up as the caller of the
+                                      wrapping procedure would (from the context
+                                      below the top one) */
+    TAVRO_SVC_DETACH = 104         /* N1: a variable node: take it out of the
+                                      name tree */
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'
