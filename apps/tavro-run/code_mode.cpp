@@ -33,29 +33,11 @@
 
 namespace tavro::runner {
 
-namespace {
-
-std::string ExecutableFolder()
-{
-    char buffer[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return "./";
-    std::string path(buffer, size_t(n));
-    return path.substr(0, path.rfind('/') + 1);
-}
-
-}  // namespace
 
 int CodeMode(const std::string& path)
 {
     std::string text;
-    if (!ReadSource(path, text)) {
-        std::fprintf(stderr, "cannot read %s\n", path.c_str());
-        return 1;
-    }
-    CreateState();
-    PushContext(CreatePath(nullptr, "[Root]", nullptr, false));
-    ErrorMessages().LoadFile(ExecutableFolder() + "../Languages/English/Errors.txt");
+    if (!PrepareDeveloperMode(path, text)) return 1;
     try {
         CurrentPosition = MakePosition(path, 0, 0, kUnexecutedDepth);
         Atom* program = AddRef(TranslateText(text));

@@ -4,7 +4,6 @@
 //   SOURCE: MESSAGE (line L, offset O)
 // on standard error and exits with status 1.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "errors.h"
@@ -19,18 +18,7 @@ namespace tavro::runner {
 int ParseMode(const std::string& path)
 {
     std::string text;
-    if (!ReadSource(path, text)) {
-        std::fprintf(stderr, "cannot read %s\n", path.c_str());
-        return 1;
-    }
-    CreateState();
-    PushContext(CreatePath(nullptr, "[Root]", nullptr, false));
-    // The language folders sit beside bin/, in the build tree as installed.
-    std::error_code ignored;
-    std::filesystem::path languages =
-        std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / "../Languages";
-    ErrorMessages().LoadFile((languages / "English/Errors.txt").string());
-
+    if (!PrepareDeveloperMode(path, text)) return 1;
     CurrentPosition = MakePosition(path, 0, 0, kUnexecutedDepth);
     try {
         std::printf("%s\n", ToText(TranslateText(text)).c_str());
