@@ -74,8 +74,12 @@ private:
         if (inLineComment_ && isLineEnd(p)) inLineComment_ = false;
 
         // A lone sign after white space starts the number that follows it.
+        // The LF of a CR LF pair belongs to the line end, not to the white
+        // space, so a sign at the start of a line reads alike whatever
+        // ends the lines.
         if ((class_ == ccPlus || class_ == ccMinus) && length_ == 1 && isDigit(c) &&
-            start_ - 1 >= from_ && tableClass(start_ - 1) == ccSpace)
+            start_ - 1 >= from_ && tableClass(start_ - 1) == ccSpace &&
+            !(at(start_ - 1) == '\n' && start_ - 2 >= from_ && at(start_ - 2) == '\r'))
             class_ = ccWord;
         // The sign of an exponent stays inside the word: 1e-5, 2.5E+3.
         if ((c == '+' || c == '-') && p - 2 >= from_ && (at(p - 1) == 'e' || at(p - 1) == 'E') &&
