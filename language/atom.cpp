@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "number_format.h"
 #include "state.h"
+#include "tavro_kit.h"
 
 namespace tavro {
 
@@ -175,57 +176,11 @@ Position GetPosition(const Atom* a)
 
 void AppendText(const Atom* a, std::string& out)
 {
-    if (a == nullptr) {
-        out += "[]";
-        return;
-    }
-    if (a == NoValue) {
-        out += "iNOP";
-        return;
-    }
-    switch (a->Kind) {
-    case akNumber:
-        out += FormatNumber(a->Number);
-        return;
-    case akWord:
-        out += TextOf(a);
-        return;
-    case akList:
-    case akGroup: {
-        bool group = a->Kind == akGroup;
-        out += group ? '(' : '[';
-        for (const Atom* c = a; c; c = RightOf(c)) {
-            if (c != a) out += ' ';
-            AppendText(LeftOf(c), out);
-        }
-        out += group ? ')' : ']';
-        return;
-    }
-    case akWidget: {
-        out += '{';
-        // The control's class name comes from the environment; without one
-        // the widget prints as a generic control.
-        out += a->Text ? TextOf(a) : std::string_view("TControl");
-        out += '}';
-        return;
-    }
-    case akVariable:
-        out += '{';
-        out += TextOf(a);
-        out += '=';
-        AppendText(LeftOf(a), out);
-        for (const Atom* m = a->FirstChild; m; m = m->NextSibling) {
-            out += ' ';
-            AppendText(m, out);
-        }
-        out += '}';
-        return;
-    case akMemoryBlock:
-        out += "{Memory Block}";
-        return;
-    default:
-        out += "{???}";
-    }
+    // One printed form for host and libraries: the SDK kit's.
+    TKitBuffer buffer = {nullptr, 0, 0};
+    tavro_buffer_append_atom(&buffer, a);
+    out.append(tavro_buffer_cstr(&buffer), buffer.length);
+    tavro_buffer_free(&buffer);
 }
 
 std::string ToText(const Atom* a)

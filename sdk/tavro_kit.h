@@ -1,0 +1,582 @@
+/*
+ * tavro_kit.h - helpers for writing native libraries, built on tavro.h only.
+ *
+ * Everything here is `static inline` C11 that also compiles as C++; a
+ * library includes this header and needs nothing else from Tavro. The host
+ * uses the same number formatting, number parsing and printed form, so a
+ * library's output looks exactly like the interpreter's own.
+ *
+ * Conventions of the kit:
+ *   - `s` is the state (`*state` of the native function's argument);
+ *   - atoms are made from the host's pool and need no freeing: the
+ *     collector reclaims them once nothing refers to them;
+ *   - texts returned to the caller (TText) are owned by the caller, who
+ *     releases them with tavro_text_release;
+ *   - after tavro_raise a native function returns at once (return NULL);
+ *     the executor raises the error when the function has returned.
+ */
+#ifndef TAVRO_SDK_TAVRO_KIT_H
+#define TAVRO_SDK_TAVRO_KIT_H
+
+#include <locale.h>
+#include <math.h>
+#include <stdarg.h>
+#include <stdio.h>
+
+#include "tavro.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ------------------------------------------------------------- names */
+
+/* Upper-cases one ASCII letter; other bytes stay as they are. */
+static inline char tavro_ascii_upper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+}
+
+/* Equality of two byte strings, ASCII letters compared without regard to
+   case when `fold` is non-zero. */
+static inline int tavro_bytes_equal(const char *a, size_t alen, const char *b, size_t blen,
+                                    int fold)
+{
+    size_t i;
+    if (alen != blen)
+        return 0;
+    if (!fold)
+        return memcmp(a, b, alen) == 0;
+    for (i = 0; i < alen; ++i)
+        if (tavro_ascii_upper(a[i]) != tavro_ascii_upper(b[i]))
+            return 0;
+    return 1;
+}
+
+/* True when the name `name` matches the text of `node` the way the
+   interpreter compares names (case-insensitively when the state says
+   names are not case-sensitive). */
+static inline int tavro_name_is(const TStructure *s, const TAtom *node, const char *name)
+{
+    return tavro_bytes_equal(tavro_text_cstr(node->Text), (size_t)tavro_text_length(node->Text),
+                             name, strlen(name), !s->CaseSensitive);
+}
+
+/* ------------------------------------------------------------ arguments */
+
+/* The activation record of the wrapping procedure (the top context's
+   node), or NULL when the native word was used outside a procedure. */
+static inline TAtom *tavro_record(const TStructure *s)
+{
+    return s->Contexts ? s->Contexts->Node : NULL;
+}
+
+/* The name of the wrapping procedure ("" outside a procedure): the record
+   hangs under the procedure's node. Handy for error messages. */
+static inline const char *tavro_word_name(const TStructure *s)
+{
+    TAtom *r = tavro_record(s);
+    return (r && r->Parent) ? tavro_text_cstr(r->Parent->Text) : "";
+}
+
+/* The member node of the parameter `name`, or NULL when the wrapping
+   procedure has no such member (the input is absent). */
+static inline TAtom *tavro_param(const TStructure *s, const char *name)
+{
+    TAtom *r = tavro_record(s);
+    TAtom *m;
+    if (!r)
+        return NULL;
+    for (m = r->FirstChild; m; m = m->NextSibling)
+        if (m->Kind == akVariable && tavro_name_is(s, m, name))
+            return m;
+    return NULL;
+}
+
+/* Reads the input `name`: returns 1 and stores its value in *value (NULL
+   is the empty list) when present, 0 when absent. */
+static inline int tavro_arg(const TStructure *s, const char *name, TAtom **value)
+{
+    TAtom *p = tavro_param(s, name);
+    if (value)
+        *value = p ? (TAtom *)p->Left : NULL;
+    return p != NULL;
+}
+
+/* ----------------------------------------------------------- predicates */
+
+static inline int tavro_is_object(const TAtom *a) { return a && a != TAVRO_NOVALUE; }
+
+static inline int tavro_is_word_or_number(const TAtom *a)
+{
+    return tavro_is_object(a) && (a->Kind == akWord || a->Kind == akNumber);
+}
+
+/* The empty list or a list cell (groups count as lists). */
+static inline int tavro_is_list(const TAtom *a)
+{
+    return a == NULL || (a != TAVRO_NOVALUE && (a->Kind == akList || a->Kind == akGroup));
+}
+
+static inline TAtom *tavro_left(const TAtom *a) { return (TAtom *)a->Left; }
+static inline TAtom *tavro_right(const TAtom *a) { return (TAtom *)a->Right; }
+
+/* --------------------------------------------------------------- numbers */
+
+/* Longest printed number, with its NUL ("-1.23456789012345E-4951"). */
+#define TAVRO_NUMBER_TEXT_SIZE 32
+
+/* The general format of numbers: 15 significant digits, an exact tie at
+   the 15th digit rounded away from zero, trailing zeros dropped, fixed
+   notation for magnitudes in [1e-4, 1e15), otherwise d.dddE[-]x; "INF",
+   "-INF", "NAN"; "." whatever the locale. Writes into `out` and returns
+   the length. */
+static inline size_t tavro_format_number(long double x, char out[TAVRO_NUMBER_TEXT_SIZE])
+{
+    char buf[96], digits[48];
+    int nd = 0, exponent = 0, negative = 0, i;
+    size_t n = 0;
+    const char *p = buf;
+    if (isnan(x))
+        return (size_t)sprintf(out, "NAN");
+    if (isinf(x))
+        return (size_t)sprintf(out, x > 0 ? "INF" : "-INF");
+    if (x == 0)
+        return (size_t)sprintf(out, "0");
+    /* Forty significant digits tell a true tie at the 15th digit apart:
+       the extended type holds fewer than 20, so a near-tie differs well
+       before digit 40. */
+    snprintf(buf, sizeof buf, "%.39Le", x);
+    if (*p == '-') {
+        negative = 1;
+        ++p;
+    }
+    for (; *p && *p != 'e' && *p != 'E'; ++p)
+        if (*p >= '0' && *p <= '9' && nd < 47)
+            digits[nd++] = *p; /* skips the locale's decimal point */
+    if (*p)
+        exponent = atoi(p + 1);
+    if (digits[15] >= '5') {
+        i = 14;
+        while (i >= 0 && digits[i] == '9')
+            digits[i--] = '0';
+        if (i >= 0) {
+            digits[i]++;
+        } else {
+            digits[0] = '1';
+            ++exponent;
+        }
+    }
+    nd = 15;
+    while (nd > 1 && digits[nd - 1] == '0')
+        --nd;
+    if (negative)
+        out[n++] = '-';
+    if (exponent >= -4 && exponent < 15) {
+        if (exponent < 0) {
+            out[n++] = '0';
+            out[n++] = '.';
+            for (i = 0; i < -exponent - 1; ++i)
+                out[n++] = '0';
+            for (i = 0; i < nd; ++i)
+                out[n++] = digits[i];
+        } else {
+            for (i = 0; i <= exponent; ++i)
+                out[n++] = i < nd ? digits[i] : '0';
+            if (nd > exponent + 1) {
+                out[n++] = '.';
+                for (i = exponent + 1; i < nd; ++i)
+                    out[n++] = digits[i];
+            }
+        }
+    } else {
+        out[n++] = digits[0];
+        if (nd > 1) {
+            out[n++] = '.';
+            for (i = 1; i < nd; ++i)
+                out[n++] = digits[i];
+        }
+        n += (size_t)sprintf(out + n, "E%d", exponent);
+    }
+    out[n] = '\0';
+    return n;
+}
+
+/* The language's word-to-number rule: empty, "+" and "-" fail; a text
+   that starts with a sign or a digit must be a whole decimal number
+   (digits, optional "." fraction, optional E/e exponent with sign);
+   "INF" and "NAN" (upper case) are accepted; everything else fails.
+   Returns 1 and the value, or 0 and 0. */
+static inline int tavro_parse_number(const char *text, size_t len, long double *value)
+{
+    char local[64], *copy;
+    size_t i = 0, mantissa = 0, exp_digits;
+    const char *point;
+    *value = 0;
+    if (len == 0)
+        return 0;
+    if (text[0] == '+' || text[0] == '-' || (text[0] >= '0' && text[0] <= '9')) {
+        if (text[0] == '+' || text[0] == '-')
+            ++i;
+        while (i < len && text[i] >= '0' && text[i] <= '9')
+            ++i, ++mantissa;
+        if (i < len && text[i] == '.') {
+            ++i;
+            while (i < len && text[i] >= '0' && text[i] <= '9')
+                ++i, ++mantissa;
+        }
+        if (mantissa == 0)
+            return 0;
+        if (i < len && (text[i] == 'e' || text[i] == 'E')) {
+            ++i;
+            if (i < len && (text[i] == '+' || text[i] == '-'))
+                ++i;
+            exp_digits = 0;
+            while (i < len && text[i] >= '0' && text[i] <= '9')
+                ++i, ++exp_digits;
+            if (exp_digits == 0)
+                return 0;
+        }
+        if (i != len)
+            return 0;
+        /* strtold reads the locale's decimal point: put that one in place
+           of the language's "." (a well-formed number has at most one). */
+        point = localeconv()->decimal_point;
+        if (!point || !*point || strlen(point) > 4)
+            point = ".";
+        copy = len + 8 <= sizeof local ? local : (char *)malloc(len + 8);
+        if (!copy)
+            return 0;
+        {
+            size_t o = 0, k;
+            for (k = 0; k < len; ++k) {
+                if (text[k] == '.') {
+                    memcpy(copy + o, point, strlen(point));
+                    o += strlen(point);
+                } else {
+                    copy[o++] = text[k];
+                }
+            }
+            copy[o] = '\0';
+        }
+        *value = strtold(copy, NULL);
+        if (copy != local)
+            free(copy);
+        return 1;
+    }
+    if (len == 3 && memcmp(text, "INF", 3) == 0) {
+        *value = (long double)INFINITY;
+        return 1;
+    }
+    if (len == 3 && memcmp(text, "NAN", 3) == 0) {
+        *value = (long double)NAN;
+        return 1;
+    }
+    return 0;
+}
+
+/* The number an atom stands for: an akNumber, or a word that the parse
+   rule accepts. Returns 1 and the value, or 0 (and 0) for anything else. */
+static inline int tavro_to_number(const TAtom *a, long double *value)
+{
+    *value = 0;
+    if (!tavro_is_object(a))
+        return 0;
+    if (a->Kind == akNumber) {
+        *value = a->Number;
+        return 1;
+    }
+    if (a->Kind != akWord)
+        return 0;
+    return tavro_parse_number(tavro_text_cstr(a->Text), (size_t)tavro_text_length(a->Text),
+                              value);
+}
+
+/* True when the text of a word or number reads "true" in any letter case. */
+static inline int tavro_is_true_word(const TAtom *a)
+{
+    return tavro_is_object(a) && a->Kind == akWord &&
+           tavro_bytes_equal(tavro_text_cstr(a->Text), (size_t)tavro_text_length(a->Text), "TRUE",
+                             4, 1);
+}
+
+/* --------------------------------------------------------------- buffers */
+
+/* A growable byte buffer, always NUL-terminated once something was put in
+   it. Start with {0}; free with tavro_buffer_free. */
+typedef struct TKitBuffer {
+    char *data;
+    size_t length;
+    size_t capacity;
+} TKitBuffer;
+
+static inline int tavro_buffer_append(TKitBuffer *b, const char *bytes, size_t len)
+{
+    if (b->length + len + 1 > b->capacity) {
+        size_t cap = b->capacity ? b->capacity * 2 : 64;
+        char *grown;
+        while (cap < b->length + len + 1)
+            cap *= 2;
+        grown = (char *)realloc(b->data, cap);
+        if (!grown)
+            return 0;
+        b->data = grown;
+        b->capacity = cap;
+    }
+    if (len)
+        memcpy(b->data + b->length, bytes, len);
+    b->length += len;
+    b->data[b->length] = '\0';
+    return 1;
+}
+
+static inline int tavro_buffer_append_cstr(TKitBuffer *b, const char *s)
+{
+    return tavro_buffer_append(b, s, strlen(s));
+}
+
+/* The buffer's bytes as a C string ("" when nothing was appended). */
+static inline const char *tavro_buffer_cstr(const TKitBuffer *b)
+{
+    return b->data ? b->data : "";
+}
+
+static inline void tavro_buffer_free(TKitBuffer *b)
+{
+    free(b->data);
+    b->data = NULL;
+    b->length = b->capacity = 0;
+}
+
+/* Appends the printed form of an atom: numbers in the general format,
+   words as they are, "[a b]" for lists and "(a b)" for groups (the first
+   cell decides), "{name=value {member}...}" for variable nodes, "[]" for
+   the empty list, "iNOP" for no value, "{Class}" for widgets (the class
+   name in Text, "TControl" without one), "{Memory Block}", "{???}". */
+static inline void tavro_buffer_append_atom(TKitBuffer *b, const TAtom *a)
+{
+    if (a == NULL) {
+        tavro_buffer_append(b, "[]", 2);
+        return;
+    }
+    if (a == TAVRO_NOVALUE) {
+        tavro_buffer_append(b, "iNOP", 4);
+        return;
+    }
+    switch (a->Kind) {
+    case akNumber: {
+        char num[TAVRO_NUMBER_TEXT_SIZE];
+        size_t n = tavro_format_number(a->Number, num);
+        tavro_buffer_append(b, num, n);
+        return;
+    }
+    case akWord:
+        tavro_buffer_append(b, tavro_text_cstr(a->Text), (size_t)tavro_text_length(a->Text));
+        return;
+    case akList:
+    case akGroup: {
+        int group = a->Kind == akGroup;
+        const TAtom *c;
+        tavro_buffer_append(b, group ? "(" : "[", 1);
+        for (c = a; c; c = tavro_right(c)) {
+            if (c != a)
+                tavro_buffer_append(b, " ", 1);
+            tavro_buffer_append_atom(b, tavro_left(c));
+        }
+        tavro_buffer_append(b, group ? ")" : "]", 1);
+        return;
+    }
+    case akWidget:
+        tavro_buffer_append(b, "{", 1);
+        tavro_buffer_append_cstr(b, a->Text ? a->Text : "TControl");
+        tavro_buffer_append(b, "}", 1);
+        return;
+    case akVariable: {
+        const TAtom *m;
+        tavro_buffer_append(b, "{", 1);
+        tavro_buffer_append(b, tavro_text_cstr(a->Text), (size_t)tavro_text_length(a->Text));
+        tavro_buffer_append(b, "=", 1);
+        tavro_buffer_append_atom(b, tavro_left(a));
+        for (m = a->FirstChild; m; m = m->NextSibling) {
+            tavro_buffer_append(b, " ", 1);
+            tavro_buffer_append_atom(b, m);
+        }
+        tavro_buffer_append(b, "}", 1);
+        return;
+    }
+    case akMemoryBlock:
+        tavro_buffer_append_cstr(b, "{Memory Block}");
+        return;
+    default:
+        tavro_buffer_append_cstr(b, "{???}");
+    }
+}
+
+/* The printed form as a new malloc'ed C string (free it with free), or
+   NULL when memory runs out. */
+static inline char *tavro_to_text(const TAtom *a)
+{
+    TKitBuffer b = {0, 0, 0};
+    tavro_buffer_append_atom(&b, a);
+    if (!b.data)
+        tavro_buffer_append(&b, "", 0);
+    return b.data;
+}
+
+/* -------------------------------------------------------- making atoms */
+
+static inline TAtom *tavro_new_number(TStructure *s, long double x)
+{
+    TAtom *a = tavro_pool_allocate(s);
+    if (a) {
+        a->Kind = akNumber;
+        a->Number = x;
+    }
+    return a;
+}
+
+static inline TAtom *tavro_new_word(TStructure *s, const char *bytes, size_t len)
+{
+    TAtom *a = tavro_pool_allocate(s);
+    if (a)
+        a->Text = tavro_text_new(bytes, len);
+    return a;
+}
+
+static inline TAtom *tavro_new_word_cstr(TStructure *s, const char *text)
+{
+    return tavro_new_word(s, text, strlen(text));
+}
+
+/* The words true and false. */
+static inline TAtom *tavro_new_truth(TStructure *s, int truth)
+{
+    return tavro_new_word_cstr(s, truth ? "true" : "false");
+}
+
+/* A list cell holding `element` in front of `rest`. */
+static inline TAtom *tavro_new_cell(TStructure *s, TAtom *element, TAtom *rest)
+{
+    TAtom *a = tavro_pool_allocate(s);
+    if (a) {
+        a->Kind = akList;
+        a->Left = element;
+        a->Right = rest;
+    }
+    return a;
+}
+
+/* Builds a list front to back: start with {NULL, NULL}; `head` is the
+   list. Returns 0 when memory runs out. */
+typedef struct TKitList {
+    TAtom *head;
+    TAtom *tail;
+} TKitList;
+
+static inline int tavro_list_append(TStructure *s, TKitList *l, TAtom *element)
+{
+    TAtom *cell = tavro_new_cell(s, element, NULL);
+    if (!cell)
+        return 0;
+    if (l->tail)
+        l->tail->Right = cell;
+    else
+        l->head = cell;
+    l->tail = cell;
+    return 1;
+}
+
+/* ------------------------------------------------------------- services */
+
+/* Calls the host service entry. `text` may be NULL when the service takes
+   no text. */
+static inline intptr_t tavro_service(TStructure *s, int code, TText *text, long double n1,
+                                     long double n2, long double n3, long double n4)
+{
+    TText none = NULL;
+    intptr_t r;
+    if (!s->ServiceCallback)
+        return 0;
+    r = s->ServiceCallback(code, text ? text : &none, n1, n2, n3, n4);
+    tavro_text_release(none);
+    return r;
+}
+
+/* A service that takes nothing but its code. */
+static inline intptr_t tavro_service_plain(TStructure *s, int code)
+{
+    return tavro_service(s, code, NULL, 0, 0, 0, 0);
+}
+
+/* A service that reads a C string and up to one number. */
+static inline intptr_t tavro_service_text(TStructure *s, int code, const char *in, long double n1)
+{
+    TText t = tavro_text_from_cstr(in);
+    intptr_t r = tavro_service(s, code, &t, n1, 0, 0, 0);
+    tavro_text_release(t);
+    return r;
+}
+
+/* A service that reads a C string and replaces it (translation, path
+   resolution, questions): the resulting text is stored in *out, owned by
+   the caller. Returns the service's result. */
+static inline intptr_t tavro_service_text_inout(TStructure *s, int code, const char *in, TText *out)
+{
+    TText t = tavro_text_from_cstr(in);
+    intptr_t r = tavro_service(s, code, &t, 0, 0, 0, 0);
+    *out = t;
+    return r;
+}
+
+/* A service that takes an atom (N1 carries the pointer as a number: the
+   64-bit mantissa of the extended type holds every address exactly). */
+static inline intptr_t tavro_service_atom(TStructure *s, int code, const TAtom *atom)
+{
+    return tavro_service(s, code, NULL, (long double)(uintptr_t)atom, 0, 0, 0);
+}
+
+/* The node that a (dotted) name denotes as the caller of the wrapping
+   procedure sees it, or NULL. */
+static inline TAtom *tavro_find_name(TStructure *s, const char *name)
+{
+    return (TAtom *)tavro_service_text(s, TAVRO_SVC_FIND_NAME, name, 0);
+}
+
+/* ------------------------------------------------------------- errors */
+
+/* Asks the host to raise the language error KEY (a key of the error
+   table, Errors.txt) with the given C-string arguments, which fill the
+   format's %s / %d places in order. The error is raised when the native
+   function returns, so return right after:
+       tavro_raise(s, "NOTLIKE", "sqrt", "-1");
+       return NULL;                                                        */
+static inline void tavro_raise_list(TStructure *s, const char *key, va_list args)
+{
+    TKitBuffer b = {0, 0, 0};
+    const char *arg;
+    char sep = TAVRO_ARG_SEPARATOR;
+    tavro_buffer_append_cstr(&b, key);
+    while ((arg = va_arg(args, const char *)) != NULL) {
+        tavro_buffer_append(&b, &sep, 1);
+        tavro_buffer_append_cstr(&b, arg);
+    }
+    tavro_service_text(s, TAVRO_SVC_RAISE_ERROR, tavro_buffer_cstr(&b), 0);
+    tavro_buffer_free(&b);
+}
+
+/* The arguments end with a NULL; the tavro_raise macro adds it. */
+static inline void tavro_raise_args(TStructure *s, const char *key, ...)
+{
+    va_list args;
+    va_start(args, key);
+    tavro_raise_list(s, key, args);
+    va_end(args);
+}
+
+#define tavro_raise(s, ...) tavro_raise_args((s), __VA_ARGS__, (const char *)NULL)
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* TAVRO_SDK_TAVRO_KIT_H */
