@@ -379,7 +379,9 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
         }
     }
 
-    if (!special) {
+    // After-hooks are skipped only for a node that is both a handler and a
+    // formula entry: a new handler or formula is announced like any change.
+    if (!(isChangeMember && isFormulaEntry)) {
         if (Atom* hooks = ResolveInContext(NormalizedReserved(rwOnAfterMake)))
             RunHookList(LeftOf(hooks), a.name);
         RunHookList(a.after, a.name);
