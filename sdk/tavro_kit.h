@@ -575,6 +575,14 @@ static inline void tavro_raise_args(TStructure *s, const char *key, ...)
 
 #define tavro_raise(s, ...) tavro_raise_args((s), __VA_ARGS__, (const char *)NULL)
 
+/* Ends the run the way the Stop command does (an error with an empty
+   message, which is never reported). For a function that was waiting and
+   saw TAVRO_SVC_STOP_REQUESTED answer 1; return right after. */
+static inline void tavro_raise_stop(TStructure *s)
+{
+    tavro_service_text(s, TAVRO_SVC_RAISE_ERROR, "", 0);
+}
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

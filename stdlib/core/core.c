@@ -1028,8 +1028,10 @@ NATIVE(READCHAR)
             s->KeyBuffer = rest;
             return c;
         }
-        if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED))
-            return TAVRO_NOVALUE;
+        if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
+            tavro_raise_stop(s);
+            return NULL;
+        }
         sleep_milliseconds(10);
     }
 }
@@ -1074,8 +1076,10 @@ NATIVE(WAIT)
     clock_gettime(CLOCK_MONOTONIC, &start);
     for (;;) {
         long double elapsed;
-        if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED))
-            break;
+        if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
+            tavro_raise_stop(s);
+            return NULL;
+        }
         clock_gettime(CLOCK_MONOTONIC, &now);
         elapsed = (now.tv_sec - start.tv_sec) * 1000.0L + (now.tv_nsec - start.tv_nsec) / 1e6L;
         if (elapsed >= total_ms)
