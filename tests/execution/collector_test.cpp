@@ -1,0 +1,125 @@
+// The mark-and-sweep collector: what survives, what returns to the pool,
+// and which display lists it asks the scene to delete.
+#include <algorithm>
+
+#include "execution_fixture.h"
+#include "structure.h"
+
+using namespace tavro;
+
+using Collector = ExecutionTest;
+
+namespace {
+bool InUse(const Atom* atom)
+{
+    for (const Atom* a = State->AllAtoms; a; a = a->Next)
+        if (a == atom) return true;
+    return false;
+}
+}  // namespace
+
+TEST_F(Collector, ReachableStaysAndUnreachableReturnsToThePool)
+{
+    Atom* list = NewCell(NewWord("a"), NewCell(NewWord("b"), nullptr));
+    Atom* x = CreatePath(Root, "x", list, true);
+    Atom* member = CreatePath(x, "m", NewNumber(3), true);
+    CollectGarbage();
+    const int live = State->LiveCount;
+    const int free = State->FreeCount;
+
+    // Nothing holds these: a word, a two-cell list, a detached node and its
+    // value.
+    NewWord("loose");
+    NewCell(NewWord("c"), NewCell(NewWord("d"), nullptr));
+    Atom* gone = CreatePath(Root, "gone", NewWord("value"), true);
+    Detach(gone);
+    EXPECT_EQ(State->LiveCount, live + 7);
+
+    CollectGarbage();
+    EXPECT_EQ(State->LiveCount, live);
+    EXPECT_EQ(State->FreeCount, free + 7);
+    EXPECT_FALSE(InUse(gone));
+    for (const Atom* a : {Root, x, list, RightOf(list), LeftOf(list), member, LeftOf(member)})
+        EXPECT_TRUE(InUse(a));
+    EXPECT_EQ(ToText(LeftOf(x)), "[a b]");
+    EXPECT_EQ(Resolve("x.m"), member);
+
+    // Freed atoms are handed out again before the pool grows.
+    NewWord("reuse");
+    EXPECT_EQ(State->FreeCount, free + 6);
+}
+
+TEST_F(Collector, HeldAtomsAndTheirContentsSurvive)
+{
+    CollectGarbage();
+    const int live = State->LiveCount;
+    Atom* held = AddRef(NewCell(NewWord("kept"), nullptr));
+    Atom* node = AddRef(NewVariable("solo", NewWord("v")));
+    CreatePath(node, "child", NewWord("w"), true);
+    CollectGarbage();
+    EXPECT_EQ(State->LiveCount, live + 6);
+    EXPECT_EQ(ToText(held), "[kept]");
+    EXPECT_EQ(ToText(LeftOf(FindMember(node, "child"))), "w");
+    Release(held);
+    Release(node);
+    CollectGarbage();
+    EXPECT_EQ(State->LiveCount, live);
+}
+
+TEST_F(Collector, CyclesOfDetachedNodesAreFreed)
+{
+    CollectGarbage();
+    const int live = State->LiveCount;
+    // A node whose value is a list that holds the node itself.
+    Atom* node = CreatePath(Root, "loop", nullptr, true);
+    node->Left = NewCell(node, nullptr);
+    Detach(node);
+    CollectGarbage();
+    EXPECT_EQ(State->LiveCount, live);
+}
+
+TEST_F(Collector, TemporariesUnderTheRootGoWhenNothingHoldsThem)
+{
+    Atom* named = CreatePath(Root, "named", NewWord("stay"), true);
+    Atom* temp = NewAnonymous(NewWord("copy"));
+    Atom* heldTemp = AddRef(NewAnonymous(NewWord("held")));
+    CollectGarbage();
+    EXPECT_FALSE(InUse(temp));
+    EXPECT_TRUE(InUse(heldTemp));
+    EXPECT_EQ(heldTemp->Parent, Root);
+    EXPECT_EQ(Resolve("named"), named);
+    Release(heldTemp);
+}
+
+TEST_F(Collector, DisplayListsAreDeletedForFreedNodesOnly)
+{
+    Atom* kept = CreatePath(Root, "kept", NewWord("k"), true);
+    Atom* dropped = CreatePath(Root, "dropped", NewWord("d"), true);
+    Atom* droppedChild = CreatePath(dropped, "part", NewWord("p"), true);
+    Atom* plain = CreatePath(Root, "plain", nullptr, true);
+    Detach(dropped);
+    Detach(plain);
+    Env.Drawn = {kept, dropped, droppedChild};
+    CollectGarbage();
+    std::vector<Atom*> deleted = Env.Deleted;
+    std::sort(deleted.begin(), deleted.end());
+    std::vector<Atom*> expected = {dropped, droppedChild};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(deleted, expected);
+    EXPECT_EQ(Env.Drawn.count(kept), 1u);
+    EXPECT_FALSE(InUse(plain));
+}
+
+TEST_F(Collector, ARunLeavesItsVariablesAndCollectsItsTemporaries)
+{
+    ASSERT_TRUE(Run("make \"x [a b c]\nto f :p\nend\nmake \"r f 1\nprint :x"));
+    CollectGarbage();
+    const int live = State->LiveCount;
+    ASSERT_TRUE(Run("repeat 50 [make \"y :x , f 2 , print :r]"));
+    EXPECT_EQ(ToText(LeftOf(Node("x"))), "[a b c]");
+    EXPECT_EQ(ToText(LeftOf(Node("r.p"))), "1");
+    // What the second run kept: y and its statement; every copy, record
+    // and word of the loop is gone.
+    EXPECT_LT(State->LiveCount, live + 60);
+    EXPECT_TRUE(Env.Messages.empty());
+}
