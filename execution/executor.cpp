@@ -232,6 +232,7 @@ void runValue(TStack& stack)
             std::string folder = std::filesystem::path(path).parent_path().string();
             if (folder + "/" != InstallFolders().Executable) changeDirectory(folder);
             CurrentPosition = MakePosition(path, 0, 0, kUnexecutedDepth);
+            if (RunningLibraries) LibrarySources.insert(path);
             list = TranslateText(text);
         }
     } else if (IsList(arg)) {
@@ -365,6 +366,10 @@ void ExecuteStatement()
         CurrentPosition.Source.assign(p->Source);
         CurrentPosition.Line = p->Line;
         CurrentPosition.Offset = p->Offset;
+        if (p->Source == RunSource && RunSource) {
+            RunSourceLine = p->Line;
+            RunSourceOffset = p->Offset;
+        }
     } else {
         CurrentPosition.Source = Text();
         CurrentPosition.Line = 0;

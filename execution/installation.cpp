@@ -104,8 +104,10 @@ std::string BuildLibraryCommandText(const std::string& list)
         if (!entry.empty()) {
             std::string quoted;
             for (char c : entry) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-            std::string command = "run \"'" + quoted + "',";
-            text += NamesCaseSensitive() ? command : UpperCase(command);
+            // Only the keyword follows the naming mode: file names on this
+            // platform are case-sensitive, and a quoted word keeps its case.
+            std::string keyword = NamesCaseSensitive() ? "run" : "RUN";
+            text += keyword + " \"'" + quoted + "',";
         }
         start = comma + 1;
     }

@@ -45,6 +45,18 @@ extern std::string LibraryCommandText;
 // Set by the environment while a mouse hook runs: no message pumping.
 extern bool MessagePumpingSuppressed;
 
+// The source name of the program that RunCommandText is running, and the
+// line and offset of the last statement executed from it: an error raised
+// inside a procedure of a library program is reported where the program
+// called it.
+extern TText RunSource;
+// Paths of the library program files that the last reset ran.
+extern std::set<std::string> LibrarySources;
+// Set while the reset runs the library command text.
+extern bool RunningLibraries;
+extern int RunSourceLine;
+extern int RunSourceOffset;
+
 // The host service entry stored in the state before every native call.
 extern TServiceCallback HostService;
 // A language error that a native function or a service reported; the

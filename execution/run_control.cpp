@@ -1,6 +1,7 @@
 #include "run_control.h"
 
 #include <chrono>
+#include <algorithm>
 #include <climits>
 
 #include "assignment.h"
@@ -33,6 +34,9 @@ long long nowMs()
 }
 
 long long gLastCollection = nowMs();
+
+constexpr int32_t kMinCollectThreshold = 200000;
+int32_t gCollectThreshold = kMinCollectThreshold;
 
 struct NestingScope {
     NestingScope() { ++gRunNesting; }
@@ -86,14 +90,30 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
     FalseMarker = NewWord("FALSE");
     Env().WriteRunStartLine();
     if (gRunNesting == 1) clearLeftoverFlags();
+    Text source(sourceName);
+    TText outerSource = RunSource;
+    int outerLine = RunSourceLine, outerOffset = RunSourceOffset;
+    RunSource = source.raw();
+    RunSourceLine = 0;
+    RunSourceOffset = 0;
     try {
-        CurrentPosition = MakePosition(sourceName, 0, 0, kUnexecutedDepth);
+        CurrentPosition = Position{source, 0, 0, kUnexecutedDepth};
         CurrentCell = TranslateText(text, from);
         ExecuteList();
     } catch (const LanguageError& e) {
         ok = e.IsStop();
+        // An error inside a library procedure is shown at the statement of
+        // this program that called it.
+        if (RunSourceLine > 0 && LibrarySources.count(CurrentPosition.Source.str())) {
+            CurrentPosition.Source = source;
+            CurrentPosition.Line = RunSourceLine;
+            CurrentPosition.Offset = RunSourceOffset;
+        }
         ReportError(e.what());
     }
+    RunSource = outerSource;
+    RunSourceLine = outerLine;
+    RunSourceOffset = outerOffset;
     CurrentCell = nullptr;
     // Contexts left by an error inside a procedure go as well.
     while (ContextDepth() > 1) PopContext();
@@ -170,7 +190,12 @@ void Reset()
         PendingOutput = NoValue;
         ForgetMembers(root);
         if (gRunNesting == 0) FreeDiscardedCode();
+        LibrarySources.clear();
         if (!LibraryCommandText.empty()) {
+            struct Flag {
+                Flag() { RunningLibraries = true; }
+                ~Flag() { RunningLibraries = false; }
+            } flag;
             RunSystemCommand(LibraryCommandText);
             Env().RebuildTree();
         }
@@ -255,7 +280,10 @@ void ReportError(const std::string& message)
 void CollectGarbageCheck()
 {
     long long now = nowMs();
-    if (now - gLastCollection >= 5000) CollectGarbage();
+    // Besides the clock, the amount allocated since the last collection
+    // decides, so a program that allocates fast cannot exhaust memory
+    // between two ticks.
+    if (now - gLastCollection >= 5000 || State->LiveCount >= gCollectThreshold) CollectGarbage();
 }
 
 void CollectGarbage()
@@ -297,6 +325,7 @@ void CollectGarbage()
     }
     MessagePumpingSuppressed = suppressed;
     gLastCollection = nowMs();
+    gCollectThreshold = std::max(kMinCollectThreshold, 2 * State->LiveCount);
 }
 
 void AppendKey(std::string_view character)

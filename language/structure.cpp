@@ -10,6 +10,14 @@ namespace {
 
 constexpr std::string_view kRootName = "[Root]";
 
+// "[Root]" as names are compared: upper-cased too when names are not
+// case-sensitive, so root paths work in both modes.
+std::string_view rootName()
+{
+    static const std::string upper = UpperCase(kRootName);
+    return NamesCaseSensitive() ? kRootName : std::string_view(upper);
+}
+
 void setLastName(std::string_view name) { SetText(&State->LastName, name); }
 
 bool nameEquals(const Atom* member, std::string_view normalizedName)
@@ -205,7 +213,7 @@ Atom* Walk(Atom*& node, std::string& path)
             node = node->Parent;
             continue;
         }
-        if (segment == kRootName) {
+        if (segment == rootName()) {
             if (path.empty() || !State->Root) return nullptr;
             node = State->Root;
             continue;
@@ -258,8 +266,8 @@ Atom* Resolve(std::string_view rawName)
         State->LastOwner = nullptr;
         return nullptr;
     }
-    if (name == kRootName) return State->Root;
-    if (name.size() > kRootName.size() && name.compare(0, kRootName.size(), kRootName) == 0) {
+    if (name == rootName()) return State->Root;
+    if (name.size() > kRootName.size() && name.compare(0, kRootName.size(), rootName()) == 0) {
         State->LastOwner = nullptr;
         if (!State->Root) return nullptr;
         Atom* node = State->Root;

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 #include <string>
 
 #include "errors.h"
+#include "installation.h"
 #include "reserved_words.h"
 #include "state.h"
 
@@ -17,24 +19,23 @@ namespace {
 constexpr const char* kLibrarySuffix = ".DLL";
 constexpr const char* kOrdinalTable = "TAVRO_ORDINALS";
 
-// The folder of the running executable with a trailing "/", or empty.
-std::string ExecutableFolder()
-{
-    char buffer[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return {};
-    std::string path(buffer, size_t(n));
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 void* LoadLibrary(const std::string& file)
 {
     // A name without "/" makes dlopen search the usual places.
     if (void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
     std::string folder = ExecutableFolder();
-    if (folder.empty()) return nullptr;
-    return dlopen((folder + file).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (void* handle = dlopen((folder + file).c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+    // Names read without regard to case arrive upper-cased; file names here
+    // are case-sensitive, so the executable's folder is searched for the
+    // file in any letter case.
+    std::error_code ec;
+    std::string wanted = UpperCase(file);
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename().string();
+        if (UpperCase(name) == wanted && entry.is_regular_file(ec))
+            return dlopen(entry.path().c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    return nullptr;
 }
 
 // Ordinal `text` (digits only) through the library's ordinal table.
