@@ -1,6 +1,7 @@
 #include "atom.h"
 
 #include "errors.h"
+#include "member_cache.h"
 #include "number_format.h"
 #include "state.h"
 #include "tavro_kit.h"
@@ -235,6 +236,15 @@ std::string_view NameOf(const Atom* a)
     return TextOf(a);
 }
 
-void SetName(Atom* a, std::string_view text) { SetText(&a->Text, text); }
+void SetName(Atom* a, std::string_view text)
+{
+    // A renamed member is no longer what lookups remembered under either
+    // name.
+    if (a->Parent) {
+        member_cache::Forget(a->Parent, Normalize(TextOf(a)));
+        member_cache::Forget(a->Parent, Normalize(text));
+    }
+    SetText(&a->Text, text);
+}
 
 }  // namespace tavro

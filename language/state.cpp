@@ -6,6 +6,7 @@
 
 #include "atom.h"
 #include "expr.h"
+#include "member_cache.h"
 #include "message_table.h"
 #include "reserved_words.h"
 
@@ -31,6 +32,7 @@ void DestroyState()
 {
     if (!State) return;
     ForgetKeepList();  // its atoms go with the pool
+    member_cache::Clear();
     // Atoms on either list are reset first so their texts and code go too.
     for (TAtom* list : {State->AllAtoms, State->FreeAtoms}) {
         while (list) {
@@ -52,11 +54,11 @@ void DestroyState()
     State = nullptr;
 }
 
-bool NamesCaseSensitive() { return !State || State->CaseSensitive != 0; }
 
 void SetCaseSensitive(bool on)
 {
     if (State) State->CaseSensitive = on ? 1 : 0;
+    member_cache::Clear();
     RefreshReservedWords();
 }
 

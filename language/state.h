@@ -39,7 +39,7 @@ extern std::string LastErrorText;
 
 // Names: unchanged when names are case-sensitive, upper-cased otherwise.
 std::string Normalize(std::string_view text);
-bool NamesCaseSensitive();
+inline bool NamesCaseSensitive() { return !State || State->CaseSensitive != 0; }
 void SetCaseSensitive(bool on);
 
 // Upper-cases ASCII letters and the letters of UTF-8 sequences that have an

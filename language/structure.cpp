@@ -1,6 +1,7 @@
 #include "structure.h"
 
 #include "errors.h"
+#include "member_cache.h"
 #include "reserved_words.h"
 #include "state.h"
 
@@ -22,9 +23,15 @@ void setLastName(std::string_view name) { SetText(&State->LastName, name); }
 
 bool nameEquals(const Atom* member, std::string_view normalizedName)
 {
-    std::string_view n = NameOf(member);
+    std::string_view n = TextOf(member);
     if (NamesCaseSensitive()) return n == normalizedName;
     return Normalize(n) == normalizedName;
+}
+
+// The name of a member as lookups compare it.
+std::string normalizedName(const Atom* node)
+{
+    return NamesCaseSensitive() ? std::string(TextOf(node)) : Normalize(TextOf(node));
 }
 
 }  // namespace
@@ -76,6 +83,8 @@ void Attach(Atom* node, Atom* parent)
     std::string_view name = TextOf(node);
     std::string normalized = NamesCaseSensitive() ? std::string() : Normalize(name);
     std::string_view n = NamesCaseSensitive() ? name : std::string_view(normalized);
+    // The new member is now the first of its name.
+    member_cache::Store(parent, n, node);
     if (n == NormalizedReserved(rwOnDrawImage))
         parent->DrawImageChild = node;
     else if (n == NormalizedReserved(rwOnChange))
@@ -86,6 +95,7 @@ void Detach(Atom* node)
 {
     if (!IsObject(node) || !node->Parent) return;
     Atom* parent = node->Parent;
+    member_cache::Forget(parent, normalizedName(node));
     if (parent->DrawImageChild == node) parent->DrawImageChild = nullptr;
     if (parent->ChangeChild == node) parent->ChangeChild = nullptr;
     if (parent->FirstChild == node) {
@@ -103,6 +113,19 @@ void Detach(Atom* node)
 
 Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
 {
+    if (!previous) {
+        Atom* cached;
+        if (member_cache::Lookup(owner, name, cached)) return cached;
+        Atom* found = nullptr;
+        for (Atom* m = owner->FirstChild; m; m = m->NextSibling) {
+            if (nameEquals(m, name)) {
+                found = m;
+                break;
+            }
+        }
+        member_cache::Store(owner, name, found);
+        return found;
+    }
     Atom* prev = nullptr;
     for (Atom* m = owner->FirstChild; m; prev = m, m = m->NextSibling) {
         if (nameEquals(m, name)) {
@@ -156,6 +179,9 @@ void ClearNode(Atom* node)
     Detach(change);
     Atom* depend = FindMember(node, NormalizedReserved(rwOnDepend));
     Detach(depend);
+    // Dropped members leave the tree for good: without a parent they can
+    // no longer be taken for members of this node.
+    for (Atom* m = node->FirstChild; m; m = m->NextSibling) m->Parent = nullptr;
     node->FirstChild = nullptr;
     node->DrawImageChild = nullptr;
     node->ChangeChild = nullptr;
@@ -171,6 +197,7 @@ void ClearNode(Atom* node)
 
 void ForgetMembers(Atom* node)
 {
+    for (Atom* m = node->FirstChild; m; m = m->NextSibling) m->Parent = nullptr;
     node->FirstChild = nullptr;
     node->DrawImageChild = nullptr;
     node->ChangeChild = nullptr;
@@ -258,8 +285,41 @@ WalkOutcome walkScope(Atom* scope, const std::string& name, Atom*& result)
 
 }  // namespace
 
+namespace {
+
+// A name of one segment that needs neither climbing nor the root prefix.
+bool isSimpleName(std::string_view name)
+{
+    return !name.empty() && name[0] != '[' && name.find('.') == std::string_view::npos;
+}
+
+// One segment from one node, as Walk takes it.
+Atom* stepInto(Atom* node, std::string_view segment)
+{
+    if (segment == NormalizedReserved(rwOnDrawImage)) return node->DrawImageChild;
+    if (segment == NormalizedReserved(rwOnChange)) return node->ChangeChild;
+    return FindMember(node, segment);
+}
+
+}  // namespace
+
 Atom* Resolve(std::string_view rawName)
 {
+    // Most names are a single segment written as stored: found without
+    // building any path text.
+    if (NamesCaseSensitive() && isSimpleName(rawName)) {
+        for (Atom* scope = ContextNode(TopContext()); scope; scope = scope->Parent)
+            if (Atom* found = stepInto(scope, rawName)) return found;
+        if (Atom* root = State->Root) {
+            for (Atom* g = root->FirstChild; g; g = g->NextSibling)
+                if (g->Flags & flGlobalScope)
+                    if (Atom* found = stepInto(g, rawName)) return found;
+            if (Atom* found = stepInto(root, rawName)) return found;
+        }
+        State->LastOwner = nullptr;
+        setLastName(rawName);
+        return nullptr;
+    }
     std::string name = Normalize(rawName);
     setLastName(name);
     if (name.empty()) {
@@ -303,6 +363,7 @@ Atom* Resolve(std::string_view rawName)
 Atom* ResolveFrom(Atom* node, std::string_view name)
 {
     if (!node) return nullptr;
+    if (NamesCaseSensitive() && isSimpleName(name)) return stepInto(node, name);
     std::string path(name);
     return Walk(node, path);
 }

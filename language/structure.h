@@ -51,6 +51,9 @@ std::string SplitFirst(std::string& path);
 // Follows `path` from `node`; on return node is the last node reached and
 // path the unresolved rest; the result is the node found or null.
 Atom* Walk(Atom*& node, std::string& path);
+// The general lookup from the current context. After a failure LastOwner
+// and LastName tell where the name stopped; after a success they are left
+// as they were.
 Atom* Resolve(std::string_view name);
 Atom* ResolveFrom(Atom* node, std::string_view name);
 Atom* ResolveInContext(std::string_view name);

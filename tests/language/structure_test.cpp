@@ -148,3 +148,37 @@ TEST_F(NameTree, InheritedFlagsAndClearBusy)
     EXPECT_FALSE(HasFlag(a, flBusy));
     EXPECT_FALSE(HasFlag(b, flBusy));
 }
+
+// Lookups are cached per owner and name; every change of the tree must show
+// through at once.
+TEST_F(NameTree, LookupsFollowEveryChangeOfTheTree)
+{
+    Atom* older = member(Root, "v", NewNumber(1));
+    EXPECT_EQ(Resolve("v"), older);
+    EXPECT_EQ(Resolve("w"), nullptr);  // remembered as absent
+    Atom* w = member(Root, "w");
+    EXPECT_EQ(Resolve("w"), w);
+    Atom* newer = member(Root, "v", NewNumber(2));
+    EXPECT_EQ(Resolve("v"), newer);  // the newest member of a name wins
+    Detach(newer);
+    EXPECT_EQ(Resolve("v"), older);
+    SetName(older, "renamed");
+    EXPECT_EQ(Resolve("v"), nullptr);
+    EXPECT_EQ(Resolve("renamed"), older);
+
+    Atom* obj = member(Root, "obj");
+    Atom* a = member(obj, "a");
+    EXPECT_EQ(ResolveFrom(obj, "a"), a);
+    ClearNode(obj);
+    EXPECT_EQ(ResolveFrom(obj, "a"), nullptr);
+    EXPECT_EQ(Resolve("obj.a"), nullptr);
+
+    // A recycled atom that hangs under the same owner by another name is
+    // not taken for the old member.
+    Atom* gone = member(obj, "temp");
+    EXPECT_EQ(ResolveFrom(obj, "temp"), gone);
+    Detach(gone);
+    gone->Parent = obj;  // as if recycled and linked without Attach
+    SetText(&gone->Text, "other");
+    EXPECT_EQ(ResolveFrom(obj, "temp"), nullptr);
+}

@@ -1,0 +1,72 @@
+#include "member_cache.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace tavro::member_cache {
+
+namespace {
+
+struct Entry {
+    const Atom* owner = nullptr;
+    Atom* member = nullptr;
+    uint32_t length = 0;
+    char name[kMaxCachedName];
+};
+
+constexpr size_t kEntries = 4096;
+Entry gEntries[kEntries];
+
+size_t slotOf(const Atom* owner, std::string_view name)
+{
+    // FNV-1a over the name, mixed with the owner's address.
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
+    h ^= reinterpret_cast<uintptr_t>(owner) >> 4;
+    h *= 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(h >> 52) & (kEntries - 1);
+}
+
+bool matches(const Entry& e, const Atom* owner, std::string_view name)
+{
+    return e.owner == owner && e.length == name.size() &&
+           std::memcmp(e.name, name.data(), name.size()) == 0;
+}
+
+}  // namespace
+
+bool Lookup(const Atom* owner, std::string_view name, Atom*& member)
+{
+    if (name.size() > kMaxCachedName) return false;
+    const Entry& e = gEntries[slotOf(owner, name)];
+    if (!matches(e, owner, name)) return false;
+    // A member dropped or recycled since no longer hangs under the owner by
+    // this name.
+    if (e.member && (e.member->Parent != owner || TextOf(e.member) != name)) return false;
+    member = e.member;
+    return true;
+}
+
+void Store(const Atom* owner, std::string_view name, Atom* member)
+{
+    if (name.size() > kMaxCachedName) return;
+    Entry& e = gEntries[slotOf(owner, name)];
+    e.owner = owner;
+    e.member = member;
+    e.length = static_cast<uint32_t>(name.size());
+    std::memcpy(e.name, name.data(), name.size());
+}
+
+void Forget(const Atom* owner, std::string_view name)
+{
+    if (name.size() > kMaxCachedName) return;
+    Entry& e = gEntries[slotOf(owner, name)];
+    if (matches(e, owner, name)) e.owner = nullptr;
+}
+
+void Clear()
+{
+    for (Entry& e : gEntries) e.owner = nullptr;
+}
+
+}  // namespace tavro::member_cache
