@@ -17,37 +17,29 @@ constexpr std::array<std::string_view, ReservedWordCount> kWords = {
     "scale", "cscx", "cscy", "onmousedown", "onmousemove", "onmouseup",
     "onmouseclick", "onplan", "lambda", "ondepend"};
 
-struct Columns {
-    std::array<std::string, ReservedWordCount> normalized;
-    std::array<std::string, ReservedWordCount> upper;
-    bool built = false;
-};
-
-Columns& columns()
-{
-    static Columns c;
-    if (!c.built) {
-        c.built = true;
-        for (int i = 0; i < ReservedWordCount; ++i) {
-            c.upper[i] = UpperCase(kWords[i]);
-            c.normalized[i] = Normalize(kWords[i]);
-        }
-    }
-    return c;
-}
-
 }  // namespace
 
 std::string_view Reserved(int index) { return kWords[index]; }
 
-const std::string& NormalizedReserved(int index) { return columns().normalized[index]; }
+namespace detail {
+std::string gNormalizedReserved[ReservedWordCount];
+std::string gUpperReserved[ReservedWordCount];
 
-const std::string& UpperReserved(int index) { return columns().upper[index]; }
+namespace {
+// Fills both columns when the program starts, before any lookup.
+const bool gFilled = [] {
+    for (int i = 0; i < ReservedWordCount; ++i) {
+        gNormalizedReserved[i] = std::string(kWords[i]);
+        gUpperReserved[i] = UpperCase(kWords[i]);
+    }
+    return true;
+}();
+}  // namespace
+}  // namespace detail
 
 void RefreshReservedWords()
 {
-    Columns& c = columns();
-    for (int i = 0; i < ReservedWordCount; ++i) c.normalized[i] = Normalize(kWords[i]);
+    for (int i = 0; i < ReservedWordCount; ++i) detail::gNormalizedReserved[i] = Normalize(kWords[i]);
 }
 
 }  // namespace tavro

@@ -21,12 +21,17 @@ enum ReservedWord : int {
 // The word as written in the table ("to", "ondrawimage", ...).
 std::string_view Reserved(int index);
 
+namespace detail {
+extern std::string gNormalizedReserved[ReservedWordCount];
+extern std::string gUpperReserved[ReservedWordCount];
+}  // namespace detail
+
 // The word after Normalize: unchanged in case-sensitive mode, upper-cased
 // otherwise. Recomputed whenever the naming mode changes.
-const std::string& NormalizedReserved(int index);
+inline const std::string& NormalizedReserved(int index) { return detail::gNormalizedReserved[index]; }
 
 // The word upper-cased, for the comparisons made "in any letter case".
-const std::string& UpperReserved(int index);
+inline const std::string& UpperReserved(int index) { return detail::gUpperReserved[index]; }
 
 // Rebuilds the normalised column (called when CaseSensitive changes).
 void RefreshReservedWords();

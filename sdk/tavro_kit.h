@@ -239,6 +239,18 @@ static inline int tavro_parse_number(const char *text, size_t len, long double *
         }
         if (i != len)
             return 0;
+        /* Whole numbers of up to 18 digits, the usual case, are exact in
+           a 64-bit integer: no need for the general conversion. */
+        if (mantissa <= 18) {
+            size_t k = (text[0] == '+' || text[0] == '-') ? 1 : 0;
+            long long whole = 0;
+            while (k < len && text[k] >= '0' && text[k] <= '9')
+                whole = whole * 10 + (text[k++] - '0');
+            if (k == len) {
+                *value = text[0] == '-' ? -(long double)whole : (long double)whole;
+                return 1;
+            }
+        }
         /* strtold reads the locale's decimal point: put that one in place
            of the language's "." (a well-formed number has at most one). */
         point = localeconv()->decimal_point;
