@@ -97,9 +97,16 @@ void requireBodyList(Atom* body, const char* keyword, int argNumber)
 void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)
 {
-    std::string name = ToText(nameAtom);
+    std::string spelled;
+    std::string_view name;
+    if (IsObject(nameAtom) && nameAtom->Kind == akWord) {
+        name = TextOf(nameAtom);
+    } else {
+        spelled = ToText(nameAtom);
+        name = spelled;
+    }
     Atom* node = Resolve(name);
-    if (!node) RaiseError("UNKNOWNVAR", {name});
+    if (!node) RaiseError("UNKNOWNVAR", {std::string(name)});
     if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
     Atom* definition = LeftOf(node);
 
@@ -117,7 +124,7 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     }
 
     std::string_view procName = TextOf(node);
-    Atom* record = CreatePath(node, "[]", nullptr, true);
+    Atom* record = AttachNew(node, AnonymousName(), nullptr);
     Hold holdRecord(record);
     Hold holdDefinition(definition);
     bool tracing = LogWants(logTrace);
@@ -125,7 +132,8 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
 
     for (int i = 0; i < argCount; ++i) {
         TCodeWord byName = args[2 * i];
-        std::string_view param = TextOf(reinterpret_cast<Atom*>(args[2 * i + 1]));
+        Atom* paramAtom = reinterpret_cast<Atom*>(args[2 * i + 1]);
+        std::string_view param = TextOf(paramAtom);
         Atom* arg = stack.Pop();
         if (byName == 1) {
             Atom* target = IsWordOrNumber(arg) ? Resolve(ToText(arg)) : nullptr;
@@ -140,7 +148,7 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
                 SetName(arg, param);
                 Attach(arg, record);
             } else {
-                CreatePath(record, param, arg, true);
+                AttachNew(record, paramAtom->Text, arg);
             }
         }
     }

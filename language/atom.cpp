@@ -87,6 +87,25 @@ Atom* NewVariable(std::string_view name, Atom* value)
     return a;
 }
 
+Atom* NewVariableNamed(TText name, Atom* value)
+{
+    Atom* a = Allocate();
+    a->Kind = akVariable;
+    a->Text = tavro_text_addref(name);
+    a->Left = value;
+    return a;
+}
+
+namespace {
+// A constant text: a count of -1 is never changed and never freed.
+struct {
+    TTextHeader header;
+    char bytes[3];
+} gAnonymous = {{-1, 2}, "[]"};
+}  // namespace
+
+TText AnonymousName() { return gAnonymous.bytes; }
+
 Atom* NewWord(std::string_view text)
 {
     Atom* a = Allocate();

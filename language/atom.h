@@ -59,6 +59,10 @@ void SetWidgetReleaser(WidgetReleaser releaser);
 // ---- constructors
 Atom* NewCell(Atom* element, Atom* rest);
 Atom* NewVariable(std::string_view name, Atom* value);
+// The same with a name shared by reference count (no copy of the bytes).
+Atom* NewVariableNamed(TText name, Atom* value);
+// The text "[]", the name of anonymous nodes; constant, never freed.
+TText AnonymousName();
 Atom* NewWord(std::string_view text);
 Atom* NewNumber(long double x);
 Atom* NewWidget(void* control);

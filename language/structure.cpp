@@ -376,7 +376,8 @@ Atom* ResolveInContext(std::string_view name)
 Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force)
 {
     if (!owner) return NewVariable(name, value);
-    if (force || name == "[]") {
+    if (name == "[]") return AttachNew(owner, AnonymousName(), value);
+    if (force) {
         Atom* node = NewVariable(name, value);
         Attach(node, owner);
         return node;
@@ -397,6 +398,13 @@ Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force)
     return last ? last : node;
 }
 
-Atom* NewAnonymous(Atom* value) { return CreatePath(State->Root, "[]", value, true); }
+Atom* NewAnonymous(Atom* value) { return AttachNew(State->Root, AnonymousName(), value); }
+
+Atom* AttachNew(Atom* owner, TText name, Atom* value)
+{
+    Atom* node = NewVariableNamed(name, value);
+    Attach(node, owner);
+    return node;
+}
 
 }  // namespace tavro

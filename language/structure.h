@@ -59,6 +59,9 @@ Atom* ResolveFrom(Atom* node, std::string_view name);
 Atom* ResolveInContext(std::string_view name);
 Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force);
 Atom* NewAnonymous(Atom* value);
+// A new member of `owner` (always new, like a forced CreatePath) whose name
+// shares the text `name`.
+Atom* AttachNew(Atom* owner, TText name, Atom* value);
 
 // The state's LastName as text.
 std::string_view LastName();
