@@ -279,6 +279,9 @@ void ReportError(const std::string& message)
 
 void CollectGarbageCheck()
 {
+    // The clock is read every 64th statement; the allocation count always.
+    static unsigned statements = 0;
+    if ((++statements & 63) != 0 && State->LiveCount < gCollectThreshold) return;
     long long now = nowMs();
     // Besides the clock, the amount allocated since the last collection
     // decides, so a program that allocates fast cannot exhaust memory

@@ -19,9 +19,13 @@ Entry gEntries[kEntries];
 
 size_t slotOf(const Atom* owner, std::string_view name)
 {
-    // FNV-1a over the name, mixed with the owner's address.
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
+    // The first and last eight bytes and the length tell names apart well
+    // enough, mixed with the owner's address.
+    uint64_t head = 0, tail = 0;
+    size_t n = name.size();
+    std::memcpy(&head, name.data(), n < 8 ? n : 8);
+    if (n > 8) std::memcpy(&tail, name.data() + n - 8, 8);
+    uint64_t h = (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^ n;
     h ^= reinterpret_cast<uintptr_t>(owner) >> 4;
     h *= 0x9E3779B97F4A7C15ull;
     return static_cast<size_t>(h >> 52) & (kEntries - 1);

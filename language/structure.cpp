@@ -38,13 +38,23 @@ std::string normalizedName(const Atom* node)
 
 std::string_view LastName() { return View(State->LastName); }
 
+namespace {
+TContext* gSpareContexts = nullptr;
+}  // namespace
+
 // ---------------------------------------------------------------- contexts
 
 void PushContext(Atom* node)
 {
     if (!node) node = State->Contexts->Node;
     AddRef(node);
-    auto* c = new TContext{nullptr, node, State->Contexts};
+    TContext* c = gSpareContexts;
+    if (c) {
+        gSpareContexts = c->Link;
+        *c = TContext{nullptr, node, State->Contexts};
+    } else {
+        c = new TContext{nullptr, node, State->Contexts};
+    }
     State->Contexts = c;
     if (TextOf(node) == kRootName) State->Root = node;
 }
@@ -54,7 +64,10 @@ Atom* PopContext()
     TContext* c = State->Contexts;
     Atom* node = Release(c->Node);
     State->Contexts = c->Link;
-    delete c;
+    // Kept for the next push: calls push and pop a context each.
+    c->Node = nullptr;
+    c->Link = gSpareContexts;
+    gSpareContexts = c;
     return node;
 }
 

@@ -1,37 +1,38 @@
 #include "value_stack.h"
 
-#include "state.h"
+#include <cstdlib>
+#include <cstring>
+
+#include "errors.h"
 
 namespace tavro {
 
-void TStack::Push(Atom* value)
+TStack::~TStack()
 {
-    // AddRef ignores null and NoValue, which are never counted.
-    values_.push_back(AddRef(value));
+    Clear();
+    if (values_ != inline_) std::free(values_);
 }
 
-Atom* TStack::Pop()
+void TStack::Grow()
 {
-    Atom* top = nullptr;
-    if (!values_.empty()) {
-        top = values_.back();
-        values_.pop_back();
-        Release(top);
-    }
-    LastPopped = top;
-    return top;
+    size_t capacity = capacity_ * 2;
+    auto* grown = static_cast<Atom**>(std::malloc(capacity * sizeof(Atom*)));
+    if (!grown) RaiseError("OUTOFMEMORY");
+    std::memcpy(grown, values_, count_ * sizeof(Atom*));
+    if (values_ != inline_) std::free(values_);
+    values_ = grown;
+    capacity_ = capacity;
 }
 
 Atom* TStack::Peek(int depth) const
 {
     if (depth < 0 || depth >= Count()) return nullptr;
-    return values_[values_.size() - 1 - size_t(depth)];
+    return values_[count_ - 1 - size_t(depth)];
 }
 
 void TStack::Clear()
 {
-    for (Atom* v : values_) Release(v);
-    values_.clear();
+    while (count_ > 0) Release(values_[--count_]);
 }
 
 }  // namespace tavro

@@ -5,9 +5,10 @@
 // LastPopped, including the null that an empty stack pops.
 #pragma once
 
-#include <vector>
+#include <cstddef>
 
 #include "atom.h"
+#include "state.h"
 
 namespace tavro {
 
@@ -17,22 +18,41 @@ public:
     TStack(const TStack&) = delete;
     TStack& operator=(const TStack&) = delete;
     // Drops the references of whatever is left, without touching LastPopped.
-    ~TStack() { Clear(); }
+
+    ~TStack();
 
     // Appends `value` and takes a reference on it.
-    void Push(Atom* value);
+    void Push(Atom* value)
+    {
+        if (count_ == capacity_) Grow();
+        // AddRef ignores null and NoValue, which are never counted.
+        values_[count_++] = AddRef(value);
+    }
     // Removes the top and gives up its reference; null when the stack is
     // empty. Sets LastPopped to the result.
-    Atom* Pop();
+    Atom* Pop()
+    {
+        Atom* top = count_ > 0 ? Release(values_[--count_]) : nullptr;
+        LastPopped = top;
+        return top;
+    }
     // The value `depth` places below the top (0: the top); null when there
     // is none. Nothing changes.
     Atom* Peek(int depth = 0) const;
-    int Count() const { return static_cast<int>(values_.size()); }
+    int Count() const { return static_cast<int>(count_); }
     // Removes every value, giving up their references; LastPopped stays.
     void Clear();
 
 private:
-    std::vector<Atom*> values_;
+    void Grow();
+
+    // Most evaluations need a few slots: they live inside the object, and
+    // only deeper stacks go to the heap.
+    static constexpr size_t kInline = 16;
+    Atom* inline_[kInline];
+    Atom** values_ = inline_;
+    size_t count_ = 0;
+    size_t capacity_ = kInline;
 };
 
 }  // namespace tavro
