@@ -301,7 +301,12 @@ void CollectGarbage()
             m = next;
         }
     }
-    for (Atom* a = State->AllAtoms; a; a = a->Next) a->Flags &= ~flMarked;
+    // Marks are clear between collections (the sweep clears them on every
+    // survivor), so one pass finds the held atoms and the sweep is the
+    // second and last.
+    std::vector<Atom*> held;
+    for (Atom* a = State->AllAtoms; a; a = a->Next)
+        if (a->RefCount > 0) held.push_back(a);
     std::vector<Atom*> work;
     markFrom(CurrentCell, work);
     markFrom(RootNode(), work);
@@ -309,8 +314,7 @@ void CollectGarbage()
     markFrom(FalseMarker, work);
     markFrom(PendingOutput, work);
     for (TContext* c = TopContext(); c; c = c->Link) markFrom(c->Node, work);
-    for (Atom* a = State->AllAtoms; a; a = a->Next)
-        if (a->RefCount > 0) markFrom(a, work);
+    for (Atom* a : held) markFrom(a, work);
 
     // Releasing a widget may pump messages; nothing may run mid-sweep.
     bool suppressed = MessagePumpingSuppressed;
@@ -322,6 +326,7 @@ void CollectGarbage()
             if (a->Kind == akVariable && Env().HasDisplayList(a)) Env().DeleteDisplayList(a);
             ReleaseSuccessor(prev);
         } else {
+            a->Flags &= ~flMarked;
             prev = a;
         }
         a = next;

@@ -127,10 +127,16 @@ void Detach(Atom* node)
 Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
 {
     if (!previous) {
+        // Small owners (activation records, most objects) are scanned at
+        // once; only a long chain is worth the cache.
+        Atom* m = owner->FirstChild;
+        for (int k = 0; k < 8 && m; ++k, m = m->NextSibling)
+            if (nameEquals(m, name)) return m;
+        if (!m) return nullptr;
         Atom* cached;
         if (member_cache::Lookup(owner, name, cached)) return cached;
         Atom* found = nullptr;
-        for (Atom* m = owner->FirstChild; m; m = m->NextSibling) {
+        for (; m; m = m->NextSibling) {
             if (nameEquals(m, name)) {
                 found = m;
                 break;
