@@ -125,6 +125,8 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
 
     std::string_view procName = TextOf(node);
     Atom* record = AttachNew(node, AnonymousName(), nullptr);
+    // Marked before its members arrive: records keep no lookup cache.
+    record->Flags |= flActivation;
     Hold holdRecord(record);
     Hold holdDefinition(definition);
     bool tracing = LogWants(logTrace);

@@ -11,6 +11,7 @@
 #include "expr.h"
 #include "interpreter.h"
 #include "log.h"
+#include "member_cache.h"
 #include "stack_guard.h"
 #include "state.h"
 #include "structure.h"
@@ -332,6 +333,9 @@ void CollectGarbage()
         a = next;
     }
     MessagePumpingSuppressed = suppressed;
+    // Freed atoms will be reused: nothing remembered about them may
+    // survive, whatever they become next.
+    member_cache::Clear();
     gLastCollection = nowMs();
     gCollectThreshold = std::max(kMinCollectThreshold, 2 * State->LiveCount);
 }

@@ -259,7 +259,7 @@ void SetName(Atom* a, std::string_view text)
 {
     // A renamed member is no longer what lookups remembered under either
     // name.
-    if (a->Parent) {
+    if (a->Parent && !(a->Parent->Flags & flActivation)) {
         member_cache::Forget(a->Parent, Normalize(TextOf(a)));
         member_cache::Forget(a->Parent, Normalize(text));
     }

@@ -8,7 +8,9 @@
 // now the first of its name), Detach and renaming forget entries, and nodes
 // dropped wholesale lose their Parent, which every hit checks. Entries are
 // direct-mapped; a collision simply replaces the older entry. Names longer
-// than kMaxCachedName are never cached.
+// than kMaxCachedName are never cached. The collector clears the cache
+// after every sweep, so no entry outlives the atoms it names. Activation
+// records and the name "[]" bypass the cache altogether.
 #pragma once
 
 #include <string_view>

@@ -28,6 +28,14 @@ bool nameEquals(const Atom* member, std::string_view normalizedName)
     return Normalize(n) == normalizedName;
 }
 
+// Activation records and anonymous nodes are never looked up through the
+// cache (records are small and short-lived; "[]" cannot be written as a
+// name), so their members need no cache upkeep either.
+bool uncached(const Atom* owner, std::string_view name)
+{
+    return (owner->Flags & flActivation) || name == "[]";
+}
+
 // The name of a member as lookups compare it.
 std::string normalizedName(const Atom* node)
 {
@@ -97,7 +105,7 @@ void Attach(Atom* node, Atom* parent)
     std::string normalized = NamesCaseSensitive() ? std::string() : Normalize(name);
     std::string_view n = NamesCaseSensitive() ? name : std::string_view(normalized);
     // The new member is now the first of its name.
-    member_cache::Store(parent, n, node);
+    if (!uncached(parent, n)) member_cache::Store(parent, n, node);
     if (n == NormalizedReserved(rwOnDrawImage))
         parent->DrawImageChild = node;
     else if (n == NormalizedReserved(rwOnChange))
@@ -108,7 +116,7 @@ void Detach(Atom* node)
 {
     if (!IsObject(node) || !node->Parent) return;
     Atom* parent = node->Parent;
-    member_cache::Forget(parent, normalizedName(node));
+    if (!uncached(parent, TextOf(node))) member_cache::Forget(parent, normalizedName(node));
     if (parent->DrawImageChild == node) parent->DrawImageChild = nullptr;
     if (parent->ChangeChild == node) parent->ChangeChild = nullptr;
     if (parent->FirstChild == node) {
@@ -133,6 +141,11 @@ Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
         for (int k = 0; k < 8 && m; ++k, m = m->NextSibling)
             if (nameEquals(m, name)) return m;
         if (!m) return nullptr;
+        if (owner->Flags & flActivation) {
+            for (; m; m = m->NextSibling)
+                if (nameEquals(m, name)) return m;
+            return nullptr;
+        }
         Atom* cached;
         if (member_cache::Lookup(owner, name, cached)) return cached;
         Atom* found = nullptr;
