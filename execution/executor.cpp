@@ -34,6 +34,12 @@ class Hold {
 public:
     explicit Hold(Atom* a) : a_(AddRef(a)) {}
     ~Hold() { Release(a_); }
+    // Gives the reference up early.
+    void Drop()
+    {
+        Release(a_);
+        a_ = nullptr;
+    }
     Hold(const Hold&) = delete;
     Hold& operator=(const Hold&) = delete;
 
@@ -94,6 +100,54 @@ void requireBodyList(Atom* body, const char* keyword, int argNumber)
 
 // ------------------------------------------------------------ procedures
 
+constexpr int kReclaimableParameters = 8;
+
+// A call that gave a value leaves its activation record behind as garbage.
+// Most calls are library wrappers that run one native word, so that garbage
+// is most of what a program allocates; when nothing can reach the record
+// and the parameter nodes the call made (no reference, no other member, not
+// the value given, not the last value popped), they go back to the pool at
+// once instead of waiting for the collector. They are near the head of the
+// pool's list; a short walk finds them, and whatever it does not find is
+// left to the collector.
+void reclaimRecord(Atom* record, Atom* const* made, int madeCount, Atom* output)
+{
+    auto reachable = [&](Atom* a) {
+        return a->RefCount > 0 || a == output || a == LastPopped || a->Parent != nullptr;
+    };
+    if (reachable(record)) return;
+    int members = 0;
+    for (Atom* m = record->FirstChild; m; m = m->NextSibling) {
+        bool ours = false;
+        for (int i = 0; i < madeCount; ++i) ours = ours || made[i] == m;
+        if (!ours || m->FirstChild || m->RefCount > 0 || m == output || m == LastPopped) return;
+        ++members;
+    }
+    if (members != madeCount) return;
+
+    // Marks are clear outside a collection: they tag the atoms to free.
+    record->Flags |= flMarked;
+    for (int i = 0; i < madeCount; ++i) made[i]->Flags |= flMarked;
+    int left = madeCount + 1;
+    Atom* prev = nullptr;
+    int budget = 32 + madeCount;
+    for (Atom* a = State->AllAtoms; a && left > 0 && budget-- > 0;) {
+        Atom* next = a->Next;
+        if (a->Flags & flMarked) {
+            if (Env().HasDisplayList(a)) Env().DeleteDisplayList(a);
+            ReleaseSuccessor(prev);
+            --left;
+        } else {
+            prev = a;
+        }
+        a = next;
+    }
+    if (left > 0) {
+        record->Flags &= ~flMarked;
+        for (int i = 0; i < madeCount; ++i) made[i]->Flags &= ~flMarked;
+    }
+}
+
 void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)
 {
@@ -131,6 +185,13 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     Hold holdDefinition(definition);
     bool tracing = LogWants(logTrace);
     std::string trace;
+    // The parameter nodes this call makes itself (see reclaimRecord).
+    Atom* made[kReclaimableParameters];
+    int madeCount = 0;
+    auto remember = [&](Atom* n) {
+        if (madeCount < kReclaimableParameters) made[madeCount] = n;
+        ++madeCount;
+    };
 
     for (int i = 0; i < argCount; ++i) {
         TCodeWord byName = args[2 * i];
@@ -141,7 +202,7 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
             Atom* target = IsWordOrNumber(arg) ? Resolve(ToText(arg)) : nullptr;
             if (!target) RaiseError("UNKNOWNVAR", {ToText(arg)});
             std::string full = DottedPath(target);
-            CreatePath(record, param, NewWord(full), false);
+            remember(CreatePath(record, param, NewWord(full), false));
             if (tracing) trace += " \"" + std::string(param) + "=" + full;
         } else {
             if (tracing) trace += " :" + std::string(param) + "=" + ToText(arg);
@@ -150,7 +211,7 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
                 SetName(arg, param);
                 Attach(arg, record);
             } else {
-                AttachNew(record, paramAtom->Text, arg);
+                remember(AttachNew(record, paramAtom->Text, arg));
             }
         }
     }
@@ -178,17 +239,24 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
         if (tracing)
             LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName) +
                                   " with result=" + ToText(record));
-    } else {
-        if (tracing)
-            LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName) +
-                                  " with result=" + ToText(PendingOutput));
-        stack.Push(PendingOutput);
+        PendingOutput = NoValue;
+        node->Flags &= ~flBusy;
+        PopContext();
         Detach(record);
+        return;
     }
+    if (tracing)
+        LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName) +
+                              " with result=" + ToText(PendingOutput));
+    Atom* output = PendingOutput;
+    stack.Push(output);
+    Detach(record);
     PendingOutput = NoValue;
     node->Flags &= ~flBusy;
     PopContext();
     Detach(record);
+    holdRecord.Drop();
+    if (madeCount <= kReclaimableParameters) reclaimRecord(record, made, madeCount, output);
 }
 
 // ------------------------------------------------------------------- run

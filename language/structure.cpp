@@ -24,7 +24,9 @@ void setLastName(std::string_view name) { SetText(&State->LastName, name); }
 bool nameEquals(const Atom* member, std::string_view normalizedName)
 {
     std::string_view n = TextOf(member);
-    if (NamesCaseSensitive()) return n == normalizedName;
+    if (NamesCaseSensitive())
+        return n.size() == normalizedName.size() &&
+               (n.empty() || (n[0] == normalizedName[0] && n == normalizedName));
     return Normalize(n) == normalizedName;
 }
 
@@ -135,6 +137,9 @@ void Detach(Atom* node)
 Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
 {
     if (!previous) {
+        Atom* cached;
+        // The root holds every procedure: the cache first.
+        if (owner == State->Root && member_cache::Lookup(owner, name, cached)) return cached;
         // Small owners (activation records, most objects) are scanned at
         // once; only a long chain is worth the cache.
         Atom* m = owner->FirstChild;
@@ -146,7 +151,6 @@ Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
                 if (nameEquals(m, name)) return m;
             return nullptr;
         }
-        Atom* cached;
         if (member_cache::Lookup(owner, name, cached)) return cached;
         Atom* found = nullptr;
         for (; m; m = m->NextSibling) {
