@@ -86,6 +86,21 @@ std::string firstChars(const std::string& s, size_t n)
 
 std::vector<TCodeList*> gDiscardedCode;
 
+// The text of a name operand: a word's own text without a copy (the
+// printed form of anything else goes into `buffer`).
+std::string_view NameText(const Atom* a, std::string& buffer)
+{
+    if (IsObject(a) && a->Kind == akWord) return TextOf(a);
+    buffer = ToText(a);
+    return buffer;
+}
+
+std::string NameText(const Atom* a)
+{
+    if (IsObject(a) && a->Kind == akWord) return std::string(TextOf(a));
+    return ToText(a);
+}
+
 // Runs `list` as a statement list: CurrentCell set to it; the caller's
 // CurrentCell is not restored (the statement's opEnd repositions it).
 void runBody(Atom* list) {
@@ -516,9 +531,11 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
         case opThing: {
             intptr_t counts = w[pos++];
             if (LeftCountOf(counts) != 0 || RightCountOf(counts) != 1) RaiseError("ARGCOUNT", {":"});
-            std::string name = ToText(stack.Pop());
+            Atom* nameAtom = stack.Pop();
+            std::string spelled;
+            std::string_view name = NameText(nameAtom, spelled);
             Atom* node = Resolve(name);
-            if (!node) RaiseError("UNKNOWNVAR", {name});
+            if (!node) RaiseError("UNKNOWNVAR", {std::string(name)});
             if (node->FirstChild) {
                 Atom* copy = NewAnonymous(nullptr);
                 CopyInto(node, copy);
@@ -556,14 +573,14 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             Atom* p1 = stack.Pop();
             Hold h1(p1);
             if (r == 1) {
-                a.name = ToText(p1);
+                a.name = NameText(p1);
             } else if (r == 2) {
                 Atom* p2 = stack.Pop();
                 if (IsList(p1)) {
                     a.before = p1;
-                    a.name = ToText(p2);
+                    a.name = NameText(p2);
                 } else {
-                    a.name = ToText(p1);
+                    a.name = NameText(p1);
                     a.value = p2;
                 }
             } else if (r == 3) {
@@ -572,10 +589,10 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
                 Atom* p3 = stack.Pop();
                 if (IsList(p1)) {
                     a.before = p1;
-                    a.name = ToText(p2);
+                    a.name = NameText(p2);
                     a.value = p3;
                 } else {
-                    a.name = ToText(p1);
+                    a.name = NameText(p1);
                     a.value = p2;
                     a.after = p3;
                 }
@@ -586,7 +603,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
                 Hold h3(p3);
                 Atom* p4 = stack.Pop();
                 a.before = p1;
-                a.name = ToText(p2);
+                a.name = NameText(p2);
                 a.value = p3;
                 a.after = p4;
             }

@@ -211,6 +211,7 @@ void ClearBusy(Atom* node) { ClearFlagsInTree(node, flBusy); }
 void ClearNode(Atom* node)
 {
     ReplaceValue(node, nullptr);
+    if (!node->FirstChild) return;  // nothing to drop or keep
     Atom* change = node->ChangeChild;
     Detach(change);
     Atom* depend = FindMember(node, NormalizedReserved(rwOnDepend));
