@@ -15,6 +15,7 @@ Atom* TrueMarker = nullptr;
 Atom* FalseMarker = nullptr;
 std::string LibraryCommandText;
 bool MessagePumpingSuppressed = false;
+bool LastRunStopped = false;
 TText RunSource = nullptr;
 std::set<std::string> LibrarySources;
 bool RunningLibraries = false;

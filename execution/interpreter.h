@@ -57,6 +57,10 @@ extern bool RunningLibraries;
 extern int RunSourceLine;
 extern int RunSourceOffset;
 
+// Set when the last run (RunCommandText or RunSystemCommand) ended because
+// the user asked it to stop; cleared at the start of every run.
+extern bool LastRunStopped;
+
 // The host service entry stored in the state before every native call.
 extern TServiceCallback HostService;
 // A language error that a native function or a service reported; the

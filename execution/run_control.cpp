@@ -83,6 +83,7 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
     InitStackGuard();
     NestingScope nesting;
     bool ok = true;
+    LastRunStopped = false;
     HistoryQueue.clear();
     SceneChanged = false;
     CallDepth = 0;
@@ -103,6 +104,7 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
         ExecuteList();
     } catch (const LanguageError& e) {
         ok = e.IsStop();
+        LastRunStopped = e.IsStop();
         // An error inside a library procedure is shown at the statement of
         // this program that called it.
         if (RunSourceLine > 0 && LibrarySources.count(CurrentPosition.Source.str())) {
@@ -140,6 +142,7 @@ int RunSystemCommand(std::string_view text)
     bool topLevel = gRunNesting == 1;
     if (topLevel) clearLeftoverFlags();
     int result = rscRan;
+    LastRunStopped = false;
 
     auto restore = [&] {
         CurrentCell = savedCell;
@@ -165,6 +168,7 @@ int RunSystemCommand(std::string_view text)
         CallDepth = savedCallDepth;
         EvalDepth = savedEvalDepth;
         PendingOutput = NoValue;
+        LastRunStopped = e.IsStop();
         if (!e.IsStop()) Env().ShowMessage(e.what(), "");
     }
     restore();

@@ -46,7 +46,13 @@ constexpr const char* kUsage =
     "  --version        show the version\n"
     "\n"
     "Exit status: 0 when everything ran, 1 when a program or command failed,\n"
-    "2 for a usage error.\n";
+    "2 for a usage error, 130 when Ctrl+C stopped a program file (the files\n"
+    "after it do not run). Like lines typed one after another, a command of\n"
+    "-e that Ctrl+C stops fails (status 1) and the next one still runs.\n";
+
+// A run that the user stopped with Ctrl+C ends the runner like an
+// interrupted command.
+constexpr int kStoppedStatus = 130;
 
 struct Options {
     std::vector<std::string> files;
@@ -111,6 +117,7 @@ int runFiles(const Options& o, runner::ConsoleEnvironment& env)
         changeFolder(saved);
         SetRunState(rsStopped);
         env.FinishLine();
+        if (LastRunStopped) return kStoppedStatus;
         if (!ok) status = 1;
     }
     return status;

@@ -1,20 +1,47 @@
 #!/bin/sh
 # Ctrl+C ends a wait and a readchar at once, like the Stop command: the
 # command fails without a message (status 1) and the next one still runs.
+# The interrupt is sent only once the runner has shown that the waiting
+# command is about to run, so the test does not depend on timing.
 runner="$1"
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 failed=0
 for command in 'wait 600' 'print readchar'; do
-    "$runner" -e "$command" -e 'print "next' </dev/null >"$dir/out" 2>"$dir/err" &
+    "$runner" -e 'type "ready' -e "$command" -e 'print "next' </dev/null >"$dir/out" 2>"$dir/err" &
     pid=$!
-    sleep 0.5
+    tries=0
+    until grep -q ready "$dir/out" 2>/dev/null; do
+        tries=$((tries + 1))
+        if [ $tries -gt 600 ]; then echo "the runner never became ready"; kill "$pid"; exit 1; fi
+        sleep 0.1
+    done
     kill -INT "$pid"
     wait "$pid"
     status=$?
-    if [ "$status" != 1 ] || [ "$(cat "$dir/out")" != "next " ] || [ -s "$dir/err" ]; then
+    if [ "$status" != 1 ] || [ "$(cat "$dir/out")" != "$(printf 'ready\nnext ')" ] || [ -s "$dir/err" ]; then
         echo "after Ctrl+C in '$command': status $status, output '$(cat "$dir/out")', errors '$(cat "$dir/err")'"
         failed=1
     fi
 done
+
+# A program file that Ctrl+C stops ends the runner with status 130, and the
+# files after it do not run.
+printf 'type "ready\nwait 600\nprint "unreached\n' >"$dir/stopped.tvr"
+printf 'print "second\n' >"$dir/second.tvr"
+"$runner" "$dir/stopped.tvr" "$dir/second.tvr" </dev/null >"$dir/out" 2>"$dir/err" &
+pid=$!
+tries=0
+until grep -q ready "$dir/out" 2>/dev/null; do
+    tries=$((tries + 1))
+    if [ $tries -gt 600 ]; then echo "the runner never became ready"; kill "$pid"; exit 1; fi
+    sleep 0.1
+done
+kill -INT "$pid"
+wait "$pid"
+status=$?
+if [ "$status" != 130 ] || [ "$(cat "$dir/out")" != "ready" ] || [ -s "$dir/err" ]; then
+    echo "after Ctrl+C in a file: status $status, output '$(cat "$dir/out")', errors '$(cat "$dir/err")'"
+    failed=1
+fi
 exit $failed
