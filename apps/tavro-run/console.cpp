@@ -56,6 +56,10 @@ int RunConsole(ConsoleEnvironment& env)
         if (!blank(line)) add_history(line.c_str());
         std::string text = fresh ? line : collected + " , " + line;
         int r = RunSystemCommand(text);
+        if (LastRunStopped) {
+            env.FinishLine();
+            std::printf("\n");  // the terminal echoed ^C after the output
+        }
         if (r == rscTranslationFailed) {
             collected = text;
             fresh = false;

@@ -196,6 +196,7 @@ int main(int argc, char** argv)
     } else if (!o.commands.empty()) {
         status = runCommands(o, env);
     } else if (isatty(STDIN_FILENO)) {
+        Reset();
         status = runner::RunConsole(env);
     } else {
         o.files.push_back("-");
