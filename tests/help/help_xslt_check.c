@@ -1,0 +1,235 @@
+/*
+ * help_xslt_check - applies help.xsl to help.xml with libxslt, the way the
+ * info window will, and checks the pages. Built only when CMake finds
+ * libxslt (see CMakeLists.txt).
+ *
+ *   help_xslt_check HELP.XML HELP.XSL
+ *   help_xslt_check HELP.XML HELP.XSL TOPIC    (writes that page)
+ *
+ * For every topic, asked for by name with the parameter topic: the page's
+ * h1 is the topic's title, there is one copy:// link per example and one
+ * exec:// link per runnable example, and every view:// link finds a topic
+ * (by name, key or alias, without regard to case). Also: no parameter
+ * gives the start page, main-filter alone chooses a topic, an unknown
+ * name gives the "No topic named" page, and names are found in any case.
+ */
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxslt/transform.h>
+#include <libxslt/variables.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+
+static int failures;
+static xmlDocPtr help;
+
+static void problem(const char *topic, const char *what)
+{
+    fprintf(stderr, "FAIL: topic %s: %s\n", topic, what);
+    ++failures;
+}
+
+static xmlNodePtr child(xmlNodePtr node, const char *name)
+{
+    for (xmlNodePtr c = node ? node->children : NULL; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && !strcmp((const char *)c->name, name))
+            return c;
+    return NULL;
+}
+
+static char *content(xmlNodePtr node)
+{
+    xmlChar *t = xmlNodeGetContent(node);
+    char *s = strdup(t ? (const char *)t : "");
+    xmlFree(t);
+    return s;
+}
+
+static char *attr(xmlNodePtr node, const char *name)
+{
+    xmlChar *t = xmlGetProp(node, (const xmlChar *)name);
+    char *s = t ? strdup((const char *)t) : NULL;
+    xmlFree(t);
+    return s;
+}
+
+static int same_words_ci(const char *a, const char *b)
+{
+    for (; *a && *b; ++a, ++b)
+        if (tolower((unsigned char)*a) != tolower((unsigned char)*b))
+            return 0;
+    return *a == *b;
+}
+
+/* Does the name find a topic (name, key or alias, any case)? */
+static int finds_topic(const char *name)
+{
+    for (xmlNodePtr t = xmlDocGetRootElement(help)->children; t; t = t->next) {
+        if (t->type != XML_ELEMENT_NODE || strcmp((const char *)t->name, "topic"))
+            continue;
+        const char *props[] = {"name", "key", "aliases"};
+        for (int k = 0; k < 3; ++k) {
+            char *v = attr(t, props[k]);
+            int found = 0;
+            if (v) {
+                for (char *w = strtok(v, " "); w && !found; w = strtok(NULL, " "))
+                    found = same_words_ci(w, name);
+                free(v);
+            }
+            if (found)
+                return 1;
+        }
+    }
+    return 0;
+}
+
+static void walk(xmlNodePtr node, const char *topic, int *exec_links, int *copy_links, xmlNodePtr *h1)
+{
+    for (xmlNodePtr c = node; c; c = c->next) {
+        if (c->type != XML_ELEMENT_NODE)
+            continue;
+        if (!strcmp((const char *)c->name, "h1") && !*h1)
+            *h1 = c;
+        if (!strcmp((const char *)c->name, "a")) {
+            char *href = attr(c, "href");
+            if (href && !strncmp(href, "exec://", 7))
+                ++*exec_links;
+            else if (href && !strncmp(href, "copy://", 7))
+                ++*copy_links;
+            else if (href && !strncmp(href, "view://", 7) && !finds_topic(href + 7)) {
+                char msg[300];
+                snprintf(msg, sizeof msg, "link %.200s finds no topic", href);
+                problem(topic, msg);
+            }
+            free(href);
+        }
+        walk(c->children, topic, exec_links, copy_links, h1);
+    }
+}
+
+/* Applies the stylesheet with one parameter (name = value, value quoted
+   by libxslt); returns the result, checked to serialise. */
+static xmlDocPtr apply(xsltStylesheetPtr style, const char *name, const char *value)
+{
+    const char *params[3] = {name, value, NULL};
+    xsltTransformContextPtr ctxt = xsltNewTransformContext(style, help);
+    xmlDocPtr out;
+    xmlChar *text = NULL;
+    int len = 0;
+    if (name)
+        xsltQuoteUserParams(ctxt, params);
+    out = xsltApplyStylesheetUser(style, help, NULL, NULL, NULL, ctxt);
+    xsltFreeTransformContext(ctxt);
+    if (!out || xsltSaveResultToString(&text, &len, out, style) != 0 || len == 0) {
+        problem(value ? value : "(none)", "the stylesheet gave no page");
+        if (out)
+            xmlFreeDoc(out);
+        out = NULL;
+    }
+    xmlFree(text);
+    return out;
+}
+
+static char *h1_of(xmlDocPtr page)
+{
+    int e = 0, c = 0;
+    xmlNodePtr h1 = NULL;
+    walk(xmlDocGetRootElement(page), "?", &e, &c, &h1);
+    return h1 ? content(h1) : strdup("");
+}
+
+int main(int argc, char **argv)
+{
+    xsltStylesheetPtr style;
+    int topics = 0;
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: help_xslt_check HELP.XML HELP.XSL [TOPIC]\n");
+        return 2;
+    }
+    help = xmlReadFile(argv[1], NULL, XML_PARSE_NONET);
+    style = xsltParseStylesheetFile((const xmlChar *)argv[2]);
+    if (!help || !style) {
+        fprintf(stderr, "FAIL: cannot read %s\n", !help ? argv[1] : argv[2]);
+        return 1;
+    }
+    if (argc == 4) {
+        xmlDocPtr page = apply(style, "topic", argv[3]);
+        if (page)
+            xsltSaveResultToFile(stdout, page, style);
+        return page ? 0 : 1;
+    }
+
+    for (xmlNodePtr t = xmlDocGetRootElement(help)->children; t; t = t->next) {
+        if (t->type != XML_ELEMENT_NODE || strcmp((const char *)t->name, "topic"))
+            continue;
+        char *name = attr(t, "name");
+        char *title = content(child(t, "title"));
+        int examples = 0, runnable = 0, exec_links = 0, copy_links = 0;
+        xmlNodePtr h1 = NULL;
+        xmlDocPtr page;
+        ++topics;
+        for (xmlNodePtr e = t->children; e; e = e->next)
+            if (e->type == XML_ELEMENT_NODE && !strcmp((const char *)e->name, "example")) {
+                char *run = attr(e, "run");
+                ++examples;
+                runnable += !(run && !strcmp(run, "no"));
+                free(run);
+            }
+        page = apply(style, "topic", name);
+        if (page) {
+            walk(xmlDocGetRootElement(page), name, &exec_links, &copy_links, &h1);
+            char *got = h1 ? content(h1) : strdup("");
+            if (strcmp(got, title)) {
+                char msg[600];
+                snprintf(msg, sizeof msg, "heading \"%.250s\" instead of \"%.250s\"", got, title);
+                problem(name, msg);
+            }
+            if (exec_links != runnable || copy_links != examples)
+                problem(name, "wrong number of exec:// or copy:// links");
+            free(got);
+            xmlFreeDoc(page);
+        }
+        free(name);
+        free(title);
+    }
+
+    /* The start page without parameters; main-filter; unknown; case. */
+    {
+        struct {
+            const char *param, *value, *heading;
+        } cases[] = {
+            {NULL, NULL, "Tavro help"},
+            {"topic", "", "Tavro help"},
+            {"main-filter", "*[name='repeat']", "repeat: run a list several times"},
+            {"topic", "REPEAT", "repeat: run a list several times"},
+            {"topic", "op-less", "< : less than"},
+            {"topic", "%3C", "< : less than"},
+            {"topic", "no-such-topic", "No topic named no-such-topic"},
+        };
+        for (size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
+            xmlDocPtr page = apply(style, cases[k].param, cases[k].value);
+            if (!page)
+                continue;
+            char *got = h1_of(page);
+            if (strcmp(got, cases[k].heading)) {
+                char msg[600];
+                snprintf(msg, sizeof msg, "heading \"%.250s\" instead of \"%.250s\"", got, cases[k].heading);
+                problem(cases[k].value ? cases[k].value : "(no parameter)", msg);
+            }
+            free(got);
+            xmlFreeDoc(page);
+        }
+    }
+
+    printf("%d topics rendered\n", topics);
+    xsltFreeStylesheet(style);
+    xmlFreeDoc(help);
+    xsltCleanupGlobals();
+    xmlCleanupParser();
+    return failures ? 1 : 0;
+}
