@@ -35,8 +35,10 @@
   for example view://op-plus); exec://TEXT runs an example, with blanks
   written %20 and line ends as " , " (a statement separator, which means
   the same as a line end); copy://TEXT copies an example with its lines,
-  blanks written %20, each line followed by "<br />" and every two blanks
-  of indentation written as one "<TABLE>" ("</TABLE>" when it ends).
+  blanks written %20, lines separated by "<br />" and every two blanks
+  of indentation written as one "<TABLE>" ("</TABLE>" when it ends) in
+  front of the line, except on the last line, which the window takes
+  without tags.
 
   Output: HTML written with the XML output method, so that link texts keep
   their characters exactly (the HTML method would escape them).
@@ -312,8 +314,10 @@ table.facts td { vertical-align: top; padding: 0.1em 0.8em 0.1em 0; }
     </xsl:if>
   </xsl:template>
 
-  <!-- copy:// text: each line trimmed, followed by "<br />"; indentation
-       (two blanks a level) as "<TABLE>" and "</TABLE>" in front. -->
+  <!-- copy:// text: the lines trimmed and separated by "<br />";
+       indentation (two blanks a level) as "<TABLE>" and "</TABLE>" in
+       front of a line. The window takes the last line as it stands (no
+       tags, no indentation), so it gets no tags here. -->
   <xsl:template name="copy-text">
     <xsl:param name="rest"/>
     <xsl:param name="level" select="0"/>
@@ -328,18 +332,21 @@ table.facts td { vertical-align: top; padding: 0.1em 0.8em 0.1em 0; }
           </xsl:otherwise>
         </xsl:choose>
       </xsl:variable>
-      <xsl:call-template name="repeat-text">
-        <xsl:with-param name="text" select="'&lt;TABLE&gt;'"/>
-        <xsl:with-param name="times" select="$indent - $level"/>
-      </xsl:call-template>
-      <xsl:call-template name="repeat-text">
-        <xsl:with-param name="text" select="'&lt;/TABLE&gt;'"/>
-        <xsl:with-param name="times" select="$level - $indent"/>
-      </xsl:call-template>
+      <xsl:variable name="last" select="substring-after($rest, '&#10;') = ''"/>
+      <xsl:if test="not($last)">
+        <xsl:call-template name="repeat-text">
+          <xsl:with-param name="text" select="'&lt;TABLE&gt;'"/>
+          <xsl:with-param name="times" select="$indent - $level"/>
+        </xsl:call-template>
+        <xsl:call-template name="repeat-text">
+          <xsl:with-param name="text" select="'&lt;/TABLE&gt;'"/>
+          <xsl:with-param name="times" select="$level - $indent"/>
+        </xsl:call-template>
+      </xsl:if>
       <xsl:call-template name="blanks-encoded">
         <xsl:with-param name="text" select="$line"/>
       </xsl:call-template>
-      <xsl:text>&lt;br /&gt;</xsl:text>
+      <xsl:if test="not($last)"><xsl:text>&lt;br /&gt;</xsl:text></xsl:if>
       <xsl:call-template name="copy-text">
         <xsl:with-param name="rest" select="substring-after($rest, '&#10;')"/>
         <xsl:with-param name="level" select="$indent"/>

@@ -9,7 +9,9 @@
  * For every topic, asked for by name with the parameter topic: the page's
  * h1 is the topic's title, there is one copy:// link per example and one
  * exec:// link per runnable example, and every view:// link finds a topic
- * (by name, key or alias, without regard to case). Also: no parameter
+ * (by name, key or alias, without regard to case); the text of each
+ * exec:// and copy:// link, decoded the way the info window decodes link
+ * texts, gives back the example's code. Also: no parameter
  * gives the start page, main-filter alone chooses a topic, an unknown
  * name gives the "No topic named" page, and names are found in any case.
  */
@@ -88,6 +90,132 @@ static int finds_topic(const char *name)
     return 0;
 }
 
+/* Replaces every occurrence of `from` in the malloc'ed text by `to`. */
+static char *replace_all(char *text, const char *from, const char *to)
+{
+    size_t lf = strlen(from), lt = strlen(to);
+    char *p;
+    while ((p = strstr(text, from)) != NULL) {
+        size_t at = (size_t)(p - text), len = strlen(text);
+        char *n = malloc(len - lf + lt + 1);
+        memcpy(n, text, at);
+        memcpy(n + at, to, lt);
+        strcpy(n + at + lt, text + at + lf);
+        free(text);
+        text = n;
+    }
+    return text;
+}
+
+static int blank_or_control(char c) { return (unsigned char)c <= ' '; }
+
+static void trim(char *t)
+{
+    size_t a = 0, n = strlen(t);
+    while (a < n && blank_or_control(t[a]))
+        ++a;
+    while (n > a && blank_or_control(t[n - 1]))
+        --n;
+    memmove(t, t + a, n - a);
+    t[n - a] = '\0';
+}
+
+/* The info window's decoding of a link text into command lines: tags
+   removed, %20 to blanks, <br /> to line ends (CR), <TABLE> and </TABLE>
+   at the start of a line to four blanks more or less indentation. */
+static char *decode_link_text(const char *link)
+{
+    char *text = strdup(link), *out = calloc(1, 1), indent[256] = "", *cr;
+    int first = 1;
+    text = replace_all(text, "<B>", "");
+    text = replace_all(text, "</B>", "");
+    text = replace_all(text, "%20", " ");
+    text = replace_all(text, "<TR><TD>", "");
+    text = replace_all(text, "</TD></TR>", "");
+    text = replace_all(text, "<br />", "\r");
+    while ((cr = strchr(text, '\r')) != NULL) {
+        char *piece = strndup(text, (size_t)(cr - text)), *rest;
+        for (;;) {
+            if (!strncmp(piece, "<TABLE>", 7)) {
+                memmove(piece, piece + 7, strlen(piece + 7) + 1);
+                if (strlen(indent) < sizeof indent - 5)
+                    strcat(indent, "    ");
+            } else if (!strncmp(piece, "</TABLE>", 8)) {
+                memmove(piece, piece + 8, strlen(piece + 8) + 1);
+                memmove(indent, indent + (strlen(indent) < 4 ? strlen(indent) : 4),
+                        strlen(indent) + 1 - (strlen(indent) < 4 ? strlen(indent) : 4));
+            } else {
+                break;
+            }
+            trim(piece);
+        }
+        out = realloc(out, strlen(out) + strlen(indent) + strlen(piece) + 2);
+        if (!first)
+            strcat(out, "\r");
+        strcat(out, indent);
+        strcat(out, piece);
+        first = 0;
+        free(piece);
+        rest = strdup(cr + 1);
+        trim(rest);
+        free(text);
+        text = rest;
+    }
+    out = realloc(out, strlen(out) + strlen(text) + 2);
+    strcat(out, "\r");
+    strcat(out, text);
+    free(text);
+    return out;
+}
+
+/* The lines of code, each with runs of blanks made one and trimmed; the
+   indentation (two blanks a level) as four blanks a level when `indent`,
+   except on the last line.
+   Empty lines are left out when `skip_empty`. Joined by `separator`. */
+static char *expected_lines(const char *code, int indent, int skip_empty, const char *separator)
+{
+    char *out = calloc(1, 1);
+    const char *p = code;
+    int first = 1;
+    while (*p) {
+        const char *e = strchr(p, '\n');
+        size_t n = e ? (size_t)(e - p) : strlen(p), lead = 0, k;
+        char *line = malloc(n + 1), *w = line;
+        int blank = 0;
+        while (lead < n && p[lead] == ' ')
+            ++lead;
+        for (k = lead; k < n; ++k) {
+            if (p[k] == ' ' || p[k] == '\t') {
+                blank = 1;
+                continue;
+            }
+            if (blank && w != line)
+                *w++ = ' ';
+            blank = 0;
+            *w++ = p[k];
+        }
+        *w = '\0';
+        if (!(skip_empty && !*line)) {
+            int last = e == NULL || e[1] == '\0';
+            size_t spaces = indent && *line && !last ? lead / 2 * 4 : 0;
+            out = realloc(out, strlen(out) + strlen(separator) + spaces + strlen(line) + 1);
+            if (!first)
+                strcat(out, separator);
+            size_t len = strlen(out);
+            memset(out + len, ' ', spaces);
+            out[len + spaces] = '\0';
+            strcat(out, line);
+            first = 0;
+        }
+        free(line);
+        p = e ? e + 1 : p + n;
+    }
+    return out;
+}
+
+static char *links[256];
+static int link_count;
+
 static void walk(xmlNodePtr node, const char *topic, int *exec_links, int *copy_links, xmlNodePtr *h1)
 {
     for (xmlNodePtr c = node; c; c = c->next) {
@@ -97,10 +225,11 @@ static void walk(xmlNodePtr node, const char *topic, int *exec_links, int *copy_
             *h1 = c;
         if (!strcmp((const char *)c->name, "a")) {
             char *href = attr(c, "href");
-            if (href && !strncmp(href, "exec://", 7))
-                ++*exec_links;
-            else if (href && !strncmp(href, "copy://", 7))
-                ++*copy_links;
+            if (href && (!strncmp(href, "exec://", 7) || !strncmp(href, "copy://", 7))) {
+                ++*(href[0] == 'e' ? exec_links : copy_links);
+                if (link_count < 256)
+                    links[link_count++] = strdup(href);
+            }
             else if (href && !strncmp(href, "view://", 7) && !finds_topic(href + 7)) {
                 char msg[300];
                 snprintf(msg, sizeof msg, "link %.200s finds no topic", href);
@@ -180,6 +309,7 @@ int main(int argc, char **argv)
                 runnable += !(run && !strcmp(run, "no"));
                 free(run);
             }
+        link_count = 0;
         page = apply(style, "topic", name);
         if (page) {
             walk(xmlDocGetRootElement(page), name, &exec_links, &copy_links, &h1);
@@ -191,6 +321,35 @@ int main(int argc, char **argv)
             }
             if (exec_links != runnable || copy_links != examples)
                 problem(name, "wrong number of exec:// or copy:// links");
+            else {
+                int at = 0;
+                for (xmlNodePtr e = t->children; e; e = e->next) {
+                    if (e->type != XML_ELEMENT_NODE || strcmp((const char *)e->name, "example"))
+                        continue;
+                    char *run = attr(e, "run"), *code = content(child(e, "code"));
+                    for (int kind = (run && !strcmp(run, "no")); kind < 2; ++kind) {
+                        char *body = expected_lines(code, kind == 1, kind == 0, kind == 0 ? " , " : "\r");
+                        char *want = malloc(strlen(body) + 2), *got;
+                        /* one line comes back after a line end */
+                        strcpy(want, kind == 0 || !strchr(code, '\n') ? "\r" : "");
+                        strcat(want, body);
+                        got = decode_link_text(links[at++] + 7);
+                        if (strcmp(got, want)) {
+                            char msg[900];
+                            snprintf(msg, sizeof msg, "%s link decodes to \"%.300s\" instead of \"%.300s\"",
+                                     kind == 0 ? "exec://" : "copy://", got, want);
+                            problem(name, msg);
+                        }
+                        free(got);
+                        free(want);
+                        free(body);
+                    }
+                    free(run);
+                    free(code);
+                }
+            }
+            for (int k = 0; k < link_count; ++k)
+                free(links[k]);
             free(got);
             xmlFreeDoc(page);
         }
