@@ -9,6 +9,7 @@
 #include "member_cache.h"
 #include "message_table.h"
 #include "reserved_words.h"
+#include "structure.h"
 
 namespace tavro {
 
@@ -32,6 +33,7 @@ void DestroyState()
 {
     if (!State) return;
     ForgetKeepList();  // its atoms go with the pool
+    while (State->Contexts) PopContext();
     member_cache::Clear();
     // Atoms on either list are reset first so their texts and code go too.
     for (TAtom* list : {State->AllAtoms, State->FreeAtoms}) {
@@ -42,11 +44,6 @@ void DestroyState()
             free(list);
             list = next;
         }
-    }
-    for (TContext* c = State->Contexts; c;) {
-        TContext* link = c->Link;
-        delete c;
-        c = link;
     }
     tavro_text_release(State->LastName);
     tavro_text_release(State->KeyBuffer);

@@ -50,6 +50,7 @@ std::string_view LastName() { return View(State->LastName); }
 
 namespace {
 TContext* gSpareContexts = nullptr;
+int gContextDepth = 0;
 }  // namespace
 
 // ---------------------------------------------------------------- contexts
@@ -66,6 +67,7 @@ void PushContext(Atom* node)
         c = new TContext{nullptr, node, State->Contexts};
     }
     State->Contexts = c;
+    ++gContextDepth;
     if (TextOf(node) == kRootName) State->Root = node;
 }
 
@@ -74,6 +76,7 @@ Atom* PopContext()
     TContext* c = State->Contexts;
     Atom* node = Release(c->Node);
     State->Contexts = c->Link;
+    --gContextDepth;
     // Kept for the next push: calls push and pop a context each.
     c->Node = nullptr;
     c->Link = gSpareContexts;
@@ -87,12 +90,7 @@ Atom* RootNode() { return State->Root; }
 
 void ClearRoot() { State->Root = nullptr; }
 
-int ContextDepth()
-{
-    int n = 0;
-    for (TContext* c = TopContext(); c; c = c->Link) ++n;
-    return n;
-}
+int ContextDepth() { return State && State->Contexts ? gContextDepth : 0; }
 
 // ---------------------------------------------------------- tree operations
 

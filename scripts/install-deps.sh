@@ -2,7 +2,7 @@
 # Installs the Debian packages that building and testing Tavro need.
 # Run as root (or through sudo). Safe to run again.
 set -e
-PACKAGES="build-essential cmake ninja-build pkg-config libgtest-dev libedit-dev"
+PACKAGES="build-essential cmake ninja-build pkg-config libgtest-dev libedit-dev libxml2-dev libxslt1-dev"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

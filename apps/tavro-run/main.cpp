@@ -4,6 +4,7 @@
 //   tavro-run [OPTIONS] -e TEXT ...      run command texts
 //   tavro-run [OPTIONS]                  console (terminal) or a program on stdin
 #include <malloc.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -142,7 +143,47 @@ int runCommands(const Options& o, runner::ConsoleEnvironment& env)
 
 }  // namespace
 
+namespace {
+
+int runnerMain(int argc, char** argv);
+
+// Deep recursion is ordinary in Logo (recursive list builders, tree walks).
+// Each nesting of the interpreter takes about 1.3 KB of machine stack, so
+// the runner runs on a thread with a large stack; the depth guard measures
+// whatever stack the thread has. Only the pages actually used are touched.
+constexpr size_t kInterpreterStack = size_t(256) << 20;
+
+struct MainArguments {
+    int argc;
+    char** argv;
+    int status;
+};
+
+void* runOnLargeStack(void* p)
+{
+    auto* a = static_cast<MainArguments*>(p);
+    a->status = runnerMain(a->argc, a->argv);
+    return nullptr;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
+{
+    MainArguments a{argc, argv, 0};
+    pthread_attr_t attr;
+    pthread_t thread;
+    if (pthread_attr_init(&attr) == 0 && pthread_attr_setstacksize(&attr, kInterpreterStack) == 0 &&
+        pthread_create(&thread, &attr, runOnLargeStack, &a) == 0) {
+        pthread_join(thread, nullptr);
+        return a.status;
+    }
+    return runnerMain(argc, argv);  // no thread: the process stack will do
+}
+
+namespace {
+
+int runnerMain(int argc, char** argv)
 {
     Options o;
     for (int i = 1; i < argc; ++i) {
@@ -205,3 +246,5 @@ int main(int argc, char** argv)
     env.FinishLine();
     return status;
 }
+
+}  // namespace
