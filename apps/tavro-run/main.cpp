@@ -170,6 +170,9 @@ void* runOnLargeStack(void* p)
 
 int main(int argc, char** argv)
 {
+    // One arena: the interpreter thread allocates from the main heap, which
+    // grows without the per-thread arena's mprotect calls.
+    mallopt(M_ARENA_MAX, 1);
     MainArguments a{argc, argv, 0};
     pthread_attr_t attr;
     pthread_t thread;
