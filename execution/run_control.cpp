@@ -36,7 +36,7 @@ long long nowMs()
 
 long long gLastCollection = nowMs();
 
-constexpr int32_t kMinCollectThreshold = 200000;
+constexpr int32_t kMinCollectThreshold = 50000;
 int32_t gCollectThreshold = kMinCollectThreshold;
 
 struct NestingScope {
