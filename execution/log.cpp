@@ -58,9 +58,9 @@ void LogLine(uint32_t category, std::string_view text)
     struct tm local;
     localtime_r(&now, &local);
     std::string prefix = LogPrefix(gMask, local);
-    std::fwrite(prefix.data(), 1, prefix.size(), gLog);
+    if (!prefix.empty()) std::fwrite(prefix.data(), 1, prefix.size(), gLog);
     std::fflush(gLog);
-    std::fwrite(text.data(), 1, text.size(), gLog);
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), gLog);
     std::fputc('\n', gLog);
     std::fflush(gLog);
 }

@@ -31,13 +31,13 @@ void InstallInterruptHandler()
 void ConsoleEnvironment::WriteLine(std::string_view text, int, bool)
 {
     if (lineOpen_) std::fputc('\n', stdout);
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
     lineOpen_ = true;
 }
 
 void ConsoleEnvironment::AppendToLastLine(std::string_view text)
 {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
     lineOpen_ = true;
 }
 
