@@ -3,6 +3,7 @@
 #include <chrono>
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 #include "assignment.h"
 #include "environment.h"
@@ -38,6 +39,13 @@ long long gLastCollection = nowMs();
 
 constexpr int32_t kMinCollectThreshold = 50000;
 int32_t gCollectThreshold = kMinCollectThreshold;
+
+// TAVRO_COLLECT_EVERY_STATEMENT=1 collects before every statement: a
+// developer's check that every value in use is reachable or held.
+const bool gCollectAlways = [] {
+    const char* v = std::getenv("TAVRO_COLLECT_EVERY_STATEMENT");
+    return v && *v == '1';
+}();
 
 struct NestingScope {
     NestingScope() { ++gRunNesting; }
@@ -286,6 +294,10 @@ void CollectGarbageCheck()
 {
     // The clock is read every 64th statement; the allocation count always.
     static unsigned statements = 0;
+    if (gCollectAlways) {
+        CollectGarbage();
+        return;
+    }
     if ((++statements & 63) != 0 && State->LiveCount < gCollectThreshold) return;
     long long now = nowMs();
     // Besides the clock, the amount allocated since the last collection
