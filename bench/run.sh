@@ -18,17 +18,7 @@ cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 RUNS=${RUNS:-5}
 
-packages="ucblogo qlogo xvfb xauth time"
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
-  $SUDO apt-get update -o DPkg::Lock::Timeout=600 >/dev/null
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
-    -o DPkg::Lock::Timeout=600 $missing >/dev/null
-fi
+sh scripts/install-deps.sh ucblogo qlogo xvfb xauth time >/dev/null
 sh scripts/build.sh >/dev/null
 
 WORK=$(mktemp -d)

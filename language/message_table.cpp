@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "text.h"
+#include "utf8.h"
 
 namespace tavro {
 
@@ -18,38 +19,6 @@ bool equalNoCase(std::string_view a, std::string_view b)
         if (x >= 'a' && x <= 'z') x -= 32;
         if (y >= 'a' && y <= 'z') y -= 32;
         if (x != y) return false;
-    }
-    return true;
-}
-
-void appendUtf8(char32_t cp, std::string& out)
-{
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
-bool validUtf8(std::string_view s)
-{
-    for (size_t i = 0; i < s.size();) {
-        unsigned char c = s[i];
-        int len = c < 0x80 ? 1 : c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
-        if (len == 0 || i + len > s.size()) return false;
-        for (int k = 1; k < len; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += len;
     }
     return true;
 }
@@ -79,17 +48,17 @@ std::string DecodeTextFile(std::string_view bytes)
                     i += 2;
                 }
             }
-            appendUtf8(u, out);
+            utf8::Append(u, out);
         }
         return out;
     }
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    if (validUtf8(bytes)) return std::string(bytes);
+    if (utf8::IsValid(bytes)) return std::string(bytes);
     for (unsigned char c : bytes) {
         if (c >= 0x80 && c < 0xA0)
-            appendUtf8(kCp1252High[c - 0x80], out);
+            utf8::Append(kCp1252High[c - 0x80], out);
         else
-            appendUtf8(c, out);
+            utf8::Append(c, out);
     }
     return out;
 }

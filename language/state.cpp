@@ -10,6 +10,7 @@
 #include "message_table.h"
 #include "reserved_words.h"
 #include "structure.h"
+#include "utf8.h"
 
 namespace tavro {
 
@@ -76,41 +77,6 @@ locale_t utf8Locale()
     return loc;
 }
 
-// Decodes one UTF-8 sequence at s[i]; returns its length, or 0 when the
-// bytes there are not a valid sequence.
-int decodeUtf8(std::string_view s, size_t i, char32_t& cp)
-{
-    unsigned char c = s[i];
-    int len = c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return 0;
-    cp = c & (0x7F >> len);
-    for (int k = 1; k < len; ++k) {
-        unsigned char cc = s[i + k];
-        if ((cc & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (cc & 0x3F);
-    }
-    return len;
-}
-
-void encodeUtf8(char32_t cp, std::string& out)
-{
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string UpperCase(std::string_view text)
@@ -125,13 +91,13 @@ std::string UpperCase(std::string_view text)
             continue;
         }
         char32_t cp;
-        int len = decodeUtf8(text, i, cp);
+        int len = utf8::Decode(text, i, cp);
         if (len == 0) {
             out += char(c);
             ++i;
             continue;
         }
-        encodeUtf8(static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), utf8Locale())), out);
+        utf8::Append(static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), utf8Locale())), out);
         i += len;
     }
     return out;

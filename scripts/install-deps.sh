@@ -1,8 +1,9 @@
 #!/bin/sh
-# Installs the Debian packages that building and testing Tavro need.
-# Run as root (or through sudo). Safe to run again.
+# Installs the Debian packages that building and testing Tavro need, and
+# any further packages named as arguments (the benchmark script adds the
+# peer interpreters). Run as root (or through sudo). Safe to run again.
 set -e
-PACKAGES="build-essential cmake ninja-build pkg-config libgtest-dev libedit-dev libxml2-dev libxslt1-dev"
+PACKAGES="build-essential cmake ninja-build pkg-config libgtest-dev libedit-dev libxml2-dev libxslt1-dev $*"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

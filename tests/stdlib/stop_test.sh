@@ -7,15 +7,21 @@ runner="$1"
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 failed=0
-for command in 'wait 600' 'print readchar'; do
-    "$runner" -e 'type "ready' -e "$command" -e 'print "next' </dev/null >"$dir/out" 2>"$dir/err" &
-    pid=$!
+
+# Waits until the runner has written "ready" (it flushes while it waits).
+wait_until_ready() {
     tries=0
     until grep -q ready "$dir/out" 2>/dev/null; do
         tries=$((tries + 1))
-        if [ $tries -gt 600 ]; then echo "the runner never became ready"; kill "$pid"; exit 1; fi
+        if [ $tries -gt 600 ]; then echo "the runner never became ready"; kill "$1"; exit 1; fi
         sleep 0.1
     done
+}
+
+for command in 'wait 600' 'print readchar'; do
+    "$runner" -e 'type "ready' -e "$command" -e 'print "next' </dev/null >"$dir/out" 2>"$dir/err" &
+    pid=$!
+    wait_until_ready "$pid"
     kill -INT "$pid"
     wait "$pid"
     status=$?
@@ -31,12 +37,7 @@ printf 'type "ready\nwait 600\nprint "unreached\n' >"$dir/stopped.tvr"
 printf 'print "second\n' >"$dir/second.tvr"
 "$runner" "$dir/stopped.tvr" "$dir/second.tvr" </dev/null >"$dir/out" 2>"$dir/err" &
 pid=$!
-tries=0
-until grep -q ready "$dir/out" 2>/dev/null; do
-    tries=$((tries + 1))
-    if [ $tries -gt 600 ]; then echo "the runner never became ready"; kill "$pid"; exit 1; fi
-    sleep 0.1
-done
+wait_until_ready "$pid"
 kill -INT "$pid"
 wait "$pid"
 status=$?
