@@ -63,6 +63,12 @@ public:
     // Asks for a line of text; nullopt when the user cancels or input ends.
     virtual std::optional<std::string> AskText(std::string_view prompt) { return std::nullopt; }
 
+    // ---- keys
+    // Moves keys received since the last call into the key buffer
+    // (AppendKey); true when no key can ever come any more. A GUI appends
+    // keys as they are typed and has nothing to do here.
+    virtual bool CollectKeys() { return false; }
+
     // ---- message pumping and time
     virtual void ProcessMessages() {}
     virtual void SleepMilliseconds(int ms) {}

@@ -169,6 +169,8 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
         State->Contexts = top;
         return result(node);
     }
+    case TAVRO_SVC_COLLECT_KEYS:
+        return Env().CollectKeys() ? 1 : 0;
     case TAVRO_SVC_DETACH: {
         Atom* node = atomOf(n1);
         if (IsVariable(node)) Detach(node);

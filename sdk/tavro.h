@@ -260,8 +260,12 @@ enum {
                                       or 0; looked up as the caller of the
                                       wrapping procedure would (from the context
                                       below the top one) */
-    TAVRO_SVC_DETACH = 104         /* N1: a variable node: take it out of the
+    TAVRO_SVC_DETACH = 104,        /* N1: a variable node: take it out of the
                                       name tree */
+    TAVRO_SVC_COLLECT_KEYS = 105   /* moves keys the environment has received
+                                      into the state's KeyBuffer; result 1 when
+                                      no key can ever come any more (the input
+                                      ended), else 0 */
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'

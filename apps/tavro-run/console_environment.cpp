@@ -1,11 +1,15 @@
 #include "console_environment.h"
 
+#include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <iostream>
 #include <string>
 
 #include "interpreter.h"
+#include "run_control.h"
 #include "state.h"
 
 namespace tavro::runner {
@@ -81,6 +85,23 @@ void ConsoleEnvironment::ProcessMessages()
         InterruptCount = 0;
         if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsStopRequested);
     }
+}
+
+bool ConsoleEnvironment::CollectKeys()
+{
+    if (inputEnded_) return true;
+    std::fflush(stdout);  // a prompt the program printed shows first
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    while (poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP))) {
+        char buffer[256];
+        ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            inputEnded_ = n == 0 || errno != EINTR;
+            return inputEnded_;
+        }
+        AppendKey(std::string_view(buffer, size_t(n)));
+    }
+    return false;
 }
 
 void ConsoleEnvironment::SleepMilliseconds(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }

@@ -17,12 +17,15 @@ public:
     std::optional<std::string> AskText(std::string_view prompt) override;
     void ProcessMessages() override;
     void SleepMilliseconds(int ms) override;
+    // Keys come from standard input, read only when a program waits for one.
+    bool CollectKeys() override;
 
     // Ends an open output line (before a prompt or at exit).
     void FinishLine();
 
 private:
     bool lineOpen_ = false;
+    bool inputEnded_ = false;
 };
 
 // Set by the SIGINT handler; counts interrupts not yet acted on.

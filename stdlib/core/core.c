@@ -1013,11 +1013,15 @@ static void sleep_milliseconds(long ms)
 }
 
 /* Waits for a typed character; the stop service also lets the host
-   process its window messages, which is how keys reach the buffer. */
+   process its window messages, which is how keys reach the buffer in a
+   window, and the key service brings in keys from other sources (standard
+   input in the command-line runner). When no key can come any more, the
+   result is the empty list. */
 NATIVE(READCHAR)
 {
     TStructure *s = *state;
     for (;;) {
+        int ended = (int)tavro_service_plain(s, TAVRO_SVC_COLLECT_KEYS);
         TText keys = s->KeyBuffer;
         size_t len = (size_t)tavro_text_length(keys);
         if (len > 0) {
@@ -1028,6 +1032,8 @@ NATIVE(READCHAR)
             s->KeyBuffer = rest;
             return c;
         }
+        if (ended)
+            return NULL;
         if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
             tavro_raise_stop(s);
             return NULL;

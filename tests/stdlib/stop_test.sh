@@ -18,8 +18,13 @@ wait_until_ready() {
     done
 }
 
+# Standard input that stays open and silent: readchar finds no key and no
+# end of input, so it waits.
+mkfifo "$dir/keys"
+exec 3<>"$dir/keys"
+
 for command in 'wait 600' 'print readchar'; do
-    "$runner" -e 'type "ready' -e "$command" -e 'print "next' </dev/null >"$dir/out" 2>"$dir/err" &
+    "$runner" -e 'type "ready' -e "$command" -e 'print "next' <"$dir/keys" >"$dir/out" 2>"$dir/err" &
     pid=$!
     wait_until_ready "$pid"
     kill -INT "$pid"
