@@ -17,17 +17,6 @@ namespace {
 int gPlanGeneration = 0;
 bool gPlanRunning = false;
 
-class Hold {
-public:
-    explicit Hold(Atom* a) : a_(AddRef(a)) {}
-    ~Hold() { Release(a_); }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-
-private:
-    Atom* a_;
-};
-
 // A context pushed for the duration of a scope.
 class ContextScope {
 public:

@@ -29,53 +29,6 @@ namespace tavro {
 
 namespace {
 
-// Holds one reference on an atom for the lifetime of a scope.
-class Hold {
-public:
-    explicit Hold(Atom* a) : a_(AddRef(a)) {}
-    ~Hold() { Release(a_); }
-    // Gives the reference up early.
-    void Drop()
-    {
-        Release(a_);
-        a_ = nullptr;
-    }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-
-private:
-    Atom* a_;
-};
-
-enum class StatementClass { End, Separator, Statement, Stop, Bad };
-
-StatementClass classifyStatement()
-{
-    for (;;) {
-        Atom* cell = CurrentCell;
-        if (!cell) return StatementClass::End;
-        Atom* e = LeftOf(cell);
-        if (!e) return StatementClass::Stop;
-        if (e == NoValue) return StatementClass::Bad;
-        switch (e->Kind) {
-        case akNumber:
-        case akGroup:
-            return StatementClass::Statement;
-        case akWord: {
-            std::string_view t = TextOf(e);
-            if (t == ",") return StatementClass::Separator;
-            if (!t.empty() && (t[0] == ';' || t[0] == '{')) {
-                CurrentCell = RightOf(cell);
-                continue;
-            }
-            return StatementClass::Statement;
-        }
-        default:
-            return StatementClass::Bad;
-        }
-    }
-}
-
 // The first n bytes of a text, not cutting a UTF-8 character in two.
 std::string firstChars(const std::string& s, size_t n)
 {
@@ -435,17 +388,18 @@ void ExecuteList()
     PendingOutput = NoValue;
     if (!CurrentCell) return;
     while (PendingOutput == NoValue) {
-        switch (classifyStatement()) {
-        case StatementClass::End:
-        case StatementClass::Stop:
+        switch (ReadElementKind()) {
+        case ekEnd:
+        case ekEmptyList:  // an empty list standing as a statement ends the list
             return;
-        case StatementClass::Separator:
+        case ekComma:
             CurrentCell = RightOf(CurrentCell);
             break;
-        case StatementClass::Statement:
+        case ekWord:
+        case ekGroup:
             ExecuteStatement();
             break;
-        case StatementClass::Bad:
+        default:
             RaiseError("BADCOMMAND", {firstChars(ToText(CurrentCell), 80)});
         }
     }
@@ -763,10 +717,7 @@ bool IsTrue(const Atom* v)
 {
     if (v && v == TrueMarker) return true;
     if (v && v == FalseMarker) return false;
-    if (!IsWordOrNumber(v) || v->Kind == akNumber) return false;
-    std::string_view t = TextOf(v);
-    return t.size() == 4 && (t[0] | 0x20) == 't' && (t[1] | 0x20) == 'r' &&
-           (t[2] | 0x20) == 'u' && (t[3] | 0x20) == 'e';
+    return v != NoValue && ToBoolean(v);  // a word "true" in any letter case
 }
 
 namespace {

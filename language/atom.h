@@ -46,6 +46,25 @@ void ReleaseSuccessor(Atom* prev);
 inline Atom* AddRef(Atom* a) { return tavro_addref(a); }
 inline Atom* Release(Atom* a) { return tavro_release(a); }
 inline bool IsReferenced(const Atom* a) { return a && a != NoValue && a->RefCount > 0; }
+// Holds one reference on an atom for the lifetime of a scope, so the
+// collector keeps it while C++ code works with it.
+class Hold {
+public:
+    explicit Hold(Atom* a) : a_(AddRef(a)) {}
+    ~Hold() { Release(a_); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    // Gives the reference up early.
+    void Drop()
+    {
+        Release(a_);
+        a_ = nullptr;
+    }
+
+private:
+    Atom* a_;
+};
+
 // Releases a widget's control or a memory block (see atom.cpp).
 intptr_t ReleaseResource(Atom* atom);
 // Releases the resource of the node's current value, then stores `value`.

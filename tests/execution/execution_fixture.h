@@ -48,6 +48,17 @@ public:
     int Redraws = 0;
 };
 
+// Samples the pool while a program runs: it pumps messages every 16th
+// statement and every 128th repeat turn.
+class SamplingEnvironment : public RecordingEnvironment {
+public:
+    void ProcessMessages() override
+    {
+        if (tavro::State->LiveCount > Peak) Peak = tavro::State->LiveCount;
+    }
+    int Peak = 0;
+};
+
 class ExecutionTest : public CoreTest {
 protected:
     void SetUp() override

@@ -5,17 +5,6 @@
 using namespace tavro;
 
 namespace {
-// Samples the pool whenever the running program pumps messages (every
-// 16th statement, every 128th repeat turn).
-class SamplingEnvironment : public RecordingEnvironment {
-public:
-    void ProcessMessages() override
-    {
-        if (State->LiveCount > Peak) Peak = State->LiveCount;
-    }
-    int Peak = 0;
-};
-
 class Memory : public ExecutionTest {
 protected:
     void SetUp() override

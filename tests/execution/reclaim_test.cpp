@@ -4,24 +4,11 @@
 
 using namespace tavro;
 
-namespace {
-// Samples the pool while the program runs (it pumps messages every 16th
-// statement).
-class PeakEnvironment : public RecordingEnvironment {
-public:
-    void ProcessMessages() override
-    {
-        if (State->LiveCount > Peak) Peak = State->LiveCount;
-    }
-    int Peak = 0;
-};
-}  // namespace
-
 using Reclaim = ExecutionTest;
 
 TEST_F(Reclaim, ValueGivingCallsDoNotAccumulateTheirRecords)
 {
-    PeakEnvironment sampler;
+    SamplingEnvironment sampler;
     SetEnvironment(&sampler);
     ASSERT_TRUE(Run("to pick :a :b\n output :b\nend\nmake \"v pick 1 2"));
     CollectGarbage();
