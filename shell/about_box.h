@@ -1,0 +1,35 @@
+// TAboutBox: the splash screen shown while the configuration is applied,
+// with the project texts of the configuration (PROJECT, VERSION,
+// COPYRIGHT, URL) and the picture "logo/logo.bmp" of the images folder.
+// Its two link labels open their text with the desktop's handler.
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+namespace tavro::shell {
+
+class TAboutBox : public QWidget {
+    Q_OBJECT
+public:
+    TAboutBox();
+    // Keeps the splash on screen for `holdMs` more, then hides it and
+    // deletes it; `closed` runs after it was hidden.
+    void CloseAfter(int holdMs, std::function<void()> closed);
+    QLabel* ProjName() const { return projName_; }
+    QLabel* ProjName2() const { return projName2_; }
+    QLabel* CopyR() const { return copyR_; }
+    QLabel* WebAddr() const { return webAddr_; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QLabel* projName_ = nullptr;
+    QLabel* projName2_ = nullptr;
+    QLabel* copyR_ = nullptr;
+    QLabel* webAddr_ = nullptr;
+};
+
+}  // namespace tavro::shell

@@ -1,0 +1,21 @@
+// The open and save dialogs shared by the environment's windows.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace tavro::shell {
+
+// Indexes of the save dialog's file types.
+enum SaveFilter { kProgramFilterIndex = 0, kTextFilterIndex = 1, kJpegFilterIndex = 2, kAllFilterIndex = 3 };
+
+// Program files to open (several may be chosen), in the dialog's order.
+QStringList AskOpenFileNames(QWidget* parent);
+// A file to save to with the given file type preselected; "" when
+// cancelled. A name without extension gets the type's extension (".tvr"
+// for programs); an existing file is only overwritten after a question.
+QString AskSaveFileName(QWidget* parent, int filterIndex = kProgramFilterIndex);
+
+}  // namespace tavro::shell

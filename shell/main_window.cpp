@@ -1,0 +1,885 @@
+#include "main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <filesystem>
+
+#include "command_window.h"
+#include "configuration.h"
+#include "environment.h"
+#include "environment_font.h"
+#include "executor.h"
+#include "file_dialogs.h"
+#include "installation.h"
+#include "interpreter.h"
+#include "languages.h"
+#include "menu_style.h"
+#include "message_dialog.h"
+#include "message_table.h"
+#include "output_window.h"
+#include "run_control.h"
+#include "run_scope.h"
+#include "skin.h"
+#include "state.h"
+#include "tool_window.h"
+
+namespace tavro::shell {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TMainForm* gMainForm = nullptr;
+constexpr const char* kDefaultTitle = "Tavro 5.1.1";
+
+std::string upper(std::string s)
+{
+    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool fileExists(const std::string& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+MenuStyle* menuStyle()
+{
+    static MenuStyle* style = new MenuStyle();
+    return style;
+}
+
+QMenu* newMenu(QWidget* parent)
+{
+    auto* m = new QMenu(parent);
+    m->setStyle(menuStyle());
+    m->setSeparatorsCollapsible(false);
+    return m;
+}
+
+}  // namespace
+
+TMainForm* MainForm() { return gMainForm; }
+
+// ---- workspace
+
+void DesktopArea::contextMenuEvent(QContextMenuEvent* event)
+{
+    QPoint p = viewport()->mapFrom(this, event->pos());
+    // Only the background opens the main popup.
+    for (QMdiSubWindow* w : subWindowList())
+        if (w->isVisible() && w->geometry().contains(p)) return;
+    emit popupRequested(p, event->globalPos());
+}
+
+void DesktopArea::resizeEvent(QResizeEvent* event)
+{
+    QMdiArea::resizeEvent(event);
+    if (StartupComplete()) ArrangeWindows();
+}
+
+// ---- construction
+
+TMainForm::TMainForm()
+{
+    gMainForm = this;
+    setObjectName("MainForm");
+    desktop_ = new DesktopArea(this);
+    desktop_->setObjectName("Workspace");
+    setCentralWidget(desktop_);
+    SetWorkspace(desktop_);
+    connect(desktop_, &DesktopArea::popupRequested, this, &TMainForm::ShowPopeye);
+    connect(desktop_, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* w) {
+        if (auto* form = qobject_cast<TTavroForm*>(w)) ToolWindowActivated(form);
+    });
+    buildActions();
+    buildPopeye();
+    buildPopupEdit();
+    startUpTimer_.setSingleShot(true);
+    startUpTimer_.setInterval(1000);
+    connect(&startUpTimer_, &QTimer::timeout, this, &TMainForm::RunDeferredWork);
+    iconTimer_.setInterval(100);
+    connect(&iconTimer_, &QTimer::timeout, this, &TMainForm::iconTick);
+    savedTitle_ = kDefaultTitle;
+    setWindowTitle(savedTitle_);
+}
+
+TMainForm::~TMainForm()
+{
+    // The tool windows go first, while the workspace they live in exists.
+    for (QMdiSubWindow* w : desktop_->subWindowList()) delete w;
+    if (gMainForm == this) gMainForm = nullptr;
+}
+
+void TMainForm::buildActions()
+{
+    struct Shortcut {
+        const char* name;
+        QKeySequence key;
+        std::function<void()> run;
+    };
+    const Shortcut shortcuts[] = {
+        {"EyeOutput", QKeySequence("Ctrl+O"), [this] { ToggleOutput(); }},
+        {"EyeCommands", QKeySequence("Ctrl+D"), [this] { ToggleCommands(); }},
+        {"EyePlane", QKeySequence("Ctrl+L"), [] {}},
+        {"EyeVariables", QKeySequence("Ctrl+M"), [] {}},
+        {"EyeWebBrowser", QKeySequence("Ctrl+I"), [] {}},
+        {"RunFast", QKeySequence(Qt::Key_F9), [this] { RunFast(); }},
+        {"RunCommand", QKeySequence(Qt::Key_F8), [this] { RunCommand(); }},
+        {"RunStep", QKeySequence(Qt::Key_F7), [this] { RunStep(); }},
+        {"RunTo", QKeySequence(Qt::Key_F4), [this] { RunTo(); }},
+        {"FindText", QKeySequence("Ctrl+F"), [this] { EditAction("find"); }},
+        {"ReplaceText", QKeySequence("Ctrl+R"), [this] { EditAction("replace"); }},
+        {"FindNext", QKeySequence(Qt::Key_F3), [this] { EditAction("findnext"); }},
+    };
+    for (const auto& s : shortcuts) {
+        auto* a = new QAction(this);
+        a->setObjectName(s.name);
+        a->setShortcut(s.key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, s.run);
+        addAction(a);
+    }
+}
+
+QAction* TMainForm::entry(QMenu* menu, const std::string& key, const QString& design)
+{
+    QAction* a = menu->addAction(design);
+    a->setObjectName(QString::fromStdString(key));
+    if (design.startsWith('-')) a->setEnabled(false);
+    entries_[key] = a;
+    return a;
+}
+
+void TMainForm::buildPopeye()
+{
+    popeye_ = newMenu(this);
+    popeye_->setObjectName("Popeye");
+    entry(popeye_, "MENU.PROGRAMS", "-Programs");
+    connect(entry(popeye_, "MENU.NEW", "New"), &QAction::triggered, this, [] {});
+    connect(entry(popeye_, "MENU.OPEN", "Open"), &QAction::triggered, this, [this] {
+        for (const QString& f : AskOpenFileNames(this)) OpenProgramFile(f.toStdString());
+    });
+    reopenMenu_ = newMenu(popeye_);
+    reopenMenu_->setObjectName("ReopenMenu");
+    QAction* reopen = popeye_->addMenu(reopenMenu_);
+    reopen->setText("Reopen");
+    entries_["MENU.REOPEN"] = reopen;
+    entry(reopenMenu_, "MENU.RECENT", "-Recently opened programs");
+
+    windowMenu_ = newMenu(popeye_);
+    windowMenu_->setObjectName("Window1");
+    QAction* window = popeye_->addMenu(windowMenu_);
+    window->setText("Window");
+    entries_["MENU.WINDOW"] = window;
+    entry(windowMenu_, "MENU.WINDOW.BASIC", "-Basic");
+    QAction* output = entry(windowMenu_, "MENU.WINDOW.OUTPUT", "Output");
+    output->setCheckable(true);
+    connect(output, &QAction::triggered, this, [this] { ToggleOutput(); });
+    QAction* commands = entry(windowMenu_, "MENU.WINDOW.COMMANDS", "Commands");
+    commands->setCheckable(true);
+    connect(commands, &QAction::triggered, this, [this] { ToggleCommands(); });
+    entry(windowMenu_, "MENU.WINDOW.PLANE", "Plane")->setCheckable(true);
+    entry(windowMenu_, "MENU.WINDOW.ADDITIONAL", "-Additional");
+    entry(windowMenu_, "MENU.WINDOW.INFO", "Info")->setCheckable(true);
+    entry(windowMenu_, "MENU.WINDOW.MEMORY", "Memory")->setCheckable(true);
+    entry(windowMenu_, "MENU.WINDOW.DIRECT", "Direct manipulation")->setVisible(false);
+
+    entry(popeye_, "MENU.OPTIONS", "-Options");
+    environmentMenu_ = newMenu(popeye_);
+    environmentMenu_->setObjectName("Environment1");
+    QAction* environment = popeye_->addMenu(environmentMenu_);
+    environment->setText("Environment");
+    entries_["MENU.ENVIRONMENT"] = environment;
+    entry(environmentMenu_, "MENU.ENVIRONMENT.APPEARANCE", "-Appearance");
+    connect(entry(environmentMenu_, "MENU.ENVIRONMENT.FONT", "Change font"), &QAction::triggered, this,
+            &TMainForm::ChangeFont);
+    skinsMenu_ = newMenu(environmentMenu_);
+    skinsMenu_->setObjectName("Skins1");
+    QAction* skins = environmentMenu_->addMenu(skinsMenu_);
+    skins->setText("Skins");
+    entries_["MENU.ENVIRONMENT.SKINS"] = skins;
+    entry(environmentMenu_, "MENU.ENVIRONMENT.LANGUAGE", "-Language");
+    translateMenu_ = newMenu(environmentMenu_);
+    translateMenu_->setObjectName("TranslateEnvInto");
+    QAction* translate = environmentMenu_->addMenu(translateMenu_);
+    translate->setText("Translate into");
+    entries_["MENU.ENVIRONMENT.TRANSLATEINTO"] = translate;
+
+    librariesMenu_ = newMenu(popeye_);
+    librariesMenu_->setObjectName("Libraries1");
+    QAction* libraries = popeye_->addMenu(librariesMenu_);
+    libraries->setText("Libraries");
+    entries_["MENU.LIBRARIES"] = libraries;
+    entry(librariesMenu_, "MENU.LIBRARIES.LOAD", "-Load new");
+    connect(entry(librariesMenu_, "MENU.LIBRARIES.LOADNEW", "Load now"), &QAction::triggered, this, [this] {
+        std::vector<std::string> files;
+        for (const QString& f : AskOpenFileNames(this)) files.push_back(f.toStdString());
+        LoadLibraries(files);
+    });
+    entry(librariesMenu_, "MENU.LIBRARIES.LOADED", "-Already loaded");
+}
+
+void TMainForm::buildPopupEdit()
+{
+    popupEdit_ = newMenu(this);
+    popupEdit_->setObjectName("PopupEdit");
+    entry(popupEdit_, "CLIPBOARD", "-Clipboard");
+    connect(entry(popupEdit_, "CUT", "Cut"), &QAction::triggered, this, [this] { EditAction("cut"); });
+    connect(entry(popupEdit_, "COPY", "Copy"), &QAction::triggered, this, [this] { EditAction("copy"); });
+    connect(entry(popupEdit_, "DELETE", "Delete"), &QAction::triggered, this, [this] { EditAction("delete"); });
+    connect(entry(popupEdit_, "PASTE", "Paste"), &QAction::triggered, this, [this] { EditAction("paste"); });
+    entry(popupEdit_, "SEARCH", "-Search");
+    connect(entry(popupEdit_, "FIND", "Find"), &QAction::triggered, this, [this] { EditAction("find"); });
+    connect(entry(popupEdit_, "REPLACE", "Replace"), &QAction::triggered, this, [this] { EditAction("replace"); });
+    connect(entry(popupEdit_, "FINDNEXT", "Find next"), &QAction::triggered, this,
+            [this] { EditAction("findnext"); });
+    entry(popupEdit_, "HELP", "-Help");
+    entry(popupEdit_, "OPENFILE", "Open file");
+    entry(popupEdit_, "HELPFILE", "Help file");
+}
+
+QAction* TMainForm::MenuEntry(const std::string& key) const
+{
+    auto it = entries_.find(key);
+    return it == entries_.end() ? nullptr : it->second;
+}
+
+// ---- popups
+
+void TMainForm::PreparePopeye(QPoint viewportPos)
+{
+    popupPoint_ = viewportPos;
+    updateWindowEntries();
+}
+
+void TMainForm::ShowPopeye(QPoint viewportPos, QPoint globalPos)
+{
+    PreparePopeye(viewportPos);
+    popeye_->popup(globalPos);
+}
+
+void TMainForm::PreparePopupEdit()
+{
+    // Without a source window there is nothing to search and no word at the
+    // cursor.
+    bool source = CurrentSourceWindow() != nullptr;
+    for (const char* key : {"SEARCH", "FIND", "REPLACE", "FINDNEXT"}) MenuEntry(key)->setVisible(source);
+    MenuEntry("HELP")->setVisible(false);
+    MenuEntry("OPENFILE")->setVisible(false);
+    MenuEntry("HELPFILE")->setVisible(false);
+}
+
+void TMainForm::updateWindowEntries()
+{
+    MenuEntry("MENU.WINDOW.OUTPUT")->setChecked(OutputWindow() != nullptr);
+    MenuEntry("MENU.WINDOW.COMMANDS")->setChecked(CommandWindow() != nullptr);
+    // The plane, memory and info windows are not part of this build yet.
+    MenuEntry("MENU.WINDOW.PLANE")->setVisible(false);
+    MenuEntry("MENU.WINDOW.ADDITIONAL")->setVisible(false);
+    MenuEntry("MENU.WINDOW.INFO")->setVisible(false);
+    MenuEntry("MENU.WINDOW.MEMORY")->setVisible(false);
+    MenuEntry("MENU.WINDOW.DIRECT")->setVisible(false);
+}
+
+// ---- windows
+
+TOutput* TMainForm::OpenOutput(bool arrange)
+{
+    if (TOutput* o = OutputWindow()) return o;
+    auto* w = new TOutput();
+    w->show();
+    if (arrange) ArrangeWindows();
+    return w;
+}
+
+TCommand* TMainForm::OpenCommands(bool arrange)
+{
+    if (TCommand* c = CommandWindow()) return c;
+    auto* w = new TCommand();
+    w->show();
+    if (arrange) ArrangeWindows();
+    w->CommandLine()->setFocus();
+    return w;
+}
+
+void TMainForm::ToggleOutput()
+{
+    if (TOutput* o = OutputWindow()) {
+        o->close();
+        return;
+    }
+    SetInitialBounds(popupPoint_.x(), popupPoint_.y(), ConfigInt("OUTPUT.WIDTH"), ConfigInt("OUTPUT.HEIGHT"));
+    OpenOutput();
+}
+
+void TMainForm::ToggleCommands()
+{
+    if (TCommand* c = CommandWindow()) {
+        c->close();
+        return;
+    }
+    SetInitialBounds(popupPoint_.x(), popupPoint_.y(), ConfigInt("COMMAND.WIDTH"), ConfigInt("COMMAND.HEIGHT"));
+    OpenCommands();
+}
+
+// ---- run state
+
+void TMainForm::ShowRunState(uint8_t oldState, uint8_t newState)
+{
+    bool show = newState != oldState && buttons_;
+    if (!show) return;
+    switch (newState) {
+    case rsIdle: setWindowTitle(savedTitle_); break;
+    case rsStopRequested:
+    case rsRunByCommand:
+    case rsStep:
+    case rsRunTo: setWindowTitle(savedTitle_ + " is STOPPING"); break;
+    case rsStopped: setWindowTitle(savedTitle_ + " is STOPPED"); break;
+    case rsRunning: setWindowTitle(savedTitle_ + " is RUNNING"); break;
+    case rsPaused: setWindowTitle(savedTitle_ + " is PAUSED"); break;
+    default: break;
+    }
+    bool animate = newState == rsRunning || (newState >= rsStopRequested && newState <= rsRunTo);
+    if (animate) {
+        if (!iconTimer_.isActive()) iconTimer_.start();
+    } else {
+        iconTimer_.stop();
+        if (newState == rsIdle || newState == rsStopped) setWindowIcon(staticIcon_);
+    }
+    QApplication::setWindowIcon(windowIcon());
+}
+
+void TMainForm::iconTick()
+{
+    if (!runIcons_.empty()) setWindowIcon(runIcons_[size_t(nextFrame_) % runIcons_.size()]);
+    QApplication::setWindowIcon(windowIcon());
+    nextFrame_ = (nextFrame_ + 1) % 14;
+}
+
+void TMainForm::RunFast()
+{
+    LastPauseDepth = -1;
+    if (RunState != rsIdle && RunState != rsStopped) {
+        SetRunState(rsRunning);
+        return;
+    }
+    // Programs run from source windows; without one there is nothing to run.
+}
+
+void TMainForm::RunCommand()
+{
+    if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsRunByCommand);
+}
+
+void TMainForm::RunStep()
+{
+    if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsStep);
+}
+
+void TMainForm::RunTo() {}
+
+// ---- edit actions
+
+void TMainForm::EditAction(const QString& which)
+{
+    QWidget* target = nullptr;
+    TTavroForm* tool = CurrentToolWindow();
+    if (tool && tool == CommandWindow()) target = CommandWindow()->CommandLine();
+    else if (tool && tool == OutputWindow()) target = OutputWindow()->Editor();
+    if (auto* line = qobject_cast<QLineEdit*>(target)) {
+        if (which == "cut") line->cut();
+        else if (which == "copy") line->copy();
+        else if (which == "paste") line->paste();
+        else if (which == "delete") line->del();
+    } else if (auto* edit = qobject_cast<QPlainTextEdit*>(target)) {
+        if (which == "cut") edit->cut();
+        else if (which == "copy") edit->copy();
+        else if (which == "paste") edit->paste();
+        else if (which == "delete") {
+            QTextCursor c = edit->textCursor();
+            if (!c.hasSelection()) c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+            c.removeSelectedText();
+        }
+    }
+}
+
+// ---- look
+
+void TMainForm::setDesktopBackground()
+{
+    const Skin& s = CurrentSkin();
+    if (!s.Slots[slotDesktop].isNull())
+        desktop_->setBackground(QBrush(QPixmap::fromImage(s.Slots[slotDesktop])));
+    else
+        desktop_->setBackground(s.Colours.Desktop);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, s.Colours.Desktop);
+    setPalette(pal);
+}
+
+void TMainForm::ApplySkin(bool repaint)
+{
+    staticIcon_ = QIcon(QString::fromStdString(Folders().Images + "logo/Tavro51.ico"));
+    runIcons_.clear();
+    for (int n = 0; n < 14; ++n)
+        runIcons_.push_back(QIcon(QString::fromStdString(Folders().Images + "logo/TavroRun" + std::to_string(n) + ".ico")));
+    if (!iconTimer_.isActive()) {
+        setWindowIcon(staticIcon_);
+        QApplication::setWindowIcon(staticIcon_);
+    }
+    LoadSkin(CurrentSkin().Name);
+    setDesktopBackground();
+    if (repaint) {
+        for (QMdiSubWindow* w : desktop_->subWindowList(QMdiArea::CreationOrder))
+            if (auto* form = qobject_cast<TTavroForm*>(w)) form->RecreateFrame();
+    }
+    desktop_->viewport()->update();
+    update();
+    ArrangeWindows();
+}
+
+void TMainForm::ApplyInterfaceTexts()
+{
+    setFont(EnvironmentFont());
+    std::string project = ConfigValue("PROJECT");
+    savedTitle_ = QString::fromStdString(project.empty() ? std::string(kDefaultTitle) : project);
+    setWindowTitle(savedTitle_);
+    uint8_t state = RunState;
+    if (buttons_ && state != rsIdle) {
+        // The caption keeps showing the run state under the new title.
+        ShowRunState(rsIdle, state);
+    }
+    if (TCommand* c = CommandWindow()) c->RefreshSettings();
+    if (TOutput* o = OutputWindow()) o->RefreshSettings();
+    if (TMsg* m = OpenMessageDialog()) m->Relabel();
+    desktop_->setToolTip(QString::fromStdString(Tr("MAIN.HINT")));
+    static const char* const kKeys[] = {
+        "MENU.PROGRAMS", "MENU.NEW", "MENU.OPEN", "MENU.REOPEN", "MENU.OPTIONS", "MENU.WINDOW", "MENU.LIBRARIES",
+        "MENU.LIBRARIES.LOADED", "MENU.LIBRARIES.LOAD", "MENU.LIBRARIES.LOADNEW", "MENU.WINDOW.BASIC",
+        "MENU.WINDOW.OUTPUT", "MENU.WINDOW.COMMANDS", "MENU.WINDOW.PLANE", "MENU.WINDOW.ADDITIONAL",
+        "MENU.WINDOW.INFO", "MENU.WINDOW.MEMORY", "MENU.SKINS.SKINS", "MENU.ENVIRONMENT.APPEARANCE",
+        "MENU.ENVIRONMENT.SKINS", "MENU.ENVIRONMENT", "MENU.ENVIRONMENT.FONT", "MENU.ENVIRONMENT.LANGUAGE",
+        "MENU.ENVIRONMENT.TRANSLATEINTO", "MENU.ENVIRONMENT.TRANSLATEINTO.LANGUAGES", "MENU.RECENT", "CLIPBOARD",
+        "CUT", "COPY", "DELETE", "PASTE", "SEARCH", "FIND", "REPLACE", "FINDNEXT", "HELP"};
+    for (const char* key : kKeys)
+        if (QAction* a = MenuEntry(key)) a->setText(QString::fromStdString(Tr(key)));
+    setDesktopBackground();
+    update();
+    desktop_->viewport()->update();
+}
+
+void TMainForm::buildSkinsMenu(const std::string& skin)
+{
+    skinsMenu_->clear();
+    entry(skinsMenu_, "MENU.SKINS.SKINS", QString::fromStdString(Tr("MENU.SKINS.SKINS")));
+    std::string chosen = skin;
+    std::vector<std::string> names = SkinNames();
+    if (chosen.empty() && !names.empty()) chosen = names.front();
+    for (const auto& name : names) {
+        std::string caption = TrOrEmpty("SKIN." + name);
+        QAction* a = skinsMenu_->addAction(QString::fromStdString(caption.empty() ? name : caption));
+        a->setCheckable(true);
+        a->setChecked(upper(name) == upper(chosen));
+        a->setData(QString::fromStdString(name));
+        connect(a, &QAction::triggered, this, [this, a] { PickSkin(a); });
+    }
+    CurrentSkin().Name = chosen;
+}
+
+void TMainForm::PickSkin(QAction* entry)
+{
+    std::string name = StripAccelerators(entry->text().toStdString());
+    if (std::string back = TrOrEmpty(name); !back.empty()) name = back;
+    CurrentSkin().Name = name;
+    try {
+        ApplySkin(true);
+    } catch (const std::exception& e) {
+        ShowMessageDialog(e.what());
+    }
+    for (QAction* a : skinsMenu_->actions())
+        if (a->isCheckable()) a->setChecked(a == entry);
+    ApplyInterfaceTexts();
+}
+
+void TMainForm::buildLanguagesMenu()
+{
+    translateMenu_->clear();
+    entry(translateMenu_, "MENU.ENVIRONMENT.TRANSLATEINTO.LANGUAGES",
+          QString::fromStdString(Tr("MENU.ENVIRONMENT.TRANSLATEINTO.LANGUAGES")));
+    for (const auto& name : EnvironmentLanguages()) {
+        std::string caption = TrOrEmpty("LANGUAGE." + name);
+        QAction* a = translateMenu_->addAction(QString::fromStdString(caption.empty() ? name : caption));
+        a->setCheckable(true);
+        a->setChecked(upper(name) == upper(Language().Name));
+        connect(a, &QAction::triggered, this, [this, a] { SwitchLanguage(a); });
+    }
+}
+
+void TMainForm::SwitchLanguage(QAction* clicked)
+{
+    auto entriesOf = [](QMenu* menu) {
+        std::vector<QAction*> list;
+        for (QAction* a : menu->actions())
+            if (a->isCheckable()) list.push_back(a);
+        return list;
+    };
+    // Captions back to folder names with the current table.
+    for (QMenu* menu : {skinsMenu_, translateMenu_})
+        for (QAction* a : entriesOf(menu))
+            if (std::string back = TrOrEmpty(a->text().toStdString()); !back.empty())
+                a->setText(QString::fromStdString(back));
+    for (QAction* a : entriesOf(translateMenu_)) a->setChecked(a == clicked);
+    std::string name = StripAccelerators(clicked->text().toStdString());
+    if (std::string back = TrOrEmpty(name); !back.empty()) name = back;
+    Language().Name = name;
+    try {
+        LoadEnvironmentLanguage();
+    } catch (const std::exception& e) {
+        ShowMessageDialog(e.what());
+        return;
+    }
+    ApplyInterfaceTexts();
+    // Captions from folder names with the new table.
+    for (QAction* a : entriesOf(skinsMenu_))
+        if (std::string shown = TrOrEmpty("SKIN." + a->text().toStdString()); !shown.empty())
+            a->setText(QString::fromStdString(shown));
+    for (QAction* a : entriesOf(translateMenu_))
+        if (std::string shown = TrOrEmpty("LANGUAGE." + a->text().toStdString()); !shown.empty())
+            a->setText(QString::fromStdString(shown));
+}
+
+void TMainForm::ChangeFont()
+{
+    bool ok = false;
+    QFont font = QFontDialog::getFont(&ok, EnvironmentFont(), this);
+    if (!ok) return;
+    SetEnvironmentFont(font);
+    ApplyInterfaceTexts();
+}
+
+// ---- recent programs and libraries
+
+void TMainForm::AddRecentFile(const std::string& path)
+{
+    std::string wanted = StripAccelerators(path);
+    const QList<QAction*> actions = reopenMenu_->actions();
+    for (int i = 1; i < actions.size(); ++i) {
+        if (StripAccelerators(actions[i]->text().toStdString()) == wanted) {
+            reopenMenu_->removeAction(actions[i]);
+            actions[i]->deleteLater();
+            break;
+        }
+    }
+    auto* a = new QAction(QString::fromStdString(path), reopenMenu_);
+    connect(a, &QAction::triggered, this, [this, a] {
+        if (!QApplication::mouseButtons()) QCoreApplication::processEvents();
+        OpenProgramFile(StripAccelerators(a->text().toStdString()));
+    });
+    const QList<QAction*> now = reopenMenu_->actions();
+    reopenMenu_->insertAction(now.size() > 1 ? now[1] : nullptr, a);
+}
+
+std::vector<std::string> TMainForm::RecentFiles() const
+{
+    std::vector<std::string> files;
+    const QList<QAction*> actions = reopenMenu_->actions();
+    for (int i = 1; i < actions.size(); ++i) files.push_back(actions[i]->text().toStdString());
+    return files;
+}
+
+void TMainForm::OpenProgramFile(const std::string& path)
+{
+    // Source windows come with the editor; until then a program file can
+    // only be run from the command line.
+    (void)path;
+}
+
+void TMainForm::addLibraryEntry(const std::string& caption)
+{
+    QAction* a = librariesMenu_->addAction(QString::fromStdString(caption));
+    a->setCheckable(true);
+    a->setChecked(true);
+    connect(a, &QAction::triggered, this, [this, a] {
+        a->setChecked(true);
+        UnloadLibrary(a);
+    });
+}
+
+std::vector<std::string> TMainForm::LibraryEntries() const
+{
+    std::vector<std::string> list;
+    const QList<QAction*> actions = librariesMenu_->actions();
+    for (int i = 3; i < actions.size(); ++i) list.push_back(actions[i]->text().toStdString());
+    return list;
+}
+
+void TMainForm::AddLibraryList(std::string list)
+{
+    if (list.empty() || list.back() != ',') list += ',';
+    const std::string& exe = Folders().Executable;
+    auto trim = [](std::string s) {
+        size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
+        return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+    };
+    size_t comma;
+    while ((comma = list.find(',')) != std::string::npos) {
+        std::string name = trim(list.substr(0, comma));
+        if (!name.empty()) {
+            std::string path = ResolveProgramPath(name);
+            if (fileExists(path)) {
+                if (path.compare(0, exe.size(), exe) == 0) path = path.substr(exe.size());
+                addLibraryEntry(path);
+                LibraryCommandText += BuildLibraryCommandText(path);
+            }
+        }
+        list = trim(list.substr(comma + 1));
+    }
+}
+
+void TMainForm::LoadLibraries(const std::vector<std::string>& files)
+{
+    const std::string& exe = Folders().Executable;
+    for (std::string f : files) {
+        std::vector<std::string> loaded = LibraryEntries();
+        if (std::find(loaded.begin(), loaded.end(), f) != loaded.end()) continue;
+        if (f.compare(0, exe.size(), exe) == 0) f = f.substr(exe.size());
+        addLibraryEntry(f);
+        ShowMessageDialog(FormatOne(Tr("MAIN.RELOAD"), f));
+        LibraryCommandText += BuildLibraryCommandText(f);
+        RunScope scope;
+        Reset();
+    }
+}
+
+void TMainForm::rebuildLibraryCommandText()
+{
+    LibraryCommandText.clear();
+    std::string exe = Folders().Executable;
+    std::string lowerExe = exe;
+    for (char& c : lowerExe) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (const std::string& caption : LibraryEntries()) {
+        if (upper(caption).find(".TVR") == std::string::npos) continue;
+        std::string p = caption;
+        if (!fileExists(p)) {
+            if (fileExists(lowerExe + caption)) p = lowerExe + caption;
+            else if (fileExists(exe + caption)) p = exe + caption;  // folders here keep their case
+            else continue;
+        }
+        LibraryCommandText += BuildLibraryCommandText(p);
+    }
+}
+
+void TMainForm::UnloadLibrary(QAction* entry, bool ask)
+{
+    if (ask && ShowMessageDialog(FormatOne(Tr("MAIN.UNLOAD"), entry->text().toStdString()), {}, {}, 3) != answerOK)
+        return;
+    librariesMenu_->removeAction(entry);
+    entry->deleteLater();
+    rebuildLibraryCommandText();
+    RunScope scope;
+    Reset();
+}
+
+// ---- configuration
+
+void TMainForm::ApplyConfiguration(const std::vector<std::string>& params)
+{
+    applyingFailed_ = true;
+    // 1-2: the tables and the environment language.
+    InterfaceTexts().Clear();
+    ErrorMessages().Clear();
+    Language().Name = ConfigText("ENVIRONMENT");
+    Language().CodePage = ConfigInt("CODEPAGE");
+    LoadEnvironmentLanguage();
+    // 3-4: skins and languages menus; the skin without repainting.
+    buildSkinsMenu(ConfigValue("SKIN"));
+    ApplySkin(false);
+    buildLanguagesMenu();
+    // 5-6
+    updateWindowEntries();
+    buttons_ = ConfigYes("BUTTONS");
+    // 7: the environment font.
+    QFont font(QString::fromStdString(ConfigText("FONT.NAME")));
+    SetEnvironmentCharSet(ConfigInt("FONT.CHARSET"));
+    font.setPointSize(std::max(1, ConfigInt("FONT.SIZE")));
+    font.setItalic(ConfigYes("FONT.ITALIC"));
+    font.setBold(ConfigYes("FONT.BOLD"));
+    SetEnvironmentFont(font);
+    // 8-9
+    LoadProgramLanguage(ConfigText("LANGUAGE"));
+    ApplyInterfaceTexts();
+    // 10
+    SetCaseSensitive(ConfigText("CASESENSITIVE") != "No");
+    SetMaxPrint(ConfigInt("MAXPRINT"));
+    // 11: recent programs, the most recent ending up first.
+    for (int k = 9; k >= 0; --k)
+        if (std::string f = ConfigValue("REOPEN" + std::to_string(k)); !f.empty()) AddRecentFile(f);
+    // 12-13: reset, libraries.
+    LibraryCommandText.clear();
+    {
+        RunScope scope;
+        Reset();
+    }
+    std::string libraries = ConfigText("LIBRARIES");
+    if (!params.empty() && !params[0].empty() && params[0][0] == '!') {
+        libraries = params[0].substr(1, 255);
+        librariesFromCommandLine_ = true;
+    }
+    AddLibraryList(libraries);
+    // 14: the main window.
+    int w = ConfigInt("MAIN.WIDTH"), h = ConfigInt("MAIN.HEIGHT"), state = ConfigInt("MAIN.STATE");
+    QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                    : QRect(0, 0, 1280, 1024);
+    if (state == 2)
+        showMaximized();
+    else if (state == 1)
+        showMinimized();
+    else {
+        setGeometry((screen.width() - w) / 2 + screen.left(), (screen.height() - h) / 2 + screen.top(), w, h);
+        show();
+    }
+    // 15: the start-up program.
+    ConfigInt("USERS");
+    for (const auto& p : params) {
+        if (p.empty() || p[0] == '!') continue;
+        if (upper(fs::path(p).extension().string()) != ".TVR") continue;
+        std::string path = ResolveProgramPath(p);
+        if (fileExists(path)) startupProgram_ = fs::absolute(path).lexically_normal().string();
+        break;
+    }
+    // 16: tool windows.
+    restoreToolWindows();
+    // 18
+    ArrangeWindows();
+    applyingFailed_ = false;
+}
+
+void TMainForm::restoreToolWindows()
+{
+    auto restore = [&](const std::string& key, auto open) {
+        if (!ConfigYes(key)) return;
+        SetInitialBounds(ConfigInt(key + ".LEFT"), ConfigInt(key + ".TOP"), ConfigInt(key + ".WIDTH"),
+                         ConfigInt(key + ".HEIGHT"));
+        TTavroForm* w = open();
+        int state = ConfigInt(key + ".STATE");
+        if (state == 2) w->showMaximized();
+        else if (state == 1) w->showMinimized();
+        ArrangeWindows();
+    };
+    restore("OUTPUT", [this] { return static_cast<TTavroForm*>(OpenOutput(false)); });
+    restore("COMMAND", [this] { return static_cast<TTavroForm*>(OpenCommands(false)); });
+}
+
+void TMainForm::SaveConfiguration()
+{
+    if (applyingFailed_) return;  // a failed start never overwrites the user's file
+    if (!ConfigYes("AUTOSAVE")) return;
+    ConfigSetYes("CASESENSITIVE", NamesCaseSensitive());
+    std::vector<std::string> recent = RecentFiles();
+    for (size_t k = 0; k < recent.size() && k < 10; ++k) ConfigSet("REOPEN" + std::to_string(k), recent[k]);
+    ConfigSet("ENVIRONMENT", Language().Name);
+    ConfigSetInt("CODEPAGE", Language().CodePage);
+    QFont font = EnvironmentFont();
+    ConfigSet("FONT.NAME", font.family().toStdString());
+    ConfigSetInt("FONT.CHARSET", EnvironmentCharSet());
+    ConfigSetInt("FONT.SIZE", font.pointSize());
+    ConfigSetYes("FONT.ITALIC", font.italic());
+    ConfigSetYes("FONT.BOLD", font.bold());
+    ConfigSet("SKIN", CurrentSkin().Name);
+    ConfigSet("LANGUAGE", fs::path(Language().ProgramLanguagePath).filename().string());
+    int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+    ConfigSetInt("MAIN.STATE", state);
+    if (state == 0) {
+        ConfigSetInt("MAIN.WIDTH", width());
+        ConfigSetInt("MAIN.HEIGHT", height());
+    }
+    auto saveWindow = [](const std::string& key, TTavroForm* w) {
+        if (!w) {
+            ConfigSetYes(key, false);
+            return;
+        }
+        ConfigSetYes(key, true);
+        QRect g = w->isMaximized() || w->isMinimized() ? w->normalGeometry() : w->geometry();
+        if (!g.isValid()) g = w->geometry();
+        ConfigSetInt(key + ".LEFT", g.left());
+        ConfigSetInt(key + ".TOP", g.top());
+        ConfigSetInt(key + ".WIDTH", g.width());
+        ConfigSetInt(key + ".HEIGHT", g.height());
+        ConfigSetInt(key + ".STATE", w->isMaximized() ? 2 : w->isMinimized() ? 1 : 0);
+    };
+    saveWindow("PLANE", nullptr);
+    saveWindow("OUTPUT", OutputWindow());
+    saveWindow("COMMAND", CommandWindow());
+    saveWindow("MEMORY", nullptr);
+    saveWindow("WEB", nullptr);
+    ConfigSetInt("USERS", 0);
+    if (!librariesFromCommandLine_) {
+        std::string list;
+        for (const std::string& caption : LibraryEntries())
+            if (upper(caption).find(".TVR") != std::string::npos) list += caption + ",";
+        ConfigSet("LIBRARIES", list);
+    }
+    if (!ConfigurationPath().empty()) WriteLinesAtomically(ConfigurationPath(), Configuration().Lines());
+}
+
+// ---- deferred start-up work and shutdown
+
+void TMainForm::StartDeferredWork(int delayMs)
+{
+    startUpTimer_.setInterval(delayMs);
+    startUpTimer_.start();
+}
+
+void TMainForm::RunDeferredWork()
+{
+    startUpTimer_.stop();
+    if (closing_) return;
+    RunScope scope;
+    try {
+        if (!LibraryCommandText.empty()) RunSystemCommand(LibraryCommandText);
+        if (!startupProgram_.empty() && !closing_) {
+            // File names here are case-sensitive: only the keyword follows
+            // the naming mode.
+            RunSystemCommand(BuildLibraryCommandText(startupProgram_));
+        }
+    } catch (...) {
+        // Failures of the deferred work are swallowed.
+    }
+    if (!closing_) Env().RebuildTree();
+}
+
+void TMainForm::InterpreterIdle()
+{
+    if (closePending_) QTimer::singleShot(0, this, &TMainForm::close);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (RunScope::Depth() > 0) {
+        // A program runs below this event: ask it to stop and close once
+        // it has unwound, before any window goes away.
+        closePending_ = true;
+        closing_ = true;
+        SetRunState(rsStopRequested);
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsStopRequested);
+    QCoreApplication::processEvents();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+}  // namespace tavro::shell

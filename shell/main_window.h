@@ -1,0 +1,170 @@
+// TMainForm: the environment's main window. A workspace of tool windows
+// with the skin's desktop picture behind them, no menu bar and no toolbar:
+// every command is in the owner-drawn popup (right click on the workspace
+// background), the edit popup and the keyboard shortcuts.
+//
+// It applies the configuration at start-up and writes it back at exit,
+// shows the run state in its caption and icon, opens and closes the
+// single-instance tool windows at the point where the popup was opened,
+// and keeps the recent-programs, skins, languages and libraries menus.
+#pragma once
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QPointer>
+#include <QTimer>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class QMenu;
+class QAction;
+
+namespace tavro {
+class TOutput;
+class TCommand;
+}  // namespace tavro
+
+namespace tavro::shell {
+
+// The workspace: tiles the desktop picture (or fills the Desktop colour)
+// and asks for the main popup on a right click on its background.
+class DesktopArea : public QMdiArea {
+    Q_OBJECT
+public:
+    using QMdiArea::QMdiArea;
+signals:
+    void popupRequested(QPoint viewportPos, QPoint globalPos);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    TMainForm();
+    ~TMainForm() override;
+
+    // ---- start-up and exit
+    // Applies the configuration list (language, skin, fonts, menus,
+    // interpreter reset, libraries, window geometry, start-up program,
+    // tool windows). Throws on a malformed value.
+    void ApplyConfiguration(const std::vector<std::string>& params);
+    // Writes the current state into the configuration list and, when
+    // AUTOSAVE is "Yes" and there is a configuration file, to the file.
+    void SaveConfiguration();
+    // Enables the one-shot start-up timer (library programs, start-up
+    // program).
+    void StartDeferredWork(int delayMs = 1000);
+    // The deferred work itself (what the timer runs).
+    void RunDeferredWork();
+    const std::string& StartupProgram() const { return startupProgram_; }
+    bool Closing() const { return closing_; }
+    bool ClosePending() const { return closePending_; }
+    // Called when the outermost run of the interpreter has returned.
+    void InterpreterIdle();
+
+    // ---- run state display
+    void ShowRunState(uint8_t oldState, uint8_t newState);
+    QString SavedTitle() const { return savedTitle_; }
+    bool IconAnimating() const { return iconTimer_.isActive(); }
+    int NextIconFrame() const { return nextFrame_; }
+    // The run actions (F9, F8, F7, F4).
+    void RunFast();
+    void RunCommand();
+    void RunStep();
+    void RunTo();
+
+    // ---- look
+    void ApplySkin(bool repaint);
+    void ApplyInterfaceTexts();
+    void PickSkin(QAction* entry);
+    void SwitchLanguage(QAction* entry);
+    void ChangeFont();
+
+    // ---- windows
+    DesktopArea* Desktop() const { return desktop_; }
+    void ToggleOutput();
+    void ToggleCommands();
+    TOutput* OpenOutput(bool arrange = true);
+    TCommand* OpenCommands(bool arrange = true);
+    QPoint PopupPoint() const { return popupPoint_; }
+    void SetPopupPoint(QPoint p) { popupPoint_ = p; }
+    // Prepares and opens the main popup at a workspace point.
+    void ShowPopeye(QPoint viewportPos, QPoint globalPos);
+    void PreparePopeye(QPoint viewportPos);
+    QMenu* Popeye() const { return popeye_; }
+    QMenu* PopupEdit() const { return popupEdit_; }
+    void PreparePopupEdit();
+    // An action of the menus by its interface-text key (e.g. "MENU.NEW").
+    QAction* MenuEntry(const std::string& key) const;
+    QMenu* ReopenMenu() const { return reopenMenu_; }
+    QMenu* LibrariesMenu() const { return librariesMenu_; }
+    QMenu* SkinsMenu() const { return skinsMenu_; }
+    QMenu* LanguagesMenu() const { return translateMenu_; }
+
+    // ---- program files and libraries
+    void AddRecentFile(const std::string& path);
+    std::vector<std::string> RecentFiles() const;
+    // Opens a program file in a source window unless it is open already.
+    void OpenProgramFile(const std::string& path);
+    // "Load now" with the chosen files.
+    void LoadLibraries(const std::vector<std::string>& files);
+    // Unloads a library entry (asks first unless `ask` is false).
+    void UnloadLibrary(QAction* entry, bool ask = true);
+    std::vector<std::string> LibraryEntries() const;
+    // Adds the entries and the run commands for a comma-separated list.
+    void AddLibraryList(std::string list);
+
+    // ---- edit actions routed to the current window
+    void EditAction(const QString& which);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildActions();
+    void buildPopeye();
+    void buildPopupEdit();
+    QAction* entry(QMenu* menu, const std::string& key, const QString& design);
+    void buildSkinsMenu(const std::string& skin);
+    void buildLanguagesMenu();
+    void addLibraryEntry(const std::string& caption);
+    void rebuildLibraryCommandText();
+    void updateWindowEntries();
+    void setDesktopBackground();
+    void iconTick();
+    void restoreToolWindows();
+
+    DesktopArea* desktop_ = nullptr;
+    QMenu* popeye_ = nullptr;
+    QMenu* popupEdit_ = nullptr;
+    QMenu* reopenMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QMenu* environmentMenu_ = nullptr;
+    QMenu* skinsMenu_ = nullptr;
+    QMenu* translateMenu_ = nullptr;
+    QMenu* librariesMenu_ = nullptr;
+    std::map<std::string, QAction*> entries_;
+    QString savedTitle_;
+    QPoint popupPoint_;
+    QTimer startUpTimer_;
+    QTimer iconTimer_;
+    QIcon staticIcon_;
+    std::vector<QIcon> runIcons_;
+    int nextFrame_ = 0;
+    bool closing_ = false;
+    bool closePending_ = false;
+    bool librariesFromCommandLine_ = false;
+    bool buttons_ = false;
+    bool applyingFailed_ = true;  // until the configuration was applied
+    std::string startupProgram_;
+};
+
+// The one main window (null before it exists and after it is gone).
+TMainForm* MainForm();
+
+}  // namespace tavro::shell

@@ -1,0 +1,29 @@
+// The core's environment in the desktop IDE: output goes to the output
+// window, messages and questions to the message dialog, the run state to
+// the main window's caption and icon, and message pumping to Qt's event
+// loop. Operations of windows this build does not have yet keep the
+// seam's harmless defaults.
+#pragma once
+
+#include "environment.h"
+
+namespace tavro::shell {
+
+class QtEnvironment : public Environment {
+public:
+    void WriteLine(std::string_view text, int colour, bool bold) override;
+    void AppendToLastLine(std::string_view text) override;
+    void WriteRunStartLine() override;
+    void ShowRunState(uint8_t state) override;
+    void ShowMessage(std::string_view message, std::string_view source) override;
+    std::optional<std::string> AskText(std::string_view prompt) override;
+    void ProcessMessages() override;
+    void SleepMilliseconds(int ms) override;
+    std::string ClipboardText() override;
+    void SetClipboardText(std::string_view text) override;
+
+private:
+    uint8_t shownState_ = 0;
+};
+
+}  // namespace tavro::shell

@@ -1,0 +1,97 @@
+#include "startup.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "about_box.h"
+#include "configuration.h"
+#include "host_services.h"
+#include "installation.h"
+#include "log.h"
+#include "main_window.h"
+#include "message_dialog.h"
+#include "qt_environment.h"
+#include "state.h"
+#include "tool_window.h"
+
+namespace tavro::shell {
+
+namespace {
+
+// The same depth as the command-line runner: about 200,000 levels of a
+// plain recursive procedure.
+constexpr rlim_t kInterpreterStack = rlim_t(256) << 20;
+constexpr const char* kRestartedMark = "TAVRO_STACK_RAISED";
+
+}  // namespace
+
+void EnsureLargeStack(char** argv)
+{
+    if (std::getenv(kRestartedMark)) return;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_STACK, &limit) != 0) return;
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kInterpreterStack) return;
+    rlim_t wanted = kInterpreterStack;
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < wanted) wanted = limit.rlim_max;
+    if (wanted <= limit.rlim_cur) return;
+    limit.rlim_cur = wanted;
+    if (setrlimit(RLIMIT_STACK, &limit) != 0) return;
+    setenv(kRestartedMark, "1", 1);
+    execv("/proc/self/exe", argv);
+    // No restart: run with the stack there is; the depth guard measures it.
+}
+
+int RunEnvironment(int argc, char** argv)
+{
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tavro 5.1.1");
+    QApplication::setDesktopFileName("tavro");
+    unsetenv(kRestartedMark);  // programs started from here get the normal limit
+
+    // 1: folders, configuration file.
+    std::vector<std::string> params;
+    for (int i = 1; i < argc; ++i) params.push_back(argv[i]);
+    DeriveShellFolders();
+    CreateState();
+    InstallHostServices();
+    static QtEnvironment environment;
+    SetEnvironment(&environment);
+    LoadChosenConfiguration(ChooseConfiguration(params));
+
+    // 3: main window and splash.
+    auto* main = new TMainForm();
+    QPointer<TAboutBox> splash = new TAboutBox();
+    splash->show();
+    QCoreApplication::processEvents();
+
+    int status = 0;
+    try {
+        // 5-6
+        main->ApplyConfiguration(params);
+        SetStartupComplete(true);
+        // 7-8
+        main->StartDeferredWork();
+        if (splash) splash->CloseAfter(2000, [] { ArrangeWindows(); });
+        // 9-11
+        status = QApplication::exec();
+    } catch (const std::exception& e) {
+        if (splash) splash->close();
+        QMessageBox::critical(nullptr, "Tavro", QString::fromStdString(e.what()));
+        status = 1;
+    }
+    // 12: a failed start leaves the user's file as it was.
+    main->SaveConfiguration();
+    CloseLog();
+    delete main;
+    return status;
+}
+
+}  // namespace tavro::shell

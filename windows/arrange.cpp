@@ -1,0 +1,108 @@
+#include "arrange.h"
+
+#include <algorithm>
+
+namespace tavro {
+
+namespace {
+
+bool keepInside(WindowRect& w, int cw, int ch)
+{
+    bool changed = false;
+    auto shiftX = [&](int d) { w.Left += d; w.Right += d; changed = true; };
+    auto shiftY = [&](int d) { w.Top += d; w.Bottom += d; changed = true; };
+    if (w.Left < 0) shiftX(-w.Left);
+    if (w.Top < 0) shiftY(-w.Top);
+    if (int d = w.Right - cw + 5; d > 0) shiftX(-d);
+    if (int d = w.Bottom - ch + 5; d > 0) shiftY(-d);
+    return changed;
+}
+
+bool minimumSize(WindowRect& w)
+{
+    bool changed = false;
+    if (int d = 100 - (w.Right - w.Left); d > 0) {
+        w.Left -= d / 2;
+        w.Right += d - d / 2;
+        changed = true;
+    }
+    if (int d = 100 - (w.Bottom - w.Top); d > 0) {
+        w.Top -= d / 2;
+        w.Bottom += d - d / 2;
+        changed = true;
+    }
+    return changed;
+}
+
+bool overlap(const WindowRect& a, const WindowRect& b)
+{
+    return !(a.Right < b.Left || b.Right < a.Left || a.Bottom < b.Top || b.Bottom < a.Top);
+}
+
+// The cheapest way apart: 0 = i right, 1 = i left, 2 = i down, 3 = i up.
+int cheapestDirection(const WindowRect& i, const WindowRect& j, int& distance)
+{
+    const int d[4] = {j.Right - i.Left + 1, i.Right - j.Left + 1, j.Bottom - i.Top + 1, i.Bottom - j.Top + 1};
+    int best = 0;
+    for (int k = 1; k < 4; ++k)
+        if (d[k] < d[best]) best = k;
+    distance = d[best];
+    return best;
+}
+
+bool separate(WindowRect& i, WindowRect& j)
+{
+    if (!overlap(i, j)) return false;
+    int d = 0;
+    int dir = cheapestDirection(i, j, d);
+    int mi = d - d / 2, mj = d / 2;
+    switch (dir) {
+    case 0: i.Left += mi; i.Right += mi; j.Left -= mj; j.Right -= mj; break;
+    case 1: i.Left -= mi; i.Right -= mi; j.Left += mj; j.Right += mj; break;
+    case 2: i.Top += mi; i.Bottom += mi; j.Top -= mj; j.Bottom -= mj; break;
+    default: i.Top -= mi; i.Bottom -= mi; j.Top += mj; j.Bottom += mj; break;
+    }
+    return true;
+}
+
+bool shrink(WindowRect& i, WindowRect& j)
+{
+    if (!overlap(i, j)) return false;
+    int d = 0;
+    switch (cheapestDirection(i, j, d)) {
+    case 0: i.Left += 1; j.Right -= 1; break;
+    case 1: i.Right -= 1; j.Left += 1; break;
+    case 2: i.Top += 1; j.Bottom -= 1; break;
+    default: i.Bottom -= 1; j.Top += 1; break;
+    }
+    return true;
+}
+
+bool pass(std::vector<WindowRect>& t, size_t n, int cw, int ch, bool withSeparation)
+{
+    for (size_t k = 0; k < n; ++k)
+        if (keepInside(t[k], cw, ch)) return true;
+    for (size_t k = 0; k < n; ++k)
+        if (minimumSize(t[k])) return true;
+    if (withSeparation)
+        for (size_t i = 0; i < n; ++i)
+            for (size_t j = i + 1; j < n; ++j)
+                if (separate(t[i], t[j])) return true;
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 1; j < n; ++j)
+            if (shrink(t[i], t[j])) return true;
+    return false;
+}
+
+}  // namespace
+
+void RelaxWindowTable(std::vector<WindowRect>& table, int clientWidth, int clientHeight)
+{
+    size_t n = std::min(table.size(), size_t(kMaxArrangedWindows));
+    for (int p = 0; p < 32 && pass(table, n, clientWidth, clientHeight, true); ++p) {
+    }
+    for (int p = 0; p < 500 && pass(table, n, clientWidth, clientHeight, false); ++p) {
+    }
+}
+
+}  // namespace tavro

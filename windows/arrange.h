@@ -1,0 +1,28 @@
+// Automatic arrangement of the tool windows inside the workspace: windows
+// are kept inside it, at least 100 x 100, and apart from each other.
+//
+// This is the pure part, over a table of rectangles; the tool-window code
+// fills the table from the open windows and moves the ones that changed.
+#pragma once
+
+#include <vector>
+
+namespace tavro {
+
+struct WindowRect {
+    int Left = 0, Right = 0, Top = 0, Bottom = 0;  // Right = Left + width, Bottom = Top + height
+    bool operator==(const WindowRect&) const = default;
+};
+
+// The table holds at most this many windows; windows beyond it are left
+// where they are.
+constexpr int kMaxArrangedWindows = 128;
+
+// Relaxes the table for a workspace of clientWidth x clientHeight in two
+// phases: up to 32 passes of keep-inside, minimum size, separation and
+// shrinking, then up to 500 passes without separation. Each pass applies
+// the first adjustment that changes something. Entries beyond
+// kMaxArrangedWindows are not touched.
+void RelaxWindowTable(std::vector<WindowRect>& table, int clientWidth, int clientHeight);
+
+}  // namespace tavro

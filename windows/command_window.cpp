@@ -1,0 +1,170 @@
+#include "command_window.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+
+#include "command_history.h"
+#include "configuration.h"
+#include "environment.h"
+#include "environment_font.h"
+#include "interpreter.h"
+#include "languages.h"
+#include "log.h"
+#include "output_window.h"
+#include "run_control.h"
+#include "run_scope.h"
+#include "skin.h"
+#include "state.h"
+
+namespace tavro {
+
+namespace {
+QPointer<TCommand> gCommand;
+constexpr int kMaxLine = 200;
+}  // namespace
+
+TCommand* CommandWindow() { return gCommand; }
+
+TCommand::TCommand(QWidget* parent) : TTavroForm(parent)
+{
+    InitToolWindow();
+    AddButton("stop.bmp", "COMMAND.STOP", [this] { CommandStop(); });
+    AddButton("clear.bmp", "COMMAND.CLEAR", [this] { CommandClear(); });
+    prompt_ = new QLabel(Body());
+    prompt_->setObjectName("PromptLabel");
+    prompt_->setFixedWidth(63);
+    prompt_->setAutoFillBackground(true);
+    prompt_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    prompt_->setContentsMargins(4, 2, 2, 2);
+    line_ = new QLineEdit(Body());
+    line_->setObjectName("CommandLine");
+    line_->setFrame(false);
+    line_->setMaxLength(kMaxLine);
+    line_->installEventFilter(this);
+    line_->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* layout = new QHBoxLayout(Body());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(prompt_);
+    layout->addWidget(line_, 1, Qt::AlignTop);
+    gCommand = this;
+    RefreshSettings();
+}
+
+void TCommand::RefreshSettings()
+{
+    ApplySettings();
+    SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
+    QPalette pal = line_->palette();
+    pal.setColor(QPalette::Base, shell::CurrentSkin().Colours.Workspace);
+    pal.setColor(QPalette::Window, shell::CurrentSkin().Colours.Workspace);
+    pal.setColor(QPalette::Text, shell::CurrentSkin().Colours.Text);
+    pal.setColor(QPalette::WindowText, shell::CurrentSkin().Colours.Text);
+    line_->setPalette(pal);
+    prompt_->setPalette(pal);
+    // The body behind both is the working area too.
+    Body()->setAutoFillBackground(true);
+    Body()->setPalette(pal);
+    line_->setFont(shell::EnvironmentFont());
+    prompt_->setFont(shell::EnvironmentFont());
+    commandPrompt_ = shell::Tr("COMMAND.PROMPT.COMMAND");
+    continuePrompt_ = shell::Tr("COMMAND.PROMPT.CONTINUE");
+    showPrompt();
+}
+
+QString TCommand::Prompt() const { return prompt_->text(); }
+
+void TCommand::showPrompt() { prompt_->setText(QString::fromStdString(fresh_ ? commandPrompt_ : continuePrompt_)); }
+
+void TCommand::CommandStop()
+{
+    setFocus();
+    if (RunState == rsStopRequested || IsSteppingState(RunState) || RunState == rsRunning)
+        SetRunState(rsStopRequested);
+}
+
+void TCommand::CommandClear()
+{
+    line_->clear();
+    collected_.clear();
+    fresh_ = true;
+    SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
+    showPrompt();
+    update();
+}
+
+void TCommand::EnterLine(const std::string& line)
+{
+    LogLine(logCommands, line);
+    TheCommandHistory().Enter(line);
+    line_->clear();
+    if (TOutput* out = OutputWindow()) out->AppendLine(prompt_->text().toStdString() + line, QColor(), true);
+    // The window may close while the command runs (the command can close
+    // it, or the main window may close): keep a guarded pointer.
+    QPointer<TCommand> self(this);
+    shell::RunScope scope;
+    auto incomplete = [&] {
+        SetCaption(QString::fromStdString(shell::FormatOne(shell::Tr("COMMAND.INCOMPLETE"), LastErrorText)));
+    };
+    if (fresh_) {
+        int r = RunSystemCommand(line);
+        if (!self) return;
+        if (r == rscTranslationFailed) {
+            collected_ = line;
+            fresh_ = false;
+            incomplete();
+            showPrompt();
+        } else {
+            Env().RebuildTree();
+        }
+        return;
+    }
+    collected_ += " , " + line;
+    std::string text = collected_;
+    int r = RunSystemCommand(text);
+    if (!self) return;
+    if (r == rscTranslationFailed) {
+        incomplete();
+        return;
+    }
+    collected_.clear();
+    fresh_ = true;
+    SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
+    showPrompt();
+    Env().RebuildTree();
+}
+
+bool TCommand::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == line_ && event->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(event);
+        switch (k->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: EnterLine(line_->text().toStdString()); return true;
+        case Qt::Key_Escape: line_->clear(); return true;
+        case Qt::Key_Up:
+            if (TheCommandHistory().Available()) line_->setText(QString::fromStdString(TheCommandHistory().Up()));
+            return true;
+        case Qt::Key_Down:
+            if (TheCommandHistory().Available()) line_->setText(QString::fromStdString(TheCommandHistory().Down()));
+            return true;
+        case Qt::Key_Tab: line_->insert("\t"); return true;
+        default: break;
+        }
+    }
+    return TTavroForm::eventFilter(watched, event);
+}
+
+void TCommand::closeEvent(QCloseEvent* event)
+{
+    shell::ConfigSetInt("COMMAND.WIDTH", width());
+    shell::ConfigSetInt("COMMAND.HEIGHT", height());
+    if (gCommand == this) gCommand = nullptr;
+    TTavroForm::closeEvent(event);
+}
+
+}  // namespace tavro

@@ -1,0 +1,176 @@
+#include "output_window.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include "configuration.h"
+#include "environment_font.h"
+#include "file_dialogs.h"
+#include "languages.h"
+#include "message_dialog.h"
+#include "run_control.h"
+#include "skin.h"
+#include "utf8.h"
+
+namespace tavro {
+
+namespace {
+QPointer<TOutput> gOutput;
+constexpr int kTrimAbove = 500;
+constexpr int kTrimCount = 300;
+int gMaxPrint = 4000;
+}  // namespace
+
+void SetMaxPrint(int maxPrint) { gMaxPrint = maxPrint; }
+int MaxPrint() { return gMaxPrint; }
+
+TOutput* OutputWindow() { return gOutput; }
+
+std::string CutToMaxPrint(std::string_view text, int maxPrint)
+{
+    if (maxPrint <= 0) return std::string(text);
+    // Characters, not bytes: a cut never splits a UTF-8 sequence.
+    size_t count = 0, i = 0;
+    while (i < text.size() && count < size_t(maxPrint)) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        ++count;
+    }
+    if (i >= text.size()) return std::string(text);
+    return std::string(text.substr(0, i)) + "...";
+}
+
+TOutput::TOutput(QWidget* parent) : TTavroForm(parent)
+{
+    InitToolWindow();
+    AddButton("clear.bmp", "OUTPUT.CLEAR", [this] { ClearOutput(); });
+    if (shell::ConfigYes("ADVANCEDGUI")) {
+        AddButton("print.bmp", "OUTPUT.PRINT", [this] { PrintOutput(); });
+        AddButton("save.bmp", "OUTPUT.SAVE", [this] { SaveOutput(); });
+    }
+    edit_ = new QPlainTextEdit(Body());
+    edit_->setObjectName("RichEdit");
+    edit_->setFrameStyle(QFrame::NoFrame);
+    edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit_->setTabChangesFocus(false);
+    edit_->setUndoRedoEnabled(false);
+    edit_->installEventFilter(this);
+    edit_->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* layout = new QVBoxLayout(Body());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(edit_);
+    gOutput = this;
+    RefreshSettings();
+}
+
+void TOutput::RefreshSettings()
+{
+    ApplySettings();
+    SetCaption(QString::fromStdString(shell::Tr("OUTPUT")));
+    QPalette pal = edit_->palette();
+    pal.setColor(QPalette::Base, shell::CurrentSkin().Colours.Workspace);
+    pal.setColor(QPalette::Text, shell::CurrentSkin().Colours.Text);
+    edit_->setPalette(pal);
+    edit_->setFont(shell::EnvironmentFont());
+}
+
+int TOutput::LineCount() const { return edit_->document()->blockCount(); }
+QString TOutput::Text() const { return edit_->toPlainText(); }
+
+void TOutput::AppendLine(std::string_view text, const QColor& colour, bool bold)
+{
+    QTextDocument* doc = edit_->document();
+    if (doc->blockCount() > kTrimAbove) {
+        QTextCursor trim(doc);
+        trim.movePosition(QTextCursor::Start);
+        trim.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, kTrimCount);
+        trim.removeSelectedText();
+    }
+    std::string shown = CutToMaxPrint(text, gMaxPrint);
+    QTextCharFormat format;
+    bool plain = !colour.isValid() || colour == QColor(Qt::black);
+    format.setForeground(plain ? shell::CurrentSkin().Colours.Text : colour);
+    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    QTextCursor cursor(doc);
+    cursor.movePosition(QTextCursor::End);
+    // The first line of an empty window takes the empty block.
+    bool empty = doc->isEmpty() && doc->blockCount() == 1 && !edit_->property("started").toBool();
+    if (!empty) cursor.insertBlock();
+    edit_->setProperty("started", true);
+    cursor.insertText(QString::fromUtf8(shown.data(), qsizetype(shown.size())), format);
+    QScrollBar* bar = edit_->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void TOutput::TypeText(std::string_view text)
+{
+    QTextCursor cursor(edit_->document());
+    cursor.movePosition(QTextCursor::End);
+    for (QChar ch : QString::fromUtf8(text.data(), qsizetype(text.size()))) {
+        if (ch == QChar(8)) {
+            if (!cursor.block().text().isEmpty()) cursor.deletePreviousChar();
+        } else {
+            cursor.insertText(QString(ch));
+        }
+    }
+    edit_->setProperty("started", true);
+}
+
+void TOutput::ClearOutput()
+{
+    setFocus();
+    edit_->clear();
+    edit_->setProperty("started", false);
+}
+
+void TOutput::SaveOutput()
+{
+    setFocus();
+    QString file = shell::AskSaveFileName(this, shell::kTextFilterIndex);
+    if (file.isEmpty()) return;
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) ||
+        out.write(edit_->toPlainText().toUtf8() + "\n") < 0 || !out.flush()) {
+        shell::ShowMessageDialog(out.errorString().toStdString() + " " + shell::Tr("SYSTEMERROR"), file.toStdString());
+    }
+}
+
+void TOutput::PrintOutput()
+{
+    setFocus();
+    QPrinter printer;
+    printer.setDocName("Tavro output");
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted) edit_->print(&printer);
+}
+
+bool TOutput::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edit_ && event->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(event);
+        // Typed characters reach running programs; shortcuts do not.
+        if (!k->text().isEmpty() && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            AppendKey(k->text().toStdString());
+        }
+    }
+    return TTavroForm::eventFilter(watched, event);
+}
+
+void TOutput::closeEvent(QCloseEvent* event)
+{
+    shell::ConfigSetInt("OUTPUT.WIDTH", width());
+    shell::ConfigSetInt("OUTPUT.HEIGHT", height());
+    if (gOutput == this) gOutput = nullptr;
+    TTavroForm::closeEvent(event);
+}
+
+}  // namespace tavro

@@ -1,0 +1,52 @@
+// TOutput: what programs print, the echoed commands and the listings.
+// A bounded log: lines are appended at the end in the environment font,
+// long lines are cut to MAXPRINT characters, the oldest 300 lines go when
+// more than 500 are held, and the view follows the newest line. Characters
+// typed into it go to the key buffer that running programs read.
+#pragma once
+
+#include <QColor>
+#include <string_view>
+
+#include "tool_window.h"
+
+class QPlainTextEdit;
+
+namespace tavro {
+
+class TOutput : public TTavroForm {
+    Q_OBJECT
+public:
+    explicit TOutput(QWidget* parent = nullptr);
+    void RefreshSettings() override;
+    // An invalid colour (the default) and black are drawn in the skin's Text
+    // colour, so program output stays readable on a dark working area.
+    void AppendLine(std::string_view text, const QColor& colour = QColor(), bool bold = false);
+    void TypeText(std::string_view text);
+    void ClearOutput();
+    void SaveOutput();
+    void PrintOutput();
+    QPlainTextEdit* Editor() const { return edit_; }
+    int LineCount() const;
+    QString Text() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPlainTextEdit* edit_ = nullptr;
+};
+
+// The open output window, or null.
+TOutput* OutputWindow();
+
+// MAXPRINT as applied at start-up (0 or less: no cut).
+void SetMaxPrint(int maxPrint);
+int MaxPrint();
+
+// The line as AppendLine shows it: cut to `maxPrint` characters and "..."
+// when longer (no cut when maxPrint <= 0).
+std::string CutToMaxPrint(std::string_view text, int maxPrint);
+
+}  // namespace tavro
