@@ -50,10 +50,16 @@ bool writableFolder(const std::string& folder) { return access(folder.c_str(), W
 
 }  // namespace
 
-void DeriveShellFolders()
+void DeriveShellFolders(const std::string& executableFolder)
 {
     DeriveFolders();
     std::string e = ExecutableFolder();
+    if (!executableFolder.empty()) {
+        e = executableFolder;
+        if (e.back() != '/') e += '/';
+        InstallFolders().Executable = e;
+        InstallFolders().Parent = e + "../";
+    }
     gFolders.Executable = e;
     gFolders.Parent = e + "../";
     gFolders.Images = e + "../Images/";

@@ -30,8 +30,9 @@ struct ShellFolders {
     std::string Languages;
     std::string Help;
 };
-// Derives the folders once (also the core's folders for path resolution).
-void DeriveShellFolders();
+// Derives the folders (also the core's folders for path resolution) from
+// the running executable, or from `executableFolder` when given (tests).
+void DeriveShellFolders(const std::string& executableFolder = {});
 const ShellFolders& Folders();
 
 class ConfigurationError : public std::runtime_error {

@@ -49,6 +49,12 @@ std::optional<std::string> QtEnvironment::AskText(std::string_view prompt)
     return LastInputText();
 }
 
+bool QtEnvironment::CollectKeys()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return false;
+}
+
 void QtEnvironment::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void QtEnvironment::SleepMilliseconds(int ms)

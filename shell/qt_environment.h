@@ -17,6 +17,9 @@ public:
     void ShowRunState(uint8_t state) override;
     void ShowMessage(std::string_view message, std::string_view source) override;
     std::optional<std::string> AskText(std::string_view prompt) override;
+    // Keys arrive as the windows receive them; waiting for one keeps the
+    // windows alive.
+    bool CollectKeys() override;
     void ProcessMessages() override;
     void SleepMilliseconds(int ms) override;
     std::string ClipboardText() override;

@@ -1,0 +1,59 @@
+// Shared set-up of the desktop environment's tests: the folders of the
+// build tree, a fresh interpreter state with the Qt environment, and small
+// file helpers.
+#pragma once
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "configuration.h"
+#include "host_services.h"
+#include "qt_environment.h"
+#include "state.h"
+
+namespace gui_test {
+
+inline void UseBuildTree()
+{
+    tavro::shell::DeriveShellFolders(TAVRO_BUILD_DIR "/bin/");
+    if (!tavro::State) {
+        tavro::CreateState();
+        tavro::InstallHostServices();
+        static tavro::shell::QtEnvironment environment;
+        tavro::SetEnvironment(&environment);
+    }
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Qt's offscreen platform when no display is there (a developer's
+// terminal); the test script provides an Xvfb display.
+inline void ChoosePlatform()
+{
+    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+}  // namespace gui_test
+
+#define TAVRO_GUI_TEST_MAIN(Class)                 \
+    int main(int argc, char** argv)                \
+    {                                              \
+        gui_test::ChoosePlatform();                \
+        QApplication app(argc, argv);              \
+        gui_test::UseBuildTree();                  \
+        Class test;                                \
+        return QTest::qExec(&test, argc, argv);    \
+    }

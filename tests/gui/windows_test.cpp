@@ -1,0 +1,291 @@
+// The tool windows and the main window at work: arrangement rules, the
+// message dialog's answers and keys, run-state display, the command and
+// output windows driven by typed keys, and closing while a program runs.
+#include <QtTest>
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "arrange.h"
+#include "command_history.h"
+#include "command_window.h"
+#include "gui_fixture.h"
+#include "installation.h"
+#include "interpreter.h"
+#include "main_window.h"
+#include "message_dialog.h"
+#include "output_window.h"
+#include "run_control.h"
+#include "skin.h"
+#include "state.h"
+
+using namespace tavro;
+using namespace tavro::shell;
+
+namespace {
+
+// Answers the next modal message dialog with a key (or a button click).
+void answerNextDialog(std::function<void(TMsg*)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        TMsg* m = OpenMessageDialog();
+        if (!m) {
+            answerNextDialog(answer);  // not open yet: try on the next turn
+            return;
+        }
+        answer(m);
+    });
+}
+
+std::string writeConfiguration(const QTemporaryDir& dir, const std::string& extra)
+{
+    std::string path = dir.path().toStdString() + "/t.ini";
+    gui_test::WriteFile(path, "SKIN=Windows\nBUTTONS=Yes\nAUTOSAVE=Yes\nLIBRARIES=core.tvr,\nOUTPUT=Yes\n"
+                              "COMMAND=Yes\n" + extra);
+    LoadChosenConfiguration({path, true});
+    return path;
+}
+
+}  // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void arrangementRules()
+    {
+        // Touching edges are an overlap: pulled one pixel apart.
+        std::vector<WindowRect> t = {{0, 200, 0, 200}, {200, 400, 0, 200}};
+        RelaxWindowTable(t, 1000, 1000);
+        QVERIFY(t[0].Right < t[1].Left);
+        QCOMPARE(t[0].Right - t[0].Left, 200);
+        // Pulled back into the workspace, 5 pixels before its far edges.
+        t = {{-30, 170, 900, 1100}};
+        RelaxWindowTable(t, 1000, 1000);
+        QCOMPARE(t[0].Left, 0);
+        QCOMPARE(t[0].Bottom, 995);
+        // Grown to 100 x 100 about its centre.
+        t = {{300, 340, 300, 320}};
+        RelaxWindowTable(t, 1000, 1000);
+        QCOMPARE(t[0].Right - t[0].Left, 100);
+        QCOMPARE(t[0].Bottom - t[0].Top, 100);
+        QCOMPARE(t[0].Left, 290);
+        QCOMPARE(t[0].Top, 260);
+        // More windows than the table holds: the rest stay untouched.
+        std::vector<WindowRect> many(200, WindowRect{10, 50, 10, 50});
+        RelaxWindowTable(many, 300, 300);
+        QCOMPARE(many[199], (WindowRect{10, 50, 10, 50}));
+        for (int i = 0; i < kMaxArrangedWindows; ++i) {
+            QVERIFY(many[size_t(i)].Left >= 0);
+            QVERIFY(many[size_t(i)].Right - many[size_t(i)].Left >= 1);
+        }
+    }
+
+    void messageDialogAnswersAndKeys()
+    {
+        LoadSkin("Windows");
+        QCOMPARE(ShowMessageDialog("", "", "", 7), int(answerOK));  // nothing shown
+        answerNextDialog([](TMsg* m) {
+            QVERIFY(m->OkButton()->isVisibleTo(m) && m->NoButton()->isVisibleTo(m));
+            QVERIFY(!m->CancelButton()->isVisibleTo(m));
+            // The pair is centred: OK's left + No's right around the middle.
+            int okLeft = m->OkButton()->mapTo(m, QPoint(0, 0)).x();
+            int noRight = m->NoButton()->mapTo(m, QPoint(m->NoButton()->width(), 0)).x();
+            QCOMPARE(okLeft + noRight, 424);
+            QTest::keyClick(m, Qt::Key_Escape);  // no Cancel: nothing happens
+            QVERIFY(m->isVisible());
+            QTest::keyClick(m, Qt::Key_Space);
+        });
+        QCOMPARE(ShowMessageDialog("Question?", "", "", 3), int(answerOK));
+        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        QCOMPARE(ShowMessageDialog("Question?", "", "", 7), int(answerNo));
+        answerNextDialog([](TMsg* m) { QTest::keyClick(m, Qt::Key_Escape); });
+        QCOMPARE(ShowMessageDialog("Question?", "", "", 7), int(answerCancel));
+
+        // Input: pre-filled with the last input, fully selected; Enter keeps
+        // the typed text; Cancel keeps the old one.
+        LastInputText() = "old";
+        answerNextDialog([](TMsg* m) {
+            QCOMPARE(m->EditBox()->text(), QString("old"));
+            QCOMPARE(m->EditBox()->selectedText(), QString("old"));
+            QTest::keyClicks(m->EditBox(), "new text");
+            QTest::keyClick(m->EditBox(), Qt::Key_Space);  // typed, not an answer
+            QTest::keyClick(m->EditBox(), Qt::Key_Return);
+        });
+        QCOMPARE(ShowMessageDialog("Name?", "", "", 21), int(answerOK));
+        QCOMPARE(LastInputText(), std::string("new text "));
+        answerNextDialog([](TMsg* m) {
+            QTest::keyClicks(m->EditBox(), "dropped");
+            QTest::keyClick(m->EditBox(), Qt::Key_Escape);
+        });
+        QCOMPARE(ShowMessageDialog("Name?", "", "", 21), int(answerCancel));
+        QCOMPARE(LastInputText(), std::string("new text "));
+
+        // Message, file and detail.
+        answerNextDialog([](TMsg* m) {
+            QCOMPARE(m->ShownText(), QString("Broken in prog.tvr\n\nmore"));
+            m->OkButton()->click();
+        });
+        InterfaceTexts().Set("MAIN.INFILE", "in");
+        ShowMessageDialog("Broken", "prog.tvr", "more", 1);
+    }
+
+    void runStateCaptionAndIcon()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir, "PROJECT=Proj\n");
+        TMainForm main;
+        main.ApplyConfiguration({});
+        QCOMPARE(main.SavedTitle(), QString("Proj"));
+        SetRunState(rsRunning);
+        QCOMPARE(main.windowTitle(), QString("Proj is RUNNING"));
+        QVERIFY(main.IconAnimating());
+        SetRunState(rsStep);
+        QCOMPARE(main.windowTitle(), QString("Proj is STOPPING"));
+        SetRunState(rsPaused);
+        QCOMPARE(main.windowTitle(), QString("Proj is PAUSED"));
+        QVERIFY(!main.IconAnimating());  // frozen on its frame
+        // The same state twice touches nothing.
+        main.setWindowTitle("touched?");
+        SetRunState(rsPaused);
+        QCOMPARE(main.windowTitle(), QString("touched?"));
+        SetRunState(rsStopped);
+        QCOMPARE(main.windowTitle(), QString("Proj is STOPPED"));
+        SetRunState(rsIdle);
+        QCOMPARE(main.windowTitle(), QString("Proj"));
+        // F9 without a source window does nothing.
+        main.RunFast();
+        QCOMPARE(int(RunState), int(rsIdle));
+    }
+
+    void commandWindowTypedLines()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir, "");
+        TMainForm main;
+        main.ApplyConfiguration({});
+        TCommand* command = CommandWindow();
+        TOutput* output = OutputWindow();
+        QVERIFY(command && output);
+        QLineEdit* line = command->CommandLine();
+        auto type = [&](const QString& text) {
+            QTest::keyClicks(line, text);
+            QTest::keyClick(line, Qt::Key_Return);
+        };
+        type("print 1 + 2");
+        QVERIFY(output->Text().endsWith("3 "));
+        QVERIFY(output->Text().contains("print 1 + 2"));
+        // A definition typed line by line stays in continuation until end.
+        type("to twice :x");
+        QVERIFY(!command->Fresh());
+        QCOMPARE(command->Prompt().toStdString(), InterfaceTexts().TextOrKey("COMMAND.PROMPT.CONTINUE"));
+        type("output :x * 2");
+        QVERIFY(!command->Fresh());
+        type("end");
+        QVERIFY(command->Fresh());
+        type("print twice 21");
+        QVERIFY(output->Text().endsWith("42 "));
+        // An unclosed bracket: continuation until the clear button.
+        type("print [a");
+        type("b");
+        QVERIFY(!command->Fresh());
+        command->CommandClear();
+        QVERIFY(command->Fresh());
+        QVERIFY(command->Collected().empty());
+        // History: Up shows the most recent line first; blank lines are not
+        // stored.
+        type("   ");
+        QTest::keyClick(line, Qt::Key_Up);
+        QCOMPARE(line->text(), QString("b"));
+        QTest::keyClick(line, Qt::Key_Up);
+        QCOMPARE(line->text(), QString("print [a"));
+        // The echo is bold, program output is not.
+        QTextCursor c(output->Editor()->document()->findBlockByNumber(output->LineCount() - 3));
+        c.movePosition(QTextCursor::EndOfBlock);
+        QVERIFY(output->Editor()->document()->toPlainText().size() > 0);
+    }
+
+    void historyKeepsThirtyTwoLines()
+    {
+        CommandHistory h;
+        QCOMPARE(h.Up(), std::string());
+        h.Enter("only");
+        QCOMPARE(h.Up(), std::string("only"));
+        QCOMPARE(h.Up(), std::string("only"));
+        for (int i = 1; i <= 33; ++i) h.Enter("line " + std::to_string(i));
+        QCOMPARE(h.Up(), std::string("line 33"));
+        QCOMPARE(h.Down(), std::string("line 2"));  // "line 1" and "only" have left
+        QCOMPARE(h.Entry(32), std::string("line 2"));
+    }
+
+    void outputTrimAndCut()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir, "");
+        TMainForm main;
+        main.ApplyConfiguration({});
+        TOutput* out = OutputWindow();
+        out->ClearOutput();
+        for (int i = 1; i <= 501; ++i) out->AppendLine("line " + std::to_string(i));
+        QCOMPARE(out->LineCount(), 501);
+        out->AppendLine("line 502");  // more than 500: the oldest 300 go first
+        QCOMPARE(out->LineCount(), 202);
+        QVERIFY(out->Text().startsWith("line 301\n"));
+        out->AppendLine("line 503");
+        QCOMPARE(out->LineCount(), 203);
+
+        QCOMPARE(CutToMaxPrint("123456789012", 10), std::string("1234567890..."));
+        QCOMPARE(CutToMaxPrint("1234567890", 10), std::string("1234567890"));
+        QCOMPARE(CutToMaxPrint("123456789012", 0), std::string("123456789012"));
+        QCOMPARE(CutToMaxPrint("\xC3\xA4\xC3\xA4\xC3\xA4", 2), std::string("\xC3\xA4\xC3\xA4..."));
+        SetMaxPrint(10);
+        out->AppendLine("123456789012");
+        QVERIFY(out->Text().endsWith("\n1234567890..."));
+        SetMaxPrint(4000);
+
+        out->ClearOutput();
+        out->TypeText("\b");
+        QCOMPARE(out->Text(), QString());
+        out->TypeText("ab");
+        out->TypeText("c\bd");
+        QCOMPARE(out->Text(), QString("abd"));
+    }
+
+    void aKeyTypedIntoTheOutputReachesReadchar()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir, "");
+        TMainForm main;
+        main.ApplyConfiguration({});
+        TOutput* out = OutputWindow();
+        QTimer::singleShot(0, [out] { QTest::keyClicks(out->Editor(), "k"); });
+        QCOMPARE(RunSystemCommand("make \"got readchar"), int(rscRan));
+        QCOMPARE(RunSystemCommand("print :got"), int(rscRan));
+        QVERIFY(out->Text().endsWith("k "));
+    }
+
+    void closingWhileAProgramRunsStopsItFirst()
+    {
+        QTemporaryDir dir;
+        std::string path = writeConfiguration(dir, "MARK=before\n");
+        auto* main = new TMainForm();
+        main->ApplyConfiguration({});
+        QPointer<TCommand> command = CommandWindow();
+        bool ranToEnd = false;
+        QTimer::singleShot(0, [&] {
+            QTimer::singleShot(50, main, [main] { main->close(); });
+            command->EnterLine("repeat 1e9 [make \"x 1]");
+            ranToEnd = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(main->isHidden() && ranToEnd, 60000);
+        QCOMPARE(int(RunState), int(rsIdle));
+        QVERIFY(main->Closing());
+        ConfigSet("MARK", "after");
+        main->SaveConfiguration();
+        delete main;
+        QVERIFY(gui_test::ReadFile(path).find("MARK=after") != std::string::npos);
+    }
+};
+
+TAVRO_GUI_TEST_MAIN(WindowsTest)
+#include "windows_test.moc"
