@@ -437,11 +437,11 @@ def draw_spinner(c, ox, oy, s, frame):
     cx, cy = ox + s / 2, oy + s / 2
     rad = s * 0.385
     box = (ox, oy, ox + s, oy + s)
-    dot = max(1.05, s * 0.05)
-    for k in range(6):
+    dot = max(1.35, s * 0.055)
+    for k in range(5):
         ang = (frame - k) * 2 * pi / 14 - pi / 2
-        c.paint(circle(cx + rad * cos(ang), cy + rad * sin(ang), dot * (1 - k * 0.09)),
-                (255, 250, 200) if k == 0 else (255, 255, 255), box, opacity=1.0 - k * 0.16)
+        c.paint(circle(cx + rad * cos(ang), cy + rad * sin(ang), dot * (1 - k * 0.12)),
+                (255, 214, 64) if k == 0 else (255, 255, 255), box, opacity=1.0 - k * 0.18)
 
 
 def mark(s, frame=None):
@@ -582,8 +582,8 @@ DAYLIGHT = Skin(
     symbol=(34, 62, 110), close_top=(240, 122, 108), close_bottom=(204, 64, 56), close_line=(148, 40, 36),
     run=(34, 140, 64), stop=(196, 48, 44), accent=(232, 120, 140), paper=(255, 255, 255),
     colours=dict(Desktop=None, Grid=(150, 166, 190), Text=(24, 30, 44), Number=(176, 60, 20),
-                 Variable=(28, 84, 200), Word=(30, 128, 60), Comment=(118, 126, 140), Menu=(172, 192, 220),
-                 Workspace=(253, 253, 250), Caption=(20, 38, 78), MenuCap=(56, 80, 128)),
+                 Variable=(28, 84, 200), Word=(30, 128, 60), Comment=(118, 126, 140), Menu=(156, 180, 212),
+                 Workspace=(253, 253, 250), Caption=(20, 38, 78), MenuCap=(40, 62, 108)),
 )
 
 MIDNIGHT = Skin(
@@ -732,7 +732,7 @@ def desktop_texture(sk):
                 elif x % 16 == 0 or y % 16 == 0:
                     col = mix(col, (170, 192, 222), 0.22)
             else:
-                col = mix((20, 24, 36), (30, 34, 52), coarse[y][x])
+                col = mix((21, 25, 38), (29, 33, 49), coarse[y][x])
                 col = tuple(c + v * 8 + gr * 3 for c in col)
                 dx, dy = (x + 16) % 32 - 16, (y + 16) % 32 - 16
                 dd = hypot(dx, dy)
