@@ -595,7 +595,7 @@ MIDNIGHT = Skin(
     plate_top=(84, 93, 120), plate_bottom=(58, 64, 86), plate_line=(20, 22, 32),
     symbol=(222, 228, 242), close_top=(206, 84, 80), close_bottom=(150, 42, 46), close_line=(60, 14, 18),
     run=(124, 222, 144), stop=(244, 118, 106), accent=(236, 130, 160), paper=(62, 68, 90),
-    colours=dict(Desktop=None, Grid=(82, 92, 116), Text=(206, 212, 224), Number=(247, 156, 108),
+    colours=dict(Desktop=None, Grid=(82, 92, 116), Text=(190, 196, 210), Number=(247, 156, 108),
                  Variable=(124, 176, 255), Word=(166, 222, 128), Comment=(124, 136, 160), Menu=(46, 52, 68),
                  Workspace=(28, 31, 40), Caption=(226, 232, 244), MenuCap=(120, 164, 226)),
 )
