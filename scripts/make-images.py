@@ -7,8 +7,8 @@ Run from anywhere:
 
     python3 scripts/make-images.py            # rewrites data/Images and data/desktop/icons
     python3 scripts/make-images.py --preview /tmp/look
-                                              # also writes PNG previews: a mock window per
-                                              # skin, the icons enlarged, the buttons
+                                              # also writes PNG previews there: a mock
+                                              # window per picture skin, the icon frames
 
 Needs Python 3 only, plus `cjpeg` (libjpeg-turbo-progs) or ImageMagick's
 `convert` for the desktop textures, which are JPEG files. The output is
