@@ -1,7 +1,8 @@
 #!/bin/sh
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, and runs every test. The tests of the
+# desktop environment run under an Xvfb server started here.
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
 sh scripts/build.sh
-ctest --test-dir build --output-on-failure -j2
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build --output-on-failure -j2

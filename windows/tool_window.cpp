@@ -221,7 +221,7 @@ void TTavroForm::AddButton(const QString& imageFile, const std::string& key, std
     size_t index = buttons_.size();
     connect(push, &QToolButton::clicked, this, [this, index] { ClickButton(int(index)); });
     // Buttons line up from the right edge in the order of addition.
-    static_cast<QHBoxLayout*>(toolbar_->layout())->insertWidget(2, push);
+    static_cast<QHBoxLayout*>(toolbar_->layout())->insertWidget(1, push);
     b.PushButton = push;
     buttons_.push_back(std::move(b));
     toolbar_->setFixedHeight(buttons_.back().Height + 8);

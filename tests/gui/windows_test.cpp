@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 
 #include "arrange.h"
 #include "command_history.h"
@@ -55,7 +56,7 @@ private slots:
     void arrangementRules()
     {
         // Touching edges are an overlap: pulled one pixel apart.
-        std::vector<WindowRect> t = {{0, 200, 0, 200}, {200, 400, 0, 200}};
+        std::vector<WindowRect> t = {{100, 300, 100, 300}, {300, 500, 100, 300}};
         RelaxWindowTable(t, 1000, 1000);
         QVERIFY(t[0].Right < t[1].Left);
         QCOMPARE(t[0].Right - t[0].Left, 200);
@@ -69,7 +70,7 @@ private slots:
         RelaxWindowTable(t, 1000, 1000);
         QCOMPARE(t[0].Right - t[0].Left, 100);
         QCOMPARE(t[0].Bottom - t[0].Top, 100);
-        QCOMPARE(t[0].Left, 290);
+        QCOMPARE(t[0].Left, 270);
         QCOMPARE(t[0].Top, 260);
         // More windows than the table holds: the rest stay untouched.
         std::vector<WindowRect> many(200, WindowRect{10, 50, 10, 50});
@@ -136,6 +137,7 @@ private slots:
         writeConfiguration(dir, "PROJECT=Proj\n");
         TMainForm main;
         main.ApplyConfiguration({});
+        main.RunDeferredWork();
         QCOMPARE(main.SavedTitle(), QString("Proj"));
         SetRunState(rsRunning);
         QCOMPARE(main.windowTitle(), QString("Proj is RUNNING"));
@@ -164,6 +166,7 @@ private slots:
         writeConfiguration(dir, "");
         TMainForm main;
         main.ApplyConfiguration({});
+        main.RunDeferredWork();
         TCommand* command = CommandWindow();
         TOutput* output = OutputWindow();
         QVERIFY(command && output);
@@ -200,9 +203,12 @@ private slots:
         QTest::keyClick(line, Qt::Key_Up);
         QCOMPARE(line->text(), QString("print [a"));
         // The echo is bold, program output is not.
-        QTextCursor c(output->Editor()->document()->findBlockByNumber(output->LineCount() - 3));
-        c.movePosition(QTextCursor::EndOfBlock);
-        QVERIFY(output->Editor()->document()->toPlainText().size() > 0);
+        QTextDocument* doc = output->Editor()->document();
+        QTextBlock echo = doc->findBlock(int(doc->toPlainText().indexOf("print twice 21")));
+        QTextBlock printed = echo.next();
+        QCOMPARE(printed.text(), QString("42 "));
+        QCOMPARE(echo.begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
+        QCOMPARE(printed.begin().fragment().charFormat().fontWeight(), int(QFont::Normal));
     }
 
     void historyKeepsThirtyTwoLines()
@@ -224,6 +230,7 @@ private slots:
         writeConfiguration(dir, "");
         TMainForm main;
         main.ApplyConfiguration({});
+        main.RunDeferredWork();
         TOutput* out = OutputWindow();
         out->ClearOutput();
         for (int i = 1; i <= 501; ++i) out->AppendLine("line " + std::to_string(i));
@@ -257,6 +264,7 @@ private slots:
         writeConfiguration(dir, "");
         TMainForm main;
         main.ApplyConfiguration({});
+        main.RunDeferredWork();
         TOutput* out = OutputWindow();
         QTimer::singleShot(0, [out] { QTest::keyClicks(out->Editor(), "k"); });
         QCOMPARE(RunSystemCommand("make \"got readchar"), int(rscRan));
@@ -270,6 +278,7 @@ private slots:
         std::string path = writeConfiguration(dir, "MARK=before\n");
         auto* main = new TMainForm();
         main->ApplyConfiguration({});
+        main->RunDeferredWork();
         QPointer<TCommand> command = CommandWindow();
         bool ranToEnd = false;
         QTimer::singleShot(0, [&] {
