@@ -143,7 +143,10 @@ QSize MenuStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
     if (type == CT_MenuItem) {
         if (auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option)) {
             if (item->menuItemType == QStyleOptionMenuItem::Separator) return QSize(10, 3);
-            return MeasureMenuItem(item->text, EnvironmentFont());
+            QSize size = MeasureMenuItem(item->text, EnvironmentFont());
+            // Room for the submenu arrow, which the platform adds as well.
+            if (item->menuItemType == QStyleOptionMenuItem::SubMenu) size.rwidth() += 12;
+            return size;
         }
     }
     return QProxyStyle::sizeFromContents(type, option, size, widget);

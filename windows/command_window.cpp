@@ -78,7 +78,15 @@ void TCommand::RefreshSettings()
 
 QString TCommand::Prompt() const { return prompt_->text(); }
 
-void TCommand::showPrompt() { prompt_->setText(QString::fromStdString(fresh_ ? commandPrompt_ : continuePrompt_)); }
+void TCommand::showPrompt()
+{
+    prompt_->setText(QString::fromStdString(fresh_ ? commandPrompt_ : continuePrompt_));
+    // At least the design width; wider when a language's prompt needs it.
+    QFontMetrics fm(prompt_->font());
+    int widest = std::max(fm.horizontalAdvance(QString::fromStdString(commandPrompt_)),
+                          fm.horizontalAdvance(QString::fromStdString(continuePrompt_)));
+    prompt_->setFixedWidth(std::max(63, widest + 10));
+}
 
 void TCommand::CommandStop()
 {
@@ -102,7 +110,13 @@ void TCommand::EnterLine(const std::string& line)
     LogLine(logCommands, line);
     TheCommandHistory().Enter(line);
     line_->clear();
-    if (TOutput* out = OutputWindow()) out->AppendLine(prompt_->text().toStdString() + line, QColor(), true);
+    if (TOutput* out = OutputWindow()) {
+        // The prompt and the line read apart even when the prompt text
+        // ends without a blank.
+        std::string prompt = prompt_->text().toStdString();
+        if (!prompt.empty() && prompt.back() != ' ') prompt += ' ';
+        out->AppendLine(prompt + line, QColor(), true);
+    }
     // The window may close while the command runs (the command can close
     // it, or the main window may close): keep a guarded pointer.
     QPointer<TCommand> self(this);

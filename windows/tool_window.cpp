@@ -231,13 +231,16 @@ void TTavroForm::SetCaption(const QString& caption)
 {
     caption_ = caption;
     captionPanel_->setText("  " + caption);
-    setWindowTitle(caption);
+    // The platform frame shows the caption only when the toolbar panel,
+    // which carries it, is hidden: a window always has a visible title.
+    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption);
     RepaintFrame();
 }
 
 void TTavroForm::ApplySettings()
 {
     toolbar_->setVisible(!painted() && buttonsFlag());
+    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption_);
     const Skin& s = CurrentSkin();
     setMinimumSize(s.Left + s.Right + 32, s.Top + s.Bottom + 32);
     setFont(shell::EnvironmentFont());

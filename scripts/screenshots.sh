@@ -1,0 +1,37 @@
+#!/bin/sh
+# Takes the README's screenshots: the main window with the command and
+# output windows after a few typed commands and the popup menu open, in
+# each skin. Needs Xvfb, xdotool and ImageMagick's import; writes
+# docs/screenshots/SKIN.png.
+set -e
+cd "$(dirname "$0")/.."
+out=docs/screenshots
+mkdir -p "$out"
+display=:93
+Xvfb $display -screen 0 1280x1024x24 >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null' EXIT
+sleep 1
+for skin in Windows Daylight Midnight; do
+  config=$(mktemp --suffix=.ini)
+  sed -e "s/^SKIN=.*/SKIN=$skin/" -e "s/^AUTOSAVE=.*/AUTOSAVE=No/" build/bin/default.ini > "$config"
+  DISPLAY=$display build/bin/tavro "$config" >/dev/null 2>&1 &
+  ide=$!
+  sleep 4
+  export DISPLAY=$display
+  xdotool mousemove 300 660 click 1
+  for line in 'print 1 + 2' 'to square :x' 'output :x * :x' 'end' 'print square 12' \
+              'repeat 4 [print sentence (repeat) square (repeat)]'; do
+    xdotool type --delay 15 "$line"
+    xdotool key Return
+  done
+  sleep 0.5
+  xdotool mousemove 350 330 click 3
+  sleep 0.4
+  xdotool mousemove 370 402
+  sleep 0.6
+  import -window root -crop 1024x720+128+152 "$out/$skin.png"
+  kill $ide 2>/dev/null || true
+  wait $ide 2>/dev/null || true
+  rm -f "$config"
+done
