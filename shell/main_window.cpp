@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QToolTip>
 #include <filesystem>
 
 #include "command_window.h"
@@ -71,6 +72,13 @@ QMenu* newMenu(QWidget* parent)
 
 TMainForm* MainForm() { return gMainForm; }
 
+void ShowEditPopup(QPoint globalPos)
+{
+    if (!gMainForm) return;
+    gMainForm->PreparePopupEdit();
+    gMainForm->PopupEdit()->popup(globalPos);
+}
+
 // ---- workspace
 
 void DesktopArea::contextMenuEvent(QContextMenuEvent* event)
@@ -80,6 +88,19 @@ void DesktopArea::contextMenuEvent(QContextMenuEvent* event)
     for (QMdiSubWindow* w : subWindowList())
         if (w->isVisible() && w->geometry().contains(p)) return;
     emit popupRequested(p, event->globalPos());
+}
+
+bool DesktopArea::viewportEvent(QEvent* event)
+{
+    // The main hint belongs to the background, not to the tool windows.
+    if (event->type() == QEvent::ToolTip) {
+        QPoint p = static_cast<QHelpEvent*>(event)->pos();
+        for (QMdiSubWindow* w : subWindowList())
+            if (w->isVisible() && w->geometry().contains(p)) return true;
+        if (!hint_.isEmpty()) QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), hint_, viewport());
+        return true;
+    }
+    return QMdiArea::viewportEvent(event);
 }
 
 void DesktopArea::resizeEvent(QResizeEvent* event)
@@ -463,7 +484,7 @@ void TMainForm::ApplyInterfaceTexts()
     if (TCommand* c = CommandWindow()) c->RefreshSettings();
     if (TOutput* o = OutputWindow()) o->RefreshSettings();
     if (TMsg* m = OpenMessageDialog()) m->Relabel();
-    desktop_->setToolTip(QString::fromStdString(Tr("MAIN.HINT")));
+    desktop_->SetHint(QString::fromStdString(Tr("MAIN.HINT")));
     static const char* const kKeys[] = {
         "MENU.PROGRAMS", "MENU.NEW", "MENU.OPEN", "MENU.REOPEN", "MENU.OPTIONS", "MENU.WINDOW", "MENU.LIBRARIES",
         "MENU.LIBRARIES.LOADED", "MENU.LIBRARIES.LOAD", "MENU.LIBRARIES.LOADNEW", "MENU.WINDOW.BASIC",

@@ -34,12 +34,17 @@ class DesktopArea : public QMdiArea {
     Q_OBJECT
 public:
     using QMdiArea::QMdiArea;
+    void SetHint(const QString& hint) { hint_ = hint; }
 signals:
     void popupRequested(QPoint viewportPos, QPoint globalPos);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QString hint_;
 };
 
 class TMainForm : public QMainWindow {
@@ -166,5 +171,8 @@ private:
 
 // The one main window (null before it exists and after it is gone).
 TMainForm* MainForm();
+// Opens the edit popup at a screen point (the context menu of the editors,
+// the output window and the command line).
+void ShowEditPopup(QPoint globalPos);
 
 }  // namespace tavro::shell

@@ -14,6 +14,7 @@
 #include "interpreter.h"
 #include "languages.h"
 #include "log.h"
+#include "main_window.h"
 #include "output_window.h"
 #include "run_control.h"
 #include "run_scope.h"
@@ -46,6 +47,8 @@ TCommand::TCommand(QWidget* parent) : TTavroForm(parent)
     line_->setMaxLength(kMaxLine);
     line_->installEventFilter(this);
     line_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(line_, &QWidget::customContextMenuRequested, this,
+            [this](QPoint p) { shell::ShowEditPopup(line_->mapToGlobal(p)); });
     auto* layout = new QHBoxLayout(Body());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -16,6 +16,7 @@
 #include "environment_font.h"
 #include "file_dialogs.h"
 #include "languages.h"
+#include "main_window.h"
 #include "message_dialog.h"
 #include "run_control.h"
 #include "skin.h"
@@ -65,6 +66,8 @@ TOutput::TOutput(QWidget* parent) : TTavroForm(parent)
     edit_->setUndoRedoEnabled(false);
     edit_->installEventFilter(this);
     edit_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(edit_, &QWidget::customContextMenuRequested, this,
+            [this](QPoint p) { shell::ShowEditPopup(edit_->mapToGlobal(p)); });
     auto* layout = new QVBoxLayout(Body());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(edit_);

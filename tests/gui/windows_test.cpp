@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
@@ -18,6 +19,7 @@
 #include "message_dialog.h"
 #include "output_window.h"
 #include "run_control.h"
+#include "languages.h"
 #include "skin.h"
 #include "state.h"
 
@@ -270,6 +272,63 @@ private slots:
         QCOMPARE(RunSystemCommand("make \"got readchar"), int(rscRan));
         QCOMPARE(RunSystemCommand("print :got"), int(rscRan));
         QVERIFY(out->Text().endsWith("k "));
+    }
+
+    void skinAndLanguageSwitchesRelabelEverything()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir, "ENVIRONMENT=English\n");
+        TMainForm main;
+        main.ApplyConfiguration({});
+        TOutput* out = OutputWindow();
+        auto entryNamed = [](QMenu* menu, const QString& text) -> QAction* {
+            for (QAction* a : menu->actions())
+                if (a->text() == text) return a;
+            return nullptr;
+        };
+        QVERIFY(!(out->windowFlags() & Qt::FramelessWindowHint));
+        QAction* midnight = entryNamed(main.SkinsMenu(), "Midnight");
+        QVERIFY(midnight);
+        midnight->trigger();
+        QCOMPARE(CurrentSkin().Name, std::string("Midnight"));
+        QVERIFY(midnight->isChecked());
+        QVERIFY(out->windowFlags() & Qt::FramelessWindowHint);  // painted frame now
+        QVERIFY(CurrentSkin().Top > 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(out->Body()->geometry().top(), CurrentSkin().Top);
+        // The shown name "Plain" leads back to the folder "Windows".
+        entryNamed(main.SkinsMenu(), "Plain")->trigger();
+        QVERIFY(CurrentSkin().Plain);
+        QVERIFY(!(out->windowFlags() & Qt::FramelessWindowHint));
+
+        QString englishNew = main.MenuEntry("MENU.NEW")->text();
+        entryNamed(main.LanguagesMenu(), "Deutsch")->trigger();
+        QCOMPARE(Language().Name, std::string("German"));
+        QVERIFY(main.MenuEntry("MENU.NEW")->text() != englishNew);
+        QCOMPARE(out->GetCaption().toStdString(), Tr("OUTPUT"));
+        QVERIFY(entryNamed(main.SkinsMenu(), "Schlicht"));  // skin captions follow
+        entryNamed(main.LanguagesMenu(), "English")->trigger();
+        QCOMPARE(Language().Name, std::string("English"));
+        QCOMPARE(main.MenuEntry("MENU.NEW")->text(), englishNew);
+        QVERIFY(entryNamed(main.SkinsMenu(), "Plain"));
+    }
+
+    void windowsOpenWhereThePopupWas()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir, "");
+        TMainForm main;
+        main.ApplyConfiguration({});
+        main.ToggleOutput();  // open: closes it
+        QVERIFY(!OutputWindow());
+        main.PreparePopeye(QPoint(40, 50));
+        main.ToggleOutput();
+        QVERIFY(OutputWindow());
+        QCOMPARE(OutputWindow()->pos(), QPoint(40, 50));
+        QCOMPARE(OutputWindow()->width(), ConfigInt("OUTPUT.WIDTH"));
+        main.PreparePopeye(QPoint(1, 1));
+        QVERIFY(main.MenuEntry("MENU.WINDOW.OUTPUT")->isChecked());
+        QVERIFY(!main.MenuEntry("MENU.WINDOW.DIRECT")->isVisible());
     }
 
     void closingWhileAProgramRunsStopsItFirst()
