@@ -71,6 +71,9 @@ TOutput::TOutput(QWidget* parent) : TTavroForm(parent)
     auto* layout = new QVBoxLayout(Body());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(edit_);
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(40);
+    connect(&flushTimer_, &QTimer::timeout, this, &TOutput::Flush);
     gOutput = this;
     RefreshSettings();
 }
@@ -86,36 +89,77 @@ void TOutput::RefreshSettings()
     edit_->setFont(shell::EnvironmentFont());
 }
 
-int TOutput::LineCount() const { return edit_->document()->blockCount(); }
-QString TOutput::Text() const { return edit_->toPlainText(); }
+int TOutput::LineCount() const
+{
+    const_cast<TOutput*>(this)->Flush();
+    return started_ ? edit_->document()->blockCount() : 0;
+}
+
+QString TOutput::Text() const
+{
+    const_cast<TOutput*>(this)->Flush();
+    return edit_->toPlainText();
+}
 
 void TOutput::AppendLine(std::string_view text, const QColor& colour, bool bold)
 {
-    QTextDocument* doc = edit_->document();
-    if (doc->blockCount() > kTrimAbove) {
-        QTextCursor trim(doc);
-        trim.movePosition(QTextCursor::Start);
-        trim.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, kTrimCount);
-        trim.removeSelectedText();
-    }
     std::string shown = CutToMaxPrint(text, gMaxPrint);
     QTextCharFormat format;
     bool plain = !colour.isValid() || colour == QColor(Qt::black);
     format.setForeground(plain ? shell::CurrentSkin().Colours.Text : colour);
     format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    pending_.push_back({QString::fromUtf8(shown.data(), qsizetype(shown.size())), format});
+    // Lines are shown in batches: a program printing in a loop would
+    // otherwise spend its time laying out lines that are trimmed away.
+    if (!flushTimer_.isActive()) flushTimer_.start();
+}
+
+void TOutput::Flush()
+{
+    flushTimer_.stop();
+    if (pending_.empty()) return;
+    QTextDocument* doc = edit_->document();
+    // The lines kept are those that appending one at a time would keep:
+    // whenever more than 500 lines are held, the oldest 300 go first.
+    long held = started_ ? doc->blockCount() : 0;
+    long dropped = 0;
+    for (size_t i = 0; i < pending_.size(); ++i) {
+        if (held > kTrimAbove) {
+            held -= kTrimCount;
+            dropped += kTrimCount;
+        }
+        ++held;
+    }
+    long fromDocument = std::min<long>(dropped, started_ ? doc->blockCount() : 0);
+    size_t fromPending = size_t(dropped - fromDocument);
     QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    if (fromDocument > 0) {
+        cursor.movePosition(QTextCursor::Start);
+        if (fromDocument >= doc->blockCount()) {
+            cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            started_ = false;
+        } else {
+            cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, int(fromDocument));
+            cursor.removeSelectedText();
+        }
+    }
     cursor.movePosition(QTextCursor::End);
-    // The first line of an empty window takes the empty block.
-    bool empty = doc->isEmpty() && doc->blockCount() == 1 && !edit_->property("started").toBool();
-    if (!empty) cursor.insertBlock();
-    edit_->setProperty("started", true);
-    cursor.insertText(QString::fromUtf8(shown.data(), qsizetype(shown.size())), format);
+    for (size_t i = fromPending; i < pending_.size(); ++i) {
+        if (started_) cursor.insertBlock();
+        started_ = true;
+        cursor.insertText(pending_[i].Text, pending_[i].Format);
+    }
+    cursor.endEditBlock();
+    pending_.clear();
     QScrollBar* bar = edit_->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
 
 void TOutput::TypeText(std::string_view text)
 {
+    Flush();
     QTextCursor cursor(edit_->document());
     cursor.movePosition(QTextCursor::End);
     for (QChar ch : QString::fromUtf8(text.data(), qsizetype(text.size()))) {
@@ -125,14 +169,15 @@ void TOutput::TypeText(std::string_view text)
             cursor.insertText(QString(ch));
         }
     }
-    edit_->setProperty("started", true);
+    started_ = true;
 }
 
 void TOutput::ClearOutput()
 {
     setFocus();
+    pending_.clear();
     edit_->clear();
-    edit_->setProperty("started", false);
+    started_ = false;
 }
 
 void TOutput::SaveOutput()
@@ -142,7 +187,7 @@ void TOutput::SaveOutput()
     if (file.isEmpty()) return;
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) ||
-        out.write(edit_->toPlainText().toUtf8() + "\n") < 0 || !out.flush()) {
+        out.write(Text().toUtf8() + "\n") < 0 || !out.flush()) {
         shell::ShowMessageDialog(out.errorString().toStdString() + " " + shell::Tr("SYSTEMERROR"), file.toStdString());
     }
 }
@@ -153,6 +198,7 @@ void TOutput::PrintOutput()
     QPrinter printer;
     printer.setDocName("Tavro output");
     QPrintDialog dialog(&printer, this);
+    Flush();
     if (dialog.exec() == QDialog::Accepted) edit_->print(&printer);
 }
 

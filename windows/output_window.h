@@ -6,7 +6,10 @@
 #pragma once
 
 #include <QColor>
+#include <QTextCharFormat>
+#include <QTimer>
 #include <string_view>
+#include <vector>
 
 #include "tool_window.h"
 
@@ -23,6 +26,9 @@ public:
     // colour, so program output stays readable on a dark working area.
     void AppendLine(std::string_view text, const QColor& colour = QColor(), bool bold = false);
     void TypeText(std::string_view text);
+    // Shows the lines appended since the last flush (done by a short timer
+    // and before anything reads or edits the text).
+    void Flush();
     void ClearOutput();
     void SaveOutput();
     void PrintOutput();
@@ -35,7 +41,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct PendingLine {
+        QString Text;
+        QTextCharFormat Format;
+    };
     QPlainTextEdit* edit_ = nullptr;
+    std::vector<PendingLine> pending_;
+    QTimer flushTimer_;
+    bool started_ = false;  // the first line takes the document's empty block
 };
 
 // The open output window, or null.

@@ -12,6 +12,7 @@
 #include "configuration.h"
 #include "host_services.h"
 #include "qt_environment.h"
+#include "startup.h"
 #include "state.h"
 
 namespace gui_test {
@@ -48,9 +49,12 @@ inline void ChoosePlatform()
 
 }  // namespace gui_test
 
+// The interpreter runs on the GUI thread: the tests get the same large
+// stack as the program (the process restarts itself once for it).
 #define TAVRO_GUI_TEST_MAIN(Class)                 \
     int main(int argc, char** argv)                \
     {                                              \
+        tavro::shell::EnsureLargeStack(argv);      \
         gui_test::ChoosePlatform();                \
         QApplication app(argc, argv);              \
         gui_test::UseBuildTree();                  \

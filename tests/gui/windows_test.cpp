@@ -331,6 +331,25 @@ private slots:
         QVERIFY(!main.MenuEntry("MENU.WINDOW.DIRECT")->isVisible());
     }
 
+    void deepRecursionEndsInAnErrorNotACrash()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir, "");
+        TMainForm main;
+        main.ApplyConfiguration({});
+        main.RunDeferredWork();
+        std::string shown;
+        answerNextDialog([&shown](TMsg* m) {
+            shown = m->ShownText().toStdString();
+            m->OkButton()->click();
+        });
+        QCOMPARE(RunSystemCommand("to f :n , make \"depth :n , f :n + 1 , end , f 1"), int(rscRunFailed));
+        QCOMPARE(shown, ErrorMessages().TextOrKey("DEEPRECURSION"));
+        QCOMPARE(RunSystemCommand("make \"reached :depth > 150000"), int(rscRan));
+        QCOMPARE(RunSystemCommand("print :reached"), int(rscRan));
+        QVERIFY(OutputWindow()->Text().endsWith("true "));
+    }
+
     void closingWhileAProgramRunsStopsItFirst()
     {
         QTemporaryDir dir;
