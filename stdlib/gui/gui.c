@@ -192,31 +192,24 @@ static TText get_property(TStructure *s, TAtom *widget, const char *property)
     return t;
 }
 
-NATIVE(GETTEXT)
+/* A property's value as a word; an unanswered question gives `none`. */
+static TAtom *property_word(TStructure **state, const char *property, TAtom *none)
 {
     TStructure *s = *state;
     TAtom *node = control_node(s), *w;
     TText t;
     if (!node)
         return NULL;
-    t = get_property(s, (TAtom *)node->Left, "TEXT");
-    w = tavro_new_word(s, tavro_text_cstr(t), (size_t)tavro_text_length(t));
+    t = get_property(s, (TAtom *)node->Left, property);
+    w = t ? tavro_new_word(s, t, (size_t)tavro_text_length(t)) : none;
     tavro_text_release(t);
     return w;
 }
 
-NATIVE(GETSELECTION)
-{
-    TStructure *s = *state;
-    TAtom *node = control_node(s), *w;
-    TText t;
-    if (!node)
-        return NULL;
-    t = get_property(s, (TAtom *)node->Left, "SELECTION");
-    w = t ? tavro_new_word(s, t, (size_t)tavro_text_length(t)) : NULL;
-    tavro_text_release(t);
-    return w;
-}
+NATIVE(GETTEXT) { return property_word(state, "TEXT", tavro_new_word(*state, "", 0)); }
+
+/* The selected item, or the empty list when nothing is selected. */
+NATIVE(GETSELECTION) { return property_word(state, "SELECTION", NULL); }
 
 NATIVE(ISCHECKED)
 {
