@@ -100,7 +100,8 @@ TEST_F(SceneTest, FrozenSceneBuildsNothingUntilThawedThenEverythingOnce)
     EXPECT_EQ(Scene.ListsCompiled(), before);
     EXPECT_EQ(Scene.FramesDrawn(), frames);
     ASSERT_TRUE(Run("unfreezescene"));
-    EXPECT_EQ(Scene.ListsCompiled() - before, 4u);  // sun, system, planet, moon
+    // sun, system, planet, moon, and the turtle library's turtle
+    EXPECT_EQ(Scene.ListsCompiled() - before, 5u);
     EXPECT_EQ(Scene.FramesDrawn(), frames + 1);
     EXPECT_TRUE(Scene.HasDisplayList(Node("sun")));
 }

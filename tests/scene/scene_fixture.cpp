@@ -25,7 +25,7 @@ void SceneTest::SetUp()
     FalseMarker = nullptr;
     CurrentCell = nullptr;
     PendingOutput = NoValue;
-    LibraryCommandText = BuildLibraryCommandText("core.tvr,graphics.tvr,");
+    LibraryCommandText = BuildLibraryCommandText("core.tvr,graphics.tvr,turtle.tvr,");
     Scene.OpenView(&View, {255, 255, 255});
     Reset();
     ASSERT_TRUE(Env.Messages.empty()) << Env.Messages.front();
