@@ -153,7 +153,9 @@ void Scene::RebuildSubtree(Atom* node)
 void Scene::RebuildScene()
 {
     if (rebuilding_) {
-        rebuildPending_ = true;
+        // A drawing that asks for a full rebuild while it is being
+        // recorded would ask again in every further pass, for ever.
+        if (compiling_ == 0) rebuildPending_ = true;
         return;
     }
     do {

@@ -87,7 +87,9 @@ void Scene::SetCameraTransform()
 
 void Scene::Redraw()
 {
-    if (!view_) return;
+    // GL would record the frame into the list being compiled: the frame
+    // after the running statement shows the change instead.
+    if (!view_ || compiling_ > 0) return;
     if (drawing_ || deferred_) {
         redrawPending_ = true;
         return;

@@ -27,7 +27,7 @@ Atom* memberOfRootMember(Atom* node)
 
 Atom* Scene::Pick(int x, int y, int mode, int radius)
 {
-    if (!view_ || !view_->MakeCurrent()) return nullptr;
+    if (!view_ || compiling_ > 0 || !view_->MakeCurrent()) return nullptr;
     GLuint buffer[kSelectionBufferWords];
     glSelectBuffer(kSelectionBufferWords, buffer);
     glRenderMode(GL_SELECT);

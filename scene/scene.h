@@ -95,7 +95,8 @@ public:
     // Deletes and rebuilds the lists of a subtree, members first.
     void RebuildSubtree(Atom* node);
     // RebuildSubtree(root), then Redraw; a request during a rebuild is
-    // served by one more pass.
+    // served by one more pass, except one made by a drawing while it is
+    // being recorded (it would repeat in every pass).
     void RebuildScene();
     // Inside a list being compiled: calls the node's list under its
     // selection name (service 14). Hidden nodes and nodes without a list
@@ -104,9 +105,9 @@ public:
 
     // ---- frames
     // Replays the scene into the view: camera, "ONBEFOREDRAW", clear, the
-    // root members' lists, Present. Nothing without a view; a request made
-    // while a frame is drawn (or while drawing is deferred) is served by
-    // one more pass.
+    // root members' lists, Present. Nothing without a view, nor while a
+    // list is being compiled; a request made while a frame is drawn (or
+    // while drawing is deferred) is served by one more pass.
     void Redraw();
     // Loads the model-view transform: model matrix, then the look-at
     // transform from the eye to the look-at point with the up vector.
@@ -131,7 +132,7 @@ public:
     // the top) within `radius` pixels: a list of words, the dotted names
     // of the hits in drawing order with a repeat of the previous name
     // dropped. Mode -1 reports the member of a root member for deeper
-    // hits. The empty list without a view.
+    // hits. The empty list without a view or while a list is compiled.
     Atom* Pick(int x, int y, int mode, int radius);
     // Writes the view's picture as a JPEG file (quality 90). Raises
     // "PICTUREFILE" with the file name and the reason when it cannot.

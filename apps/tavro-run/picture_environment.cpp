@@ -32,6 +32,10 @@ bool PictureOptions::Set(const std::string& option, const std::string& value)
 
 bool PictureEnvironment::Start()
 {
+    if (options_.sizeGiven && !options_.Requested()) {
+        std::fprintf(stderr, "tavro-run: --size goes with --picture\n");
+        return false;
+    }
     if (!options_.Requested()) return true;
     auto view = std::make_unique<scene::OffscreenView>();
     std::string error;
