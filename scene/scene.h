@@ -12,7 +12,8 @@
 // SceneView::MakeCurrent. Lists survive the view: closing the plane window
 // deletes none.
 //
-// Using it from an Environment (execution/environment.h), one line each:
+// Using it from an Environment (execution/environment.h), one line each
+// (SceneEnvironment in scene_environment.h does exactly this):
 //   HasDisplayList(n)     -> scene.HasDisplayList(n)
 //   DeleteDisplayList(n)  -> scene.DeleteDisplayList(n)
 //   BuildDisplayList(n)   -> scene.BuildDisplayList(n)

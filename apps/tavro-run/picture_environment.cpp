@@ -46,6 +46,7 @@ bool PictureEnvironment::Start()
     view_ = std::move(view);
     scene_ = std::make_unique<scene::Scene>();
     scene_->OpenView(view_.get(), kWindowColour);
+    AttachScene(scene_.get());
     return true;
 }
 
@@ -61,35 +62,6 @@ int PictureEnvironment::Finish(int status)
         return 1;
     }
     return status;
-}
-
-bool PictureEnvironment::HasDisplayList(Atom* node) { return scene_ && scene_->HasDisplayList(node); }
-
-void PictureEnvironment::DeleteDisplayList(Atom* node)
-{
-    if (scene_) scene_->DeleteDisplayList(node);
-}
-
-void PictureEnvironment::BuildDisplayList(Atom* node)
-{
-    if (scene_) scene_->BuildDisplayList(node);
-}
-
-void PictureEnvironment::RedrawScene()
-{
-    if (scene_) scene_->Redraw();
-}
-
-intptr_t PictureEnvironment::SceneService(int code, TText* text, long double n1, long double n2,
-                                          long double n3, long double n4)
-{
-    if (scene_ && scene::Scene::HandlesService(code)) return scene_->Service(code, text, n1, n2, n3, n4);
-    return 0;
-}
-
-void PictureEnvironment::SetModelMatrix(const float matrix[16])
-{
-    if (scene_) scene_->SetModelMatrix(matrix);
 }
 
 }  // namespace tavro::runner

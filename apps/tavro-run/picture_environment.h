@@ -11,6 +11,7 @@
 #include "console_environment.h"
 #include "offscreen_view.h"
 #include "scene.h"
+#include "scene_environment.h"
 
 namespace tavro::runner {
 
@@ -25,7 +26,7 @@ struct PictureOptions {
     bool Set(const std::string& option, const std::string& value);
 };
 
-class PictureEnvironment : public ConsoleEnvironment {
+class PictureEnvironment : public scene::SceneEnvironment<ConsoleEnvironment> {
 public:
     explicit PictureEnvironment(const PictureOptions& options) : options_(options) {}
 
@@ -35,14 +36,6 @@ public:
     // Draws the final scene and writes the picture; returns the exit
     // status: `status`, or 1 when the picture could not be written.
     int Finish(int status);
-
-    bool HasDisplayList(Atom* node) override;
-    void DeleteDisplayList(Atom* node) override;
-    void BuildDisplayList(Atom* node) override;
-    void RedrawScene() override;
-    intptr_t SceneService(int code, TText* text, long double n1, long double n2, long double n3,
-                          long double n4) override;
-    void SetModelMatrix(const float matrix[16]) override;
 
 private:
     PictureOptions options_;

@@ -19,6 +19,7 @@ void SceneTest::SetUp()
     DestroyState();
     CreateState();
     InstallHostServices();
+    Env.AttachScene(&Scene);
     SetEnvironment(&Env);
     DeriveFolders();
     TrueMarker = nullptr;

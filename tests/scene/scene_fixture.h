@@ -12,32 +12,18 @@
 #include "jpeg.h"
 #include "offscreen_view.h"
 #include "scene.h"
+#include "scene_environment.h"
 
-class SceneEnvironment : public tavro::Environment {
+// The scene environment, recording what a program printed and raised.
+class RecordingSceneEnvironment : public tavro::scene::SceneEnvironment<> {
 public:
-    explicit SceneEnvironment(tavro::scene::Scene& scene) : scene_(scene) {}
     void WriteLine(std::string_view text, int, bool) override { Lines.emplace_back(text); }
     void ShowMessage(std::string_view message, std::string_view) override
     {
         Messages.emplace_back(message);
     }
-    bool HasDisplayList(tavro::Atom* node) override { return scene_.HasDisplayList(node); }
-    void DeleteDisplayList(tavro::Atom* node) override { scene_.DeleteDisplayList(node); }
-    void BuildDisplayList(tavro::Atom* node) override { scene_.BuildDisplayList(node); }
-    void RedrawScene() override { scene_.Redraw(); }
-    intptr_t SceneService(int code, TText* text, long double n1, long double n2, long double n3,
-                          long double n4) override
-    {
-        return tavro::scene::Scene::HandlesService(code) ? scene_.Service(code, text, n1, n2, n3, n4)
-                                                         : 0;
-    }
-    void SetModelMatrix(const float m[16]) override { scene_.SetModelMatrix(m); }
-
     std::vector<std::string> Lines;
     std::vector<std::string> Messages;
-
-private:
-    tavro::scene::Scene& scene_;
 };
 
 struct Rgb {
@@ -64,7 +50,7 @@ protected:
 
     tavro::scene::OffscreenView View;
     tavro::scene::Scene Scene;
-    SceneEnvironment Env{Scene};
+    RecordingSceneEnvironment Env;
 };
 
 // Components equal within the JPEG's and the rasteriser's tolerance.
