@@ -49,12 +49,18 @@ void Scene::DeleteDisplayList(Atom* node)
     glDeleteLists(it->second, 1);
     owners_.erase(it->second);
     lists_.erase(it);
+    auto content = contents_.find(node);
+    if (content != contents_.end()) {
+        glDeleteLists(content->second, 1);
+        contents_.erase(content);
+    }
 }
 
 // A node keeps its list name for as long as its atom exists: a container
 // calls its members by name, so a member rebuilt on its own (service 10)
 // must come back under the same name, and no other node may take it.
-// Names are therefore ours, never recycled by glGenLists.
+// Names are therefore ours, never recycled by glGenLists; the content
+// lists of procedures take fresh names from the same counter.
 uint32_t Scene::reserveName(Atom* node)
 {
     auto [it, added] = names_.try_emplace(node, nextName_);
@@ -84,6 +90,10 @@ void Scene::BuildDisplayList(Atom* node)
         compileContainer(node, name);
 }
 
+// The procedure's drawing goes into a list of its own, new for every
+// compilation, which the node's list calls: a library that keeps state per
+// drawing (the current colour, say) sees a new GL_LIST_INDEX whenever a
+// new drawing starts, even for the same node.
 void Scene::compileProcedure(Atom* node, uint32_t name)
 {
     Atom* draw = node->DrawImageChild;
@@ -91,7 +101,8 @@ void Scene::compileProcedure(Atom* node, uint32_t name)
     Hold holdStatement(statement);
     Hold holdNode(node);
 
-    glNewList(name, GL_COMPILE);
+    uint32_t content = nextName_++;
+    glNewList(content, GL_COMPILE);
     ++compiling_;
     Atom* savedCell = CurrentCell;
     Hold holdCell(savedCell);
@@ -102,18 +113,23 @@ void Scene::compileProcedure(Atom* node, uint32_t name)
         Scene* scene;
         Atom* node;
         uint32_t name;
+        uint32_t content;
         Atom* cell;
         ~Close()
         {
             PopContext();
             CurrentCell = cell;
             glEndList();
+            glNewList(name, GL_COMPILE);
+            glCallList(content);
+            glEndList();
             --scene->compiling_;
             scene->lists_[node] = name;
             scene->owners_[name] = node;
+            scene->contents_[node] = content;
             ++scene->listsCompiled_;
         }
-    } close{this, node, name, savedCell};
+    } close{this, node, name, content, savedCell};
 
     CurrentCell = statement;
     CompileStatement();

@@ -205,6 +205,8 @@ private:
     std::unordered_map<uint32_t, Atom*> owners_;
     // The list name given to each node, kept when its list is deleted.
     std::unordered_map<const Atom*, uint32_t> names_;
+    // A procedure's drawing, called by the node's list (new per build).
+    std::unordered_map<const Atom*, uint32_t> contents_;
     uint32_t nextName_ = 1;
 
     uint64_t listsCompiled_ = 0;

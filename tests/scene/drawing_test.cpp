@@ -136,3 +136,18 @@ TEST_F(SceneTest, WrongInputsInsideADrawingAreErrors)
 }
 
 }  // namespace
+
+namespace {
+
+// A drawing built again starts from white and opaque, whatever the last
+// build of the same object ended with.
+TEST_F(SceneTest, EveryBuildOfADrawingStartsFromTheDefaultStyle)
+{
+    ASSERT_TRUE(Run("background 0 0 0 1\nmake \"ball.size 0.5\n"
+                    "to ball.ondrawimage\n  color 1 0 0\n  sphere :size\n  opacity 0\nend\n"));
+    EXPECT_TRUE(Near(Centre(), kRed));
+    ASSERT_TRUE(Run("make \"ball.size 0.6"));
+    EXPECT_TRUE(Near(Centre(), kRed));
+}
+
+}  // namespace
