@@ -20,6 +20,7 @@
 #include "interpreter.h"
 #include "message_table.h"
 #include "modes.h"
+#include "picture_environment.h"
 #include "run_control.h"
 #include "state.h"
 
@@ -41,6 +42,8 @@ constexpr const char* kUsage =
     "  --config FILE    use FILE as the configuration (default: default.ini\n"
     "                   beside the executable)\n"
     "  --no-libraries   do not run the library programs after each reset\n"
+    "  --picture FILE   after the run, draw the scene and save it as a JPEG file\n"
+    "  --size WxH       the picture's size in pixels (default 640x480)\n"
     "  --parse FILE     print the translated program list (FILE - = stdin)\n"
     "  --code FILE      print the compiled code words of each statement\n"
     "  --help           show this help\n"
@@ -60,6 +63,7 @@ struct Options {
     std::vector<std::string> commands;
     std::string config;
     bool noLibraries = false;
+    runner::PictureOptions picture;
 };
 
 int usageError(const char* what)
@@ -215,6 +219,9 @@ int runnerMain(int argc, char** argv)
             const char* file = next("--config");
             if (!file) return usageError("--config needs a file");
             o.config = file;
+        } else if (a == "--picture" || a == "--size") {
+            const char* value = next(a.c_str());
+            if (!value || !o.picture.Set(a, value)) return usageError((a + " needs a file or WxH").c_str());
         } else if (a == "--no-libraries") {
             o.noLibraries = true;
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
@@ -230,7 +237,8 @@ int runnerMain(int argc, char** argv)
     // back to the system and faulting it in anew.
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     mallopt(M_TOP_PAD, 16 << 20);
-    runner::ConsoleEnvironment env;
+    runner::PictureEnvironment env(o.picture);
+    if (!env.Start()) return 1;
     runner::InstallInterruptHandler();
     setUpInterpreter(o, env);
 
@@ -247,7 +255,7 @@ int runnerMain(int argc, char** argv)
         status = runFiles(o, env);
     }
     env.FinishLine();
-    return status;
+    return env.Finish(status);
 }
 
 }  // namespace

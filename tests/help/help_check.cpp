@@ -1,16 +1,19 @@
 // help_check - checks the help data without any XML library.
 //
-//   help_check --check HELP.XML HELP.XSL CORE.TVR
+//   help_check --check HELP.XML HELP.XSL CORE.TVR [LIBRARY.tvr ...]
 //       Both files are well-formed XML (a strict parser of the XML 1.0
 //       subset the help uses: no document type declaration), help.xml has
 //       the expected structure, every link and "see" name is a topic, and
-//       every word that core.tvr defines, every reserved word and the
-//       basic pages have a topic.
+//       every word that core.tvr and the further library programs define,
+//       every reserved word and the basic pages have a topic. The topic of
+//       a further library's word has an example that runs in tavro-run,
+//       except for gui.tvr, whose words need the desktop environment.
 //   help_check --examples TAVRO-RUN HELP.XML WORK-DIR
 //       Runs every example (except run="no") with tavro-run -e in WORK-DIR;
 //       an example with a <result> must print exactly that (standard output
 //       and standard error together, blanks at line ends ignored), one
-//       without must run without error.
+//       without must run without error. Examples of the drawing groups
+//       run with --picture, so that their drawings are really recorded.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -505,7 +508,8 @@ std::vector<std::string> coreWords(const std::string &path)
     return out;
 }
 
-int check(const std::string &helpPath, const std::string &xslPath, const std::string &corePath)
+int check(const std::string &helpPath, const std::string &xslPath, const std::string &corePath,
+          const std::vector<std::string> &libraryPaths)
 {
     std::unique_ptr<Node> root = parseFile(helpPath);
     std::unique_ptr<Node> xsl = parseFile(xslPath);
@@ -606,7 +610,30 @@ int check(const std::string &helpPath, const std::string &xslPath, const std::st
         if (!names.count(w))
             problem("no topic named \"" + w + "\"");
 
-    std::cout << topics.size() << " topics, " << core.size() << " words of core.tvr, all covered: "
+    // Every word of the further libraries: a topic, and outside gui.tvr
+    // an example that tavro-run runs.
+    size_t libraryWords = 0;
+    for (const std::string &path : libraryPaths) {
+        bool needsDesktop = path.size() >= 7 && path.compare(path.size() - 7, 7, "gui.tvr") == 0;
+        for (const std::string &w : coreWords(path)) {
+            ++libraryWords;
+            if (w.find('.') != std::string::npos)
+                continue;  // a library's own helper (turtlestate.vcomb ...)
+            auto found = byName.find(lower(w));
+            if (!names.count(w) || found == byName.end()) {
+                problem("no topic named \"" + w + "\" (" + path + ")");
+                continue;
+            }
+            bool runnable = false;
+            for (const Node *e : found->second->elements("example"))
+                runnable = runnable || !e->attr("run") || *e->attr("run") != "no";
+            if (!runnable && !needsDesktop)
+                problem("topic " + w + ": no example that runs in tavro-run");
+        }
+    }
+
+    std::cout << topics.size() << " topics, " << core.size() << " words of core.tvr, " << libraryWords
+              << " of further libraries, all covered: "
               << (failures == 0 ? "yes" : "no") << "\n";
     return failures == 0 ? 0 : 1;
 }
@@ -614,8 +641,8 @@ int check(const std::string &helpPath, const std::string &xslPath, const std::st
 // ---------------------------------------------------------- --examples
 
 // Runs the runner with -e code in dir; gives the combined output.
-bool runExample(const std::string &runner, const std::string &code, const std::string &dir, std::string &output,
-                int &status)
+bool runExample(const std::string &runner, const std::string &code, const std::string &dir, bool picture,
+                std::string &output, int &status)
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -633,7 +660,11 @@ bool runExample(const std::string &runner, const std::string &code, const std::s
         dup2(fds[1], 2);
         close(fds[0]);
         close(fds[1]);
-        execl(runner.c_str(), runner.c_str(), "-e", code.c_str(), (char *)nullptr);
+        if (picture)
+            execl(runner.c_str(), runner.c_str(), "--picture", "example.jpg", "--size", "160x120", "-e",
+                  code.c_str(), (char *)nullptr);
+        else
+            execl(runner.c_str(), runner.c_str(), "-e", code.c_str(), (char *)nullptr);
         _exit(127);
     }
     close(fds[1]);
@@ -655,8 +686,10 @@ int examples(const std::string &runner, const std::string &helpPath, const std::
     if (std::system(("mkdir -p '" + dir + "'").c_str()) != 0)
         throw std::runtime_error("cannot create " + dir);
     int ran = 0, compared = 0;
+    static const std::set<std::string> drawing = {"graphics", "shapes", "placement", "camera", "turtle"};
     for (const Node *t : root->elements("topic")) {
         const std::string name = t->attr("name") ? *t->attr("name") : "?";
+        bool picture = t->attr("group") && drawing.count(*t->attr("group"));
         for (const Node *e : t->elements("example")) {
             if (e->attr("run") && *e->attr("run") == "no")
                 continue;
@@ -665,7 +698,7 @@ int examples(const std::string &runner, const std::string &helpPath, const std::
                 continue;
             std::string output;
             int status = 0;
-            if (!runExample(runner, code[0]->content(), dir, output, status)) {
+            if (!runExample(runner, code[0]->content(), dir, picture, output, status)) {
                 problem("cannot run " + runner);
                 return 1;
             }
@@ -695,11 +728,11 @@ int main(int argc, char **argv)
 {
     try {
         std::vector<std::string> a(argv + 1, argv + argc);
-        if (a.size() == 4 && a[0] == "--check")
-            return check(a[1], a[2], a[3]);
+        if (a.size() >= 4 && a[0] == "--check")
+            return check(a[1], a[2], a[3], std::vector<std::string>(a.begin() + 4, a.end()));
         if (a.size() == 4 && a[0] == "--examples")
             return examples(a[1], a[2], a[3]);
-        std::cerr << "usage: help_check --check HELP.XML HELP.XSL CORE.TVR\n"
+        std::cerr << "usage: help_check --check HELP.XML HELP.XSL CORE.TVR [LIBRARY.tvr ...]\n"
                      "       help_check --examples TAVRO-RUN HELP.XML WORK-DIR\n";
         return 2;
     } catch (const std::exception &e) {

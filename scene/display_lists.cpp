@@ -1,0 +1,203 @@
+// Display lists: one per drawable variable node, compiled from its
+// `ondrawimage` procedure or, for a container, from calls of its members'
+// lists.
+#include <GL/gl.h>
+
+#include "executor.h"
+#include "expr.h"
+#include "list_call.h"
+#include "scene.h"
+#include "state.h"
+#include "structure.h"
+
+namespace tavro::scene {
+
+namespace {
+
+// Members in member order, robust against the chain changing behind the
+// current member (a member's build may run program code).
+template <typename F>
+void forEachMember(Atom* node, F f)
+{
+    for (Atom* m = node->FirstChild; m;) {
+        Atom* next = m->NextSibling;
+        f(m);
+        m = next;
+    }
+}
+
+}  // namespace
+
+bool Scene::HasDisplayList(const Atom* node) const { return lists_.count(node) != 0; }
+
+uint32_t Scene::ListOf(const Atom* node) const
+{
+    auto it = lists_.find(node);
+    return it == lists_.end() ? 0 : it->second;
+}
+
+Atom* Scene::NodeOfList(uint32_t name) const
+{
+    auto it = owners_.find(name);
+    return it == owners_.end() ? nullptr : it->second;
+}
+
+void Scene::DeleteDisplayList(Atom* node)
+{
+    auto it = lists_.find(node);
+    if (it == lists_.end()) return;
+    glDeleteLists(it->second, 1);
+    owners_.erase(it->second);
+    lists_.erase(it);
+    auto content = contents_.find(node);
+    if (content != contents_.end()) {
+        glDeleteLists(content->second, 1);
+        contents_.erase(content);
+    }
+}
+
+// A node keeps its list name for as long as its atom exists: a container
+// calls its members by name, so a member rebuilt on its own (service 10)
+// must come back under the same name, and no other node may take it.
+// Names are therefore ours, never recycled by glGenLists; the content
+// lists of procedures take fresh names from the same counter.
+uint32_t Scene::reserveName(Atom* node)
+{
+    auto [it, added] = names_.try_emplace(node, nextName_);
+    if (added) ++nextName_;
+    return it->second;
+}
+
+bool Scene::canDraw(const Atom* node) const
+{
+    if (!IsVariable(node) || !node->Parent) return false;
+    if (node == node->Parent->DrawImageChild || node == node->Parent->ChangeChild) return false;
+    if (node->Flags & flNotDrawn) return false;
+    if (drawing_ || deferred_ || compiling_ > 0) return false;
+    const Atom* draw = node->DrawImageChild;
+    if (!draw || !IsObject(LeftOf(draw)) || LeftOf(draw)->Kind != akList) return false;
+    return TextOf(node) != "[]";
+}
+
+void Scene::BuildDisplayList(Atom* node)
+{
+    if (!canDraw(node)) return;
+    DeleteDisplayList(node);
+    uint32_t name = reserveName(node);
+    if (Length(LeftOf(node->DrawImageChild)) > 1)
+        compileProcedure(node, name);
+    else
+        compileContainer(node, name);
+}
+
+// The procedure's drawing goes into a list of its own, new for every
+// compilation, which the node's list calls: a library that keeps state per
+// drawing (the current colour, say) sees a new GL_LIST_INDEX whenever a
+// new drawing starts, even for the same node.
+void Scene::compileProcedure(Atom* node, uint32_t name)
+{
+    Atom* draw = node->DrawImageChild;
+    Atom* statement = NewCell(NewWord(TextOf(draw)), nullptr);
+    Hold holdStatement(statement);
+    Hold holdNode(node);
+
+    uint32_t content = nextName_++;
+    glNewList(content, GL_COMPILE);
+    ++compiling_;
+    Atom* savedCell = CurrentCell;
+    Hold holdCell(savedCell);
+    PushContext(node);
+    // Closed on every path: the list exists afterwards even when the
+    // procedure failed half-way, like any other list.
+    struct Close {
+        Scene* scene;
+        Atom* node;
+        uint32_t name;
+        uint32_t content;
+        Atom* cell;
+        ~Close()
+        {
+            PopContext();
+            CurrentCell = cell;
+            glEndList();
+            glNewList(name, GL_COMPILE);
+            glCallList(content);
+            glEndList();
+            --scene->compiling_;
+            scene->lists_[node] = name;
+            scene->owners_[name] = node;
+            scene->contents_[node] = content;
+            ++scene->listsCompiled_;
+        }
+    } close{this, node, name, content, savedCell};
+
+    CurrentCell = statement;
+    CompileStatement();
+    EvaluateCode(statement, true);
+}
+
+void Scene::compileContainer(Atom* node, uint32_t name)
+{
+    forEachMember(node, [&](Atom* m) {
+        if (!HasDisplayList(m)) BuildDisplayList(m);
+    });
+    bool open = false;
+    forEachMember(node, [&](Atom* m) {
+        uint32_t member = ListOf(m);
+        if (!member) return;
+        if (!open) {
+            glNewList(name, GL_COMPILE);
+            open = true;
+        }
+        CallListNamed(member);
+    });
+    if (!open) return;
+    glEndList();
+    lists_[node] = name;
+    owners_[name] = node;
+    ++listsCompiled_;
+}
+
+void Scene::RebuildSubtree(Atom* node)
+{
+    if (!IsVariable(node)) return;
+    DeleteDisplayList(node);
+    forEachMember(node, [&](Atom* m) { RebuildSubtree(m); });
+    BuildDisplayList(node);
+}
+
+void Scene::RebuildScene()
+{
+    if (rebuilding_) {
+        // A drawing that asks for a full rebuild while it is being
+        // recorded would ask again in every further pass, for ever.
+        if (compiling_ == 0) rebuildPending_ = true;
+        return;
+    }
+    do {
+        rebuildPending_ = false;
+        rebuilding_ = true;
+        struct Restore {
+            Scene* s;
+            bool blocked;
+            ~Restore()
+            {
+                s->mouseBlocked_ = blocked;
+                s->rebuilding_ = false;
+            }
+        } restore{this, mouseBlocked_};
+        mouseBlocked_ = true;
+        RebuildSubtree(RootNode());
+        Redraw();
+    } while (rebuildPending_);
+}
+
+void Scene::DrawChild(Atom* node)
+{
+    if (!IsVariable(node) || (node->Flags & flNotDrawn)) return;
+    uint32_t name = ListOf(node);
+    if (!name) return;
+    CallListNamed(name);
+}
+
+}  // namespace tavro::scene

@@ -1,0 +1,222 @@
+// The 3D scene: every variable node that can draw itself owns one GL
+// display list, compiled by running its `ondrawimage` procedure with the
+// node as scope; the scene is the sequence of the root members' lists,
+// replayed with the camera and model matrix kept here.
+//
+// GL context contract. Every call into a Scene needs a GL context of the
+// scene's share group to be current on the calling thread (the IDE keeps
+// one context on an off-screen surface, shared with every plane window, and
+// makes it current before it calls in; the runner's off-screen context is
+// always current). Operations that draw into the view (Redraw, Paint,
+// Pick, SavePicture) make the view's context current themselves through
+// SceneView::MakeCurrent. Lists survive the view: closing the plane window
+// deletes none.
+//
+// Using it from an Environment (execution/environment.h), one line each
+// (SceneEnvironment in scene_environment.h does exactly this):
+//   HasDisplayList(n)     -> scene.HasDisplayList(n)
+//   DeleteDisplayList(n)  -> scene.DeleteDisplayList(n)
+//   BuildDisplayList(n)   -> scene.BuildDisplayList(n)
+//   RedrawScene()         -> scene.Redraw()
+//   SetModelMatrix(m)     -> scene.SetModelMatrix(m)
+//   SceneService(...)     -> scene.Service(...) for the codes that
+//                            HandlesService() names (3-6, 9, 10, 14, 27,
+//                            28, 31-34); the window codes (17, 29, 30, 35)
+//                            stay with the environment.
+// Using it from the plane window's GL callbacks:
+//   initializeGL: scene.OpenView(this, workspaceColour)
+//   resizeGL:     scene.Resize(w, h)       (framebuffer pixels)
+//   paintGL:      scene.Paint(workspaceColour)
+//   mouse:        scene.Pick(x, y, mode, radius); scene.MouseBlocked()
+//   closing:      scene.CloseView()
+//
+// Errors: an `ondrawimage` procedure's language error propagates out of
+// BuildDisplayList, RebuildSubtree and Service after the list was closed
+// and the context and CurrentCell restored. SavePicture raises the error
+// "PICTUREFILE" when the file cannot be written.
+//
+// Not thread-safe: the interpreter's one thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "atom.h"
+#include "scene_view.h"
+
+namespace tavro::scene {
+
+struct Vector3 {
+    double x, y, z;
+};
+
+// A colour with components 0..1.
+struct Colour {
+    double r, g, b, a;
+};
+
+// A window colour with components 0..255 (the skin's `Workspace`).
+struct WindowColour {
+    int r, g, b;
+};
+
+// The camera defaults: eye (5, 15, 5) looking at the origin, Z up.
+constexpr Vector3 kDefaultEye{5, 15, 5};
+constexpr Vector3 kDefaultLookAt{0, 0, 0};
+constexpr Vector3 kDefaultUp{0, 0, 1};
+
+// The selection buffer of picking holds this many 32-bit words.
+constexpr int kSelectionBufferWords = 1024;
+
+// Pick mode that reports the member of a root member instead of the
+// innermost node hit.
+constexpr int kPickTopMembers = -1;
+
+class Scene {
+public:
+    Scene();
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
+    // ---- display lists (one per variable node)
+    bool HasDisplayList(const Atom* node) const;
+    // Deletes the node's list; its GL list name stays reserved for the node
+    // so that containers that call it see the node's next list.
+    void DeleteDisplayList(Atom* node);
+    // Compiles the node's list when the node can draw: it has a parent, is
+    // no `ondrawimage` or `onchange` member, is not hidden (0x20000), is
+    // not named "[]", has an `ondrawimage` with a value, and no redraw or
+    // deferral is in force. A value of more than one element is a
+    // procedure, run with the node as scope; a one-element value makes a
+    // container that calls its members' lists under their selection names
+    // (no list when no member draws). A build requested while another list
+    // is being compiled is skipped (GL cannot nest list compilations).
+    void BuildDisplayList(Atom* node);
+    // Deletes and rebuilds the lists of a subtree, members first.
+    void RebuildSubtree(Atom* node);
+    // RebuildSubtree(root), then Redraw; a request during a rebuild is
+    // served by one more pass, except one made by a drawing while it is
+    // being recorded (it would repeat in every pass).
+    void RebuildScene();
+    // Inside a list being compiled: calls the node's list under its
+    // selection name (service 14). Hidden nodes and nodes without a list
+    // draw nothing.
+    void DrawChild(Atom* node);
+
+    // ---- frames
+    // Replays the scene into the view: camera, "ONBEFOREDRAW", clear, the
+    // root members' lists, Present. Nothing without a view, nor while a
+    // list is being compiled; a request made while a frame is drawn (or
+    // while drawing is deferred) is served by one more pass.
+    void Redraw();
+    // Loads the model-view transform: model matrix, then the look-at
+    // transform from the eye to the look-at point with the up vector.
+    void SetCameraTransform();
+
+    // ---- the view (plane window or off-screen buffer)
+    // Attaches a view: the background takes the workspace colour again and
+    // is no longer marked as set by the program; depth test and blending
+    // are switched on in the view's context.
+    void OpenView(SceneView* view, WindowColour workspace);
+    // Detaches the view; lists stay.
+    void CloseView();
+    bool HasView() const { return view_ != nullptr; }
+    // Viewport and perspective for a drawing area of w x h framebuffer
+    // pixels: vertical field of view h / 500 x 30 degrees, aspect w / h,
+    // near 0.1, far 10^6.
+    void Resize(int width, int height);
+    // The paint rule: unless the program set the background, it follows
+    // the workspace colour (alpha 1); then viewport, projection and frame.
+    void Paint(WindowColour workspace);
+    // Picks the objects drawn around (x, y) (framebuffer pixels, y from
+    // the top) within `radius` pixels: a list of words, the dotted names
+    // of the hits in drawing order with a repeat of the previous name
+    // dropped. Mode -1 reports the member of a root member for deeper
+    // hits. The empty list without a view or while a list is compiled.
+    Atom* Pick(int x, int y, int mode, int radius);
+    // Writes the view's picture as a JPEG file (quality 90). Raises
+    // "PICTUREFILE" with the file name and the reason when it cannot.
+    // Nothing without a view.
+    void SavePicture(const std::string& fileName);
+
+    // ---- host services
+    // True for the codes that Service answers.
+    static bool HandlesService(int code);
+    // Camera 3-5, background 6, redraw 9, rebuild 10, call list 14,
+    // picture 27, pick 28 (the list as an atom reference), deferral 31-32,
+    // mouse blocking 33-34. Other codes: 0.
+    intptr_t Service(int code, TText* text, long double n1, long double n2, long double n3,
+                     long double n4);
+    // Service 7: 16 numbers, row after row.
+    void SetModelMatrix(const float matrix[16]);
+
+    // ---- state
+    const Vector3& Eye() const { return eye_; }
+    const Vector3& LookAt() const { return lookAt_; }
+    const Vector3& Up() const { return up_; }
+    const Colour& Background() const { return background_; }
+    bool BackgroundSet() const { return backgroundSet_; }
+    const float* ModelMatrix() const { return modelMatrix_; }
+    // Mouse events must not be dispatched: a redraw or rebuild is running,
+    // or service 33 is in force.
+    bool MouseBlocked() const { return mouseBlocked_; }
+    bool Drawing() const { return drawing_; }
+    bool Deferred() const { return deferred_; }
+    // Lists compiled since the scene was made (procedures and containers).
+    uint64_t ListsCompiled() const { return listsCompiled_; }
+    // Frames drawn since the scene was made.
+    uint64_t FramesDrawn() const { return framesDrawn_; }
+    // The node that owns the GL list `name`, or null.
+    Atom* NodeOfList(uint32_t name) const;
+    // The GL list name of the node's list, or 0 when it has none.
+    uint32_t ListOf(const Atom* node) const;
+
+private:
+    bool canDraw(const Atom* node) const;
+    uint32_t reserveName(Atom* node);
+    void compileProcedure(Atom* node, uint32_t name);
+    void compileContainer(Atom* node, uint32_t name);
+    void drawFrame();
+    void applyProjection();
+
+    SceneView* view_ = nullptr;
+    int width_ = 1;
+    int height_ = 1;
+    bool inPaint_ = false;
+
+    Vector3 eye_ = kDefaultEye;
+    Vector3 lookAt_ = kDefaultLookAt;
+    Vector3 up_ = kDefaultUp;
+    float modelMatrix_[16];
+    Colour background_{1, 1, 1, 1};
+    bool backgroundSet_ = false;
+
+    bool drawing_ = false;
+    bool deferred_ = false;
+    bool redrawPending_ = false;
+    bool rebuilding_ = false;
+    bool rebuildPending_ = false;
+    bool mouseBlocked_ = false;
+    int compiling_ = 0;
+
+    // Lists that exist, both ways (picking maps a selection name back).
+    std::unordered_map<const Atom*, uint32_t> lists_;
+    std::unordered_map<uint32_t, Atom*> owners_;
+    // The list name given to each node, kept when its list is deleted.
+    std::unordered_map<const Atom*, uint32_t> names_;
+    // A procedure's drawing, called by the node's list (new per build).
+    std::unordered_map<const Atom*, uint32_t> contents_;
+    uint32_t nextName_ = 1;
+
+    uint64_t listsCompiled_ = 0;
+    uint64_t framesDrawn_ = 0;
+};
+
+// The perspective rule of the plane window: the vertical field of view in
+// degrees for a drawing area `height` pixels high.
+double FieldOfView(int height);
+constexpr double kNearPlane = 0.1;
+constexpr double kFarPlane = 1e6;
+
+}  // namespace tavro::scene

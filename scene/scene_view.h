@@ -1,0 +1,30 @@
+// The surface a scene is shown on: the plane window, or an off-screen
+// buffer. The scene draws frames into it and reads pictures back from it;
+// the view owns the GL context that draws into it.
+#pragma once
+
+namespace tavro::scene {
+
+class SceneView {
+public:
+    virtual ~SceneView() = default;
+
+    // Makes the view's context current with the view's framebuffer bound,
+    // so that the next GL calls draw into this view. False when the view
+    // has no usable context (the scene then draws nothing). Display lists
+    // are shared by every context of the share group, so whichever context
+    // is current afterwards still sees every list.
+    virtual bool MakeCurrent() = 0;
+
+    // Shows the frame just drawn (flush and swap, or schedule the
+    // composition of a toolkit widget). Called after every frame that
+    // Redraw drew outside Scene::Paint; inside Paint the toolkit shows the
+    // frame itself.
+    virtual void Present() = 0;
+
+    // The drawing area in framebuffer pixels.
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+};
+
+}  // namespace tavro::scene

@@ -1,0 +1,104 @@
+// The scene's host services and the picture of the view.
+#include <GL/gl.h>
+
+#include <cmath>
+#include <vector>
+
+#include "errors.h"
+#include "jpeg.h"
+#include "scene.h"
+
+namespace tavro::scene {
+
+namespace {
+
+constexpr int kJpegQuality = 90;
+
+// Whole numbers are rounded to the nearest integer, halves to even.
+long long whole(long double x) { return std::isfinite(x) ? std::llrint(double(x)) : 0; }
+
+Atom* atomOf(long double x) { return reinterpret_cast<Atom*>(static_cast<intptr_t>(whole(x))); }
+
+}  // namespace
+
+bool Scene::HandlesService(int code)
+{
+    switch (code & 0x7F) {
+    case 3: case 4: case 5: case 6: case 9: case 10: case 14: case 27: case 28:
+    case 31: case 32: case 33: case 34:
+        return true;
+    default:
+        return false;
+    }
+}
+
+intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, long double n3,
+                        long double n4)
+{
+    switch (code & 0x7F) {
+    case TAVRO_SVC_EYE:
+        eye_ = {double(n1), double(n2), double(n3)};
+        return 0;
+    case TAVRO_SVC_LOOKAT:
+        lookAt_ = {double(n1), double(n2), double(n3)};
+        return 0;
+    case TAVRO_SVC_UPVECTOR:
+        up_ = {double(n1), double(n2), double(n3)};
+        return 0;
+    case TAVRO_SVC_BACKGROUND:
+        background_ = {double(n1), double(n2), double(n3), double(n4)};
+        backgroundSet_ = true;
+        return 0;
+    case TAVRO_SVC_REDRAW:
+        Redraw();
+        return 0;
+    case TAVRO_SVC_REBUILD: {
+        Atom* node = atomOf(n1);
+        if (IsVariable(node)) {
+            DeleteDisplayList(node);
+            BuildDisplayList(node);
+        }
+        return 0;
+    }
+    case TAVRO_SVC_CALL_LIST:
+        if (compiling_ > 0) DrawChild(atomOf(n1));
+        return 0;
+    case TAVRO_SVC_SAVE_PICTURE:
+        SavePicture(text ? std::string(View(*text)) : std::string());
+        return 0;
+    case TAVRO_SVC_PICK:
+        return reinterpret_cast<intptr_t>(Pick(int(whole(n1)), int(whole(n2)), int(whole(n3)), int(whole(n4))));
+    case TAVRO_SVC_DEFER_DRAWING:
+        deferred_ = true;
+        return 0;
+    case TAVRO_SVC_RESUME_DRAWING:
+        deferred_ = false;
+        // The rebuild draws a frame: requests made meanwhile are served.
+        redrawPending_ = false;
+        RebuildScene();
+        return 0;
+    case TAVRO_SVC_BLOCK_MOUSE:
+        mouseBlocked_ = true;
+        return 0;
+    case TAVRO_SVC_UNBLOCK_MOUSE:
+        mouseBlocked_ = false;
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void Scene::SavePicture(const std::string& fileName)
+{
+    if (!view_ || !view_->MakeCurrent()) return;
+    int w = width_, h = height_;
+    std::vector<uint8_t> rows(size_t(w) * h * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    // GL's rows come bottom-up: start at the last one and step backwards.
+    const uint8_t* top = rows.data() + size_t(h - 1) * w * 3;
+    std::string error;
+    if (!WriteJpeg(fileName, top, w, h, -w * 3, kJpegQuality, error)) RaiseError("PICTUREFILE", {fileName, error});
+}
+
+}  // namespace tavro::scene

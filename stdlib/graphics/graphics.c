@@ -1,0 +1,688 @@
+/*
+ * graphics.DLL - drawing words for `ondrawimage` procedures, and the camera
+ * and scene words.
+ *
+ * Written against sdk/ only, like any third-party library. Drawing words
+ * record GL commands into the display list that the host is compiling;
+ * outside a compilation they draw nothing and raise no error (they may be
+ * called from anywhere, and in a program run without a scene no context
+ * exists at all).
+ *
+ * Mesa crashes when a list holding primitives of types A, B, A with no
+ * other GL command between them is called in selection mode (picking), so
+ * every shape starts with a command of its own (a normal or a matrix push)
+ * and quadrics generate texture coordinates between their strips.
+ */
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <math.h>
+
+#include "tavro_kit.h"
+
+#define EXPORT __attribute__((visibility("default")))
+#define NATIVE(fn) EXPORT TAtom *fn(TStructure **state)
+
+#define PI_D 3.14159265358979323846
+
+/* Quadric detail: slices around the axis, stacks along it. */
+enum { SLICES = 32, STACKS = 16, TORUS_RINGS = 32 };
+
+/* ------------------------------------------------------------ style state */
+
+/* The colour and opacity given last in the drawing being compiled; a new
+   compilation starts white and opaque. */
+static GLint style_list = 0;
+static GLfloat style_colour[4] = {1, 1, 1, 1};
+
+/* The list being compiled, or 0. */
+static GLint compiling(void)
+{
+    GLint list = 0;
+    glGetIntegerv(GL_LIST_INDEX, &list);
+    if (list != style_list) {
+        style_list = list;
+        style_colour[0] = style_colour[1] = style_colour[2] = style_colour[3] = 1;
+    }
+    return list;
+}
+
+static GLUquadric *quadric(void)
+{
+    static GLUquadric *q = NULL;
+    if (!q) {
+        q = gluNewQuadric();
+        if (q) {
+            gluQuadricNormals(q, GLU_SMOOTH);
+            gluQuadricTexture(q, GL_TRUE);
+        }
+    }
+    return q;
+}
+
+/* ---------------------------------------------------------------- inputs */
+
+static TAtom *fail(TStructure *s, const TAtom *input)
+{
+    char *text = tavro_to_text(input);
+    tavro_raise(s, "NOTLIKE", tavro_word_name(s), text ? text : "");
+    free(text);
+    return NULL;
+}
+
+static int input(TStructure *s, const char *name, TAtom **value)
+{
+    if (tavro_arg(s, name, value))
+        return 1;
+    tavro_raise(s, "NOINPUT", tavro_word_name(s), name);
+    return 0;
+}
+
+static int number(TStructure *s, const char *name, double *x)
+{
+    TAtom *v;
+    long double n;
+    if (!input(s, name, &v))
+        return 0;
+    if (tavro_to_number(v, &n) && isfinite(n)) {
+        *x = (double)n;
+        return 1;
+    }
+    fail(s, v);
+    return 0;
+}
+
+/* Reads the inputs named in `names` (blank-separated, at most 8). */
+static int numbers(TStructure *s, const char *names, double *out)
+{
+    char name[16];
+    int n = 0;
+    const char *p = names;
+    while (*p) {
+        size_t len = 0;
+        while (*p == ' ')
+            ++p;
+        while (p[len] && p[len] != ' ' && len < sizeof name - 1)
+            ++len;
+        if (!len)
+            break;
+        memcpy(name, p, len);
+        name[len] = '\0';
+        if (!number(s, name, &out[n++]))
+            return 0;
+        p += len;
+    }
+    return 1;
+}
+
+/* The inputs of a drawing word: 1 while a drawing is being recorded and
+   every named input is a number (after a failure the error is raised when
+   the function returns, whatever it returns). */
+static int drawing(TStructure **state, const char *names, double *out)
+{
+    return compiling() && numbers(*state, names, out);
+}
+
+/* A point [x y z] (a list of three numbers). */
+static int point_of(TStructure *s, TAtom *v, double p[3])
+{
+    TAtom *c = v;
+    int i;
+    for (i = 0; i < 3; ++i) {
+        long double n;
+        if (!c || !tavro_is_list(c) || !tavro_to_number(tavro_left(c), &n) || !isfinite(n)) {
+            fail(s, v);
+            return 0;
+        }
+        p[i] = (double)n;
+        c = tavro_right(c);
+    }
+    if (c) {
+        fail(s, v);
+        return 0;
+    }
+    return 1;
+}
+
+static int point_input(TStructure *s, const char *name, double p[3])
+{
+    TAtom *v;
+    return input(s, name, &v) && point_of(s, v, p);
+}
+
+/* A name input as text (words and numbers). */
+static const char *name_input(TStructure *s, const char *name, char buf[TAVRO_NUMBER_TEXT_SIZE])
+{
+    TAtom *v;
+    if (!input(s, name, &v))
+        return NULL;
+    if (tavro_is_word_or_number(v)) {
+        if (v->Kind == akNumber) {
+            tavro_format_number(v->Number, buf);
+            return buf;
+        }
+        return tavro_text_cstr(v->Text);
+    }
+    fail(s, v);
+    return NULL;
+}
+
+/* The node a name input denotes; raises NOSUCHNAME when there is none. */
+static TAtom *node_input(TStructure *s, const char *name)
+{
+    char buf[TAVRO_NUMBER_TEXT_SIZE];
+    const char *text = name_input(s, name, buf);
+    TAtom *node;
+    if (!text)
+        return NULL;
+    node = tavro_find_name(s, text);
+    if (!node)
+        tavro_raise(s, "NOSUCHNAME", tavro_word_name(s), text);
+    return node;
+}
+
+/* ------------------------------------------------------------ geometry */
+
+static void normal_of(const double a[3], const double b[3], const double c[3])
+{
+    double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    double v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    double len = sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    if (len > 0)
+        glNormal3d(n[0] / len, n[1] / len, n[2] / len);
+    else
+        glNormal3d(0, 0, 1);
+}
+
+/* A box centred on the origin. */
+static void draw_box(double dx, double dy, double dz)
+{
+    static const int faces[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                                    {2, 3, 7, 6}, {1, 2, 6, 5}, {0, 4, 7, 3}};
+    static const double normals[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0},
+                                         {0, 1, 0},  {1, 0, 0}, {-1, 0, 0}};
+    double x = dx / 2, y = dy / 2, z = dz / 2;
+    double v[8][3] = {{-x, -y, -z}, {x, -y, -z}, {x, y, -z}, {-x, y, -z},
+                      {-x, -y, z},  {x, -y, z},  {x, y, z},  {-x, y, z}};
+    int f, k;
+    glNormal3d(0, 0, 1);
+    glBegin(GL_QUADS);
+    for (f = 0; f < 6; ++f) {
+        glNormal3dv(normals[f]);
+        for (k = 0; k < 4; ++k)
+            glVertex3dv(v[faces[f][k]]);
+    }
+    glEnd();
+}
+
+/* A torus around the Z axis: ring radius r1, tube radius r2. */
+static void draw_torus(double r1, double r2)
+{
+    int i, j;
+    for (i = 0; i < TORUS_RINGS; ++i) {
+        double a0 = 2 * PI_D * i / TORUS_RINGS, a1 = 2 * PI_D * (i + 1) / TORUS_RINGS;
+        glNormal3d(0, 0, 1);
+        glBegin(GL_QUAD_STRIP);
+        for (j = 0; j <= SLICES; ++j) {
+            double b = 2 * PI_D * j / SLICES, cb = cos(b), sb = sin(b);
+            glNormal3d(cos(a1) * cb, sin(a1) * cb, sb);
+            glVertex3d(cos(a1) * (r1 + r2 * cb), sin(a1) * (r1 + r2 * cb), r2 * sb);
+            glNormal3d(cos(a0) * cb, sin(a0) * cb, sb);
+            glVertex3d(cos(a0) * (r1 + r2 * cb), sin(a0) * (r1 + r2 * cb), r2 * sb);
+        }
+        glEnd();
+    }
+}
+
+/* A cylinder or cone standing on the XY plane, with its caps. */
+static void draw_tube(double bottom, double top, double h)
+{
+    GLUquadric *q = quadric();
+    if (!q)
+        return;
+    glPushMatrix();
+    gluCylinder(q, bottom, top, h, SLICES, 1);
+    glPopMatrix();
+    glPushMatrix();
+    glRotated(180, 1, 0, 0);
+    gluDisk(q, 0, bottom, SLICES, 1);
+    glPopMatrix();
+    if (top > 0) {
+        glPushMatrix();
+        glTranslated(0, 0, h);
+        gluDisk(q, 0, top, SLICES, 1);
+        glPopMatrix();
+    }
+}
+
+/* A list of points [[x y z] ...] as one primitive. */
+static TAtom *draw_points(TStructure *s, const char *name, GLenum mode, int with_normal)
+{
+    TAtom *l, *c;
+    double p[3], first[3][3];
+    int n = 0;
+    if (!input(s, name, &l))
+        return NULL;
+    if (!tavro_is_list(l))
+        return fail(s, l);
+    for (c = l; c; c = tavro_right(c)) {
+        if (!point_of(s, tavro_left(c), p))
+            return NULL;
+        if (n < 3)
+            memcpy(first[n], p, sizeof p);
+        ++n;
+    }
+    if (with_normal && n >= 3)
+        normal_of(first[0], first[1], first[2]);
+    else
+        glNormal3d(0, 0, 1);
+    glBegin(mode);
+    for (c = l; c; c = tavro_right(c)) {
+        point_of(s, tavro_left(c), p);
+        glVertex3dv(p);
+    }
+    glEnd();
+    return TAVRO_NOVALUE;
+}
+
+/* -------------------------------------------------------------- style */
+
+NATIVE(COLOR)
+{
+    double c[3];
+    if (drawing(state, "r g b", c)) {
+        style_colour[0] = (GLfloat)c[0];
+        style_colour[1] = (GLfloat)c[1];
+        style_colour[2] = (GLfloat)c[2];
+        glColor4fv(style_colour);
+    }
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(OPACITY)
+{
+    double a;
+    if (drawing(state, "a", &a)) {
+        style_colour[3] = (GLfloat)a;
+        glColor4fv(style_colour);
+    }
+    return TAVRO_NOVALUE;
+}
+
+/* A size above zero (line width, point size). */
+static int size_input(TStructure *s, const char *name, double *x)
+{
+    TAtom *v;
+    if (!number(s, name, x))
+        return 0;
+    if (*x > 0)
+        return 1;
+    tavro_arg(s, name, &v);
+    fail(s, v);
+    return 0;
+}
+
+NATIVE(LINEWIDTH)
+{
+    double w;
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    if (!size_input(*state, "w", &w))
+        return NULL;
+    glLineWidth((GLfloat)w);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(POINTSIZE)
+{
+    double w;
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    if (!size_input(*state, "s", &w))
+        return NULL;
+    glPointSize((GLfloat)w);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(LIGHTING)
+{
+    TStructure *s = *state;
+    TAtom *v;
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    if (!input(s, "on", &v))
+        return NULL;
+    if (tavro_is_true_word(v)) {
+        glEnable(GL_LIGHTING);
+        glEnable(GL_COLOR_MATERIAL);
+        glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+        glEnable(GL_NORMALIZE);
+    } else if (tavro_is_word_or_number(v) && v->Kind == akWord &&
+               tavro_bytes_equal(tavro_text_cstr(v->Text), (size_t)tavro_text_length(v->Text),
+                                 "FALSE", 5, 1)) {
+        glDisable(GL_LIGHTING);
+    } else {
+        return fail(s, v);
+    }
+    return TAVRO_NOVALUE;
+}
+
+/* ------------------------------------------------------------- shapes */
+
+NATIVE(POINT)
+{
+    double p[3];
+    if (drawing(state, "x y z", p)) {
+        glNormal3d(0, 0, 1);
+        glBegin(GL_POINTS);
+        glVertex3dv(p);
+        glEnd();
+    }
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(LINE)
+{
+    double p[6];
+    if (drawing(state, "x1 y1 z1 x2 y2 z2", p)) {
+        glNormal3d(0, 0, 1);
+        glBegin(GL_LINES);
+        glVertex3dv(p);
+        glVertex3dv(p + 3);
+        glEnd();
+    }
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(TRIANGLE)
+{
+    TStructure *s = *state;
+    double p[3][3];
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    if (!point_input(s, "p1", p[0]) || !point_input(s, "p2", p[1]) || !point_input(s, "p3", p[2]))
+        return NULL;
+    normal_of(p[0], p[1], p[2]);
+    glBegin(GL_TRIANGLES);
+    glVertex3dv(p[0]);
+    glVertex3dv(p[1]);
+    glVertex3dv(p[2]);
+    glEnd();
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(QUAD)
+{
+    TStructure *s = *state;
+    double p[4][3];
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    if (!point_input(s, "p1", p[0]) || !point_input(s, "p2", p[1]) || !point_input(s, "p3", p[2]) ||
+        !point_input(s, "p4", p[3]))
+        return NULL;
+    normal_of(p[0], p[1], p[2]);
+    glBegin(GL_QUADS);
+    glVertex3dv(p[0]);
+    glVertex3dv(p[1]);
+    glVertex3dv(p[2]);
+    glVertex3dv(p[3]);
+    glEnd();
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(POLYGON)
+{
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    return draw_points(*state, "points", GL_POLYGON, 1);
+}
+
+NATIVE(POLYLINE)
+{
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    return draw_points(*state, "points", GL_LINE_STRIP, 0);
+}
+
+NATIVE(CUBE)
+{
+    double d;
+    if (drawing(state, "size", &d))
+        draw_box(d, d, d);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(BOX)
+{
+    double d[3];
+    if (drawing(state, "dx dy dz", d))
+        draw_box(d[0], d[1], d[2]);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(SPHERE)
+{
+    double r;
+    GLUquadric *q;
+    if (drawing(state, "r", &r) && (q = quadric()) != NULL) {
+        glPushMatrix();
+        gluSphere(q, r, SLICES, STACKS);
+        glPopMatrix();
+    }
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(CYLINDER)
+{
+    double d[2];
+    if (drawing(state, "r h", d))
+        draw_tube(d[0], d[0], d[1]);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(CONE)
+{
+    double d[2];
+    if (drawing(state, "r h", d))
+        draw_tube(d[0], 0, d[1]);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(DISK)
+{
+    double r;
+    GLUquadric *q;
+    if (drawing(state, "r", &r) && (q = quadric()) != NULL) {
+        glPushMatrix();
+        gluDisk(q, 0, r, SLICES, 1);
+        glPopMatrix();
+    }
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(TORUS)
+{
+    double d[2];
+    if (drawing(state, "r1 r2", d))
+        draw_torus(d[0], d[1]);
+    return TAVRO_NOVALUE;
+}
+
+/* Text in 3D needs a font outline this library does not carry: the word
+   is accepted and draws nothing. */
+NATIVE(TEXT3D)
+{
+    (void)state;
+    return TAVRO_NOVALUE;
+}
+
+/* ---------------------------------------------------------- placement */
+
+NATIVE(MOVE)
+{
+    double d[3];
+    if (drawing(state, "dx dy dz", d))
+        glTranslated(d[0], d[1], d[2]);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(TURN)
+{
+    double d[4];
+    if (drawing(state, "angle ax ay az", d))
+        glRotated(d[0], d[1], d[2], d[3]);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(RESIZE)
+{
+    double d[3];
+    if (drawing(state, "sx sy sz", d)) {
+        glScaled(d[0], d[1], d[2]);
+        glEnable(GL_NORMALIZE);
+    }
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(PUSHMATRIX)
+{
+    (void)state;
+    if (compiling())
+        glPushMatrix();
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(POPMATRIX)
+{
+    (void)state;
+    if (compiling())
+        glPopMatrix();
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(DRAWCHILD)
+{
+    TStructure *s = *state;
+    TAtom *node;
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    node = node_input(s, "name");
+    if (node)
+        tavro_service_atom(s, TAVRO_SVC_CALL_LIST, node);
+    return TAVRO_NOVALUE;
+}
+
+/* --------------------------------------------------- camera and scene */
+
+static TAtom *vector_service(TStructure *s, int code)
+{
+    double d[3];
+    if (!numbers(s, "x y z", d))
+        return NULL;
+    tavro_service(s, code, NULL, d[0], d[1], d[2], 0);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(EYE) { return vector_service(*state, TAVRO_SVC_EYE); }
+NATIVE(LOOKAT) { return vector_service(*state, TAVRO_SVC_LOOKAT); }
+NATIVE(UPVECTOR) { return vector_service(*state, TAVRO_SVC_UPVECTOR); }
+
+NATIVE(BACKGROUND)
+{
+    TStructure *s = *state;
+    double c[4];
+    if (!numbers(s, "r g b a", c))
+        return NULL;
+    tavro_service(s, TAVRO_SVC_BACKGROUND, NULL, c[0], c[1], c[2], c[3]);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(MODELMATRIX)
+{
+    TStructure *s = *state;
+    TAtom *rows, *r;
+    int n = 0;
+    if (!input(s, "rows", &rows))
+        return NULL;
+    /* The host reads exactly four rows of four: check the shape first. */
+    for (r = rows; tavro_is_list(r) && r; r = tavro_right(r)) {
+        TAtom *row = tavro_left(r), *c;
+        int k = 0;
+        if (!row || !tavro_is_list(row))
+            return fail(s, rows);
+        for (c = row; c; c = tavro_right(c))
+            ++k;
+        if (k != 4)
+            return fail(s, rows);
+        ++n;
+    }
+    if (n != 4 || !tavro_is_list(rows))
+        return fail(s, rows);
+    tavro_service_atom(s, TAVRO_SVC_MODELMATRIX, rows);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(REDRAW)
+{
+    tavro_service_plain(*state, TAVRO_SVC_REDRAW);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(REBUILD)
+{
+    TStructure *s = *state;
+    TAtom *node = node_input(s, "name");
+    if (node)
+        tavro_service_atom(s, TAVRO_SVC_REBUILD, node);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(FREEZESCENE)
+{
+    tavro_service_plain(*state, TAVRO_SVC_DEFER_DRAWING);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(UNFREEZESCENE)
+{
+    tavro_service_plain(*state, TAVRO_SVC_RESUME_DRAWING);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(PICKOBJECTS)
+{
+    TStructure *s = *state;
+    double d[4];
+    if (!numbers(s, "x y mode radius", d))
+        return NULL;
+    return (TAtom *)tavro_service(s, TAVRO_SVC_PICK, NULL, d[0], d[1], d[2], d[3]);
+}
+
+NATIVE(SAVEPICTURE)
+{
+    TStructure *s = *state;
+    char buf[TAVRO_NUMBER_TEXT_SIZE];
+    const char *file = name_input(s, "file", buf);
+    if (!file)
+        return NULL;
+    tavro_service_text(s, TAVRO_SVC_SAVE_PICTURE, file, 0);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(SHOWPLANE)
+{
+    tavro_service_plain(*state, TAVRO_SVC_SHOW_PLANE);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(PLANEMENU)
+{
+    TStructure *s = *state;
+    TAtom *l;
+    if (!input(s, "items", &l))
+        return NULL;
+    if (!tavro_is_list(l))
+        return fail(s, l);
+    tavro_service_atom(s, TAVRO_SVC_PLANE_MENU, l);
+    return TAVRO_NOVALUE;
+}
