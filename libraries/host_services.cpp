@@ -193,6 +193,8 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
     case TAVRO_SVC_BLOCK_MOUSE:
     case TAVRO_SVC_UNBLOCK_MOUSE:
     case TAVRO_SVC_SHOW_PLANE:
+    case TAVRO_SVC_WIDGET_SET:
+    case TAVRO_SVC_WIDGET_GET:
         return Env().SceneService(code, text, n1, n2, n3, n4);
     default:
         return 0;

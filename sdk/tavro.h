@@ -262,10 +262,18 @@ enum {
                                       below the top one) */
     TAVRO_SVC_DETACH = 104,        /* N1: a variable node: take it out of the
                                       name tree */
-    TAVRO_SVC_COLLECT_KEYS = 105   /* moves keys the environment has received
+    TAVRO_SVC_COLLECT_KEYS = 105,  /* moves keys the environment has received
                                       into the state's KeyBuffer; result 1 when
                                       no key can ever come any more (the input
                                       ended), else 0 */
+    TAVRO_SVC_WIDGET_SET = 106,    /* N1: a widget atom; text: PROPERTY, the
+                                      separator, value (CAPTION, TEXT, ITEMS
+                                      separated by the separator, BOUNDS
+                                      "x y w h", TAG with N2 the control's node,
+                                      whose parent's onclick a click runs) */
+    TAVRO_SVC_WIDGET_GET = 107     /* N1: a widget atom; text in: TEXT,
+                                      SELECTION or CHECKED; out: the value;
+                                      result 1 when answered */
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'

@@ -27,6 +27,8 @@
 #include "message_dialog.h"
 #include "message_table.h"
 #include "output_window.h"
+#include "plane_window.h"
+#include "scene_host.h"
 #include "run_control.h"
 #include "run_scope.h"
 #include "skin.h"
@@ -152,7 +154,7 @@ void TMainForm::buildActions()
     const Shortcut shortcuts[] = {
         {"EyeOutput", QKeySequence("Ctrl+O"), [this] { ToggleOutput(); }},
         {"EyeCommands", QKeySequence("Ctrl+D"), [this] { ToggleCommands(); }},
-        {"EyePlane", QKeySequence("Ctrl+L"), [] {}},
+        {"EyePlane", QKeySequence("Ctrl+L"), [this] { TogglePlane(); }},
         {"EyeVariables", QKeySequence("Ctrl+M"), [] {}},
         {"EyeWebBrowser", QKeySequence("Ctrl+I"), [] {}},
         {"RunFast", QKeySequence(Qt::Key_F9), [this] { RunFast(); }},
@@ -210,7 +212,9 @@ void TMainForm::buildPopeye()
     QAction* commands = entry(windowMenu_, "MENU.WINDOW.COMMANDS", "Commands");
     commands->setCheckable(true);
     connect(commands, &QAction::triggered, this, [this] { ToggleCommands(); });
-    entry(windowMenu_, "MENU.WINDOW.PLANE", "Plane")->setCheckable(true);
+    QAction* plane = entry(windowMenu_, "MENU.WINDOW.PLANE", "Plane");
+    plane->setCheckable(true);
+    connect(plane, &QAction::triggered, this, [this] { TogglePlane(); });
     entry(windowMenu_, "MENU.WINDOW.ADDITIONAL", "-Additional");
     entry(windowMenu_, "MENU.WINDOW.INFO", "Info")->setCheckable(true);
     entry(windowMenu_, "MENU.WINDOW.MEMORY", "Memory")->setCheckable(true);
@@ -305,8 +309,8 @@ void TMainForm::updateWindowEntries()
 {
     MenuEntry("MENU.WINDOW.OUTPUT")->setChecked(OutputWindow() != nullptr);
     MenuEntry("MENU.WINDOW.COMMANDS")->setChecked(CommandWindow() != nullptr);
-    // The plane, memory and info windows are not part of this build yet.
-    MenuEntry("MENU.WINDOW.PLANE")->setVisible(false);
+    MenuEntry("MENU.WINDOW.PLANE")->setChecked(PlaneWindow() != nullptr);
+    // The memory and info windows are not part of this build yet.
     MenuEntry("MENU.WINDOW.ADDITIONAL")->setVisible(false);
     MenuEntry("MENU.WINDOW.INFO")->setVisible(false);
     MenuEntry("MENU.WINDOW.MEMORY")->setVisible(false);
@@ -332,6 +336,26 @@ TCommand* TMainForm::OpenCommands(bool arrange)
     if (arrange) ArrangeWindows();
     w->CommandLine()->setFocus();
     return w;
+}
+
+TPlane* TMainForm::OpenPlane(int left, int top, bool arrange)
+{
+    if (TPlane* p = PlaneWindow()) return p;
+    SetInitialBounds(left, top, ConfigInt("PLANE.WIDTH"), ConfigInt("PLANE.HEIGHT"));
+    auto* w = new TPlane();
+    w->show();
+    if (arrange) ArrangeWindows();
+    w->RefreshView();
+    return w;
+}
+
+void TMainForm::TogglePlane()
+{
+    if (TPlane* p = PlaneWindow()) {
+        p->close();
+        return;
+    }
+    OpenPlane(popupPoint_.x(), popupPoint_.y());
 }
 
 void TMainForm::ToggleOutput()
@@ -462,12 +486,22 @@ void TMainForm::ApplySkin(bool repaint)
     LoadSkin(CurrentSkin().Name);
     setDesktopBackground();
     if (repaint) {
-        for (QMdiSubWindow* w : desktop_->subWindowList(QMdiArea::CreationOrder))
-            if (auto* form = qobject_cast<TTavroForm*>(w)) form->RecreateFrame();
+        for (QMdiSubWindow* w : desktop_->subWindowList(QMdiArea::CreationOrder)) {
+            if (auto* plane = qobject_cast<TPlane*>(w)) plane->RecreateView();
+            else if (auto* form = qobject_cast<TTavroForm*>(w)) form->RecreateFrame();
+        }
     }
     desktop_->viewport()->update();
     update();
     ArrangeWindows();
+    if (PlaneWindow() && MakeSceneContextCurrent()) {
+        try {
+            TheScene().RebuildScene();
+        } catch (const std::exception&) {
+            // A drawing procedure's error shows at its next run.
+        }
+        PlaneWindow()->RefreshView();
+    }
 }
 
 void TMainForm::ApplyInterfaceTexts()
@@ -483,6 +517,7 @@ void TMainForm::ApplyInterfaceTexts()
     }
     if (TCommand* c = CommandWindow()) c->RefreshSettings();
     if (TOutput* o = OutputWindow()) o->RefreshSettings();
+    if (TPlane* p = PlaneWindow()) p->RefreshSettings();
     if (TMsg* m = OpenMessageDialog()) m->Relabel();
     desktop_->SetHint(QString::fromStdString(Tr("MAIN.HINT")));
     static const char* const kKeys[] = {
@@ -799,6 +834,9 @@ void TMainForm::restoreToolWindows()
         ArrangeWindows();
     };
     restore("OUTPUT", [this] { return static_cast<TTavroForm*>(OpenOutput(false)); });
+    restore("PLANE", [this] {
+        return static_cast<TTavroForm*>(OpenPlane(InitialBounds().left(), InitialBounds().top(), false));
+    });
     restore("COMMAND", [this] { return static_cast<TTavroForm*>(OpenCommands(false)); });
 }
 
@@ -839,7 +877,7 @@ void TMainForm::SaveConfiguration()
         ConfigSetInt(key + ".HEIGHT", g.height());
         ConfigSetInt(key + ".STATE", w->isMaximized() ? 2 : w->isMinimized() ? 1 : 0);
     };
-    saveWindow("PLANE", nullptr);
+    saveWindow("PLANE", PlaneWindow());
     saveWindow("OUTPUT", OutputWindow());
     saveWindow("COMMAND", CommandWindow());
     saveWindow("MEMORY", nullptr);

@@ -24,6 +24,7 @@ class QAction;
 namespace tavro {
 class TOutput;
 class TCommand;
+class TPlane;
 }  // namespace tavro
 
 namespace tavro::shell {
@@ -94,6 +95,9 @@ public:
     DesktopArea* Desktop() const { return desktop_; }
     void ToggleOutput();
     void ToggleCommands();
+    void TogglePlane();
+    // Opens the plane window at a workspace point (or returns the open one).
+    TPlane* OpenPlane(int left, int top, bool arrange = true);
     TOutput* OpenOutput(bool arrange = true);
     TCommand* OpenCommands(bool arrange = true);
     QPoint PopupPoint() const { return popupPoint_; }

@@ -8,6 +8,9 @@
 #include "main_window.h"
 #include "message_dialog.h"
 #include "output_window.h"
+#include "plane_window.h"
+#include "scene.h"
+#include "scene_host.h"
 
 namespace tavro::shell {
 
@@ -64,6 +67,47 @@ void QtEnvironment::SleepMilliseconds(int ms)
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
+
+bool QtEnvironment::HasDisplayList(Atom* node) { return TheScene().HasDisplayList(node); }
+
+void QtEnvironment::DeleteDisplayList(Atom* node)
+{
+    if (TheScene().HasDisplayList(node) && MakeSceneContextCurrent()) TheScene().DeleteDisplayList(node);
+}
+
+void QtEnvironment::BuildDisplayList(Atom* node)
+{
+    if (MakeSceneContextCurrent()) TheScene().BuildDisplayList(node);
+}
+
+void QtEnvironment::RedrawScene()
+{
+    if (TMainForm* main = MainForm(); main && main->Closing()) return;
+    if (MakeSceneContextCurrent()) TheScene().Redraw();
+}
+
+void QtEnvironment::RepaintPlane()
+{
+    if (TPlane* p = PlaneWindow()) p->RefreshView();
+}
+
+intptr_t QtEnvironment::SceneService(int code, TText* text, long double n1, long double n2, long double n3,
+                                     long double n4)
+{
+    if (scene::Scene::HandlesService(code)) {
+        if (!MakeSceneContextCurrent()) return 0;
+        return TheScene().Service(code, text, n1, n2, n3, n4);
+    }
+    return WindowService(code, text, n1, n2, n3, n4);
+}
+
+void QtEnvironment::SetModelMatrix(const float matrix[16]) { TheScene().SetModelMatrix(matrix); }
+
+Atom* QtEnvironment::CreateWidget(int serviceCode) { return CreatePlaneWidget(serviceCode); }
+
+void QtEnvironment::ReleaseWidget(Atom* widget) { ReleasePlaneWidget(widget); }
+
+void QtEnvironment::PlaySound(std::string_view file, int player) { PlayMedia(std::string(file), player); }
 
 std::string QtEnvironment::ClipboardText() { return QGuiApplication::clipboard()->text().toStdString(); }
 

@@ -22,6 +22,19 @@ public:
     bool CollectKeys() override;
     void ProcessMessages() override;
     void SleepMilliseconds(int ms) override;
+    // The scene: display lists are compiled in a context of the plane's
+    // share group, the plane window's when it is open.
+    bool HasDisplayList(Atom* node) override;
+    void DeleteDisplayList(Atom* node) override;
+    void BuildDisplayList(Atom* node) override;
+    void RedrawScene() override;
+    void RepaintPlane() override;
+    intptr_t SceneService(int code, TText* text, long double n1, long double n2, long double n3,
+                          long double n4) override;
+    void SetModelMatrix(const float matrix[16]) override;
+    Atom* CreateWidget(int serviceCode) override;
+    void ReleaseWidget(Atom* widget) override;
+    void PlaySound(std::string_view file, int player) override;
     std::string ClipboardText() override;
     void SetClipboardText(std::string_view text) override;
 

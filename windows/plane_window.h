@@ -1,0 +1,86 @@
+// TPlane: the tool window that shows the 3D scene. Its drawing area is a
+// GL widget that the scene draws into; mouse events become calls of the
+// global hook procedures onmousedown, onmousemove, onmouseup and
+// onmouseclick with centred coordinates; typed characters go to the key
+// buffer; the Clear, Print and Save buttons reset, print and save the
+// picture. At most one plane window exists.
+#pragma once
+
+#include <QOpenGLWidget>
+#include <string>
+
+#include "atom.h"
+#include "scene_view.h"
+#include "tool_window.h"
+
+class QMenu;
+
+namespace tavro {
+
+class TPlane;
+
+// The drawing area: a view of the scene.
+class PlaneView : public QOpenGLWidget, public scene::SceneView {
+    Q_OBJECT
+public:
+    explicit PlaneView(TPlane* plane, QWidget* parent);
+    bool MakeCurrent() override;
+    void Present() override;
+    int Width() const override;
+    int Height() const override;
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    TPlane* plane_;
+};
+
+class TPlane : public TTavroForm {
+    Q_OBJECT
+public:
+    TPlane(QWidget* parent = nullptr);
+    void RefreshSettings() override;
+    // Viewport, projection and a frame (once start-up has completed).
+    void RefreshView();
+    // After a skin switch: a fresh frame and drawing surface.
+    void RecreateView();
+    void ClearPlane();
+    void PrintPlane();
+    void SavePictureAs();
+    // Service 17: one item per element, captioned with its text form.
+    void FillPopupMenu(Atom* list);
+    QMenu* PopupMenu() const { return popup_; }
+    PlaneView* View() const { return view_; }
+    // Calls the root's hook procedure `hook` with the centred and the
+    // window coordinates and the shift state, unless a hook runs already,
+    // the scene blocks mouse events or the run is paused. True when the
+    // hook was run.
+    bool DispatchMouseEvent(const std::string& hook, int shift, int x, int y);
+    // The command text of a hook call for a drawing area of w x h.
+    static std::string HookCommand(const std::string& hook, int shift, int x, int y, int w, int h);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class PlaneView;
+    PlaneView* view_ = nullptr;
+    QMenu* popup_ = nullptr;
+    int reentrancy_ = 0;
+    QPoint lastMove_{-1, -1};
+    QPoint pressPoint_{-1, -1};
+    int lastShift_ = 0;
+};
+
+TPlane* PlaneWindow();
+
+}  // namespace tavro
