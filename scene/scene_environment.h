@@ -35,7 +35,8 @@ public:
     intptr_t SceneService(int code, TText* text, long double n1, long double n2, long double n3,
                           long double n4) override
     {
-        if (scene_ && Scene::HandlesService(code)) return scene_->Service(code, text, n1, n2, n3, n4);
+        if (scene_ && Scene::HandlesService(code))
+            return scene_->Service(code, text, n1, n2, n3, n4);
         return Base::SceneService(code, text, n1, n2, n3, n4);
     }
     void SetModelMatrix(const float matrix[16]) override

@@ -51,7 +51,8 @@ TEST_F(SceneTest, MouseBlockingByTheProgramOutlivesFrames)
 
 TEST_F(SceneTest, DrawingThatAsksForAFullRebuildDoesNotLoop)
 {
-    ASSERT_TRUE(Run("to ball.ondrawimage\n  unfreezescene\n  redraw\n  color 1 0 0\n  sphere 0.5\nend\n"));
+    ASSERT_TRUE(
+        Run("to ball.ondrawimage\n  unfreezescene\n  redraw\n  color 1 0 0\n  sphere 0.5\nend\n"));
     // The frame it asked for was not recorded into its own drawing: the
     // wall drawn before the ball is not cleared away.
     ASSERT_TRUE(Run("to wall.ondrawimage\n  color 0 0 1\n  move 0 -6 0\n  cube 3\nend\n"));
@@ -65,9 +66,10 @@ TEST_F(SceneTest, DrawingThatAsksForAFullRebuildDoesNotLoop)
 
 TEST_F(SceneTest, OverflowingSelectionBufferStillReportsTheHitsThatFit)
 {
-    ASSERT_TRUE(Run("repeat 400 [make word \"ball (repeat) 1]\n"
-                    "to draw.ondrawimage\n  sphere 0.5\nend\n"
-                    "repeat 400 [make word word \"ball (repeat) \".ondrawimage :draw.ondrawimage]"));
+    ASSERT_TRUE(
+        Run("repeat 400 [make word \"ball (repeat) 1]\n"
+            "to draw.ondrawimage\n  sphere 0.5\nend\n"
+            "repeat 400 [make word word \"ball (repeat) \".ondrawimage :draw.ondrawimage]"));
     std::vector<std::string> names = Words(Scene.Pick(kWidth / 2, kHeight / 2, 0, 2));
     // Each record takes four words of the 1024.
     EXPECT_GT(names.size(), 200u);
