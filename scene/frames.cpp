@@ -106,6 +106,10 @@ void Scene::Redraw()
         redrawPending_ = true;
         return;
     }
+    if (!inPaint_ && view_->DrawsInPaintOnly()) {
+        view_->Present();
+        return;
+    }
     do {
         redrawPending_ = false;
         drawFrame();

@@ -38,6 +38,31 @@ TEST_F(SceneTest, RedrawRequestedDuringAFrameIsOneMorePass)
     EXPECT_FALSE(Scene.Drawing());
 }
 
+// A widget that shows only what its paint draws is asked for a paint.
+class PaintOnlyView : public tavro::scene::OffscreenView {
+public:
+    int paintsAskedFor = 0;
+    bool DrawsInPaintOnly() const override { return true; }
+    void Present() override { ++paintsAskedFor; }
+};
+
+TEST_F(SceneTest, PaintOnlyViewIsAskedForAPaintInsteadOfAFrame)
+{
+    PaintOnlyView view;
+    std::string error;
+    ASSERT_TRUE(view.Create(kWidth, kHeight, error)) << error;
+    Scene.OpenView(&view, {255, 255, 255});
+    uint64_t frames = Scene.FramesDrawn();
+    ASSERT_TRUE(Run("to ball.ondrawimage\n  color 1 0 0\n  sphere 0.5\nend\nredraw"));
+    EXPECT_EQ(Scene.FramesDrawn(), frames);
+    EXPECT_EQ(view.paintsAskedFor, 1);
+    Scene.Paint({255, 255, 255});
+    EXPECT_EQ(Scene.FramesDrawn(), frames + 1);
+    EXPECT_EQ(view.paintsAskedFor, 1);
+    const uint8_t* p = view.Read().At(kWidth / 2, kHeight / 2);
+    EXPECT_TRUE(Near({p[0], p[1], p[2]}, {255, 0, 0}));
+}
+
 TEST_F(SceneTest, MouseBlockingByTheProgramOutlivesFrames)
 {
     ASSERT_TRUE(Run("to ball.ondrawimage\n  sphere 0.5\nend\n"));
