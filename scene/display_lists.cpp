@@ -28,7 +28,10 @@ void forEachMember(Atom* node, F f)
 
 }  // namespace
 
-bool Scene::HasDisplayList(const Atom* node) const { return lists_.count(node) != 0; }
+bool Scene::HasDisplayList(const Atom* node) const
+{
+    return lists_.count(node) != 0;
+}
 
 uint32_t Scene::ListOf(const Atom* node) const
 {

@@ -16,9 +16,17 @@ namespace {
 // The library-defined hook list replayed before each clear (lights, fog).
 constexpr const char* kBeforeDraw = "ONBEFOREDRAW";
 
+Colour opaque(WindowColour c)
+{
+    return {c.r / 255.0, c.g / 255.0, c.b / 255.0, 1.0};
+}
+
 }  // namespace
 
-double FieldOfView(int height) { return height / 500.0 * 30.0; }
+double FieldOfView(int height)
+{
+    return height / 500.0 * 30.0;
+}
 
 Scene::Scene()
 {
@@ -35,7 +43,7 @@ void Scene::OpenView(SceneView* view, WindowColour workspace)
 {
     view_ = view;
     backgroundSet_ = false;
-    background_ = {workspace.r / 255.0, workspace.g / 255.0, workspace.b / 255.0, 1.0};
+    background_ = opaque(workspace);
     if (!view_ || !view_->MakeCurrent()) return;
     width_ = std::max(1, view_->Width());
     height_ = std::max(1, view_->Height());
@@ -45,7 +53,10 @@ void Scene::OpenView(SceneView* view, WindowColour workspace)
     applyProjection();
 }
 
-void Scene::CloseView() { view_ = nullptr; }
+void Scene::CloseView()
+{
+    view_ = nullptr;
+}
 
 void Scene::applyProjection()
 {
@@ -66,7 +77,8 @@ void Scene::Resize(int width, int height)
 
 void Scene::Paint(WindowColour workspace)
 {
-    if (!backgroundSet_) background_ = {workspace.r / 255.0, workspace.g / 255.0, workspace.b / 255.0, 1.0};
+    if (!backgroundSet_)
+        background_ = opaque(workspace);
     if (!view_ || !view_->MakeCurrent()) return;
     applyProjection();
     inPaint_ = true;
@@ -92,6 +104,10 @@ void Scene::Redraw()
     if (!view_ || compiling_ > 0) return;
     if (drawing_ || deferred_) {
         redrawPending_ = true;
+        return;
+    }
+    if (!inPaint_ && view_->DrawsInPaintOnly()) {
+        view_->Present();
         return;
     }
     do {
@@ -124,7 +140,8 @@ void Scene::drawFrame()
 
     // The background is the clear colour of this very frame (set before
     // the hook list, which may still change it).
-    glClearColor(float(background_.r), float(background_.g), float(background_.b), float(background_.a));
+    glClearColor(float(background_.r), float(background_.g), float(background_.b),
+                 float(background_.a));
     Atom* root = RootNode();
     if (Atom* before = root ? ResolveFrom(root, kBeforeDraw) : nullptr)
         if (uint32_t name = ListOf(before)) glCallList(name);

@@ -3,13 +3,13 @@
 // ordinary failure.
 #include "jpeg.h"
 
+#include <jpeglib.h>
+
 #include <cerrno>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-
-#include <jpeglib.h>
 
 namespace tavro::scene {
 
@@ -72,7 +72,8 @@ bool WriteJpeg(const std::string& path, const uint8_t* rgb, int width, int heigh
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(rgb + std::ptrdiff_t(info.next_scanline) * bytesPerLine);
+        JSAMPROW row =
+            const_cast<JSAMPROW>(rgb + std::ptrdiff_t(info.next_scanline) * bytesPerLine);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);

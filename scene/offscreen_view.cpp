@@ -31,7 +31,8 @@ bool OffscreenView::Create(int width, int height, std::string& error)
         return false;
     }
     context->buffer.assign(size_t(width) * height * 4, 0);
-    if (!OSMesaMakeCurrent(context->handle, context->buffer.data(), GL_UNSIGNED_BYTE, width, height)) {
+    if (!OSMesaMakeCurrent(context->handle, context->buffer.data(), GL_UNSIGNED_BYTE, width,
+                           height)) {
         error = "the off-screen GL context cannot be made current";
         return false;
     }
@@ -45,10 +46,14 @@ bool OffscreenView::MakeCurrent()
 {
     if (!context_) return false;
     if (OSMesaGetCurrentContext() == context_->handle) return true;
-    return OSMesaMakeCurrent(context_->handle, context_->buffer.data(), GL_UNSIGNED_BYTE, width_, height_);
+    return OSMesaMakeCurrent(context_->handle, context_->buffer.data(), GL_UNSIGNED_BYTE, width_,
+                             height_);
 }
 
-void OffscreenView::Present() { glFinish(); }
+void OffscreenView::Present()
+{
+    glFinish();
+}
 
 RgbImage OffscreenView::Read() const
 {

@@ -19,7 +19,8 @@ namespace {
 // node has a parent, a grandparent and a great-grandparent.
 Atom* memberOfRootMember(Atom* node)
 {
-    while (node->Parent && node->Parent->Parent && node->Parent->Parent->Parent) node = node->Parent;
+    while (node->Parent && node->Parent->Parent && node->Parent->Parent->Parent)
+        node = node->Parent;
     return node;
 }
 
@@ -41,8 +42,8 @@ Atom* Scene::Pick(int x, int y, int mode, int radius)
     // the whole view.
     double size = std::max(1, 2 * radius);
     gluPickMatrix(x, viewport[3] - y, size, size, viewport);
-    gluPerspective(FieldOfView(viewport[3]), double(viewport[2]) / std::max(1, viewport[3]), kNearPlane,
-                   kFarPlane);
+    gluPerspective(FieldOfView(viewport[3]), double(viewport[2]) / std::max(1, viewport[3]),
+                   kNearPlane, kFarPlane);
     SetCameraTransform();
     if (Atom* root = RootNode())
         for (Atom* m = root->FirstChild; m; m = m->NextSibling)

@@ -108,7 +108,8 @@ public:
     // Replays the scene into the view: camera, "ONBEFOREDRAW", clear, the
     // root members' lists, Present. Nothing without a view, nor while a
     // list is being compiled; a request made while a frame is drawn (or
-    // while drawing is deferred) is served by one more pass.
+    // while drawing is deferred) is served by one more pass. Outside
+    // Paint, a view that draws in paint only is asked for a paint instead.
     void Redraw();
     // Loads the model-view transform: model matrix, then the look-at
     // transform from the eye to the look-at point with the up vector.

@@ -2,7 +2,9 @@
 // delegation of every scene operation of the seam. Base is Environment or
 // one of its subclasses (the runner's console environment, the IDE's Qt
 // environment); without an attached scene the base's behaviour stays.
-// Window services (17, 29, 30, 35) are the base's.
+// Window services (17, 29, 30, 35) are the base's. A host whose scene
+// context is not always current (the IDE) overrides these to make its
+// shared context current and then calls them.
 #pragma once
 
 #include "environment.h"
@@ -35,7 +37,8 @@ public:
     intptr_t SceneService(int code, TText* text, long double n1, long double n2, long double n3,
                           long double n4) override
     {
-        if (scene_ && Scene::HandlesService(code)) return scene_->Service(code, text, n1, n2, n3, n4);
+        if (scene_ && Scene::HandlesService(code))
+            return scene_->Service(code, text, n1, n2, n3, n4);
         return Base::SceneService(code, text, n1, n2, n3, n4);
     }
     void SetModelMatrix(const float matrix[16]) override

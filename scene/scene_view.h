@@ -22,6 +22,12 @@ public:
     // frame itself.
     virtual void Present() = 0;
 
+    // True for a toolkit widget that shows only what its paint callback
+    // draws (a QOpenGLWidget composes its framebuffer after paintGL):
+    // Redraw outside Scene::Paint then asks for a paint through Present
+    // instead of drawing a frame that the paint would draw again.
+    virtual bool DrawsInPaintOnly() const { return false; }
+
     // The drawing area in framebuffer pixels.
     virtual int Width() const = 0;
     virtual int Height() const = 0;

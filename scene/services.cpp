@@ -1,6 +1,7 @@
 // The scene's host services and the picture of the view.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -15,21 +16,22 @@ namespace {
 constexpr int kJpegQuality = 90;
 
 // Whole numbers are rounded to the nearest integer, halves to even.
-long long whole(long double x) { return std::isfinite(x) ? std::llrint(double(x)) : 0; }
+long long whole(long double x)
+{
+    return std::isfinite(x) ? std::llrint(double(x)) : 0;
+}
 
-Atom* atomOf(long double x) { return reinterpret_cast<Atom*>(static_cast<intptr_t>(whole(x))); }
+Atom* atomOf(long double x)
+{
+    return reinterpret_cast<Atom*>(static_cast<intptr_t>(whole(x)));
+}
 
 }  // namespace
 
 bool Scene::HandlesService(int code)
 {
-    switch (code & 0x7F) {
-    case 3: case 4: case 5: case 6: case 9: case 10: case 14: case 27: case 28:
-    case 31: case 32: case 33: case 34:
-        return true;
-    default:
-        return false;
-    }
+    static constexpr int kCodes[] = {3, 4, 5, 6, 9, 10, 14, 27, 28, 31, 32, 33, 34};
+    return std::find(std::begin(kCodes), std::end(kCodes), code & 0x7F) != std::end(kCodes);
 }
 
 intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, long double n3,
@@ -67,7 +69,8 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
         SavePicture(text ? std::string(View(*text)) : std::string());
         return 0;
     case TAVRO_SVC_PICK:
-        return reinterpret_cast<intptr_t>(Pick(int(whole(n1)), int(whole(n2)), int(whole(n3)), int(whole(n4))));
+        return reinterpret_cast<intptr_t>(
+            Pick(int(whole(n1)), int(whole(n2)), int(whole(n3)), int(whole(n4))));
     case TAVRO_SVC_DEFER_DRAWING:
         deferred_ = true;
         return 0;
@@ -98,7 +101,8 @@ void Scene::SavePicture(const std::string& fileName)
     // GL's rows come bottom-up: start at the last one and step backwards.
     const uint8_t* top = rows.data() + size_t(h - 1) * w * 3;
     std::string error;
-    if (!WriteJpeg(fileName, top, w, h, -w * 3, kJpegQuality, error)) RaiseError("PICTUREFILE", {fileName, error});
+    if (!WriteJpeg(fileName, top, w, h, -w * 3, kJpegQuality, error))
+        RaiseError("PICTUREFILE", {fileName, error});
 }
 
 }  // namespace tavro::scene

@@ -106,9 +106,10 @@ void measure(int n)
         for (Atom* a = node; a; a = a->Parent) scene.BuildDisplayList(a);
     }
     double rebuild = secondsSince(start) / changes;
-    std::printf("%6d cubes: built in %.2f s, %.1f frames/s; one cube changed: command %.3f ms, "
-                "its rebuild %.3f ms (%llu lists compiled for %d changes)\n",
-                n, build, fps, command * 1000, rebuild * 1000, (unsigned long long)lists, changes);
+    std::printf(
+        "%6d cubes: built in %.2f s, %.1f frames/s; one cube changed: command %.3f ms, "
+        "its rebuild %.3f ms (%llu lists compiled for %d changes)\n",
+        n, build, fps, command * 1000, rebuild * 1000, (unsigned long long)lists, changes);
     SetEnvironment(nullptr);
 }
 

@@ -1,8 +1,7 @@
 // Display lists follow the name tree: built on assignment, rebuilt only
 // along the changed path, deleted with their node, deferred on request.
-#include "scene_fixture.h"
-
 #include "run_control.h"
+#include "scene_fixture.h"
 #include "structure.h"
 
 namespace {
@@ -32,8 +31,9 @@ TEST_F(SceneTest, AssignmentRebuildsTheNodeAndItsAncestorsOnly)
 
 TEST_F(SceneTest, ContainerShowsItsMembersRebuiltAlone)
 {
-    ASSERT_TRUE(Run("make \"shade 1\nto box.ball.ondrawimage\n  color :shade 0 0\n  sphere 0.5\nend\n"
-                    "make \"box.ondrawimage [[]]\n"));
+    ASSERT_TRUE(
+        Run("make \"shade 1\nto box.ball.ondrawimage\n  color :shade 0 0\n  sphere 0.5\nend\n"
+            "make \"box.ondrawimage [[]]\n"));
     uint32_t container = Scene.ListOf(Node("box"));
     ASSERT_NE(container, 0u);
     EXPECT_TRUE(Near(Centre(), {255, 0, 0}));
@@ -120,8 +120,9 @@ TEST_F(SceneTest, ListChangesInsideADrawingAreNotNested)
 {
     // The drawing assigns another drawn object: that build would nest a
     // list compilation and is skipped instead of breaking this one.
-    ASSERT_TRUE(Run("to other.ondrawimage\n  sphere 1\nend\n"
-                    "to outer.ondrawimage\n  make \"other.x 1\n  color 1 0 0\n  sphere 2\nend\n"));
+    ASSERT_TRUE(
+        Run("to other.ondrawimage\n  sphere 1\nend\n"
+            "to outer.ondrawimage\n  make \"other.x 1\n  color 1 0 0\n  sphere 2\nend\n"));
     EXPECT_TRUE(Scene.HasDisplayList(Node("outer")));
     EXPECT_TRUE(Near(Centre(), {255, 0, 0}));
 }

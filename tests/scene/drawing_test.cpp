@@ -23,10 +23,10 @@ TEST_F(SceneTest, ShapeAtTheCentreShowsItsColourOnTheWindowColour)
 
 TEST_F(SceneTest, EachShapeDrawsAtTheOrigin)
 {
-    for (const char* shape : {"cube 0.6", "box 0.6 0.6 0.6", "sphere 0.3", "cylinder 0.3 0.2",
-                              "cone 0.4 0.3", "torus 0.3 0.2",
-                              "polygon [[ -0.5 -0.5 0] [0.5 -0.5 0] [0.5 0.5 0] [ -0.5 0.5 0]]",
-                              "quad [ -0.5 -0.5 0] [0.5 -0.5 0] [0.5 0.5 0] [ -0.5 0.5 0]"}) {
+    for (const char* shape :
+         {"cube 0.6", "box 0.6 0.6 0.6", "sphere 0.3", "cylinder 0.3 0.2", "cone 0.4 0.3",
+          "torus 0.3 0.2", "polygon [[ -0.5 -0.5 0] [0.5 -0.5 0] [0.5 0.5 0] [ -0.5 0.5 0]]",
+          "quad [ -0.5 -0.5 0] [0.5 -0.5 0] [0.5 0.5 0] [ -0.5 0.5 0]"}) {
         ASSERT_TRUE(Run(std::string("to s.ondrawimage\n color 0 0 1\n ") + shape + "\nend\n"))
             << shape;
         EXPECT_TRUE(Near(Centre(), {0, 0, 255})) << shape;
@@ -143,8 +143,9 @@ namespace {
 // build of the same object ended with.
 TEST_F(SceneTest, EveryBuildOfADrawingStartsFromTheDefaultStyle)
 {
-    ASSERT_TRUE(Run("background 0 0 0 1\nmake \"ball.size 0.5\n"
-                    "to ball.ondrawimage\n  color 1 0 0\n  sphere :size\n  opacity 0\nend\n"));
+    ASSERT_TRUE(
+        Run("background 0 0 0 1\nmake \"ball.size 0.5\n"
+            "to ball.ondrawimage\n  color 1 0 0\n  sphere :size\n  opacity 0\nend\n"));
     EXPECT_TRUE(Near(Centre(), kRed));
     ASSERT_TRUE(Run("make \"ball.size 0.6"));
     EXPECT_TRUE(Near(Centre(), kRed));

@@ -2,7 +2,6 @@
 // order, a repeat of the previous name dropped; mode -1 reports members of
 // root members.
 #include "scene_fixture.h"
-
 #include "state.h"
 
 namespace {
@@ -20,10 +19,11 @@ protected:
 
 TEST_F(PickTest, QuadricsAndTheirContainersPickWithoutCrashing)
 {
-    ASSERT_TRUE(Run("to ball.ondrawimage\n  sphere 1\n  sphere 0.5\nend\n"
-                    "to group.cone.ondrawimage\n  cone 1 2\n  cylinder 0.5 1\n  disk 1\nend\n"
-                    "to group.top.ondrawimage\n  sphere 0.7\n  torus 1 0.2\nend\n"
-                    "make \"group.ondrawimage [[]]\n"));
+    ASSERT_TRUE(
+        Run("to ball.ondrawimage\n  sphere 1\n  sphere 0.5\nend\n"
+            "to group.cone.ondrawimage\n  cone 1 2\n  cylinder 0.5 1\n  disk 1\nend\n"
+            "to group.top.ondrawimage\n  sphere 0.7\n  torus 1 0.2\nend\n"
+            "make \"group.ondrawimage [[]]\n"));
     // Drawing order: newest root member first.
     EXPECT_EQ(PickAt(kWidth / 2, kHeight / 2), (Names{"group.top", "group.cone", "ball"}));
     EXPECT_EQ(PickAt(kWidth / 2, kHeight / 2, -1), (Names{"group.top", "group.cone", "ball"}));
@@ -34,15 +34,18 @@ TEST_F(PickTest, RepeatedHitsOfOneObjectAreReportedOnce)
 {
     // Two drawings of the same member through drawchild give two records
     // in a row with the same name.
-    ASSERT_TRUE(Run("to parts.a.ondrawimage\n  cube 2\nend\n"
-                    "to parts.ondrawimage\n  drawchild \"parts.a\n  move 0 0 0.1\n  drawchild \"parts.a\nend\n"));
+    ASSERT_TRUE(
+        Run("to parts.a.ondrawimage\n  cube 2\nend\n"
+            "to parts.ondrawimage\n  drawchild \"parts.a\n  move 0 0 0.1\n  drawchild "
+            "\"parts.a\nend\n"));
     EXPECT_EQ(PickAt(kWidth / 2, kHeight / 2), (Names{"parts.a"}));
 }
 
 TEST_F(PickTest, ModeMinusOneClimbsToTheMemberOfARootMember)
 {
-    ASSERT_TRUE(Run("to a.b.c.d.ondrawimage\n  cube 2\nend\n"
-                    "make \"a.b.c.ondrawimage [[]]\nmake \"a.b.ondrawimage [[]]\nmake \"a.ondrawimage [[]]\n"));
+    ASSERT_TRUE(Run(
+        "to a.b.c.d.ondrawimage\n  cube 2\nend\n"
+        "make \"a.b.c.ondrawimage [[]]\nmake \"a.b.ondrawimage [[]]\nmake \"a.ondrawimage [[]]\n"));
     EXPECT_EQ(PickAt(kWidth / 2, kHeight / 2), (Names{"a.b.c.d"}));
     EXPECT_EQ(PickAt(kWidth / 2, kHeight / 2, -1), (Names{"a.b"}));
     // A root member's own drawing is reported as itself.

@@ -25,9 +25,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: picture_compare RUNNER PROGRAM GOLDEN.jpg WORK.jpg WxH\n");
         return 2;
     }
-    std::string runner = argv[1], program = argv[2], golden = argv[3], work = argv[4], size = argv[5];
+    std::string runner = argv[1], program = argv[2], golden = argv[3], work = argv[4],
+                size = argv[5];
     std::filesystem::remove(work);
-    std::string command = "'" + runner + "' --picture '" + work + "' --size " + size + " '" + program + "' > /dev/null";
+    std::string command = "'" + runner + "' --picture '" + work + "' --size " + size + " '" +
+                          program + "' > /dev/null";
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "%s failed\n", command.c_str());
         return 1;
@@ -45,7 +47,8 @@ int main(int argc, char** argv)
         return 1;
     }
     if (want.width != got.width || want.height != got.height) {
-        std::fprintf(stderr, "size %dx%d, golden %dx%d\n", got.width, got.height, want.width, want.height);
+        std::fprintf(stderr, "size %dx%d, golden %dx%d\n", got.width, got.height, want.width,
+                     want.height);
         return 1;
     }
     double total = 0;

@@ -1,11 +1,11 @@
 // Pictures: JPEG files written from the view, read back; bad paths and
 // damaged files are errors, never a crash; the runner's --picture.
-#include "scene_fixture.h"
-
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
+
+#include "scene_fixture.h"
 
 namespace {
 
@@ -94,8 +94,9 @@ TEST(Jpeg, PaddedRowsAreWrittenWithTheirStride)
 TEST(RunnerPicture, ProgramRunsHeadlessAndLeavesItsScene)
 {
     std::string program = tempPath("planets.tvr");
-    std::ofstream(program) << "make \"sun.size 0.5\nto sun.ondrawimage\n  color 1 1 0\n  sphere :size\nend\n"
-                              "background 0 0 0.5 1\nprint \"ok\n";
+    std::ofstream(program)
+        << "make \"sun.size 0.5\nto sun.ondrawimage\n  color 1 1 0\n  sphere :size\nend\n"
+           "background 0 0 0.5 1\nprint \"ok\n";
     std::string picture = tempPath("planets.jpg");
     std::remove(picture.c_str());
     std::string command = std::string(TAVRO_BUILD_DIR) + "/bin/tavro-run --picture " + picture +
@@ -111,8 +112,9 @@ TEST(RunnerPicture, ProgramRunsHeadlessAndLeavesItsScene)
     const uint8_t* corner = image.At(2, 2);
     EXPECT_TRUE(Near({corner[0], corner[1], corner[2]}, {0, 0, 128}));
 
-    std::string bad = std::string(TAVRO_BUILD_DIR) + "/bin/tavro-run --picture /nonexistent-folder/p.jpg " +
-                      program + " > /dev/null 2>&1";
+    std::string bad = std::string(TAVRO_BUILD_DIR) +
+                      "/bin/tavro-run --picture /nonexistent-folder/p.jpg " + program +
+                      " > /dev/null 2>&1";
     EXPECT_EQ(WEXITSTATUS(std::system(bad.c_str())), 1);
 }
 

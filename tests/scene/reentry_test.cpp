@@ -38,6 +38,31 @@ TEST_F(SceneTest, RedrawRequestedDuringAFrameIsOneMorePass)
     EXPECT_FALSE(Scene.Drawing());
 }
 
+// A widget that shows only what its paint draws is asked for a paint.
+class PaintOnlyView : public tavro::scene::OffscreenView {
+public:
+    int paintsAskedFor = 0;
+    bool DrawsInPaintOnly() const override { return true; }
+    void Present() override { ++paintsAskedFor; }
+};
+
+TEST_F(SceneTest, PaintOnlyViewIsAskedForAPaintInsteadOfAFrame)
+{
+    PaintOnlyView view;
+    std::string error;
+    ASSERT_TRUE(view.Create(kWidth, kHeight, error)) << error;
+    Scene.OpenView(&view, {255, 255, 255});
+    uint64_t frames = Scene.FramesDrawn();
+    ASSERT_TRUE(Run("to ball.ondrawimage\n  color 1 0 0\n  sphere 0.5\nend\nredraw"));
+    EXPECT_EQ(Scene.FramesDrawn(), frames);
+    EXPECT_EQ(view.paintsAskedFor, 1);
+    Scene.Paint({255, 255, 255});
+    EXPECT_EQ(Scene.FramesDrawn(), frames + 1);
+    EXPECT_EQ(view.paintsAskedFor, 1);
+    const uint8_t* p = view.Read().At(kWidth / 2, kHeight / 2);
+    EXPECT_TRUE(Near({p[0], p[1], p[2]}, {255, 0, 0}));
+}
+
 TEST_F(SceneTest, MouseBlockingByTheProgramOutlivesFrames)
 {
     ASSERT_TRUE(Run("to ball.ondrawimage\n  sphere 0.5\nend\n"));
@@ -51,7 +76,8 @@ TEST_F(SceneTest, MouseBlockingByTheProgramOutlivesFrames)
 
 TEST_F(SceneTest, DrawingThatAsksForAFullRebuildDoesNotLoop)
 {
-    ASSERT_TRUE(Run("to ball.ondrawimage\n  unfreezescene\n  redraw\n  color 1 0 0\n  sphere 0.5\nend\n"));
+    ASSERT_TRUE(
+        Run("to ball.ondrawimage\n  unfreezescene\n  redraw\n  color 1 0 0\n  sphere 0.5\nend\n"));
     // The frame it asked for was not recorded into its own drawing: the
     // wall drawn before the ball is not cleared away.
     ASSERT_TRUE(Run("to wall.ondrawimage\n  color 0 0 1\n  move 0 -6 0\n  cube 3\nend\n"));
@@ -65,9 +91,10 @@ TEST_F(SceneTest, DrawingThatAsksForAFullRebuildDoesNotLoop)
 
 TEST_F(SceneTest, OverflowingSelectionBufferStillReportsTheHitsThatFit)
 {
-    ASSERT_TRUE(Run("repeat 400 [make word \"ball (repeat) 1]\n"
-                    "to draw.ondrawimage\n  sphere 0.5\nend\n"
-                    "repeat 400 [make word word \"ball (repeat) \".ondrawimage :draw.ondrawimage]"));
+    ASSERT_TRUE(
+        Run("repeat 400 [make word \"ball (repeat) 1]\n"
+            "to draw.ondrawimage\n  sphere 0.5\nend\n"
+            "repeat 400 [make word word \"ball (repeat) \".ondrawimage :draw.ondrawimage]"));
     std::vector<std::string> names = Words(Scene.Pick(kWidth / 2, kHeight / 2, 0, 2));
     // Each record takes four words of the 1024.
     EXPECT_GT(names.size(), 200u);

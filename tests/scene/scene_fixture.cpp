@@ -55,7 +55,10 @@ Rgb SceneTest::PixelAt(int x, int y)
     return {p[0], p[1], p[2]};
 }
 
-Atom* SceneTest::Node(const std::string& name) { return ResolveFrom(RootNode(), name); }
+Atom* SceneTest::Node(const std::string& name)
+{
+    return ResolveFrom(RootNode(), name);
+}
 
 std::vector<std::string> SceneTest::Words(Atom* list)
 {
@@ -69,6 +72,6 @@ std::vector<std::string> SceneTest::Words(Atom* list)
     if (std::abs(a.r - e.r) <= tolerance && std::abs(a.g - e.g) <= tolerance &&
         std::abs(a.b - e.b) <= tolerance)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "pixel " << a.r << " " << a.g << " " << a.b << ", expected "
-                                         << e.r << " " << e.g << " " << e.b;
+    return ::testing::AssertionFailure() << "pixel " << a.r << " " << a.g << " " << a.b
+                                         << ", expected " << e.r << " " << e.g << " " << e.b;
 }

@@ -24,8 +24,9 @@ mkfifo "$dir/keys"
 exec 3<>"$dir/keys"
 
 for command in 'wait 600' 'print readchar'; do
-    # The previous run's output must not look like this run being ready.
-    rm -f "$dir/out"
+    # Emptied here: the child's own redirection may come after the first
+    # look for "ready", which would then find the previous run's.
+    : >"$dir/out"
     "$runner" -e 'type "ready' -e "$command" -e 'print "next' <"$dir/keys" >"$dir/out" 2>"$dir/err" &
     pid=$!
     wait_until_ready "$pid"
@@ -42,7 +43,7 @@ done
 # files after it do not run.
 printf 'type "ready\nwait 600\nprint "unreached\n' >"$dir/stopped.tvr"
 printf 'print "second\n' >"$dir/second.tvr"
-rm -f "$dir/out"
+: >"$dir/out"
 "$runner" "$dir/stopped.tvr" "$dir/second.tvr" </dev/null >"$dir/out" 2>"$dir/err" &
 pid=$!
 wait_until_ready "$pid"
