@@ -164,6 +164,8 @@ public:
     bool MouseBlocked() const { return mouseBlocked_; }
     bool Drawing() const { return drawing_; }
     bool Deferred() const { return deferred_; }
+    // A display list is being compiled right now.
+    bool Compiling() const { return compiling_ > 0; }
     // Lists compiled since the scene was made (procedures and containers).
     uint64_t ListsCompiled() const { return listsCompiled_; }
     // Frames drawn since the scene was made.

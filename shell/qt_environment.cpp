@@ -58,7 +58,13 @@ bool QtEnvironment::CollectKeys()
     return false;
 }
 
-void QtEnvironment::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtEnvironment::ProcessMessages()
+{
+    // While a drawing is being recorded into a display list, a window
+    // event could switch GL contexts or draw a frame into the recording.
+    if (TheScene().Compiling()) return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtEnvironment::SleepMilliseconds(int ms)
 {
@@ -77,7 +83,14 @@ void QtEnvironment::DeleteDisplayList(Atom* node)
 
 void QtEnvironment::BuildDisplayList(Atom* node)
 {
-    if (MakeSceneContextCurrent()) TheScene().BuildDisplayList(node);
+    if (!MakeSceneContextCurrent()) return;
+    uint64_t before = TheScene().ListsCompiled();
+    TheScene().BuildDisplayList(node);
+    // A changed drawing shows at the next paint, also when the assigned
+    // variable is a member of the object that draws (the executor redraws
+    // only for variables that own a list).
+    if (TheScene().ListsCompiled() != before)
+        if (TPlane* p = PlaneWindow()) p->View()->update();
 }
 
 void QtEnvironment::RedrawScene()

@@ -152,19 +152,21 @@ bool MakeSceneContextCurrent()
 {
     if (TPlane* p = PlaneWindow())
         if (p->View()->MakeCurrent()) return true;
-    static std::unique_ptr<QOffscreenSurface> surface;
-    static std::unique_ptr<QOpenGLContext> context;
+    // Both belong to the application object, so they go before it does.
+    static QPointer<QOffscreenSurface> surface;
+    static QPointer<QOpenGLContext> context;
     if (!context) {
-        surface = std::make_unique<QOffscreenSurface>();
+        if (!qApp) return false;
+        surface = new QOffscreenSurface(nullptr, qApp);
         surface->create();
-        context = std::make_unique<QOpenGLContext>();
+        context = new QOpenGLContext(qApp);
         if (QOpenGLContext* shared = QOpenGLContext::globalShareContext()) context->setShareContext(shared);
         if (!context->create()) {
-            context.reset();
+            delete context;
             return false;
         }
     }
-    return context->makeCurrent(surface.get());
+    return context->makeCurrent(surface);
 }
 
 intptr_t WindowService(int code, TText* text, long double n1, long double n2, long double, long double)

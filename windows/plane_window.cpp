@@ -63,14 +63,11 @@ PlaneView::PlaneView(TPlane* plane, QWidget* parent) : QOpenGLWidget(parent), pl
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     format.setDepthBufferSize(24);
     if (std::optional<PixelFormat> used = ChoosePlaneFormat()) {
+        // The widget draws into its own framebuffer object, which takes
+        // the depth and stencil sizes; its colours stay those of the
+        // window it is composed into.
         if (used->DepthBits > 0) format.setDepthBufferSize(used->DepthBits);
         format.setStencilBufferSize(used->StencilBits);
-        if (used->AlphaBits > 0) format.setAlphaBufferSize(used->AlphaBits);
-        if (used->RedBits > 0) {
-            format.setRedBufferSize(used->RedBits);
-            format.setGreenBufferSize(used->GreenBits);
-            format.setBlueBufferSize(used->BlueBits);
-        }
     }
     setFormat(format);
 }

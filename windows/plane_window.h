@@ -26,6 +26,8 @@ public:
     explicit PlaneView(TPlane* plane, QWidget* parent);
     bool MakeCurrent() override;
     void Present() override;
+    // A frame is drawn by the widget's own paint: Redraw only asks for one.
+    bool DrawsInPaintOnly() const override { return true; }
     int Width() const override;
     int Height() const override;
 
