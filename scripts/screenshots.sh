@@ -35,3 +35,23 @@ for skin in Windows Daylight Midnight; do
   wait $ide 2>/dev/null || true
   rm -f "$config"
 done
+
+# The examples in the desktop environment: each runs as the start-up
+# program with the plane window open.
+shoot_example() {
+  example=$1 skin=$2 name=$3
+  config=$(mktemp --suffix=.ini)
+  sed -e "s/^SKIN=.*/SKIN=$skin/" -e "s/^AUTOSAVE=.*/AUTOSAVE=No/" -e "s/^PLANE=.*/PLANE=Yes/" \
+      build/bin/default.ini > "$config"
+  DISPLAY=$display build/bin/tavro "$config" "examples/$example.tvr" >/dev/null 2>&1 &
+  ide=$!
+  sleep ${4:-9}
+  DISPLAY=$display import -window root -crop 1024x720+128+152 "$out/$name.png"
+  kill $ide 2>/dev/null || true
+  wait $ide 2>/dev/null || true
+  rm -f "$config"
+}
+shoot_example solar_system Midnight example-solar-system 14
+shoot_example turtle_spiral Daylight example-turtle-spiral
+shoot_example widget_panel Daylight example-widget-panel
+shoot_example click_colours Windows example-click-colours

@@ -128,8 +128,10 @@ intptr_t widgetGet(TText* text, long double n1)
         else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) v = m->toPlainText();
         else if (auto* list = qobject_cast<QListWidget*>(w)) v = list->currentItem() ? list->currentItem()->text() : QString();
     } else if (property == "SELECTION") {
+        // The selected item's text; unanswered when nothing is selected.
         auto* list = qobject_cast<QListWidget*>(w);
-        v = QString::number(list ? list->currentRow() + 1 : 0);
+        if (!list || !list->currentItem()) return 0;
+        v = list->currentItem()->text();
     } else if (property == "CHECKED") {
         auto* c = qobject_cast<QCheckBox*>(w);
         v = c && c->isChecked() ? "true" : "false";
@@ -223,6 +225,12 @@ Atom* CreatePlaneWidget(int serviceCode)
     default: w = new QLabel(parent); break;
     }
     handle->Control = w;
+    // Captions drawn straight on the plane read in the skin's text colour.
+    if (qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w)) {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::WindowText, CurrentSkin().Colours.Text);
+        w->setPalette(pal);
+    }
     w->setGeometry(0, 0, 1, 1);
     w->show();
     return NewWidget(handle);

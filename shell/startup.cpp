@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -57,8 +58,16 @@ int RunEnvironment(int argc, char** argv)
     unsetenv(kRestartedMark);  // programs started from here get the normal limit
 
     // 1: folders, configuration file.
+    // Files named on the command line mean what they meant in the folder
+    // the program was started in; loading the configuration changes it.
     std::vector<std::string> params;
-    for (int i = 1; i < argc; ++i) params.push_back(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        std::string p = argv[i];
+        std::error_code ec;
+        if (!p.empty() && p[0] != '!' && std::filesystem::is_regular_file(p, ec))
+            p = std::filesystem::absolute(p, ec).lexically_normal().string();
+        params.push_back(p);
+    }
     DeriveShellFolders();
     CreateState();
     InstallHostServices();
