@@ -10,10 +10,10 @@ sed -e "s/^AUTOSAVE=.*/AUTOSAVE=No/" build/bin/default.ini > "$config"
 out=$(mktemp)
 i=0
 while [ $i -lt "$RUNS" ]; do
-  LD_LIBRARY_PATH=build/bin xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/ide/tavro-ide-bench "$config" >> "$out" 2>/dev/null
+  LD_LIBRARY_PATH="$(pwd)/build/bin" xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/ide/tavro-ide-bench "$config" >> "$out" 2>/dev/null
   i=$((i + 1))
 done
-for key in startup_ms idle_rss_kb print_100000_ms rss_after_kb; do
+for key in startup_ms idle_rss_kb print_100000_ms rss_after_kb plane_fps_10000_cubes one_cube_change_ms; do
   grep "^$key " "$out" | awk '{print $2}' | sort -n | awk -v k="$key" '{v[NR]=$1} END {m = (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2; printf "%-18s %10.1f  (median of %d)\n", k, m, NR}'
 done
 grep "^last_line_visible" "$out" | sort | uniq -c
