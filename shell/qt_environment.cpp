@@ -5,9 +5,11 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "interpreter.h"
 #include "main_window.h"
 #include "message_dialog.h"
 #include "output_window.h"
+#include "source_window.h"
 
 namespace tavro::shell {
 
@@ -35,6 +37,13 @@ void QtEnvironment::ShowRunState(uint8_t state)
     uint8_t old = shownState_;
     shownState_ = state;
     if (TMainForm* main = MainForm()) main->ShowRunState(old, state);
+    if (state != rsPaused)
+        for (TSource* w : SourceWindows()) w->HideStepMarker();
+}
+
+SourceWindow* QtEnvironment::FindSourceWindow(std::string_view sourceName)
+{
+    return tavro::FindSourceWindow(sourceName);
 }
 
 void QtEnvironment::ShowMessage(std::string_view message, std::string_view source)

@@ -1,0 +1,115 @@
+#include "source_markers.h"
+
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include "skin.h"
+
+namespace tavro {
+
+namespace {
+
+// The picture with its bottom-left pixel's colour made transparent.
+QImage transparent(QImage image)
+{
+    if (image.isNull()) return image;
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    QRgb key = image.pixel(0, image.height() - 1) | 0xFF000000u;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if ((row[x] | 0xFF000000u) == key) row[x] = 0;
+    }
+    return image;
+}
+
+QImage drawnMark(QColor colour)
+{
+    QImage image(12, 12, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(colour);
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(1, 1, 10, 10);
+    return image;
+}
+
+}  // namespace
+
+MarkerStrip::MarkerStrip(QPlainTextEdit* editor, QWidget* parent) : QWidget(parent), editor_(editor)
+{
+    setObjectName("DebugPanel");
+    setAutoFillBackground(true);
+    // Scrolling or editing moves the lines: the markers move with them.
+    connect(editor_, &QPlainTextEdit::updateRequest, this, [this] { update(); });
+}
+
+void MarkerStrip::LoadPictures(const std::string& skinFolder)
+{
+    step_ = transparent(shell::LoadPicture(skinFolder + "debug.bmp"));
+    error_ = transparent(shell::LoadPicture(skinFolder + "error.bmp"));
+    if (step_.isNull()) step_ = drawnMark(QColor(40, 160, 40));
+    if (error_.isNull()) error_ = drawnMark(QColor(200, 40, 40));
+    setFixedWidth(step_.width() + 1);
+    update();
+}
+
+void MarkerStrip::ShowStep(int position)
+{
+    stepAt_ = QTextCursor(editor_->document());
+    stepAt_.setPosition(std::clamp(position, 0, editor_->document()->characterCount() - 1));
+    stepShown_ = true;
+    update();
+}
+
+void MarkerStrip::HideStep()
+{
+    stepShown_ = false;
+    update();
+}
+
+void MarkerStrip::ShowError(int position)
+{
+    errorAt_ = QTextCursor(editor_->document());
+    errorAt_.setPosition(std::clamp(position, 0, editor_->document()->characterCount() - 1));
+    errorShown_ = true;
+    update();
+}
+
+void MarkerStrip::HideError()
+{
+    errorShown_ = false;
+    update();
+}
+
+int MarkerStrip::StepLine() const { return stepShown_ ? stepAt_.blockNumber() : -1; }
+int MarkerStrip::ErrorLine() const { return errorShown_ ? errorAt_.blockNumber() : -1; }
+
+int MarkerStrip::MarkerTop(int position, const QImage& picture) const
+{
+    QTextCursor c(editor_->document());
+    c.setPosition(std::clamp(position, 0, editor_->document()->characterCount() - 1));
+    QRect line = editor_->cursorRect(c);
+    // The editor's viewport and the strip share their top edge.
+    int top = editor_->viewport()->mapTo(parentWidget(), QPoint(0, line.top())).y() - pos().y();
+    return top + line.height() / 2 - picture.height() / 2;
+}
+
+void MarkerStrip::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    auto draw = [&](bool shown, const QTextCursor& at, const QImage& picture) {
+        if (!shown || picture.isNull()) return;
+        int y = MarkerTop(at.position(), picture);
+        if (y + picture.height() < 0 || y > height()) return;  // scrolled out of view
+        p.drawImage((width() - picture.width()) / 2, y, picture);
+    };
+    draw(errorShown_, errorAt_, error_);
+    draw(stepShown_, stepAt_, step_);
+}
+
+}  // namespace tavro
