@@ -34,6 +34,7 @@
 #include "source_window.h"
 #include "state.h"
 #include "tool_window.h"
+#include "window_placement.h"
 
 namespace tavro::shell {
 
@@ -880,13 +881,7 @@ void TMainForm::SaveConfiguration()
             return;
         }
         ConfigSetYes(key, true);
-        QRect g = w->isMaximized() || w->isMinimized() ? w->normalGeometry() : w->geometry();
-        if (!g.isValid()) g = w->geometry();
-        ConfigSetInt(key + ".LEFT", g.left());
-        ConfigSetInt(key + ".TOP", g.top());
-        ConfigSetInt(key + ".WIDTH", g.width());
-        ConfigSetInt(key + ".HEIGHT", g.height());
-        ConfigSetInt(key + ".STATE", w->isMaximized() ? 2 : w->isMinimized() ? 1 : 0);
+        WritePlacement(key, w);
     };
     saveWindow("PLANE", nullptr);
     saveWindow("OUTPUT", OutputWindow());

@@ -6,6 +6,7 @@
 #include "executor.h"
 #include "source_window.h"
 #include "tool_window.h"
+#include "window_placement.h"
 
 namespace tavro::shell {
 
@@ -87,13 +88,7 @@ void SaveSourceWindows()
     for (TSource* w : windows) {
         std::string key = "USER" + std::to_string(++n);
         ConfigSet(key + ".FILENAME", w->FileName());  // empty: the line goes
-        QRect g = w->isMaximized() || w->isMinimized() ? w->normalGeometry() : w->geometry();
-        if (!g.isValid()) g = w->geometry();
-        ConfigSetInt(key + ".LEFT", g.left());
-        ConfigSetInt(key + ".TOP", g.top());
-        ConfigSetInt(key + ".WIDTH", g.width());
-        ConfigSetInt(key + ".HEIGHT", g.height());
-        ConfigSetInt(key + ".STATE", w->isMaximized() ? 2 : w->isMinimized() ? 1 : 0);
+        QRect g = WritePlacement(key, w);
         ConfigSetInt("SOURCE.WIDTH", g.width());
         ConfigSetInt("SOURCE.HEIGHT", g.height());
     }

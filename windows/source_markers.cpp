@@ -6,24 +6,11 @@
 #include <QTextBlock>
 
 #include "skin.h"
+#include "tool_window.h"
 
 namespace tavro {
 
 namespace {
-
-// The picture with its bottom-left pixel's colour made transparent.
-QImage transparent(QImage image)
-{
-    if (image.isNull()) return image;
-    image = image.convertToFormat(QImage::Format_ARGB32);
-    QRgb key = image.pixel(0, image.height() - 1) | 0xFF000000u;
-    for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if ((row[x] | 0xFF000000u) == key) row[x] = 0;
-    }
-    return image;
-}
 
 QImage drawnMark(QColor colour)
 {
@@ -49,41 +36,26 @@ MarkerStrip::MarkerStrip(QPlainTextEdit* editor, QWidget* parent) : QWidget(pare
 
 void MarkerStrip::LoadPictures(const std::string& skinFolder)
 {
-    step_ = transparent(shell::LoadPicture(skinFolder + "debug.bmp"));
-    error_ = transparent(shell::LoadPicture(skinFolder + "error.bmp"));
+    step_ = TransparentByBottomLeft(shell::LoadPicture(skinFolder + "debug.bmp"));
+    error_ = TransparentByBottomLeft(shell::LoadPicture(skinFolder + "error.bmp"));
     if (step_.isNull()) step_ = drawnMark(QColor(40, 160, 40));
     if (error_.isNull()) error_ = drawnMark(QColor(200, 40, 40));
     setFixedWidth(step_.width() + 1);
     update();
 }
 
-void MarkerStrip::ShowStep(int position)
+void MarkerStrip::mark(QTextCursor& at, bool& shown, int position)
 {
-    stepAt_ = QTextCursor(editor_->document());
-    stepAt_.setPosition(std::clamp(position, 0, editor_->document()->characterCount() - 1));
-    stepShown_ = true;
+    at = QTextCursor(editor_->document());
+    at.setPosition(std::clamp(position, 0, editor_->document()->characterCount() - 1));
+    shown = position >= 0;
     update();
 }
 
-void MarkerStrip::HideStep()
-{
-    stepShown_ = false;
-    update();
-}
-
-void MarkerStrip::ShowError(int position)
-{
-    errorAt_ = QTextCursor(editor_->document());
-    errorAt_.setPosition(std::clamp(position, 0, editor_->document()->characterCount() - 1));
-    errorShown_ = true;
-    update();
-}
-
-void MarkerStrip::HideError()
-{
-    errorShown_ = false;
-    update();
-}
+void MarkerStrip::ShowStep(int position) { mark(stepAt_, stepShown_, position); }
+void MarkerStrip::HideStep() { mark(stepAt_, stepShown_, -1); }
+void MarkerStrip::ShowError(int position) { mark(errorAt_, errorShown_, position); }
+void MarkerStrip::HideError() { mark(errorAt_, errorShown_, -1); }
 
 int MarkerStrip::StepLine() const { return stepShown_ ? stepAt_.blockNumber() : -1; }
 int MarkerStrip::ErrorLine() const { return errorShown_ ? errorAt_.blockNumber() : -1; }

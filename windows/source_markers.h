@@ -37,6 +37,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Places a marker at `position`, or hides it for -1.
+    void mark(QTextCursor& at, bool& shown, int position);
     QPlainTextEdit* editor_;
     QImage step_, error_;
     QTextCursor stepAt_, errorAt_;

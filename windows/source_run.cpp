@@ -139,31 +139,28 @@ void TSource::SourceRun()
 {
     focusWindow();
     LastPauseDepth = -1;
+    runOrSwitch(rsRunning, -1);
+}
+
+void TSource::runOrSwitch(uint8_t state, int pauseDepth)
+{
     if (runActive()) {
-        SetRunState(rsRunning);
+        SetRunState(state);  // the running program goes on in this mode
         return;
     }
-    startRun(rsRunning, -1, true);
+    startRun(state, pauseDepth, state == rsRunning);
 }
 
 void TSource::SourceRunStep()
 {
     focusWindow();
-    if (runActive()) {
-        SetRunState(rsStep);
-        return;
-    }
-    startRun(rsStep, -1, false);
+    runOrSwitch(rsStep, -1);
 }
 
 void TSource::SourceRunCommand()
 {
     focusWindow();
-    if (runActive()) {
-        SetRunState(rsRunByCommand);
-        return;
-    }
-    startRun(rsRunByCommand, -1, false);
+    runOrSwitch(rsRunByCommand, -1);
 }
 
 void TSource::SourceRunTo()
@@ -171,11 +168,7 @@ void TSource::SourceRunTo()
     focusWindow();
     UpdateStatus();
     RunToTarget = MakePosition(Caption(), caretLine_, 0, INT_MAX);
-    if (runActive()) {
-        SetRunState(rsRunTo);
-        return;
-    }
-    startRun(rsRunTo, 0, false);
+    runOrSwitch(rsRunTo, 0);
 }
 
 void TSource::SourceStop()

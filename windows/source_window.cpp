@@ -315,6 +315,8 @@ void TSource::closeEvent(QCloseEvent* event)
 
 bool TSource::eventFilter(QObject* watched, QEvent* event)
 {
+    // The sub-window watches its own children from construction on.
+    if (!edit_) return TTavroForm::eventFilter(watched, event);
     if (watched == edit_ && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_S && (k->modifiers() & Qt::ControlModifier)) {

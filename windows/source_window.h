@@ -138,6 +138,8 @@ private:
     // Reset, state, run of the text, stopped: the sequence behind every run
     // command when nothing runs yet.
     void startRun(uint8_t state, int pauseDepth, bool autosave);
+    // Switches an active run to `state`, or starts one in it.
+    void runOrSwitch(uint8_t state, int pauseDepth);
     void runMouseMove(QPoint point);
     bool search(bool select);
     void askReplaceHere();
