@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextEdit>
 
 #include "skin.h"
 #include "tool_window.h"
@@ -41,6 +42,7 @@ void MarkerStrip::LoadPictures(const std::string& skinFolder)
     if (step_.isNull()) step_ = drawnMark(QColor(40, 160, 40));
     if (error_.isNull()) error_ = drawnMark(QColor(200, 40, 40));
     setFixedWidth(step_.width() + 1);
+    tintLines();
     update();
 }
 
@@ -49,7 +51,31 @@ void MarkerStrip::mark(QTextCursor& at, bool& shown, int position)
     at = QTextCursor(editor_->document());
     at.setPosition(std::clamp(position, 0, editor_->document()->characterCount() - 1));
     shown = position >= 0;
+    tintLines();
     update();
+}
+
+void MarkerStrip::tintLines()
+{
+    const QColor base = shell::CurrentSkin().Colours.Workspace;
+    auto tint = [&base](QColor mark) {
+        const double k = 0.22;
+        return QColor(int(base.red() * (1 - k) + mark.red() * k), int(base.green() * (1 - k) + mark.green() * k),
+                      int(base.blue() * (1 - k) + mark.blue() * k));
+    };
+    QList<QTextEdit::ExtraSelection> lines;
+    auto add = [&](bool shown, const QTextCursor& at, QColor colour) {
+        if (!shown) return;
+        QTextEdit::ExtraSelection line;
+        line.cursor = at;
+        line.cursor.clearSelection();
+        line.format.setBackground(tint(colour));
+        line.format.setProperty(QTextFormat::FullWidthSelection, true);
+        lines.append(line);
+    };
+    add(stepShown_, stepAt_, QColor(240, 190, 40));
+    add(errorShown_, errorAt_, QColor(230, 40, 40));
+    editor_->setExtraSelections(lines);
 }
 
 void MarkerStrip::ShowStep(int position) { mark(stepAt_, stepShown_, position); }

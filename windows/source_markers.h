@@ -1,6 +1,7 @@
 // The marker strip beside a source editor: the step marker (where a paused
 // run stands) and the error marker (where a run failed), each drawn
-// centred on its line with the skin's "debug.bmp" and "error.bmp". A
+// centred on its line with the skin's "debug.bmp" and "error.bmp"; the
+// marked line itself gets a light tint across the editor. A
 // marker is tied to a place in the text, so it follows scrolling and
 // edits above it.
 #pragma once
@@ -18,7 +19,8 @@ class MarkerStrip : public QWidget {
 public:
     MarkerStrip(QPlainTextEdit* editor, QWidget* parent);
     // Pictures from the skin folder (a small drawn mark when one is
-    // missing); the strip becomes as wide as the step marker.
+    // missing); the strip becomes as wide as the step marker. Tints follow
+    // the skin's Workspace colour.
     void LoadPictures(const std::string& skinFolder);
     void ShowStep(int position);
     void HideStep();
@@ -39,6 +41,8 @@ protected:
 private:
     // Places a marker at `position`, or hides it for -1.
     void mark(QTextCursor& at, bool& shown, int position);
+    // The marked lines are tinted across the editor as well.
+    void tintLines();
     QPlainTextEdit* editor_;
     QImage step_, error_;
     QTextCursor stepAt_, errorAt_;

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QToolTip>
@@ -138,13 +139,27 @@ void TSource::RefreshSettings()
     pal.setColor(QPalette::Text, skin.Colours.Text);
     pal.setColor(QPalette::WindowText, skin.Colours.Text);
     edit_->setPalette(pal);
+    // Scroll bars in the skin's menu colours, so a dark skin has no white
+    // bars.
+    QPalette bars = pal;
+    bars.setColor(QPalette::Button, skin.Colours.Menu);
+    bars.setColor(QPalette::Base, skin.Colours.Workspace);
+    bars.setColor(QPalette::Light, skin.Colours.Menu.lighter(130));
+    bars.setColor(QPalette::Midlight, skin.Colours.Menu.lighter(115));
+    bars.setColor(QPalette::Mid, skin.Colours.Menu.darker(130));
+    bars.setColor(QPalette::Dark, skin.Colours.Menu.darker(160));
+    bars.setColor(QPalette::Shadow, skin.Colours.Menu.darker(200));
+    bars.setColor(QPalette::ButtonText, skin.Colours.Text);
+    for (QWidget* bar : {static_cast<QWidget*>(edit_->horizontalScrollBar()),
+                         static_cast<QWidget*>(edit_->verticalScrollBar())})
+        bar->setPalette(bars);
     markers_->setPalette(pal);
     status_->setPalette(pal);
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setPalette(pal);
     edit_->setFont(shell::EnvironmentFont());
     // Tab stops every 280 twips (7/36 inch).
     edit_->setTabStopDistance(edit_->logicalDpiX() * 7.0 / 36.0);
-    if (advanced_) markers_->LoadPictures(skin.Folder);
+    markers_->LoadPictures(skin.Folder);  // hidden without the advanced interface
     status_->setFixedHeight(std::max(12, QFontMetrics(statusFont()).height()));
     layoutStatus();
     highlighter_->ColourAll();
