@@ -37,8 +37,7 @@ void QtEnvironment::ShowRunState(uint8_t state)
     uint8_t old = shownState_;
     shownState_ = state;
     if (TMainForm* main = MainForm()) main->ShowRunState(old, state);
-    if (state != rsPaused)
-        for (TSource* w : SourceWindows()) w->HideStepMarker();
+    for (TSource* w : SourceWindows()) w->ShowStepMarkerForState(state);
 }
 
 SourceWindow* QtEnvironment::FindSourceWindow(std::string_view sourceName)

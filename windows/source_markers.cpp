@@ -78,8 +78,25 @@ void MarkerStrip::tintLines()
     editor_->setExtraSelections(lines);
 }
 
-void MarkerStrip::ShowStep(int position) { mark(stepAt_, stepShown_, position); }
-void MarkerStrip::HideStep() { mark(stepAt_, stepShown_, -1); }
+void MarkerStrip::ShowStep(int position)
+{
+    stepPlaced_ = true;
+    mark(stepAt_, stepShown_, position);
+}
+
+void MarkerStrip::HideStep()
+{
+    stepPlaced_ = false;
+    mark(stepAt_, stepShown_, -1);
+}
+
+void MarkerStrip::SetStepShown(bool shown)
+{
+    if (stepShown_ == (shown && stepPlaced_)) return;
+    stepShown_ = shown && stepPlaced_;
+    tintLines();
+    update();
+}
 void MarkerStrip::ShowError(int position) { mark(errorAt_, errorShown_, position); }
 void MarkerStrip::HideError() { mark(errorAt_, errorShown_, -1); }
 

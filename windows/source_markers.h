@@ -23,7 +23,11 @@ public:
     // the skin's Workspace colour.
     void LoadPictures(const std::string& skinFolder);
     void ShowStep(int position);
+    // Hides the step marker and forgets its place.
     void HideStep();
+    // Hides the step marker keeping its place, or shows it there again
+    // (while a command runs nested in a paused program).
+    void SetStepShown(bool shown);
     void ShowError(int position);
     void HideError();
     bool StepVisible() const { return stepShown_; }
@@ -47,6 +51,7 @@ private:
     QImage step_, error_;
     QTextCursor stepAt_, errorAt_;
     bool stepShown_ = false, errorShown_ = false;
+    bool stepPlaced_ = false;
 };
 
 }  // namespace tavro

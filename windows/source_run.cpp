@@ -82,10 +82,15 @@ void TSource::ShowStepAt(int offset)
 void TSource::PlaceStepMarker(int index)
 {
     BringToFront();
+    // One run stands at one place: no other window keeps a marker.
+    for (TSource* w : SourceWindows())
+        if (w != this) w->HideStepMarker();
     markers_->ShowStep(CharIndexOfByte(index));
 }
 
 void TSource::HideStepMarker() { markers_->HideStep(); }
+
+void TSource::ShowStepMarkerForState(uint8_t state) { markers_->SetStepShown(state == rsPaused); }
 
 void TSource::ShowErrorAt(int index)
 {

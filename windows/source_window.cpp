@@ -369,16 +369,17 @@ bool TSource::eventFilter(QObject* watched, QEvent* event)
 
 int TSource::CharAtPoint(QPoint point) const
 {
-    auto under = [this](QPoint p) {
-        QTextCursor c = edit_->cursorForPosition(p);
-        int pos = c.position();
-        // The nearest caret place may lie after the character hit.
-        if (edit_->cursorRect(c).left() > p.x() && c.positionInBlock() > 0) --pos;
-        return pos;
-    };
-    int index = under(point);
-    if (under(point - QPoint(20, 0)) == index) return -1;
-    return index;
+    QTextCursor c = edit_->cursorForPosition(point);
+    // Beyond the end of its line, or below the last line, the point is
+    // over no character.
+    QTextCursor end = c;
+    end.movePosition(QTextCursor::EndOfBlock);
+    QRect endRect = edit_->cursorRect(end);
+    if (point.x() > endRect.right() || point.y() > endRect.bottom()) return -1;
+    int pos = c.position();
+    // The nearest caret place may lie after the character hit.
+    if (edit_->cursorRect(c).left() > point.x() && c.positionInBlock() > 0) --pos;
+    return pos;
 }
 
 void TSource::ShowWordHint(int index)

@@ -95,6 +95,10 @@ public:
     void ShowStepAt(int offset) override;
     void PlaceStepMarker(int index) override;
     void HideStepMarker() override;
+    // Any run state but paused hides the step marker; pausing again shows
+    // it at its place (a command typed while paused changes the state for
+    // as long as it runs).
+    void ShowStepMarkerForState(uint8_t state);
     void ShowErrorAt(int index) override;
     void HideErrorMarker() override;
     int FirstVisibleLine() const override;
@@ -113,7 +117,8 @@ public:
     // Finds the word at a character index of the editor and its hint
     // (-1: no word, hints off).
     void ShowWordHint(int index);
-    // The character under a viewport point, -1 beyond the end of a line.
+    // The character under a viewport point, -1 beyond the end of its line
+    // or below the last line.
     int CharAtPoint(QPoint point) const;
     // Selects the placeholder under a viewport point (a drop replaces it).
     void MarkDropPoint(QPoint point);

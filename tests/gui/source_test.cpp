@@ -22,6 +22,7 @@
 #include "program_files.h"
 #include "run_control.h"
 #include "skin.h"
+#include "source_hints.h"
 #include "source_markers.h"
 #include "source_window.h"
 #include "state.h"
@@ -355,13 +356,18 @@ private slots:
         QTextCursor third(w->Editor()->document()->findBlockByNumber(2));
         w->Editor()->setTextCursor(third);
         int pausedAt = -1;
+        bool markerKept = false;
         whenPaused([&] {
             pausedAt = w->Markers()->StepLine();
+            // A command typed while paused leaves the marker in place.
+            RunSystemCommand("make \"typed 1");
+            markerKept = w->Markers()->StepVisible() && w->Markers()->StepLine() == 2;
             w->SourceStop();
         });
         OutputWindow()->ClearOutput();
         session.main.RunTo();
         QCOMPARE(pausedAt, 2);
+        QVERIFY(markerKept);
         QCOMPARE(int(RunState), int(rsStopped));
         QVERIFY(OutputWindow()->Text().contains("two"));
         QVERIFY(!OutputWindow()->Text().contains("three"));  // stopped before it, without a message
@@ -390,6 +396,61 @@ private slots:
         QVERIFY(!w->Markers()->ErrorVisible());
         QCOMPARE(w->CaretLine(), 3);
         QCOMPARE(int(RunState), int(rsStopped));
+    }
+
+    void closingAPausedWindowLetsTheRunFinish()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        w->Editor()->setPlainText("print 1\nprint 2");
+        QPointer<TSource> window(w);
+        whenPaused([w] { QVERIFY(w->close()); });  // unchanged: closes at once
+        w->SourceRunStep();
+        QCOMPARE(int(RunState), int(rsStopped));
+        QVERIFY(OutputWindow()->Text().endsWith("2 "));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!window);
+        QVERIFY(SourceWindows().empty());
+    }
+
+    void hintsShowValuesAndHelpTexts()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        RunSystemCommand("make \"help.sq \"Squares");
+        RunSystemCommand("make \"count 5");
+        RunSystemCommand("make \"box.size [1 2]");
+        w->Editor()->setPlainText("print sq :count box.size nothing");
+        auto hintAt = [w](const QString& word) {
+            w->ShowWordHint(positionOf(w, word) + 1);
+            return w->EditorHint();
+        };
+        QCOMPARE(hintAt("sq"), QString("Squares"));
+        QCOMPARE(w->HintWord(), std::string("sq"));
+        QCOMPARE(hintAt("count"), QString("count = 5"));
+        QCOMPARE(hintAt("box.size"), QString("size = [1 2]\r\n{ \"box.size }"));
+        QCOMPARE(hintAt("nothing"), QString());
+        // Beyond the end of a line there is no character and no hint.
+        QCOMPARE(w->CharAtPoint(QPoint(w->Editor()->viewport()->width() - 5, 5)), -1);
+        QVERIFY(w->CharAtPoint(QPoint(8, 5)) >= 0);
+        // A placeholder is found around a character, not across another.
+        QCOMPARE(PlaceholderAround(QString::fromUtf8("to \u2039name\u203A x"), 5), std::make_pair(3, 9));
+        QCOMPARE(PlaceholderAround(QString::fromUtf8("\u2039a\u203A b \u2039c\u203A"), 4), std::make_pair(-1, -1));
+    }
+
+    void closingTheMainWindowAsksForChangedPrograms()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        QTest::keyClicks(w->Editor(), "print 1");
+        answerNextDialog([](TMsg* m) { m->CancelButton()->click(); });
+        session.main.close();
+        QVERIFY(!session.main.Closing());
+        QVERIFY(session.main.isVisible());
+        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        session.main.close();
+        QVERIFY(session.main.Closing());
+        QCOMPARE(SourceWindows().size(), size_t(1));  // kept for the configuration
     }
 
     void programFilesOpenOnceAndRecentProgramsMove()
