@@ -1,5 +1,6 @@
 // The source window's run commands and the markers that run control sets.
 #include <QMdiArea>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -23,7 +24,11 @@ namespace {
 
 bool runActive() { return RunState != rsIdle && RunState != rsStopped; }
 
+QPointer<TSource> gRunning;
+
 }  // namespace
+
+TSource* RunningSourceWindow() { return gRunning; }
 
 // ---- offsets: the core counts bytes of the UTF-8 text
 
@@ -131,11 +136,13 @@ void TSource::startRun(uint8_t state, int pauseDepth, bool autosave)
     }
     // The window may close while its program runs: nothing below needs it.
     std::string text = EditorText(), caption = Caption();
+    gRunning = this;
     try {
         RunCommandText(text, caption, 1);
     } catch (const std::exception& e) {
         shell::ShowMessageDialog(e.what(), caption);
     }
+    gRunning = nullptr;
     SetRunState(rsStopped);
     Env().RedrawScene();
 }

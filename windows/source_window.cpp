@@ -56,6 +56,9 @@ const std::vector<TSource*>& SourceWindows() { return gSourceWindows; }
 TSource* FindSourceWindow(std::string_view caption)
 {
     QString wanted = upperQ(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
+    // Two files of the same name may be open: the one whose program runs
+    // is meant.
+    if (TSource* running = RunningSourceWindow(); running && upperQ(running->GetCaption()) == wanted) return running;
     for (TSource* w : gSourceWindows)
         if (upperQ(w->GetCaption()) == wanted) return w;
     return nullptr;

@@ -169,8 +169,12 @@ private:
 
 // The open source windows in creation order.
 const std::vector<TSource*>& SourceWindows();
-// The first source window whose caption equals `caption` ignoring case.
+// The source window whose caption equals `caption` ignoring case: the
+// window whose program runs when it has that caption, else the first in
+// creation order.
 TSource* FindSourceWindow(std::string_view caption);
+// The window whose program the current top-level run started from, or null.
+TSource* RunningSourceWindow();
 // The source window that was activated last, or null.
 TSource* CurrentSource();
 

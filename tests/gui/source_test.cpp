@@ -247,7 +247,7 @@ private slots:
         QVERIFY(!w->IsModified());
         QTest::keyClick(w->Editor(), Qt::Key_End, Qt::ControlModifier);
         QTest::keyClicks(w->Editor(), " ;x");
-        QVERIFY(w->Save());
+        QTest::keyClick(w->Editor(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(gui_test::ReadFile(path), std::string("print \"\\{b\\} { c }\nprint 'ä' ;x\n"));
         QVERIFY(!w->IsModified());
 
@@ -469,6 +469,16 @@ private slots:
         QCOMPARE(SourceWindows().size(), size_t(1));
         main.OpenProgramFile(b);  // same name, other folder
         QCOMPARE(SourceWindows().size(), size_t(2));
+        // A run error marks the window whose program ran.
+        TSource* second = SourceWindows()[1];
+        second->Editor()->setPlainText("print :nothing");
+        bool markedHere = false;
+        answerNextDialog([&](TMsg* m) {
+            markedHere = second->Markers()->ErrorVisible() && !SourceWindows()[0]->Markers()->ErrorVisible();
+            m->OkButton()->click();
+        });
+        second->SourceRun();
+        QVERIFY(markedHere);
         // Reopening brings the open window to the front.
         QAction* entryA = nullptr;
         for (QAction* e : main.ReopenMenu()->actions())
