@@ -1,5 +1,7 @@
 #include "program_files.h"
 
+#include <QMdiArea>
+#include <algorithm>
 #include <filesystem>
 
 #include "configuration.h"
@@ -26,7 +28,15 @@ std::string normalPath(const std::string& path)
 
 TSource* OpenSourceWindow(const QRect& bounds, const std::string& path)
 {
-    SetInitialBounds(bounds.left(), bounds.top(), bounds.width(), bounds.height());
+    // A window opened near the workspace's far edges moves in so that it
+    // shows whole instead of being squeezed by the arrangement.
+    QRect place = bounds;
+    if (QMdiArea* area = Workspace()) {
+        QSize room = area->viewport()->size();
+        place.moveLeft(std::max(0, std::min(place.left(), room.width() - place.width() - 5)));
+        place.moveTop(std::max(0, std::min(place.top(), room.height() - place.height() - 5)));
+    }
+    SetInitialBounds(place.left(), place.top(), place.width(), place.height());
     auto* w = new TSource();
     w->show();
     ArrangeWindows();

@@ -13,9 +13,9 @@ class TSource;
 
 namespace tavro::shell {
 
-// Opens a source window at `bounds` (SetInitialBounds, creation,
-// ArrangeWindows) with the file `path`, or as a new empty program when
-// `path` is "".
+// Opens a source window at `bounds`, moved inside the workspace when it
+// would reach past its edges (SetInitialBounds, creation, ArrangeWindows),
+// with the file `path`, or as a new empty program when `path` is "".
 TSource* OpenSourceWindow(const QRect& bounds, const std::string& path);
 
 // The two paths name the same file (both made absolute and normal).

@@ -433,6 +433,18 @@ private slots:
         // Beyond the end of a line there is no character and no hint.
         QCOMPARE(w->CharAtPoint(QPoint(w->Editor()->viewport()->width() - 5, 5)), -1);
         QVERIFY(w->CharAtPoint(QPoint(8, 5)) >= 0);
+        // A drop point inside a placeholder selects it, except on the last
+        // line.
+        w->Editor()->setPlainText(QString::fromUtf8("print \u2039value\u203A\nprint \u2039last\u203A"));
+        auto pointAt = [w](int position) {
+            QTextCursor c(w->Editor()->document());
+            c.setPosition(position);
+            return w->Editor()->cursorRect(c).center() + QPoint(2, 0);
+        };
+        w->MarkDropPoint(pointAt(8));
+        QCOMPARE(w->Editor()->textCursor().selectedText(), QString::fromUtf8("\u2039value\u203A"));
+        w->MarkDropPoint(pointAt(18));
+        QVERIFY(!w->Editor()->textCursor().hasSelection());
         // A placeholder is found around a character, not across another.
         QCOMPARE(PlaceholderAround(QString::fromUtf8("to \u2039name\u203A x"), 5), std::make_pair(3, 9));
         QCOMPARE(PlaceholderAround(QString::fromUtf8("\u2039a\u203A b \u2039c\u203A"), 4), std::make_pair(-1, -1));
