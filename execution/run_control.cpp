@@ -270,6 +270,8 @@ void StepCheck()
         Env().SleepMilliseconds(100);
         Env().ProcessMessages();
     }
+    // A stop while paused ends the run before the paused statement.
+    if (RunState == rsStopRequested) RaiseStop();
 }
 
 void ReportError(const std::string& message)

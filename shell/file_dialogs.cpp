@@ -28,7 +28,7 @@ QStringList AskOpenFileNames(QWidget* parent)
     return dialog.selectedFiles();
 }
 
-QString AskSaveFileName(QWidget* parent, int filterIndex)
+QString AskSaveFileName(QWidget* parent, int filterIndex, const QString& proposed)
 {
     QFileDialog dialog(parent, "Save");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -37,6 +37,7 @@ QString AskSaveFileName(QWidget* parent, int filterIndex)
     if (filterIndex < 0 || filterIndex >= saveFilters().size()) filterIndex = kProgramFilterIndex;
     dialog.selectNameFilter(saveFilters()[filterIndex]);
     dialog.setDefaultSuffix(kExtensions[filterIndex]);
+    if (!proposed.isEmpty()) dialog.selectFile(proposed);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
         int i = int(saveFilters().indexOf(f));
         dialog.setDefaultSuffix(i >= 0 ? kExtensions[i] : "");

@@ -16,6 +16,7 @@ QStringList AskOpenFileNames(QWidget* parent);
 // A file to save to with the given file type preselected; "" when
 // cancelled. A name without extension gets the type's extension (".tvr"
 // for programs); an existing file is only overwritten after a question.
-QString AskSaveFileName(QWidget* parent, int filterIndex = kProgramFilterIndex);
+// `proposed` (a path) gives the initial folder and name.
+QString AskSaveFileName(QWidget* parent, int filterIndex = kProgramFilterIndex, const QString& proposed = {});
 
 }  // namespace tavro::shell

@@ -29,11 +29,14 @@
 #include "output_window.h"
 #include "plane_window.h"
 #include "scene_host.h"
+#include "program_files.h"
 #include "run_control.h"
 #include "run_scope.h"
 #include "skin.h"
+#include "source_window.h"
 #include "state.h"
 #include "tool_window.h"
+#include "window_placement.h"
 
 namespace tavro::shell {
 
@@ -189,9 +192,13 @@ void TMainForm::buildPopeye()
     popeye_ = newMenu(this);
     popeye_->setObjectName("Popeye");
     entry(popeye_, "MENU.PROGRAMS", "-Programs");
-    connect(entry(popeye_, "MENU.NEW", "New"), &QAction::triggered, this, [] {});
+    connect(entry(popeye_, "MENU.NEW", "New"), &QAction::triggered, this, [this] {
+        OpenSourceWindow(QRect(popupPoint_, QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), {});
+        SetRunState(RunState);
+    });
     connect(entry(popeye_, "MENU.OPEN", "Open"), &QAction::triggered, this, [this] {
         for (const QString& f : AskOpenFileNames(this)) OpenProgramFile(f.toStdString());
+        SetRunState(RunState);
     });
     reopenMenu_ = newMenu(popeye_);
     reopenMenu_->setObjectName("ReopenMenu");
@@ -270,8 +277,10 @@ void TMainForm::buildPopupEdit()
     connect(entry(popupEdit_, "FINDNEXT", "Find next"), &QAction::triggered, this,
             [this] { EditAction("findnext"); });
     entry(popupEdit_, "HELP", "-Help");
-    entry(popupEdit_, "OPENFILE", "Open file");
-    entry(popupEdit_, "HELPFILE", "Help file");
+    QAction* openFile = entry(popupEdit_, "OPENFILE", "Open file");
+    connect(openFile, &QAction::triggered, this, [this, openFile] { OpenProgramFile(openFile->data().toString().toStdString()); });
+    QAction* helpFile = entry(popupEdit_, "HELPFILE", "Help file");
+    connect(helpFile, &QAction::triggered, this, [helpFile] { LookUpHelp(helpFile->data().toString().toStdString()); });
 }
 
 QAction* TMainForm::MenuEntry(const std::string& key) const
@@ -298,11 +307,28 @@ void TMainForm::PreparePopupEdit()
 {
     // Without a source window there is nothing to search and no word at the
     // cursor.
-    bool source = CurrentSourceWindow() != nullptr;
+    TSource* source = CurrentSource();
     for (const char* key : {"SEARCH", "FIND", "REPLACE", "FINDNEXT"}) MenuEntry(key)->setVisible(source);
-    MenuEntry("HELP")->setVisible(false);
-    MenuEntry("OPENFILE")->setVisible(false);
-    MenuEntry("HELPFILE")->setVisible(false);
+    QAction* openFile = MenuEntry("OPENFILE");
+    QAction* helpFile = MenuEntry("HELPFILE");
+    openFile->setVisible(false);
+    helpFile->setVisible(false);
+    if (source) {
+        const std::string& word = source->HintWord();
+        if (std::string file = FileOfWord(word); !file.empty()) {
+            openFile->setText(QString::fromStdString(FormatOne(Tr("OPENFILE"), word)));
+            openFile->setData(QString::fromStdString(file));
+            openFile->setVisible(true);
+        }
+        size_t b = word.find_first_not_of(" \t"), e = word.find_last_not_of(" \t");
+        std::string topic = b == std::string::npos ? std::string() : word.substr(b, e - b + 1);
+        if (!topic.empty() && topic[0] != ';' && HelpLookupAvailable()) {
+            helpFile->setText(QString::fromStdString(FormatOne(Tr("HELPFILE"), word)));
+            helpFile->setData(QString::fromStdString(topic));
+            helpFile->setVisible(true);
+        }
+    }
+    MenuEntry("HELP")->setVisible(openFile->isVisible() || helpFile->isVisible());
 }
 
 void TMainForm::updateWindowEntries()
@@ -419,20 +445,25 @@ void TMainForm::RunFast()
         SetRunState(rsRunning);
         return;
     }
-    // Programs run from source windows; without one there is nothing to run.
+    if (TSource* source = CurrentSource()) source->SourceRun();
 }
 
 void TMainForm::RunCommand()
 {
     if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsRunByCommand);
+    else if (TSource* source = CurrentSource()) source->SourceRunCommand();
 }
 
 void TMainForm::RunStep()
 {
     if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsStep);
+    else if (TSource* source = CurrentSource()) source->SourceRunStep();
 }
 
-void TMainForm::RunTo() {}
+void TMainForm::RunTo()
+{
+    if (TSource* source = CurrentSource()) source->SourceRunTo();
+}
 
 // ---- edit actions
 
@@ -440,7 +471,16 @@ void TMainForm::EditAction(const QString& which)
 {
     QWidget* target = nullptr;
     TTavroForm* tool = CurrentToolWindow();
-    if (tool && tool == CommandWindow()) target = CommandWindow()->CommandLine();
+    TSource* source = CurrentSource();
+    if (which == "find" || which == "replace" || which == "findnext") {
+        if (!source) return;
+        if (which == "find") source->AskFind();
+        else if (which == "replace") source->AskReplace();
+        else source->FindAgain();
+        return;
+    }
+    if (source) target = source->Editor();
+    else if (tool && tool == CommandWindow()) target = CommandWindow()->CommandLine();
     else if (tool && tool == OutputWindow()) target = OutputWindow()->Editor();
     if (auto* line = qobject_cast<QLineEdit*>(target)) {
         if (which == "cut") line->cut();
@@ -455,6 +495,7 @@ void TMainForm::EditAction(const QString& which)
             QTextCursor c = edit->textCursor();
             if (!c.hasSelection()) c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
             c.removeSelectedText();
+            edit->setTextCursor(c);
         }
     }
 }
@@ -519,6 +560,7 @@ void TMainForm::ApplyInterfaceTexts()
     if (TOutput* o = OutputWindow()) o->RefreshSettings();
     if (TPlane* p = PlaneWindow()) p->RefreshSettings();
     if (TMsg* m = OpenMessageDialog()) m->Relabel();
+    for (TSource* w : SourceWindows()) w->RefreshSettings();
     desktop_->SetHint(QString::fromStdString(Tr("MAIN.HINT")));
     static const char* const kKeys[] = {
         "MENU.PROGRAMS", "MENU.NEW", "MENU.OPEN", "MENU.REOPEN", "MENU.OPTIONS", "MENU.WINDOW", "MENU.LIBRARIES",
@@ -639,8 +681,11 @@ void TMainForm::AddRecentFile(const std::string& path)
     }
     auto* a = new QAction(QString::fromStdString(path), reopenMenu_);
     connect(a, &QAction::triggered, this, [this, a] {
-        if (!QApplication::mouseButtons()) QCoreApplication::processEvents();
-        OpenProgramFile(StripAccelerators(a->text().toStdString()));
+        if (!MessagePumpingSuppressed) QCoreApplication::processEvents();
+        std::string file = StripAccelerators(a->text().toStdString());
+        SetRunState(RunState);
+        if (TSource* open = WindowOfFile(file)) open->BringToFront();
+        else OpenProgramFile(file);
     });
     const QList<QAction*> now = reopenMenu_->actions();
     reopenMenu_->insertAction(now.size() > 1 ? now[1] : nullptr, a);
@@ -656,9 +701,8 @@ std::vector<std::string> TMainForm::RecentFiles() const
 
 void TMainForm::OpenProgramFile(const std::string& path)
 {
-    // Source windows come with the editor; until then a program file can
-    // only be run from the command line.
-    (void)path;
+    if (path.empty() || WindowOfFile(path)) return;
+    OpenSourceWindow(QRect(popupPoint_, QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), path);
 }
 
 void TMainForm::addLibraryEntry(const std::string& caption)
@@ -805,17 +849,23 @@ void TMainForm::ApplyConfiguration(const std::vector<std::string>& params)
         setGeometry((screen.width() - w) / 2 + screen.left(), (screen.height() - h) / 2 + screen.top(), w, h);
         show();
     }
-    // 15: the start-up program.
-    ConfigInt("USERS");
+    // 15: the start-up program, shown in a source window as well.
+    int users = ConfigInt("USERS");
     for (const auto& p : params) {
         if (p.empty() || p[0] == '!') continue;
         if (upper(fs::path(p).extension().string()) != ".TVR") continue;
         std::string path = ResolveProgramPath(p);
-        if (fileExists(path)) startupProgram_ = fs::absolute(path).lexically_normal().string();
+        if (fileExists(path)) {
+            startupProgram_ = fs::absolute(path).lexically_normal().string();
+            OpenSourceWindow(QRect(0, 0, ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT")), startupProgram_);
+            users = 0;
+        }
         break;
     }
     // 16: tool windows.
     restoreToolWindows();
+    // 17: source windows.
+    RestoreSourceWindows(users);
     // 18
     ArrangeWindows();
     applyingFailed_ = false;
@@ -869,20 +919,14 @@ void TMainForm::SaveConfiguration()
             return;
         }
         ConfigSetYes(key, true);
-        QRect g = w->isMaximized() || w->isMinimized() ? w->normalGeometry() : w->geometry();
-        if (!g.isValid()) g = w->geometry();
-        ConfigSetInt(key + ".LEFT", g.left());
-        ConfigSetInt(key + ".TOP", g.top());
-        ConfigSetInt(key + ".WIDTH", g.width());
-        ConfigSetInt(key + ".HEIGHT", g.height());
-        ConfigSetInt(key + ".STATE", w->isMaximized() ? 2 : w->isMinimized() ? 1 : 0);
+        WritePlacement(key, w);
     };
     saveWindow("PLANE", PlaneWindow());
     saveWindow("OUTPUT", OutputWindow());
     saveWindow("COMMAND", CommandWindow());
     saveWindow("MEMORY", nullptr);
     saveWindow("WEB", nullptr);
-    ConfigSetInt("USERS", 0);
+    SaveSourceWindows();
     if (!librariesFromCommandLine_) {
         std::string list;
         for (const std::string& caption : LibraryEntries())
@@ -931,6 +975,11 @@ void TMainForm::closeEvent(QCloseEvent* event)
         closePending_ = true;
         closing_ = true;
         SetRunState(rsStopRequested);
+        event->ignore();
+        return;
+    }
+    if (!QuerySourceWindowsAtExit()) {
+        closing_ = closePending_ = false;
         event->ignore();
         return;
     }

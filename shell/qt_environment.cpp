@@ -5,12 +5,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "interpreter.h"
 #include "main_window.h"
 #include "message_dialog.h"
 #include "output_window.h"
 #include "plane_window.h"
 #include "scene.h"
 #include "scene_host.h"
+#include "source_window.h"
 
 namespace tavro::shell {
 
@@ -38,6 +40,12 @@ void QtEnvironment::ShowRunState(uint8_t state)
     uint8_t old = shownState_;
     shownState_ = state;
     if (TMainForm* main = MainForm()) main->ShowRunState(old, state);
+    for (TSource* w : SourceWindows()) w->ShowStepMarkerForState(state);
+}
+
+SourceWindow* QtEnvironment::FindSourceWindow(std::string_view sourceName)
+{
+    return tavro::FindSourceWindow(sourceName);
 }
 
 void QtEnvironment::ShowMessage(std::string_view message, std::string_view source)

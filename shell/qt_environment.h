@@ -14,7 +14,12 @@ public:
     void WriteLine(std::string_view text, int colour, bool bold) override;
     void AppendToLastLine(std::string_view text) override;
     void WriteRunStartLine() override;
+    // Any state but paused hides the step markers of the source windows;
+    // paused shows the marker of the paused run again at its place.
     void ShowRunState(uint8_t state) override;
+    // The source window captioned `sourceName`, ignoring case (the window
+    // of the running program first).
+    SourceWindow* FindSourceWindow(std::string_view sourceName) override;
     void ShowMessage(std::string_view message, std::string_view source) override;
     std::optional<std::string> AskText(std::string_view prompt) override;
     // Keys arrive as the windows receive them; waiting for one keeps the

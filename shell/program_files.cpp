@@ -1,0 +1,115 @@
+#include "program_files.h"
+
+#include <QMdiArea>
+#include <algorithm>
+#include <filesystem>
+
+#include "configuration.h"
+#include "executor.h"
+#include "source_window.h"
+#include "tool_window.h"
+#include "window_placement.h"
+
+namespace tavro::shell {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+HelpLookup gHelpLookup;
+
+std::string normalPath(const std::string& path)
+{
+    std::error_code ec;
+    return fs::absolute(path, ec).lexically_normal().string();
+}
+
+}  // namespace
+
+TSource* OpenSourceWindow(const QRect& bounds, const std::string& path)
+{
+    // A window opened near the workspace's far edges moves in so that it
+    // shows whole instead of being squeezed by the arrangement.
+    QRect place = bounds;
+    if (QMdiArea* area = Workspace()) {
+        QSize room = area->viewport()->size();
+        place.moveLeft(std::max(0, std::min(place.left(), room.width() - place.width() - 5)));
+        place.moveTop(std::max(0, std::min(place.top(), room.height() - place.height() - 5)));
+    }
+    SetInitialBounds(place.left(), place.top(), place.width(), place.height());
+    auto* w = new TSource();
+    w->show();
+    ArrangeWindows();
+    if (path.empty())
+        w->NewFile();
+    else
+        w->LoadFile(path);
+    w->BringToFront();
+    return w;
+}
+
+bool SamePath(const std::string& a, const std::string& b) { return normalPath(a) == normalPath(b); }
+
+TSource* WindowOfFile(const std::string& path)
+{
+    if (path.empty()) return nullptr;
+    for (TSource* w : SourceWindows())
+        if (!w->FileName().empty() && SamePath(w->FileName(), path)) return w;
+    return nullptr;
+}
+
+std::string FileOfWord(const std::string& word)
+{
+    if (word.empty()) return {};
+    std::string candidate = word;
+    if (fs::path(candidate).extension().empty()) candidate += ".tvr";
+    candidate = ResolveProgramPath(candidate);
+    std::error_code ec;
+    return fs::is_regular_file(candidate, ec) ? candidate : std::string();
+}
+
+void SetHelpLookup(HelpLookup lookup) { gHelpLookup = std::move(lookup); }
+bool HelpLookupAvailable() { return bool(gHelpLookup); }
+
+void LookUpHelp(const std::string& topic)
+{
+    if (gHelpLookup) gHelpLookup(topic);
+}
+
+void RestoreSourceWindows(int count)
+{
+    for (int n = 1; n <= count; ++n) {
+        std::string key = "USER" + std::to_string(n);
+        QRect bounds(ConfigInt(key + ".LEFT"), ConfigInt(key + ".TOP"), ConfigInt(key + ".WIDTH"),
+                     ConfigInt(key + ".HEIGHT"));
+        std::string file = ConfigValue(key + ".FILENAME");
+        TSource* w = OpenSourceWindow(bounds, file.empty() ? std::string() : normalPath(file));
+        int state = ConfigInt(key + ".STATE");
+        if (state == 2) w->showMaximized();
+        else if (state == 1) w->showMinimized();
+    }
+}
+
+void SaveSourceWindows()
+{
+    const auto& windows = SourceWindows();
+    ConfigSetInt("USERS", int(windows.size()));
+    int n = 0;
+    for (TSource* w : windows) {
+        std::string key = "USER" + std::to_string(++n);
+        ConfigSet(key + ".FILENAME", w->FileName());  // empty: the line goes
+        QRect g = WritePlacement(key, w);
+        ConfigSetInt("SOURCE.WIDTH", g.width());
+        ConfigSetInt("SOURCE.HEIGHT", g.height());
+    }
+}
+
+bool QuerySourceWindowsAtExit()
+{
+    std::vector<TSource*> windows = SourceWindows();
+    for (TSource* w : windows)
+        if (!w->QueryClose()) return false;
+    return true;
+}
+
+}  // namespace tavro::shell

@@ -1,0 +1,21 @@
+#include "window_placement.h"
+
+#include <QWidget>
+
+#include "configuration.h"
+
+namespace tavro::shell {
+
+QRect WritePlacement(const std::string& key, const QWidget* w)
+{
+    QRect g = w->isMaximized() || w->isMinimized() ? w->normalGeometry() : w->geometry();
+    if (!g.isValid()) g = w->geometry();
+    ConfigSetInt(key + ".LEFT", g.left());
+    ConfigSetInt(key + ".TOP", g.top());
+    ConfigSetInt(key + ".WIDTH", g.width());
+    ConfigSetInt(key + ".HEIGHT", g.height());
+    ConfigSetInt(key + ".STATE", w->isMaximized() ? 2 : w->isMinimized() ? 1 : 0);
+    return g;
+}
+
+}  // namespace tavro::shell

@@ -1,0 +1,16 @@
+// A tool window's placement in the configuration: KEY.LEFT, KEY.TOP,
+// KEY.WIDTH, KEY.HEIGHT (its normal geometry, also while it is maximized
+// or minimized) and KEY.STATE (0 normal, 1 minimized, 2 maximized).
+#pragma once
+
+#include <QRect>
+#include <string>
+
+class QWidget;
+
+namespace tavro::shell {
+
+// Writes the placement keys of `window` and returns the geometry written.
+QRect WritePlacement(const std::string& key, const QWidget* window);
+
+}  // namespace tavro::shell

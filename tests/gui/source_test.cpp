@@ -1,0 +1,605 @@
+// Source windows: colouring by token class, files and the close query,
+// find and replace, runs that step, pause, continue, stop and fail with
+// their markers, program files and recent programs, library programs, and
+// the source windows in the configuration.
+#include <QtTest>
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <functional>
+
+#include "gui_fixture.h"
+#include "installation.h"
+#include "interpreter.h"
+#include "languages.h"
+#include "main_window.h"
+#include "message_dialog.h"
+#include "output_window.h"
+#include "program_files.h"
+#include "run_control.h"
+#include "skin.h"
+#include "source_hints.h"
+#include "source_markers.h"
+#include "source_window.h"
+#include "state.h"
+#include "structure.h"
+#include "syntax_highlighter.h"
+
+using namespace tavro;
+using namespace tavro::shell;
+
+namespace {
+
+// Calls `answer` with the next modal message dialog once it is open.
+void answerNextDialog(std::function<void(TMsg*)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        if (TMsg* m = OpenMessageDialog()) answer(m);
+        else answerNextDialog(answer);
+    });
+}
+
+// Chooses `path` in the next file dialog.
+void answerFileDialog(const QString& path)
+{
+    QTimer::singleShot(0, [path] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!d) return answerFileDialog(path);
+        d->selectFile(path);
+        QMetaObject::invokeMethod(d, "accept");
+    });
+}
+
+// Calls `then` once a run is paused (a run only pumps messages while it
+// runs or pauses, so this never waits on the clock).
+void whenPaused(std::function<void()> then)
+{
+    QTimer::singleShot(0, [then] {
+        if (RunState == rsPaused) then();
+        else whenPaused(then);
+    });
+}
+
+std::string writeConfiguration(const QTemporaryDir& dir, const std::string& extra)
+{
+    std::string path = dir.path().toStdString() + "/t.ini";
+    gui_test::WriteFile(path, "SKIN=Windows\nBUTTONS=Yes\nAUTOSAVE=Yes\nADVANCEDGUI=Yes\nLIBRARIES=core.tvr,\n"
+                              "OUTPUT=Yes\nCOMMAND=No\nCASESENSITIVE=Yes\n" + extra);
+    LoadChosenConfiguration({path, true});
+    return path;
+}
+
+// A configuration in a temporary folder and a main window that applied it.
+struct Session {
+    explicit Session(const std::string& extra = "") : config(writeConfiguration(dir, extra))
+    {
+        main.ApplyConfiguration({});
+    }
+    QTemporaryDir dir;
+    std::string config;
+    TMainForm main;
+};
+
+TSource* newWindow(TMainForm& main)
+{
+    main.MenuEntry("MENU.NEW")->trigger();
+    return SourceWindows().back();
+}
+
+// The token class colouring gave the character at `position`.
+QColor colourAt(TSource* w, int position)
+{
+    return ColourFormatAt(w->Editor()->document(), position).foreground().color();
+}
+bool boldAt(TSource* w, int position)
+{
+    return ColourFormatAt(w->Editor()->document(), position).fontWeight() == QFont::Bold;
+}
+
+int positionOf(TSource* w, const QString& text, int from = 0)
+{
+    return int(w->Editor()->toPlainText().indexOf(text, from));
+}
+
+}  // namespace
+
+class SourceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void linesColourByTokenClass()
+    {
+        auto runs = [](std::string_view line, int state = 0) {
+            std::vector<std::pair<std::string, TokenClass>> out;
+            for (const ColourRun& r : ColourLine(line, state))
+                out.push_back({std::string(line.substr(size_t(r.Start), size_t(r.Length))), r.Class});
+            return out;
+        };
+        using V = std::vector<std::pair<std::string, TokenClass>>;
+        SetCaseSensitive(true);
+        // A colon and the name after it; a keyword after the colon ends it.
+        QCOMPARE(runs(":x :to y"), (V{{":", tcVariable}, {"x", tcVariable}, {":", tcVariable}, {"to", tcKeyword},
+                                     {"y", tcPlain}}));
+        QCOMPARE(runs("\"word next"), (V{{"\"", tcWord}, {"word", tcWord}, {"next", tcPlain}}));
+        QCOMPARE(runs("print +5 -3 + a +a"), (V{{"print", tcKeyword}, {"+5", tcNumber}, {"-3", tcNumber},
+                                               {"+", tcPlain}, {"a", tcPlain}, {"+", tcPlain}, {"a", tcPlain}}));
+        QCOMPARE(runs("REPEAT 2 [ dump ] DUMP 'Make'"),
+                 (V{{"REPEAT", tcKeyword}, {"2", tcNumber}, {"[", tcKeyword}, {"dump", tcPlain}, {"]", tcKeyword},
+                    {"DUMP", tcKeyword}, {"'Make'", tcKeyword}}));
+        SetCaseSensitive(false);
+        QCOMPARE(runs("dump")[0].second, tcKeyword);  // upper-cased before the comparison
+        SetCaseSensitive(true);
+        QCOMPARE(runs("x ; rest {"), (V{{"x", tcPlain}, {"; rest {", tcComment}}));
+
+        // Brace comments and quoted words over several lines.
+        int state = 0;
+        QCOMPARE(runs("a {one {two}"), (V{{"a", tcPlain}, {"{one {two}", tcComment}}));
+        ColourLine("a {one {two}", state);
+        QCOMPARE(state, 1);
+        QCOMPARE(runs("still } b", 1), (V{{"still }", tcComment}, {"b", tcPlain}}));
+        QCOMPARE(runs("{ { }", 2), (V{{"{ { }", tcComment}}));
+        state = 0;
+        ColourLine("print 'open", state);
+        QCOMPARE(state, kInQuotedWord);
+        QCOMPARE(runs("it''s' :v", kInQuotedWord), (V{{"it''s'", tcPlain}, {":", tcVariable}, {"v", tcVariable}}));
+
+        // Colouring leaves the lexer and the current position as they were.
+        CurrentPosition = MakePosition("prog", 7, 42, 3);
+        LastErrorText = "kept";
+        state = 0;
+        ColourLine("'unclosed", state);
+        QCOMPARE(CurrentPosition.Offset, 42);
+        QCOMPARE(CurrentPosition.Source.str(), std::string("prog"));
+        QCOMPARE(LastErrorText, std::string("kept"));
+    }
+
+    void theEditorShowsTheColoursAndRecoloursOnlyTheEditedLine()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        const QString text = "to sq :n\n{ a comment\nover lines } make \"x 12\nprint \\{x\\} 'ä' :n";
+        w->Editor()->setPlainText(text);
+        const SkinColours& c = CurrentSkin().Colours;
+        QVERIFY(boldAt(w, 0));
+        QCOMPARE(colourAt(w, positionOf(w, ":n")), c.Variable);
+        QCOMPARE(colourAt(w, positionOf(w, "n\n")), c.Variable);
+        QCOMPARE(colourAt(w, positionOf(w, "over")), c.Comment);
+        QCOMPARE(colourAt(w, positionOf(w, "}")), c.Comment);
+        QVERIFY(boldAt(w, positionOf(w, "make")));
+        QCOMPARE(colourAt(w, positionOf(w, "x 12")), c.Word);
+        QCOMPARE(colourAt(w, positionOf(w, "12")), c.Number);
+        // After a non-ASCII word the runs still meet their characters.
+        QCOMPARE(colourAt(w, positionOf(w, ":n", positionOf(w, "'ä'"))), c.Variable);
+        QCOMPARE(colourAt(w, positionOf(w, "'ä'")), c.Text);
+        // The text itself is never rewritten.
+        QCOMPARE(w->Editor()->toPlainText(), text);
+
+        // Closing the comment on its first line frees the line after it.
+        QTextCursor cursor(w->Editor()->document());
+        cursor.setPosition(positionOf(w, "{ a comment") + 11);
+        cursor.insertText("}");
+        QCOMPARE(colourAt(w, positionOf(w, "over")), c.Text);
+
+        // One keystroke in the middle of a long text colours one line.
+        QString lines;
+        for (int i = 0; i < 400; ++i) lines += "make \"v" + QString::number(i) + " :v + 1\n";
+        w->Editor()->setPlainText(lines);
+        QTextCursor middle(w->Editor()->document()->findBlockByNumber(200));
+        w->Editor()->setTextCursor(middle);
+        long long before = w->Highlighter()->LinesColoured();
+        QTest::keyClick(w->Editor(), Qt::Key_X);
+        QCOMPARE(w->Highlighter()->LinesColoured() - before, 1LL);
+        QCOMPARE(w->StatusText(), QString("201 : 2"));
+        QVERIFY(w->IsModified());
+    }
+
+    void newWindowsAreNumberedAndAskBeforeLosingChanges()
+    {
+        Session session;
+        TMainForm& main = session.main;
+        QTemporaryDir& dir = session.dir;
+        TSource* first = newWindow(main);
+        TSource* second = newWindow(main);
+        QCOMPARE(first->GetCaption(), QString("New File 0"));
+        QCOMPARE(second->GetCaption(), QString("New File 1"));
+        QVERIFY(first->close());  // unchanged: nothing asked
+        QCoreApplication::processEvents();
+        QCOMPARE(newWindow(main)->GetCaption(), QString("New File 0"));
+
+        // Cancel keeps the window and its text; No closes without saving.
+        QTest::keyClicks(second->Editor(), "print 1");
+        answerNextDialog([](TMsg* m) {
+            QVERIFY(m->ShownText().contains("New File 1"));
+            m->CancelButton()->click();
+        });
+        QVERIFY(!second->close());
+        QCOMPARE(second->Editor()->toPlainText(), QString("print 1"));
+        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        QVERIFY(second->close());
+
+        // OK on a window never saved goes through the save dialog; the
+        // program gets the ".tvr" extension.
+        TSource* third = newWindow(main);
+        QTest::keyClicks(third->Editor(), "print 2");
+        QString target = dir.path() + "/saved";
+        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        answerFileDialog(target);
+        QVERIFY(third->close());
+        QCOMPARE(gui_test::ReadFile(target.toStdString() + ".tvr"), std::string("print 2\n"));
+        QCOMPARE(main.RecentFiles().front(), target.toStdString() + ".tvr");
+    }
+
+    void filesSaveAndLoadUnchangedAndAFailedSaveKeepsTheText()
+    {
+        Session session;
+        TMainForm& main = session.main;
+        QTemporaryDir& dir = session.dir;
+        std::string path = dir.path().toStdString() + "/prog.tvr";
+        const std::string content = "print \"\\{b\\} { c }\r\nprint 'ä'\n";
+        gui_test::WriteFile(path, content);
+        main.OpenProgramFile(path);
+        TSource* w = SourceWindows().back();
+        QCOMPARE(w->GetCaption(), QString("prog.tvr"));
+        QCOMPARE(w->Editor()->toPlainText(), QString::fromUtf8("print \"\\{b\\} { c }\nprint 'ä'"));
+        QVERIFY(!w->IsModified());
+        QTest::keyClick(w->Editor(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(w->Editor(), " ;x");
+        QTest::keyClick(w->Editor(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(gui_test::ReadFile(path), std::string("print \"\\{b\\} { c }\nprint 'ä' ;x\n"));
+        QVERIFY(!w->IsModified());
+
+        // A file in a missing folder: the message says why, the text stays.
+        std::string bad = dir.path().toStdString() + "/missing/folder/p.tvr";
+        main.OpenProgramFile(bad);
+        TSource* b = SourceWindows().back();
+        QCOMPARE(b->FileName(), bad);
+        QTest::keyClicks(b->Editor(), "print 3");
+        answerNextDialog([](TMsg* m) {
+            QVERIFY(m->ShownText().startsWith(QString::fromStdString(Tr("SYSTEMERROR"))));
+            m->OkButton()->click();
+        });
+        QVERIFY(!b->Save());
+        QVERIFY(b->IsModified());
+        QCOMPARE(b->Editor()->toPlainText(), QString("print 3"));
+    }
+
+    void findReplaceAndFindNext()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        w->Editor()->setPlainText("alpha beta\nALPHA beta alpha");
+        auto selection = [w] { return w->Editor()->textCursor().selectionStart(); };
+        answerNextDialog([](TMsg* m) {
+            QTest::keyClicks(m->EditBox(), "alpha");
+            m->OkButton()->click();
+        });
+        w->AskFind();
+        QCOMPARE(selection(), 0);
+        w->FindAgain();
+        QCOMPARE(selection(), 11);  // any letter case
+        w->FindAgain();
+        QCOMPARE(selection(), 22);
+        answerNextDialog([](TMsg* m) {
+            QCOMPARE(m->ShownText(), QString("No further \"alpha\" found."));
+            m->OkButton()->click();
+        });
+        w->FindAgain();
+        QCOMPARE(selection(), 22);
+
+        // Replace: each match is asked for; No skips it.
+        QTextCursor start(w->Editor()->document());
+        w->Editor()->setTextCursor(start);
+        answerNextDialog([](TMsg* m) {
+            QCOMPARE(m->EditBox()->text(), QString("alpha"));  // the last search text
+            m->EditBox()->setText("beta");
+            m->OkButton()->click();
+            answerNextDialog([](TMsg* m) {
+                m->EditBox()->setText("gamma");
+                m->OkButton()->click();
+                answerNextDialog([](TMsg* m) {
+                    QCOMPARE(m->ShownText(), QString("Replace \"beta\" with \"gamma\" here?"));
+                    m->OkButton()->click();
+                });
+            });
+        });
+        w->AskReplace();
+        QCOMPARE(w->Editor()->toPlainText(), QString("alpha gamma\nALPHA beta alpha"));
+        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        w->FindAgain();
+        QCOMPARE(w->Editor()->toPlainText(), QString("alpha gamma\nALPHA beta alpha"));
+        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });  // no further "beta"
+        w->FindAgain();
+    }
+
+    void stepsThroughACallAndContinuesWithoutAReset()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        w->Editor()->setPlainText("to double :x\n  output :x * 2\nend\nmake \"a 1\nmake \"b double :a\nprint :b + :a");
+        std::vector<int> lines;
+        // F7 until the body of the procedure pauses, then F9.
+        std::function<void()> step = [&] {
+            lines.push_back(w->Markers()->StepLine());
+            QVERIFY(w->Markers()->StepVisible());
+            QCOMPARE(w->CaretLine(), lines.back() + 1);
+            if (lines.back() == 1 || lines.size() > 8) {
+                QTest::keyClick(w->Editor(), Qt::Key_F9);
+                QVERIFY(!w->Markers()->StepVisible());
+                return;
+            }
+            QTest::keyClick(w->Editor(), Qt::Key_F7);
+            whenPaused(step);
+        };
+        whenPaused(step);
+        // The run keys are the main window's shortcuts: it must be active.
+        session.main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&session.main));
+        w->Editor()->setFocus();
+        QTest::keyClick(w->Editor(), Qt::Key_F7);
+        QCOMPARE(int(RunState), int(rsStopped));
+        QCOMPARE(lines.front(), 0);  // the first statement pauses
+        QCOMPARE(lines.back(), 1);   // stepped into the procedure's body
+        QVERIFY(std::find(lines.begin(), lines.end(), 4) != lines.end());
+        // F9 went on without a reset: both variables were there.
+        QVERIFY(OutputWindow()->Text().endsWith("3 "));
+        QVERIFY(!w->Markers()->StepVisible());
+    }
+
+    void runsToTheCaretLineAndStopsWhilePaused()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        w->Editor()->setPlainText("print \"one\nprint \"two\nprint \"three\nprint \"four");
+        QTextCursor third(w->Editor()->document()->findBlockByNumber(2));
+        w->Editor()->setTextCursor(third);
+        int pausedAt = -1;
+        bool markerKept = false;
+        whenPaused([&] {
+            pausedAt = w->Markers()->StepLine();
+            // A command typed while paused leaves the marker in place.
+            RunSystemCommand("make \"typed 1");
+            markerKept = w->Markers()->StepVisible() && w->Markers()->StepLine() == 2;
+            w->SourceStop();
+        });
+        OutputWindow()->ClearOutput();
+        session.main.RunTo();
+        QCOMPARE(pausedAt, 2);
+        QVERIFY(markerKept);
+        QCOMPARE(int(RunState), int(rsStopped));
+        QVERIFY(OutputWindow()->Text().contains("two"));
+        QVERIFY(!OutputWindow()->Text().contains("three"));  // stopped before it, without a message
+        // Stop with nothing running resets.
+        RunSystemCommand("make \"kept 1");
+        w->SourceStop();
+        QCOMPARE(int(RunState), int(rsIdle));
+        QVERIFY(!Resolve("kept"));
+    }
+
+    void aRunErrorMarksItsLine()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        w->Editor()->setPlainText("print \"äöü\nprint 2\nprint :nothing\nprint 4");
+        int markedLine = -1;
+        QString shown;
+        answerNextDialog([&](TMsg* m) {
+            markedLine = w->Markers()->ErrorLine();
+            shown = m->ShownText();
+            m->OkButton()->click();
+        });
+        session.main.RunFast();
+        QCOMPARE(markedLine, 2);
+        QVERIFY(shown.contains("New File 0"));
+        QVERIFY(!w->Markers()->ErrorVisible());
+        QCOMPARE(w->CaretLine(), 3);
+        QCOMPARE(int(RunState), int(rsStopped));
+    }
+
+    void closingAPausedWindowLetsTheRunFinish()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        w->Editor()->setPlainText("print 1\nprint 2");
+        QPointer<TSource> window(w);
+        whenPaused([w] { QVERIFY(w->close()); });  // unchanged: closes at once
+        w->SourceRunStep();
+        QCOMPARE(int(RunState), int(rsStopped));
+        QVERIFY(OutputWindow()->Text().endsWith("2 "));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!window);
+        QVERIFY(SourceWindows().empty());
+    }
+
+    void hintsShowValuesAndHelpTexts()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        RunSystemCommand("make \"help.sq \"Squares");
+        RunSystemCommand("make \"count 5");
+        RunSystemCommand("make \"box.size [1 2]");
+        w->Editor()->setPlainText("print sq :count box.size nothing");
+        auto hintAt = [w](const QString& word) {
+            w->ShowWordHint(positionOf(w, word) + 1);
+            return w->EditorHint();
+        };
+        QCOMPARE(hintAt("sq"), QString("Squares"));
+        QCOMPARE(w->HintWord(), std::string("sq"));
+        QCOMPARE(hintAt("count"), QString("count = 5"));
+        QCOMPARE(hintAt("box.size"), QString("size = [1 2]\r\n{ \"box.size }"));
+        QCOMPARE(hintAt("nothing"), QString());
+        // Beyond the end of a line there is no character and no hint.
+        QCOMPARE(w->CharAtPoint(QPoint(w->Editor()->viewport()->width() - 5, 5)), -1);
+        QVERIFY(w->CharAtPoint(QPoint(8, 5)) >= 0);
+        // A drop point inside a placeholder selects it, except on the last
+        // line.
+        w->Editor()->setPlainText(QString::fromUtf8("print \u2039value\u203A\nprint \u2039last\u203A"));
+        auto pointAt = [w](int position) {
+            QTextCursor c(w->Editor()->document());
+            c.setPosition(position);
+            return w->Editor()->cursorRect(c).center() + QPoint(2, 0);
+        };
+        w->MarkDropPoint(pointAt(8));
+        QCOMPARE(w->Editor()->textCursor().selectedText(), QString::fromUtf8("\u2039value\u203A"));
+        w->MarkDropPoint(pointAt(18));
+        QVERIFY(!w->Editor()->textCursor().hasSelection());
+        // A placeholder is found around a character, not across another.
+        QCOMPARE(PlaceholderAround(QString::fromUtf8("to \u2039name\u203A x"), 5), std::make_pair(3, 9));
+        QCOMPARE(PlaceholderAround(QString::fromUtf8("\u2039a\u203A b \u2039c\u203A"), 4), std::make_pair(-1, -1));
+    }
+
+    void closingTheMainWindowAsksForChangedPrograms()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        QTest::keyClicks(w->Editor(), "print 1");
+        answerNextDialog([](TMsg* m) { m->CancelButton()->click(); });
+        session.main.close();
+        QVERIFY(!session.main.Closing());
+        QVERIFY(session.main.isVisible());
+        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        session.main.close();
+        QVERIFY(session.main.Closing());
+        QCOMPARE(SourceWindows().size(), size_t(1));  // kept for the configuration
+    }
+
+    void programFilesOpenOnceAndRecentProgramsMove()
+    {
+        Session session;
+        TMainForm& main = session.main;
+        QTemporaryDir& dir = session.dir;
+        const std::string& config = session.config;
+        QDir(dir.path()).mkpath("a");
+        QDir(dir.path()).mkpath("b");
+        std::string a = dir.path().toStdString() + "/a/x.tvr", b = dir.path().toStdString() + "/b/x.tvr";
+        gui_test::WriteFile(a, "print 1\n");
+        gui_test::WriteFile(b, "print 2\n");
+        main.OpenProgramFile(a);
+        main.OpenProgramFile(dir.path().toStdString() + "/b/../a/x.tvr");
+        QCOMPARE(SourceWindows().size(), size_t(1));
+        main.OpenProgramFile(b);  // same name, other folder
+        QCOMPARE(SourceWindows().size(), size_t(2));
+        // A run error marks the window whose program ran.
+        TSource* second = SourceWindows()[1];
+        second->Editor()->setPlainText("print :nothing");
+        bool markedHere = false;
+        answerNextDialog([&](TMsg* m) {
+            markedHere = second->Markers()->ErrorVisible() && !SourceWindows()[0]->Markers()->ErrorVisible();
+            m->OkButton()->click();
+        });
+        second->SourceRun();
+        QVERIFY(markedHere);
+        // Reopening brings the open window to the front.
+        QAction* entryA = nullptr;
+        for (QAction* e : main.ReopenMenu()->actions())
+            if (e->text().toStdString() == a) entryA = e;
+        QVERIFY(entryA);
+        entryA->trigger();
+        QCOMPARE(SourceWindows().size(), size_t(2));
+        QCOMPARE(CurrentSource(), SourceWindows().front());
+
+        // The most recent first; a repeated path moves up; ten are saved.
+        for (int i = 0; i < 12; ++i) main.AddRecentFile("/p/" + std::to_string(i) + ".tvr");
+        main.AddRecentFile("/p/3.tvr");
+        std::vector<std::string> recent = main.RecentFiles();
+        QCOMPARE(recent.size(), size_t(14));
+        QCOMPARE(recent[0], std::string("/p/3.tvr"));
+        QCOMPARE(recent[1], std::string("/p/11.tvr"));
+        main.SaveConfiguration();
+        std::string saved = gui_test::ReadFile(config);
+        QVERIFY(saved.find("REOPEN0=/p/3.tvr\n") != std::string::npos);
+        QVERIFY(saved.find("REOPEN9=/p/2.tvr\n") != std::string::npos);
+        QVERIFY(saved.find("REOPEN10") == std::string::npos);
+
+        // The word at the cursor names a file (".tvr" added) and a topic.
+        TSource* w = SourceWindows().front();
+        w->Editor()->setPlainText("run \"x ; note");
+        w->ShowWordHint(6);
+        QCOMPARE(w->HintWord(), std::string("x"));
+        QDir::setCurrent(dir.path() + "/b");
+        SetHelpLookup([](const std::string&) {});
+        main.PreparePopupEdit();
+        QVERIFY(main.MenuEntry("OPENFILE")->isVisible());
+        QCOMPARE(main.MenuEntry("OPENFILE")->text(), QString("Open x"));
+        QVERIFY(main.MenuEntry("HELPFILE")->isVisible());
+        w->ShowWordHint(9);  // the comment
+        main.PreparePopupEdit();
+        QVERIFY(!main.MenuEntry("OPENFILE")->isVisible());
+        QVERIFY(!main.MenuEntry("HELPFILE")->isVisible());
+        QVERIFY(!main.MenuEntry("HELP")->isVisible());
+        SetHelpLookup(nullptr);
+    }
+
+    void librariesLoadAndUnload()
+    {
+        Session session;
+        TMainForm& main = session.main;
+        QTemporaryDir& dir = session.dir;
+        const std::string& config = session.config;
+        std::string lib = dir.path().toStdString() + "/extra.tvr";
+        gui_test::WriteFile(lib, "to extraword\noutput 7\nend\n");
+        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        main.LoadLibraries({lib});
+        QVERIFY(LibraryCommandText.find("extra.tvr") != std::string::npos);
+        QCOMPARE(RunSystemCommand("print extraword"), int(rscRan));
+        RunSystemCommand("make \"gone 1");
+        QAction* entry = main.LibrariesMenu()->actions().back();
+        QCOMPARE(entry->text().toStdString(), lib);
+        // No keeps it; OK unloads it and resets.
+        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        main.UnloadLibrary(entry);
+        QVERIFY(LibraryCommandText.find("extra.tvr") != std::string::npos);
+        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        main.UnloadLibrary(entry);
+        QVERIFY(LibraryCommandText.find("extra.tvr") == std::string::npos);
+        QVERIFY(LibraryCommandText.find("core.tvr") != std::string::npos);
+        QVERIFY(!Resolve("gone"));
+        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });  // extraword is unknown now
+        QCOMPARE(RunSystemCommand("print extraword"), int(rscRunFailed));
+        main.SaveConfiguration();
+        QVERIFY(gui_test::ReadFile(config).find("LIBRARIES=core.tvr,\n") != std::string::npos);
+    }
+
+    void sourceWindowsSurviveARestart()
+    {
+        QTemporaryDir dir;
+        std::string prog = dir.path().toStdString() + "/kept.tvr";
+        gui_test::WriteFile(prog, "print \"kept\n");
+        std::string config = writeConfiguration(
+            dir, "USERS=2\nUSER1.FILENAME=" + prog +
+                     "\nUSER1.LEFT=10\nUSER1.TOP=20\nUSER1.WIDTH=300\nUSER1.HEIGHT=200\nUSER1.STATE=0\n"
+                     "USER2.LEFT=320\nUSER2.TOP=20\nUSER2.WIDTH=300\nUSER2.HEIGHT=200\nUSER2.STATE=0\n");
+        {
+            TMainForm main;
+            main.ApplyConfiguration({});
+            QCOMPARE(SourceWindows().size(), size_t(2));
+            TSource* first = SourceWindows()[0];
+            QCOMPARE(first->FileName(), prog);
+            QCOMPARE(first->Editor()->toPlainText(), QString("print \"kept"));
+            QCOMPARE(first->geometry(), QRect(10, 20, 300, 200));
+            QCOMPARE(SourceWindows()[1]->GetCaption(), QString("New File 0"));
+            first->setGeometry(15, 25, 310, 210);
+            main.SaveConfiguration();
+        }
+        QVERIFY(SourceWindows().empty());
+        std::string saved = gui_test::ReadFile(config);
+        QVERIFY(saved.find("USERS=2\n") != std::string::npos);
+        QVERIFY(saved.find("USER1.FILENAME=" + prog + "\n") != std::string::npos);
+        QVERIFY(saved.find("USER1.LEFT=15\n") != std::string::npos);
+        QVERIFY(saved.find("USER1.WIDTH=310\n") != std::string::npos);
+        QVERIFY(saved.find("USER2.FILENAME") == std::string::npos);
+
+        // A program on the command line opens instead of the saved windows.
+        LoadChosenConfiguration({config, true});
+        TMainForm main;
+        main.ApplyConfiguration({prog});
+        QCOMPARE(SourceWindows().size(), size_t(1));
+        QCOMPARE(SourceWindows()[0]->FileName(), prog);
+        QCOMPARE(main.StartupProgram(), prog);
+    }
+};
+
+TAVRO_GUI_TEST_MAIN(SourceTest)
+#include "source_test.moc"

@@ -1,0 +1,71 @@
+#include "source_hints.h"
+
+#include "atom.h"
+#include "state.h"
+#include "structure.h"
+#include "syntax_classes.h"
+
+namespace tavro {
+
+std::string HintWordAt(std::string_view line, int position)
+{
+    try {
+        for (const LexedToken& t : LexText(Normalize(line)))
+            if (t.Start <= position && position <= t.Start + t.Length) return t.Text;
+    } catch (...) {
+    }
+    return {};
+}
+
+std::string HintTextFor(const std::string& word)
+{
+    if (word.empty() || !State) return {};
+    try {
+        if (Atom* help = Resolve("help." + word)) {
+            Atom* value = LeftOf(help);
+            if (value && value != NoValue) return ToTextStrict(value);
+        }
+        if (Atom* node = Resolve(word)) {
+            std::string name(NameOf(node));
+            std::string value = ToText(LeftOf(node));
+            // Characters, not bytes: a UTF-8 sequence is never split.
+            size_t i = 0;
+            for (int count = 0; i < value.size() && count < 80; ++count) {
+                unsigned char c = static_cast<unsigned char>(value[i]);
+                i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            }
+            std::string hint = name + " = " + value.substr(0, std::min(i, value.size()));
+            std::string path = DottedPath(node);
+            if (path != name) hint += "\r\n{ \"" + path + " }";
+            return hint;
+        }
+    } catch (...) {
+        // A value that is no word or number, or a failed lookup: no hint.
+    }
+    return {};
+}
+
+std::pair<int, int> PlaceholderAround(const QString& line, int index)
+{
+    const QChar open(0x2039), close(0x203A);
+    if (index < 0 || index >= line.size()) return {-1, -1};
+    int first = -1, last = -1;
+    for (int i = index; i >= 0; --i) {
+        if (line[i] == close && i != index) return {-1, -1};
+        if (line[i] == open) {
+            first = i;
+            break;
+        }
+    }
+    for (int i = index; i < line.size(); ++i) {
+        if (line[i] == open && i != index && i != first) return {-1, -1};
+        if (line[i] == close) {
+            last = i;
+            break;
+        }
+    }
+    if (first < 0 || last < 0) return {-1, -1};
+    return {first, last + 1};
+}
+
+}  // namespace tavro

@@ -1,0 +1,208 @@
+// The source window's run commands and the markers that run control sets.
+#include <QMdiArea>
+#include <QPointer>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTextBlock>
+#include <climits>
+#include <filesystem>
+
+#include "configuration.h"
+#include "interpreter.h"
+#include "message_dialog.h"
+#include "run_control.h"
+#include "run_scope.h"
+#include "source_markers.h"
+#include "source_window.h"
+
+namespace tavro {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool runActive() { return RunState != rsIdle && RunState != rsStopped; }
+
+QPointer<TSource> gRunning;
+
+}  // namespace
+
+TSource* RunningSourceWindow() { return gRunning; }
+
+// ---- offsets: the core counts bytes of the UTF-8 text
+
+int TSource::CharIndexOfByte(int byteIndex) const
+{
+    QString text = edit_->toPlainText();
+    int bytes = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (bytes >= byteIndex) return i;
+        char16_t u = text[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size()) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+        }
+    }
+    return int(text.size());
+}
+
+int TSource::ByteIndexOfChar(int charIndex) const
+{
+    return int(edit_->toPlainText().left(std::max(0, charIndex)).toUtf8().size());
+}
+
+// ---- SourceWindow
+
+std::string TSource::Caption() const { return GetCaption().toStdString(); }
+std::string TSource::EditorText() const { return edit_->toPlainText().toStdString(); }
+
+std::string TSource::FileFolder() const
+{
+    return fileName_.empty() ? std::string() : fs::path(fileName_).parent_path().string();
+}
+
+void TSource::BringToFront()
+{
+    if (isMinimized()) showNormal();
+    if (QMdiArea* area = mdiArea()) area->setActiveSubWindow(this);
+    raise();
+    edit_->setFocus();
+    ToolWindowActivated(this);
+}
+
+void TSource::focusWindow() { BringToFront(); }
+
+void TSource::ShowStepAt(int offset)
+{
+    QTextCursor c(edit_->document());
+    c.setPosition(CharIndexOfByte(offset - 1));
+    edit_->setTextCursor(c);
+    edit_->ensureCursorVisible();
+    PlaceStepMarker(offset - 1);
+}
+
+void TSource::PlaceStepMarker(int index)
+{
+    BringToFront();
+    // One run stands at one place: no other window keeps a marker.
+    for (TSource* w : SourceWindows())
+        if (w != this) w->HideStepMarker();
+    markers_->ShowStep(CharIndexOfByte(index));
+}
+
+void TSource::HideStepMarker() { markers_->HideStep(); }
+
+void TSource::ShowStepMarkerForState(uint8_t state) { markers_->SetStepShown(state == rsPaused); }
+
+void TSource::ShowErrorAt(int index)
+{
+    BringToFront();
+    int at = CharIndexOfByte(index);
+    QTextCursor c(edit_->document());
+    c.setPosition(at);
+    edit_->setTextCursor(c);
+    edit_->ensureCursorVisible();
+    markers_->ShowError(at);
+}
+
+void TSource::HideErrorMarker() { markers_->HideError(); }
+
+int TSource::FirstVisibleLine() const { return edit_->cursorForPosition(QPoint(0, 0)).blockNumber(); }
+
+int TSource::LineOfIndex(int index) const
+{
+    return edit_->document()->findBlock(CharIndexOfByte(index)).blockNumber();
+}
+
+// ---- run commands
+
+void TSource::startRun(uint8_t state, int pauseDepth, bool autosave)
+{
+    shell::RunScope scope;
+    Reset();
+    Env().RebuildTree();
+    SetRunState(state);
+    LastPauseDepth = pauseDepth;
+    if (autosave && shell::ConfigYes("AUTOSAVEBEFORERUN")) {
+        std::vector<TSource*> windows = SourceWindows();
+        for (TSource* w : windows) w->Save();
+    }
+    if (!fileName_.empty()) {
+        std::error_code ec;
+        fs::current_path(FileFolder(), ec);
+    }
+    // The window may close while its program runs: nothing below needs it.
+    std::string text = EditorText(), caption = Caption();
+    gRunning = this;
+    try {
+        RunCommandText(text, caption, 1);
+    } catch (const std::exception& e) {
+        shell::ShowMessageDialog(e.what(), caption);
+    }
+    gRunning = nullptr;
+    SetRunState(rsStopped);
+    Env().RedrawScene();
+}
+
+void TSource::SourceRun()
+{
+    focusWindow();
+    LastPauseDepth = -1;
+    runOrSwitch(rsRunning, -1);
+}
+
+void TSource::runOrSwitch(uint8_t state, int pauseDepth)
+{
+    if (runActive()) {
+        SetRunState(state);  // the running program goes on in this mode
+        return;
+    }
+    startRun(state, pauseDepth, state == rsRunning);
+}
+
+void TSource::SourceRunStep()
+{
+    focusWindow();
+    runOrSwitch(rsStep, -1);
+}
+
+void TSource::SourceRunCommand()
+{
+    focusWindow();
+    runOrSwitch(rsRunByCommand, -1);
+}
+
+void TSource::SourceRunTo()
+{
+    focusWindow();
+    UpdateStatus();
+    RunToTarget = MakePosition(Caption(), caretLine_, 0, INT_MAX);
+    runOrSwitch(rsRunTo, 0);
+}
+
+void TSource::SourceStop()
+{
+    focusWindow();
+    if (runActive()) {
+        SetRunState(rsStopRequested);
+        return;
+    }
+    shell::RunScope scope;
+    Reset();
+    SetRunState(rsIdle);
+}
+
+void TSource::SourcePrint()
+{
+    focusWindow();
+    QPrinter printer;
+    printer.setDocName(GetCaption());
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted) edit_->print(&printer);
+    focusWindow();
+}
+
+}  // namespace tavro

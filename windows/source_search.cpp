@@ -1,0 +1,90 @@
+// Find, replace and find next in a source window, through the message
+// dialog's text input.
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include "languages.h"
+#include "message_dialog.h"
+#include "source_window.h"
+
+namespace tavro {
+
+namespace {
+
+constexpr int kInput = shell::msgInput | shell::msgCancel | 1;
+
+// A format with two "%s" filled in order.
+std::string formatTwo(const std::string& format, const std::string& a, const std::string& b)
+{
+    std::string out;
+    int used = 0;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' && used < 2) {
+            out += used++ == 0 ? a : b;
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+// The search starts one character after the start of a selection (the
+// last match), or at the caret.
+bool TSource::search(bool select)
+{
+    QTextCursor caret = edit_->textCursor();
+    int from = caret.hasSelection() ? caret.selectionStart() + 1 : caret.position();
+    QTextCursor found = edit_->document()->find(searchText_, from);
+    if (found.isNull()) {
+        shell::ShowMessageDialog(shell::FormatOne(shell::Tr("SOURCE.NOMORE"), searchText_.toStdString()));
+        return false;
+    }
+    if (!select) found.setPosition(found.selectionStart());
+    edit_->setTextCursor(found);
+    edit_->ensureCursorVisible();
+    return true;
+}
+
+void TSource::askReplaceHere()
+{
+    std::string question =
+        formatTwo(shell::Tr("SOURCE.REPLACETHIS"), searchText_.toStdString(), replaceText_.toStdString());
+    if (shell::ShowMessageDialog(question, {}, {}, shell::msgNo | 1) == shell::answerOK)
+        edit_->textCursor().insertText(replaceText_);
+}
+
+void TSource::AskFind()
+{
+    QTextCursor caret = edit_->textCursor();
+    QString proposed = caret.hasSelection() ? caret.selectedText() : searchText_;
+    shell::LastInputText() = proposed.toStdString();
+    if (shell::ShowMessageDialog(shell::Tr("SOURCE.FINDTHIS"), {}, {}, kInput) != shell::answerOK) return;
+    findMode_ = true;
+    searchText_ = QString::fromStdString(shell::LastInputText());
+    if (!searchText_.isEmpty()) search(true);
+}
+
+void TSource::AskReplace()
+{
+    QTextCursor caret = edit_->textCursor();
+    QString proposed = caret.hasSelection() ? caret.selectedText() : searchText_;
+    shell::LastInputText() = proposed.toStdString();
+    if (shell::ShowMessageDialog(shell::Tr("SOURCE.FINDTHIS"), {}, {}, kInput) != shell::answerOK) return;
+    searchText_ = QString::fromStdString(shell::LastInputText());
+    shell::LastInputText() = replaceText_.toStdString();
+    if (shell::ShowMessageDialog(shell::Tr("SOURCE.REPLACE"), {}, {}, kInput) != shell::answerOK) return;
+    findMode_ = false;
+    replaceText_ = QString::fromStdString(shell::LastInputText());
+    if (!searchText_.isEmpty() && search(true)) askReplaceHere();
+}
+
+void TSource::FindAgain()
+{
+    if (searchText_.isEmpty()) return;
+    if (search(true) && !findMode_) askReplaceHere();
+}
+
+}  // namespace tavro

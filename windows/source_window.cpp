@@ -1,0 +1,441 @@
+#include "source_window.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragMoveEvent>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+
+#include "configuration.h"
+#include "environment_font.h"
+#include "executor.h"
+#include "file_dialogs.h"
+#include "languages.h"
+#include "main_window.h"
+#include "message_dialog.h"
+#include "skin.h"
+#include "source_hints.h"
+#include "source_markers.h"
+#include "syntax_highlighter.h"
+
+namespace tavro {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<TSource*> gSourceWindows;
+
+QString upperQ(const QString& s) { return s.toUpper(); }
+
+// The status strip's labels: small and in the skin's text colour.
+QFont statusFont()
+{
+    QFont f("Arial");
+    f.setPixelSize(11);
+    return f;
+}
+
+}  // namespace
+
+const std::vector<TSource*>& SourceWindows() { return gSourceWindows; }
+
+TSource* FindSourceWindow(std::string_view caption)
+{
+    QString wanted = upperQ(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
+    // Two files of the same name may be open: the one whose program runs
+    // is meant.
+    if (TSource* running = RunningSourceWindow(); running && upperQ(running->GetCaption()) == wanted) return running;
+    for (TSource* w : gSourceWindows)
+        if (upperQ(w->GetCaption()) == wanted) return w;
+    return nullptr;
+}
+
+TSource* CurrentSource() { return qobject_cast<TSource*>(CurrentSourceWindow()); }
+
+TSource::TSource(QWidget* parent) : TTavroForm(parent)
+{
+    InitToolWindow();
+    advanced_ = shell::ConfigYes("ADVANCEDGUI");
+    if (advanced_) {
+        AddButton("runto.bmp", "SOURCE.RUNTO", [this] { SourceRunTo(); });
+        AddButton("runin.bmp", "SOURCE.RUNSTEP", [this] { SourceRunStep(); });
+        AddButton("runover.bmp", "SOURCE.RUNOVER", [this] { SourceRunCommand(); });
+    }
+    AddButton("stop.bmp", "SOURCE.STOP", [this] { SourceStop(); });
+    AddButton("run.bmp", "SOURCE.RUN", [this] { SourceRun(); });
+    if (advanced_) AddButton("print.bmp", "SOURCE.PRINT", [this] { SourcePrint(); });
+    AddButton("save.bmp", "SOURCE.SAVE", [this] { SourceSaveAsSource(); });
+
+    edit_ = new QPlainTextEdit(Body());
+    edit_->setObjectName("RichEdit");
+    edit_->setFrameStyle(QFrame::NoFrame);
+    edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit_->setTabChangesFocus(false);
+    edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit_->setContextMenuPolicy(Qt::CustomContextMenu);
+    edit_->viewport()->setMouseTracking(true);
+    edit_->installEventFilter(this);
+    edit_->viewport()->installEventFilter(this);
+    highlighter_ = new TSyntaxHighlighter(edit_->document());
+    markers_ = new MarkerStrip(edit_, Body());
+    markers_->setVisible(advanced_);
+
+    status_ = new QWidget(Body());
+    status_->setObjectName("StatusStrip");
+    status_->setAutoFillBackground(true);
+    lineLabel_ = new QLabel("0000", status_);
+    lineLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    separator_ = new QLabel(" : ", status_);
+    columnLabel_ = new QLabel("0000", status_);
+    for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setFont(statusFont());
+
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(markers_);
+    row->addWidget(edit_, 1);
+    auto* column = new QVBoxLayout(Body());
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addLayout(row, 1);
+    column->addWidget(status_);
+
+    connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::UpdateStatus);
+    connect(edit_, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
+        // The popup's word at the cursor is the word under the mouse.
+        ShowWordHint(CharAtPoint(p));
+        shell::ShowEditPopup(edit_->viewport()->mapToGlobal(p));
+    });
+    SetCaption(QString());
+    gSourceWindows.push_back(this);
+    RefreshSettings();
+}
+
+TSource::~TSource()
+{
+    gSourceWindows.erase(std::remove(gSourceWindows.begin(), gSourceWindows.end(), this), gSourceWindows.end());
+}
+
+void TSource::RefreshSettings()
+{
+    ApplySettings();
+    bool modified = edit_->document()->isModified();
+    const shell::Skin& skin = shell::CurrentSkin();
+    QPalette pal = edit_->palette();
+    pal.setColor(QPalette::Base, skin.Colours.Workspace);
+    pal.setColor(QPalette::Window, skin.Colours.Workspace);
+    pal.setColor(QPalette::Text, skin.Colours.Text);
+    pal.setColor(QPalette::WindowText, skin.Colours.Text);
+    edit_->setPalette(pal);
+    // Scroll bars in the skin's menu colours, so a dark skin has no white
+    // bars.
+    QPalette bars = pal;
+    bars.setColor(QPalette::Button, skin.Colours.Menu);
+    bars.setColor(QPalette::Base, skin.Colours.Workspace);
+    bars.setColor(QPalette::Light, skin.Colours.Menu.lighter(130));
+    bars.setColor(QPalette::Midlight, skin.Colours.Menu.lighter(115));
+    bars.setColor(QPalette::Mid, skin.Colours.Menu.darker(130));
+    bars.setColor(QPalette::Dark, skin.Colours.Menu.darker(160));
+    bars.setColor(QPalette::Shadow, skin.Colours.Menu.darker(200));
+    bars.setColor(QPalette::ButtonText, skin.Colours.Text);
+    for (QWidget* bar : {static_cast<QWidget*>(edit_->horizontalScrollBar()),
+                         static_cast<QWidget*>(edit_->verticalScrollBar())})
+        bar->setPalette(bars);
+    markers_->setPalette(pal);
+    status_->setPalette(pal);
+    for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setPalette(pal);
+    edit_->setFont(shell::EnvironmentFont());
+    // Tab stops every 280 twips (7/36 inch).
+    edit_->setTabStopDistance(edit_->logicalDpiX() * 7.0 / 36.0);
+    markers_->LoadPictures(skin.Folder);  // hidden without the advanced interface
+    status_->setFixedHeight(std::max(12, QFontMetrics(statusFont()).height()));
+    layoutStatus();
+    highlighter_->ColourAll();
+    edit_->document()->setModified(modified);
+    SetCaption(GetCaption());
+}
+
+void TSource::resizeEvent(QResizeEvent* event)
+{
+    TTavroForm::resizeEvent(event);
+    layoutStatus();
+}
+
+void TSource::layoutStatus()
+{
+    for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->adjustSize();
+    int h = status_->height();
+    int half = status_->width() / 2;
+    separator_->setGeometry(half, 0, separator_->width(), h);
+    columnLabel_->setGeometry(separator_->geometry().right() + 1, 0, columnLabel_->width(), h);
+    lineLabel_->setGeometry(half - lineLabel_->width(), 0, lineLabel_->width(), h);
+}
+
+void TSource::UpdateStatus()
+{
+    QTextCursor c = edit_->textCursor();
+    caretLine_ = c.blockNumber() + 1;
+    caretColumn_ = c.positionInBlock() + 1;
+    lineLabel_->setText(QString::number(caretLine_));
+    columnLabel_->setText(QString::number(caretColumn_));
+    layoutStatus();
+}
+
+QString TSource::StatusText() const { return lineLabel_->text() + separator_->text() + columnLabel_->text(); }
+
+// ---- files
+
+void TSource::setFileCaption(const QString& caption)
+{
+    SetCaption(caption);
+    update();
+}
+
+void TSource::NewFile()
+{
+    int n = 0;
+    auto taken = [this](const QString& caption) {
+        for (TSource* w : gSourceWindows)
+            if (w != this && upperQ(w->GetCaption()) == upperQ(caption)) return true;
+        return false;
+    };
+    while (taken("New File " + QString::number(n))) ++n;
+    fileName_.clear();
+    setFileCaption("New File " + QString::number(n));
+    edit_->clear();
+    highlighter_->ColourAll();
+    edit_->document()->setModified(false);
+    UpdateStatus();
+}
+
+void TSource::LoadFile(const std::string& path)
+{
+    std::error_code ec;
+    std::string found = fs::is_regular_file(path, ec) ? path : ResolveProgramPath(path);
+    fileName_ = fs::absolute(found, ec).lexically_normal().string();
+    if (shell::TMainForm* main = shell::MainForm()) main->AddRecentFile(fileName_);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString text;
+    QFile file(QString::fromStdString(fileName_));
+    if (file.open(QIODevice::ReadOnly)) {
+        QByteArray bytes = file.readAll();
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        text = utf8(bytes);
+        if (utf8.hasError()) {
+            std::string decoded = shell::DecodeLanguageFile(std::string_view(bytes.constData(), size_t(bytes.size())), 1252);
+            text = QString::fromStdString(decoded);
+        }
+        text.replace("\r\n", "\n").replace('\r', '\n');
+        // The line end after the last line belongs to that line.
+        if (text.endsWith('\n')) text.chop(1);
+    }
+    edit_->setPlainText(text);
+    setFileCaption(QString::fromStdString(fs::path(fileName_).filename().string()));
+    edit_->document()->setModified(false);
+    QApplication::restoreOverrideCursor();
+    UpdateStatus();
+}
+
+bool TSource::IsModified() const { return edit_->document()->isModified(); }
+
+bool TSource::writeFile(const std::string& path)
+{
+    QSaveFile file(QString::fromStdString(path));
+    QByteArray bytes = edit_->toPlainText().toUtf8();
+    if (!bytes.isEmpty()) bytes += '\n';
+    bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (!ok) {
+        shell::ShowMessageDialog(shell::Tr("SYSTEMERROR") + " " + file.errorString().toStdString(), path);
+        return false;
+    }
+    return true;
+}
+
+bool TSource::Save()
+{
+    bool saved = false;
+    if (fileName_.empty()) {
+        saved = SaveAs();
+    } else if (writeFile(fileName_)) {
+        edit_->document()->setModified(false);
+        if (shell::TMainForm* main = shell::MainForm()) main->AddRecentFile(fileName_);
+        saved = true;
+    }
+    UpdateStatus();
+    return saved;
+}
+
+bool TSource::SaveAs()
+{
+    QString folder = fileName_.empty() ? QString::fromStdString(fs::current_path().string())
+                                       : QString::fromStdString(fs::path(fileName_).parent_path().string());
+    QString chosen = shell::AskSaveFileName(this, shell::kProgramFilterIndex, folder + "/" + GetCaption());
+    if (chosen.isEmpty()) return false;
+    std::error_code ec;
+    std::string path = fs::absolute(chosen.toStdString(), ec).lexically_normal().string();
+    if (!writeFile(path)) return false;
+    fileName_ = path;
+    setFileCaption(QString::fromStdString(fs::path(path).filename().string()));
+    edit_->document()->setModified(false);
+    if (shell::TMainForm* main = shell::MainForm()) main->AddRecentFile(fileName_);
+    UpdateStatus();
+    return true;
+}
+
+void TSource::SourceSaveAsSource()
+{
+    focusWindow();
+    SaveAs();
+}
+
+// ---- closing
+
+bool TSource::QueryClose()
+{
+    if (!IsModified()) return true;
+    int answer = shell::ShowMessageDialog(shell::FormatOne(shell::Tr("FILEMODIFIED"), GetCaption().toStdString()),
+                                          {}, {}, shell::msgNo | shell::msgCancel | 1);
+    switch (answer) {
+    case shell::answerOK: return Save();
+    case shell::answerNo: return true;
+    default: return false;  // Cancel, or the dialog left otherwise: nothing is lost
+    }
+}
+
+void TSource::closeEvent(QCloseEvent* event)
+{
+    if (!QueryClose()) {
+        event->ignore();
+        return;
+    }
+    gSourceWindows.erase(std::remove(gSourceWindows.begin(), gSourceWindows.end(), this), gSourceWindows.end());
+    shell::ConfigSetInt("SOURCE.WIDTH", width());
+    shell::ConfigSetInt("SOURCE.HEIGHT", height());
+    TTavroForm::closeEvent(event);
+}
+
+// ---- mouse, keys, hints and drops
+
+bool TSource::eventFilter(QObject* watched, QEvent* event)
+{
+    // The sub-window watches its own children from construction on.
+    if (!edit_) return TTavroForm::eventFilter(watched, event);
+    if (watched == edit_ && event->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(event);
+        if (k->key() == Qt::Key_S && (k->modifiers() & Qt::ControlModifier)) {
+            Save();
+            return true;
+        }
+    } else if (watched == edit_->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseMove: runMouseMove(static_cast<QMouseEvent*>(event)->position().toPoint()); break;
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* d = static_cast<QDragMoveEvent*>(event);
+            // Texts dragged from a program's list box go into placeholders.
+            if (qobject_cast<QAbstractItemView*>(d->source())) {
+                MarkDropPoint(d->position().toPoint());
+                d->acceptProposedAction();
+                return true;
+            }
+            break;
+        }
+        case QEvent::Drop: {
+            auto* d = static_cast<QDropEvent*>(event);
+            if (qobject_cast<QAbstractItemView*>(d->source()) && d->mimeData()->hasText()) {
+                edit_->textCursor().insertText(d->mimeData()->text());
+                d->acceptProposedAction();
+                return true;
+            }
+            break;
+        }
+        default: break;
+        }
+    }
+    return TTavroForm::eventFilter(watched, event);
+}
+
+int TSource::CharAtPoint(QPoint point) const
+{
+    QTextCursor c = edit_->cursorForPosition(point);
+    // Beyond the end of its line, or below the last line, the point is
+    // over no character.
+    QTextCursor end = c;
+    end.movePosition(QTextCursor::EndOfBlock);
+    QRect endRect = edit_->cursorRect(end);
+    if (point.x() > endRect.right() || point.y() > endRect.bottom()) return -1;
+    int pos = c.position();
+    // The nearest caret place may lie after the character hit.
+    if (edit_->cursorRect(c).left() > point.x() && c.positionInBlock() > 0) --pos;
+    return pos;
+}
+
+void TSource::ShowWordHint(int index)
+{
+    if (index < 0) {
+        editorHint_.clear();
+        return;
+    }
+    QTextBlock block = edit_->document()->findBlock(index);
+    QString line = block.text();
+    int inLine = index - block.position();
+    int bytePosition = int(line.left(inLine).toUtf8().size()) + 1;
+    hintWord_ = HintWordAt(line.toStdString(), bytePosition);
+    editorHint_ = QString::fromStdString(HintTextFor(hintWord_));
+}
+
+void TSource::runMouseMove(QPoint point)
+{
+    if (point == lastMouse_) return;
+    try {
+        ShowWordHint(CharAtPoint(point));
+        if (editorHint_.isEmpty() || editorHint_ == lastHint_) {
+            if (editorHint_.isEmpty()) QToolTip::hideText();
+            return;
+        }
+        QToolTip::showText(edit_->viewport()->mapToGlobal(point), editorHint_, edit_->viewport());
+        lastHint_ = editorHint_;
+        lastMouse_ = point;
+    } catch (...) {
+        // A hint is never worth an error.
+    }
+}
+
+void TSource::MarkDropPoint(QPoint point)
+{
+    int index = CharAtPoint(point);
+    if (index < 0) return;
+    QTextBlock block = edit_->document()->findBlock(index);
+    QTextCursor c(edit_->document());
+    if (block.next().isValid()) {
+        auto [first, last] = PlaceholderAround(block.text(), index - block.position());
+        if (first >= 0) {
+            QTextCursor current = edit_->textCursor();
+            if (current.selectionStart() == block.position() + first && current.selectionEnd() == block.position() + last)
+                return;
+            c.setPosition(block.position() + first);
+            c.setPosition(block.position() + last, QTextCursor::KeepAnchor);
+            edit_->setTextCursor(c);
+            return;
+        }
+    }
+    c.setPosition(index);
+    edit_->setTextCursor(c);
+}
+
+}  // namespace tavro

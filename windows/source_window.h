@@ -1,0 +1,181 @@
+// TSource: a source window. It edits one program file with syntax
+// colouring, shows the caret's line and column, asks before changes are
+// lost, saves and loads, finds and replaces, shows the value or help text
+// of the word under the mouse, marks where a paused run stands and where a
+// run failed, and starts, steps, runs to the caret line and stops programs.
+//
+// Any number of source windows can be open; SourceWindows() lists them in
+// creation order (each window adds itself when created and removes itself
+// when it closes). The window's caption is its file's name without folder;
+// run control finds a window by that caption (case-insensitive) and uses
+// the caption as the source name of every position of its text.
+//
+// Offsets that the core passes through the SourceWindow interface count
+// bytes of EditorText() (UTF-8); the editor counts characters. The window
+// converts between the two.
+//
+// Run commands follow the run state: while a run is active (any state but
+// idle 0 and stopped 5) they only switch its mode (F9 continues at full
+// speed without a reset); otherwise they reset the interpreter and run the
+// editor's text. Stop asks a running program to stop, and resets the
+// interpreter when nothing runs.
+//
+// A window that was never saved ("New File n") saves through the save
+// dialog. Saving writes a temporary file beside the target and renames it
+// over the target, so a failed save leaves the old file and the text as
+// they were and shows why.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "environment.h"
+#include "tool_window.h"
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace tavro {
+
+class MarkerStrip;
+class TSyntaxHighlighter;
+
+class TSource : public TTavroForm, public SourceWindow {
+    Q_OBJECT
+public:
+    explicit TSource(QWidget* parent = nullptr);
+    ~TSource() override;
+    void RefreshSettings() override;
+    bool IsSourceWindow() const override { return true; }
+
+    // ---- files
+    // Starts an empty program captioned "New File n" (the smallest n no
+    // other source window uses).
+    void NewFile();
+    // Loads a file (UTF-8; other bytes read as Windows-1252) and adds it to
+    // the recent programs. A file that does not exist leaves the editor
+    // empty under its name.
+    void LoadFile(const std::string& path);
+    // To the window's file, or through SaveAs when it has none. False when
+    // nothing was written.
+    bool Save();
+    // Asks for a file and saves to it; false when cancelled or failed.
+    bool SaveAs();
+    void SourceSaveAsSource();
+    // The full path of the file; "" for a window never saved.
+    const std::string& FileName() const { return fileName_; }
+    bool IsModified() const;
+    // The close query for a changed text (OK saves, No discards, Cancel
+    // keeps the window): true when the window may close. The main window
+    // asks it at exit too, where the windows stay open until the
+    // configuration is written.
+    bool QueryClose();
+
+    // ---- run control (the window's buttons; the main window's F9, F8,
+    // F7 and F4 call the same)
+    void SourceRun();
+    void SourceRunStep();
+    void SourceRunCommand();
+    void SourceRunTo();
+    void SourceStop();
+    void SourcePrint();
+
+    // ---- find and replace (the main window's Find, Replace, Find next)
+    void AskFind();
+    void AskReplace();
+    void FindAgain();
+
+    // ---- SourceWindow (run control)
+    std::string Caption() const override;
+    std::string EditorText() const override;
+    std::string FileFolder() const override;
+    void BringToFront() override;
+    void ShowStepAt(int offset) override;
+    void PlaceStepMarker(int index) override;
+    void HideStepMarker() override;
+    // Any run state but paused hides the step marker; pausing again shows
+    // it at its place (a command typed while paused changes the state for
+    // as long as it runs).
+    void ShowStepMarkerForState(uint8_t state);
+    void ShowErrorAt(int index) override;
+    void HideErrorMarker() override;
+    int FirstVisibleLine() const override;
+    int LineOfIndex(int index) const override;
+    int CaretLine() const override { return caretLine_; }
+
+    // ---- status and hints
+    void UpdateStatus();
+    int CaretColumn() const { return caretColumn_; }
+    QString StatusText() const;
+    // The word under the mouse as last found (the edit popup's word at the
+    // cursor).
+    const std::string& HintWord() const { return hintWord_; }
+    const QString& LastHint() const { return lastHint_; }
+    const QString& EditorHint() const { return editorHint_; }
+    // Finds the word at a character index of the editor and its hint
+    // (-1: no word, hints off).
+    void ShowWordHint(int index);
+    // The character under a viewport point, -1 beyond the end of its line
+    // or below the last line.
+    int CharAtPoint(QPoint point) const;
+    // Selects the placeholder under a viewport point (a drop replaces it).
+    void MarkDropPoint(QPoint point);
+
+    QPlainTextEdit* Editor() const { return edit_; }
+    TSyntaxHighlighter* Highlighter() const { return highlighter_; }
+    MarkerStrip* Markers() const { return markers_; }
+    // Character position <-> 0-based byte index of EditorText().
+    int CharIndexOfByte(int byteIndex) const;
+    int ByteIndexOfChar(int charIndex) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void setFileCaption(const QString& caption);
+    void layoutStatus();
+    void focusWindow();
+    bool writeFile(const std::string& path);
+    // Reset, state, run of the text, stopped: the sequence behind every run
+    // command when nothing runs yet.
+    void startRun(uint8_t state, int pauseDepth, bool autosave);
+    // Switches an active run to `state`, or starts one in it.
+    void runOrSwitch(uint8_t state, int pauseDepth);
+    void runMouseMove(QPoint point);
+    bool search(bool select);
+    void askReplaceHere();
+
+    QPlainTextEdit* edit_ = nullptr;
+    TSyntaxHighlighter* highlighter_ = nullptr;
+    MarkerStrip* markers_ = nullptr;
+    QWidget* status_ = nullptr;
+    QLabel* lineLabel_ = nullptr;
+    QLabel* separator_ = nullptr;
+    QLabel* columnLabel_ = nullptr;
+    std::string fileName_;
+    bool advanced_ = false;
+    int caretLine_ = 0, caretColumn_ = 0;
+    QPoint lastMouse_{-1, -1};
+    QString lastHint_;    // shown last
+    QString editorHint_;  // found by the last ShowWordHint
+    std::string hintWord_;
+    QString searchText_, replaceText_;
+    bool findMode_ = true;
+};
+
+// The open source windows in creation order.
+const std::vector<TSource*>& SourceWindows();
+// The source window whose caption equals `caption` ignoring case: the
+// window whose program runs when it has that caption, else the first in
+// creation order.
+TSource* FindSourceWindow(std::string_view caption);
+// The window whose program the current top-level run started from, or null.
+TSource* RunningSourceWindow();
+// The source window that was activated last, or null.
+TSource* CurrentSource();
+
+}  // namespace tavro
