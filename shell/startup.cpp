@@ -88,7 +88,12 @@ int RunEnvironment(int argc, char** argv)
         SetStartupComplete(true);
         // 7-8
         main->StartDeferredWork();
-        if (splash) splash->CloseAfter(2000, [] { ArrangeWindows(); });
+        if (splash) {
+            // The main window has just been shown: the splash stays in front
+            // (without a window manager nothing else keeps it there).
+            splash->raise();
+            splash->CloseAfter(2000, [] { ArrangeWindows(); });
+        }
         // 9-11
         status = QApplication::exec();
     } catch (const std::exception& e) {
