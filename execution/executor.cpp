@@ -298,21 +298,24 @@ void runValue(TStack& stack)
 
 void printValues(TStack& stack, int count)
 {
-    std::string line;
+    // The line streams out: a value of any size is never held as text.
+    OutputLineWriter line;
     Atom* last = nullptr;
     for (int i = 0; i < count; ++i) {
         Atom* v = stack.Pop();
         last = v;
         if (IsVariable(v)) {
-            AppendText(LeftOf(v), line);
+            Hold hold(v);
+            WriteText(LeftOf(v), line);
             if (i < count - 1 && TextOf(v) == "[]") Detach(v);
         } else {
-            AppendText(v, line);
+            Hold hold(v);
+            WriteText(v, line);
         }
-        line += ' ';
+        line.Put(" ");
     }
     Hold holdLast(last);
-    OutputLine(line);
+    line.Finish();
     if (IsVariable(last)) {
         stack.Push(LeftOf(last));
         // Only a temporary is taken out of the tree; a named variable stays.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <new>
 
 #include "assignment.h"
 #include "environment.h"
@@ -13,6 +14,7 @@
 #include "interpreter.h"
 #include "log.h"
 #include "member_cache.h"
+#include "memory_limit.h"
 #include "stack_guard.h"
 #include "state.h"
 #include "structure.h"
@@ -52,6 +54,16 @@ struct NestingScope {
     ~NestingScope() { --gRunNesting; }
 };
 
+// The message of OUTOFMEMORY, made after the reserve was given up so that
+// formatting it finds memory.
+std::string outOfMemoryMessage()
+{
+    ReleaseMemoryReserve();
+    std::string message = FormatMessage(ErrorFormat("OUTOFMEMORY"), {});
+    LastErrorText = message;
+    return message;
+}
+
 // Flags that an error inside a procedure or a hook may leave behind would
 // make later calls and assignments silently do nothing; a run that is not
 // nested in another starts without them.
@@ -75,8 +87,10 @@ void markFrom(Atom* start, std::vector<Atom*>& work)
             break;
         case akList:
         case akGroup:
-            work.push_back(LeftOf(a));
+            // The element first: the stack then grows with the nesting of
+            // lists, not with their length.
             work.push_back(RightOf(a));
+            work.push_back(LeftOf(a));
             break;
         default:
             break;  // a widget's Left and a block's Right are no atoms
@@ -121,6 +135,11 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
             CurrentPosition.Offset = RunSourceOffset;
         }
         ReportError(e.what());
+    } catch (const std::bad_alloc&) {
+        // The system refused memory (the ceiling, or a limit of the
+        // process): an error of the program like any other.
+        ok = false;
+        ReportError(outOfMemoryMessage());
     }
     RunSource = outerSource;
     RunSourceLine = outerLine;
@@ -134,6 +153,7 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
     if (SourceWindow* w = Env().FindSourceWindow(CurrentPosition.Source.view())) w->HideStepMarker();
     if (gRunNesting == 1) FreeDiscardedCode();
     CollectGarbage();
+    RestoreMemoryReserve();
     Env().RebuildTree();
     return ok;
 }
@@ -165,6 +185,10 @@ int RunSystemCommand(std::string_view text)
     } catch (const LanguageError&) {
         restore();
         return rscTranslationFailed;
+    } catch (const std::bad_alloc&) {
+        outOfMemoryMessage();
+        restore();
+        return rscTranslationFailed;
     }
     try {
         SetRunState(rsRunning);
@@ -178,9 +202,23 @@ int RunSystemCommand(std::string_view text)
         PendingOutput = NoValue;
         LastRunStopped = e.IsStop();
         if (!e.IsStop()) Env().ShowMessage(e.what(), "");
+    } catch (const std::bad_alloc&) {
+        result = rscRunFailed;
+        while (ContextDepth() > savedContexts && ContextDepth() > 1) PopContext();
+        CallDepth = savedCallDepth;
+        EvalDepth = savedEvalDepth;
+        PendingOutput = NoValue;
+        Env().ShowMessage(outOfMemoryMessage(), "");
     }
     restore();
-    if (topLevel) FreeDiscardedCode();
+    if (topLevel) {
+        FreeDiscardedCode();
+        // The garbage of a failed run goes at once, as after a program
+        // run: a command that ran out of memory leaves the memory for the
+        // next one.
+        if (result == rscRunFailed) CollectGarbage();
+        RestoreMemoryReserve();
+    }
     return result;
 }
 

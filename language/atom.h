@@ -125,7 +125,17 @@ Position GetPosition(const Atom* a);
 inline bool HasPosition(const Atom* a) { return IsObject(a) && a->Position != nullptr; }
 
 // ---- conversions
-// The printed form; never fails.
+// Receives a printed form in pieces (WriteText).
+class TextSink {
+public:
+    virtual ~TextSink() = default;
+    virtual void Put(std::string_view piece) = 0;
+};
+// Writes the printed form of `a` to `sink` piece by piece. It walks the
+// value without recursion, so neither the depth nor the size of a value
+// costs machine stack, and the sink decides what is kept.
+void WriteText(const Atom* a, TextSink& sink);
+// The printed form (the same text as the SDK kit's); never fails.
 std::string ToText(const Atom* a);
 void AppendText(const Atom* a, std::string& out);
 // Words and numbers only; raises "BADSTRING" otherwise.

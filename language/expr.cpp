@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "errors.h"
+#include "stack_guard.h"
 #include "native_loader.h"
 #include "reserved_words.h"
 #include "state.h"
@@ -306,13 +307,18 @@ void TExpr::LinkItems()
 
 std::pair<int, int> TExpr::SubtreeRange(int index) const
 {
+    // Iterative: a chain of operators may be as long as the statement.
     std::pair<int, int> range{index, index};
-    const TExprItem& item = items_[index];
-    for (const auto* list : {&item.LeftChildren, &item.RightChildren}) {
-        for (int child : *list) {
-            auto sub = SubtreeRange(child);
-            range.first = std::min(range.first, sub.first);
-            range.second = std::max(range.second, sub.second);
+    std::vector<int> work{index};
+    while (!work.empty()) {
+        const TExprItem& item = items_[work.back()];
+        work.pop_back();
+        for (const auto* list : {&item.LeftChildren, &item.RightChildren}) {
+            for (int child : *list) {
+                range.first = std::min(range.first, child);
+                range.second = std::max(range.second, child);
+                work.push_back(child);
+            }
         }
     }
     return range;
@@ -340,13 +346,23 @@ void TExpr::EmitOperandNames(const std::vector<int>& children, Atom* params, boo
     }
 }
 
-void TExpr::Emit(int index)
+std::pair<int, int> TExpr::Emit(int index)
 {
+    // Nesting costs machine stack: input nested without end ends with the
+    // language error of deep recursion.
+    CheckStackDepth();
     const int mark = CodeCount(CodeTarget);
     // Emitting never adds or relinks items, so the reference stays valid.
     const TExprItem& item = items_[index];
-    for (auto it = item.RightChildren.rbegin(); it != item.RightChildren.rend(); ++it) Emit(*it);
-    for (auto it = item.LeftChildren.rbegin(); it != item.LeftChildren.rend(); ++it) Emit(*it);
+    // The subtree's item range, gathered on the way (make and ob record
+    // their first and last source cells).
+    std::pair<int, int> range{index, index};
+    auto widen = [&range](std::pair<int, int> sub) {
+        range.first = std::min(range.first, sub.first);
+        range.second = std::max(range.second, sub.second);
+    };
+    for (auto it = item.RightChildren.rbegin(); it != item.RightChildren.rend(); ++it) widen(Emit(*it));
+    for (auto it = item.LeftChildren.rbegin(); it != item.LeftChildren.rend(); ++it) widen(Emit(*it));
     Atom* e = item.Element;
     const TCodeWord counts = MakeCounts(int(item.RightChildren.size()), int(item.LeftChildren.size()));
 
@@ -356,26 +372,26 @@ void TExpr::Emit(int index)
         TExpr group(false);
         group.Compile(true);
         CurrentCell = saved;
-        return;
+        return range;
     }
     if (item.IsLiteral) {
         Put(opPush);
         PutAtom(e);
-        return;
+        return range;
     }
     switch (item.OpCode) {
     case opWord:
         if (IsObject(e) && e->Kind == akWord && IsNativeWord(TextOf(e))) {
             Put(opNative);
             Put(reinterpret_cast<TCodeWord>(ResolveNative(TextOf(e))));
-            return;
+            return range;
         }
         Put(opCall);
         PutAtom(e);
         Put(counts);
         EmitOperandNames(item.LeftChildren, item.LeftParams, true);
         EmitOperandNames(item.RightChildren, item.Params, false);
-        return;
+        return range;
     case opQuote:
         // A lone quote stands for the empty word; otherwise its operand,
         // the quoted name, was pushed already.
@@ -383,17 +399,16 @@ void TExpr::Emit(int index)
             Put(opPush);
             PutAtom(NewKeptWord(""));
         }
-        return;
+        return range;
     default:
         Put(item.OpCode);
         Put(counts);
         if (item.OpCode == opWhile) Put(mark);
         if (item.OpCode == opMake || item.OpCode == opOb) {
-            auto range = SubtreeRange(index);
             PutAtom(items_[range.first].SourceCell);
             PutAtom(items_[range.second].SourceCell);
         }
-        return;
+        return range;
     }
 }
 

@@ -123,8 +123,10 @@ public:
     void Detach(int item);
     // The smallest and largest item index in the item's subtree.
     std::pair<int, int> SubtreeRange(int index) const;
-    // Appends the code of the item's tree to CodeTarget.
-    void Emit(int index);
+    // Appends the code of the item's tree to CodeTarget and returns the
+    // tree's smallest and largest item index. A tree too deep for the
+    // machine stack raises "DEEPRECURSION".
+    std::pair<int, int> Emit(int index);
 
     const std::vector<TExprItem>& Items() const { return items_; }
 

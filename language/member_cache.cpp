@@ -36,7 +36,7 @@ size_t slotOf(const Atom* owner, std::string_view name)
 bool matches(const Entry& e, const Atom* owner, std::string_view name)
 {
     return e.owner == owner && e.length == name.size() &&
-           std::memcmp(e.name, name.data(), name.size()) == 0;
+           (name.empty() || std::memcmp(e.name, name.data(), name.size()) == 0);
 }
 
 }  // namespace
@@ -60,7 +60,8 @@ void Store(const Atom* owner, std::string_view name, Atom* member)
     e.owner = owner;
     e.member = member;
     e.length = static_cast<uint32_t>(name.size());
-    std::memcpy(e.name, name.data(), name.size());
+    // An empty name (the segment between two dots) has no bytes to copy.
+    if (!name.empty()) std::memcpy(e.name, name.data(), name.size());
 }
 
 void Forget(const Atom* owner, std::string_view name)

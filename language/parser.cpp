@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "lexer.h"
 #include "reserved_words.h"
+#include "stack_guard.h"
 #include "state.h"
 
 namespace tavro {
@@ -24,11 +25,8 @@ bool tokenIsReserved(int index)
 bool tokenIsComment()
 {
     if (TokenQuoted || TokenRawText.empty()) return false;
-    if (TokenRawText[0] == ';') return true;
-    // An unclosed brace comment that ran to the end of the text stays a
-    // word unless it is long; a lone "{" is always a word.
-    return TokenRawText.size() > 1 && TokenRawText[0] == '{' &&
-           (TokenRawText.size() > 255 || TokenRawText.back() == '}');
+    // The lexer has reported every brace comment left open.
+    return TokenRawText[0] == ';' || TokenRawText[0] == '{';
 }
 
 // Characters that may end a word that takes a member group: f(2), a#(1).
@@ -101,6 +99,8 @@ void stamp(Atom* cell, int mode)
 
 Atom* Parse(int mode, bool topLevel)
 {
+    // Brackets nested without end must not exhaust the machine stack.
+    CheckStackDepth();
     const Position opening = CurrentPosition;
     Atom* head = nullptr;
     Atom* tail = nullptr;

@@ -1,5 +1,7 @@
 #include "structure.h"
 
+#include <vector>
+
 #include "errors.h"
 #include "member_cache.h"
 #include "reserved_words.h"
@@ -240,11 +242,24 @@ void ForgetMembers(Atom* node)
 
 void CopyInto(const Atom* source, Atom* target)
 {
-    ReplaceValue(target, LeftOf(source));
-    for (Atom* m = source->FirstChild; m; m = m->NextSibling) {
-        if (m == source->ChangeChild) continue;
-        Atom* copy = CreatePath(target, NameOf(m), nullptr, true);
-        CopyInto(m, copy);
+    // Iterative, so the depth of an object costs no machine stack. Every
+    // member is copied before its copy is attached anywhere the walk can
+    // see: a target below the source (a copy of the root lands under the
+    // root) is never copied into itself.
+    struct Pending {
+        const Atom* from;
+        Atom* into;
+    };
+    std::vector<Pending> work{{source, target}};
+    std::vector<Atom*> members;
+    while (!work.empty()) {
+        Pending p = work.back();
+        work.pop_back();
+        ReplaceValue(p.into, LeftOf(p.from));
+        members.clear();
+        for (Atom* m = p.from->FirstChild; m; m = m->NextSibling)
+            if (m != p.from->ChangeChild && m != target) members.push_back(m);
+        for (Atom* m : members) work.push_back({m, CreatePath(p.into, NameOf(m), nullptr, true)});
     }
 }
 

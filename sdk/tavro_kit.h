@@ -437,9 +437,23 @@ static inline char *tavro_to_text(const TAtom *a)
 
 /* -------------------------------------------------------- making atoms */
 
-static inline TAtom *tavro_new_number(TStructure *s, long double x)
+/* The constructors below never hand out a wrong value: when memory runs
+   out (or a word would be longer than a text can be) they raise
+   OUTOFMEMORY and return NULL; the error is raised when the native
+   function returns, so whatever it returns then is never seen. */
+static inline void tavro_raise_args(TStructure *s, const char *key, ...);
+
+static inline TAtom *tavro_allocate_or_raise(TStructure *s)
 {
     TAtom *a = tavro_pool_allocate(s);
+    if (!a)
+        tavro_raise_args(s, "OUTOFMEMORY", (const char *)NULL);
+    return a;
+}
+
+static inline TAtom *tavro_new_number(TStructure *s, long double x)
+{
+    TAtom *a = tavro_allocate_or_raise(s);
     if (a) {
         a->Kind = akNumber;
         a->Number = x;
@@ -449,9 +463,14 @@ static inline TAtom *tavro_new_number(TStructure *s, long double x)
 
 static inline TAtom *tavro_new_word(TStructure *s, const char *bytes, size_t len)
 {
-    TAtom *a = tavro_pool_allocate(s);
-    if (a)
-        a->Text = tavro_text_new(bytes, len);
+    TAtom *a = tavro_allocate_or_raise(s);
+    if (!a)
+        return NULL;
+    a->Text = tavro_text_new(bytes, len);
+    if (!a->Text && len > 0) {
+        tavro_raise_args(s, "OUTOFMEMORY", (const char *)NULL);
+        return NULL;
+    }
     return a;
 }
 
@@ -469,7 +488,7 @@ static inline TAtom *tavro_new_truth(TStructure *s, int truth)
 /* A list cell holding `element` in front of `rest`. */
 static inline TAtom *tavro_new_cell(TStructure *s, TAtom *element, TAtom *rest)
 {
-    TAtom *a = tavro_pool_allocate(s);
+    TAtom *a = tavro_allocate_or_raise(s);
     if (a) {
         a->Kind = akList;
         a->Left = element;
@@ -567,12 +586,14 @@ static inline void tavro_raise_list(TStructure *s, const char *key, va_list args
     TKitBuffer b = {0, 0, 0};
     const char *arg;
     char sep = TAVRO_ARG_SEPARATOR;
-    tavro_buffer_append_cstr(&b, key);
+    int whole = tavro_buffer_append_cstr(&b, key);
     while ((arg = va_arg(args, const char *)) != NULL) {
-        tavro_buffer_append(&b, &sep, 1);
-        tavro_buffer_append_cstr(&b, arg);
+        whole = whole && tavro_buffer_append(&b, &sep, 1);
+        whole = whole && tavro_buffer_append_cstr(&b, arg);
     }
-    tavro_service_text(s, TAVRO_SVC_RAISE_ERROR, tavro_buffer_cstr(&b), 0);
+    /* Without memory for the arguments the key alone still names the
+       error (an empty text would read as a stop). */
+    tavro_service_text(s, TAVRO_SVC_RAISE_ERROR, whole ? tavro_buffer_cstr(&b) : key, 0);
     tavro_buffer_free(&b);
 }
 

@@ -72,8 +72,28 @@ std::optional<std::string> ConsoleEnvironment::AskText(std::string_view prompt)
         std::fputc(' ', stdout);
         std::fflush(stdout);
     }
+    // Read byte by byte from the descriptor, like the keys: nothing is
+    // buffered that readchar would then miss, and Ctrl+C ends the wait
+    // (the read returns at once) as a stop of the program.
     std::string line;
-    if (!std::getline(std::cin, line)) return std::nullopt;
+    for (;;) {
+        char c;
+        ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR) {
+            if (InterruptCount > 0) {
+                InterruptCount = 0;
+                SetRunState(rsStopRequested);
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (n <= 0) {
+            if (line.empty()) return std::nullopt;
+            break;
+        }
+        if (c == '\n') break;
+        line += c;
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
@@ -81,6 +101,9 @@ std::optional<std::string> ConsoleEnvironment::AskText(std::string_view prompt)
 void ConsoleEnvironment::ProcessMessages()
 {
     std::fflush(stdout);
+    // A write that Ctrl+C interrupted leaves the error flag set; the
+    // output after the stop must still appear.
+    if (std::ferror(stdout)) std::clearerr(stdout);
     if (InterruptCount > 0) {
         InterruptCount = 0;
         if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsStopRequested);

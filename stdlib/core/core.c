@@ -166,8 +166,11 @@ static TAtom *joined_word(TStructure *s, const char *a, size_t alen, const char 
 {
     TKitBuffer buf = {0, 0, 0};
     TAtom *w;
-    tavro_buffer_append(&buf, a, alen);
-    tavro_buffer_append(&buf, b, blen);
+    if (!tavro_buffer_append(&buf, a, alen) || !tavro_buffer_append(&buf, b, blen)) {
+        /* A part of the word would be a wrong value. */
+        tavro_buffer_free(&buf);
+        return fail_key(s, "OUTOFMEMORY");
+    }
     w = tavro_new_word(s, tavro_buffer_cstr(&buf), buf.length);
     tavro_buffer_free(&buf);
     return w;
@@ -618,7 +621,8 @@ static TAtom *part(TStructure *s, enum Part which)
         return tavro_left(x);
     default:
         for (; tavro_right(x); x = tavro_right(x))
-            tavro_list_append(s, &out, tavro_left(x));
+            if (!tavro_list_append(s, &out, tavro_left(x)))
+                return NULL;
         return out.head;
     }
 }
@@ -692,9 +696,9 @@ static TAtom *put(TStructure *s, int at_end)
     if (!at_end)
         return tavro_new_cell(s, x, l);
     for (; l; l = tavro_right(l))
-        tavro_list_append(s, &out, tavro_left(l));
-    tavro_list_append(s, &out, x);
-    return out.head;
+        if (!tavro_list_append(s, &out, tavro_left(l)))
+            return NULL;
+    return tavro_list_append(s, &out, x) ? out.head : NULL;
 }
 
 NATIVE(FPUT) { return put(*state, 0); }
@@ -709,15 +713,16 @@ NATIVE(LIST)
     return tavro_new_cell(s, a, tavro_new_cell(s, b, NULL));
 }
 
-/* The elements of a list, or a word as one element. */
-static void append_flat(TStructure *s, TKitList *out, TAtom *v)
+/* The elements of a list, or a word as one element; 0 when memory ran
+   out (the error is raised). */
+static int append_flat(TStructure *s, TKitList *out, TAtom *v)
 {
-    if (tavro_is_list(v)) {
-        for (; v; v = tavro_right(v))
-            tavro_list_append(s, out, tavro_left(v));
-    } else {
-        tavro_list_append(s, out, v);
-    }
+    if (!tavro_is_list(v))
+        return tavro_list_append(s, out, v);
+    for (; v; v = tavro_right(v))
+        if (!tavro_list_append(s, out, tavro_left(v)))
+            return 0;
+    return 1;
 }
 
 NATIVE(SENTENCE)
@@ -727,8 +732,8 @@ NATIVE(SENTENCE)
     TKitList out = {NULL, NULL};
     if (!input(s, "a", &a) || !input(s, "b", &b))
         return NULL;
-    append_flat(s, &out, a);
-    append_flat(s, &out, b);
+    if (!append_flat(s, &out, a) || !append_flat(s, &out, b))
+        return NULL;
     return out.head;
 }
 
@@ -1049,6 +1054,11 @@ NATIVE(READWORD)
     TAtom *w;
     if (!tavro_service_text_inout(s, TAVRO_SVC_ASK_TEXT, "", &answer)) {
         tavro_text_release(answer);
+        /* The user stopped the program while it waited for the answer. */
+        if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
+            tavro_raise_stop(s);
+            return NULL;
+        }
         return NULL; /* input ended: the empty list */
     }
     w = tavro_new_word(s, tavro_text_cstr(answer), (size_t)tavro_text_length(answer));
