@@ -307,9 +307,25 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
         if (!existed && isFormulaEntry) appendAtEnd(node);
         if (isChangeMember) {
             Atom* old = LeftOf(node);
-            if (existed && old && old->Kind == akList && IsList(a.value) && a.value) {
-                LastCell(old)->Right = NewCell(word(","), a.value);
-                DiscardCode(old);
+            if (existed && old && old->Kind == akList && IsList(a.value)) {
+                // A list is appended to the handler after a ",", and the
+                // empty list appends nothing. Two lists that end in the
+                // same cell share their tail (the handler itself, or a
+                // list made from it): appended as it is, it would make the
+                // handler endless, so its cells are copied.
+                if (a.value) {
+                    Atom* added = a.value;
+                    if (LastCell(added) == LastCell(old)) {
+                        added = copyCells(a.value, nullptr);
+                        for (Atom *from = a.value, *to = added; to; from = RightOf(from), to = RightOf(to))
+                            if (HasPosition(from)) SetPosition(to, GetPosition(from));
+                    }
+                    // Every statement's code ends by naming the cell after
+                    // it; the old last statement named none and must not
+                    // end the longer list.
+                    for (Atom* c = old; c; c = RightOf(c)) DiscardCode(c);
+                    LastCell(old)->Right = NewCell(word(","), added);
+                }
             } else {
                 ReplaceValue(node, a.value);
             }

@@ -153,6 +153,9 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
     if (SourceWindow* w = Env().FindSourceWindow(CurrentPosition.Source.view())) w->HideStepMarker();
     if (gRunNesting == 1) FreeDiscardedCode();
     CollectGarbage();
+    // After a failure (out of memory among them) the atoms freed go back
+    // to the system, for whatever needs memory next.
+    if (!ok) ReleaseFreeAtoms();
     RestoreMemoryReserve();
     Env().RebuildTree();
     return ok;
@@ -216,7 +219,10 @@ int RunSystemCommand(std::string_view text)
         // The garbage of a failed run goes at once, as after a program
         // run: a command that ran out of memory leaves the memory for the
         // next one.
-        if (result == rscRunFailed) CollectGarbage();
+        if (result == rscRunFailed) {
+            CollectGarbage();
+            ReleaseFreeAtoms();
+        }
         RestoreMemoryReserve();
     }
     return result;

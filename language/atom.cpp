@@ -37,6 +37,18 @@ void ReleaseSuccessor(Atom* prev)
     tavro_pool_release_successor(State, prev);
 }
 
+void ReleaseFreeAtoms()
+{
+    // Free atoms are reset already: nothing hangs on them.
+    for (Atom* a = State->FreeAtoms; a;) {
+        Atom* next = a->Next;
+        free(a);
+        a = next;
+    }
+    State->FreeAtoms = nullptr;
+    State->FreeCount = 0;
+}
+
 intptr_t ReleaseResource(Atom* atom)
 {
     if (!IsObject(atom)) return 0;

@@ -43,6 +43,9 @@ Atom* Allocate();
 void ReleaseMostRecent(Atom* atom);
 // Unlinks and frees the atom after `prev` (the head when prev is null).
 void ReleaseSuccessor(Atom* prev);
+// Gives the atoms waiting on the free list back to the system allocator
+// (after memory ran out, so that other allocations find it again).
+void ReleaseFreeAtoms();
 inline Atom* AddRef(Atom* a) { return tavro_addref(a); }
 inline Atom* Release(Atom* a) { return tavro_release(a); }
 inline bool IsReferenced(const Atom* a) { return a && a != NoValue && a->RefCount > 0; }

@@ -73,20 +73,21 @@ std::optional<std::string> ConsoleEnvironment::AskText(std::string_view prompt)
         std::fflush(stdout);
     }
     // Read byte by byte from the descriptor, like the keys: nothing is
-    // buffered that readchar would then miss, and Ctrl+C ends the wait
-    // (the read returns at once) as a stop of the program.
+    // buffered that readchar would then miss. The wait polls, because
+    // Ctrl+C may be delivered to another thread and interrupt nothing
+    // here; it ends the wait as a stop of the program.
     std::string line;
     for (;;) {
+        if (InterruptCount > 0) {
+            InterruptCount = 0;
+            SetRunState(rsStopRequested);
+            return std::nullopt;
+        }
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
         char c;
         ssize_t n = read(STDIN_FILENO, &c, 1);
-        if (n < 0 && errno == EINTR) {
-            if (InterruptCount > 0) {
-                InterruptCount = 0;
-                SetRunState(rsStopRequested);
-                return std::nullopt;
-            }
-            continue;
-        }
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (line.empty()) return std::nullopt;
             break;

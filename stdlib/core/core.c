@@ -220,9 +220,31 @@ static int values_equal(const TStructure *s, const TAtom *a, const TAtom *b)
 
 /* --------------------------------------------------------- arithmetic */
 
-/* A finite or infinite result; NAN means the inputs were outside the
-   domain, which is the caller's error. */
-static TAtom *number(TStructure *s, long double x) { return tavro_new_number(s, x); }
+/* A result that is not a number (INF - INF, INF * 0, or an input that is
+   NAN itself) is an error, never a value: "WORD doesn't like X as input",
+   X an input that is NAN, else the last input. */
+static TAtom *not_a_number(TStructure *s)
+{
+    TAtom *record = tavro_record(s), *m, *blame = NULL;
+    long double x;
+    for (m = record ? record->FirstChild : NULL; m; m = m->NextSibling) {
+        if (!blame)
+            blame = m; /* members are newest first: the last input */
+        if (tavro_to_number(tavro_left(m), &x) && isnan(x)) {
+            blame = m;
+            break;
+        }
+    }
+    return fail(s, blame ? tavro_left(blame) : NULL);
+}
+
+/* A finite or infinite result. */
+static TAtom *number(TStructure *s, long double x)
+{
+    if (isnan(x))
+        return not_a_number(s);
+    return tavro_new_number(s, x);
+}
 
 static int two_numbers(TStructure *s, long double *a, long double *b)
 {
@@ -362,22 +384,57 @@ DOMAIN_FUNCTION(ARCTAN, !isnan(a), atanl(a) * 180 / PI_L)
 DOMAIN_FUNCTION(ARCSIN, a >= -1 && a <= 1, asinl(a) * 180 / PI_L)
 DOMAIN_FUNCTION(ARCCOS, a >= -1 && a <= 1, acosl(a) * 180 / PI_L)
 
-/* Sine of an angle in degrees. The angle is reduced in degrees first, so
-   multiples of 30 degrees give their exact values (sin 180 is 0, sin 30
-   is 0.5) instead of the rounding noise of a radian argument. */
-static long double sine_degrees(long double d)
+/* Trigonometry in degrees. The angle is reduced in degrees, exactly: fmodl
+   is exact, and each fold below subtracts numbers within a factor of two
+   of each other, which is exact too (Sterbenz), so no digit of a tiny or
+   huge angle is lost before the one conversion to radians of an angle
+   within [-90, 90]. Multiples of 30 degrees give their exact values
+   (sin 180 and cos 90 are 0, sin 30 is 0.5), and opposite angles give
+   opposite sines. */
+
+/* The angle d folded into [-180, 180] with the same sine and cosine. */
+static long double turn_reduced(long double d)
 {
     long double r = fmodl(d, 360);
-    if (r < 0)
+    if (r > 180)
+        r -= 360;
+    else if (r < -180)
         r += 360;
-    if (r == truncl(r) && fmodl(r, 30) == 0) {
-        /* 0: 0, 1: 1/2, 2: sqrt(3)/2, 3: 1, with the sign of the half-turn */
-        static const signed char step[12] = {0, 1, 2, 3, 2, 1, 0, -1, -2, -3, -2, -1};
-        int k = step[(int)(r / 30)];
-        long double v = k == 0 ? 0 : abs(k) == 1 ? 0.5L : abs(k) == 2 ? sqrtl(3) / 2 : 1;
-        return k < 0 ? -v : v;
+    return r;
+}
+
+/* Sine of r in [-180, 180]. */
+static long double sine_reduced(long double r)
+{
+    static const long double RADIANS_PER_DEGREE =
+        0.01745329251994329576923690768488612713L;
+    long double m;
+    if (r > 90)
+        r = 180 - r;
+    else if (r < -90)
+        r = -180 - r;
+    m = fabsl(r);
+    if (m == 0)
+        return 0;
+    if (m == 30 || m == 90) {
+        long double v = m == 30 ? 0.5L : 1;
+        return r < 0 ? -v : v;
     }
-    return sinl(r * PI_L / 180);
+    if (m == 60) {
+        long double v = sqrtl(3) / 2;
+        return r < 0 ? -v : v;
+    }
+    return sinl(r * RADIANS_PER_DEGREE);
+}
+
+static long double sine_degrees(long double d) { return sine_reduced(turn_reduced(d)); }
+
+/* cos d = sin (90 - |d|); 90 - |r| is exact for |r| >= 45, and below
+   that its rounding moves a cosine near 1 by far less than its last
+   digit. */
+static long double cosine_degrees(long double d)
+{
+    return sine_reduced(90 - fabsl(turn_reduced(d)));
 }
 
 static int odd_multiple_of_90(long double d)
@@ -387,9 +444,9 @@ static int odd_multiple_of_90(long double d)
 }
 
 DOMAIN_FUNCTION(SIN, isfinite(a), sine_degrees(a))
-DOMAIN_FUNCTION(COS, isfinite(a), sine_degrees(fmodl(a, 360) + 90))
+DOMAIN_FUNCTION(COS, isfinite(a), cosine_degrees(a))
 DOMAIN_FUNCTION(TAN, isfinite(a) && !odd_multiple_of_90(a),
-                sine_degrees(a) / sine_degrees(fmodl(a, 360) + 90))
+                sine_degrees(a) / cosine_degrees(a))
 
 NATIVE(PI) { return number(*state, PI_L); }
 
@@ -496,24 +553,27 @@ NATIVE(NOTEQUALP)
 }
 
 /* Numeric comparisons: -1, 0, 1 as a < b, a = b (within Epsilon), a > b;
-   2 after an error. */
+   2 after an error; 3 when an input is NAN, which no comparison holds
+   for. */
 static int compare(TStructure *s)
 {
     long double a, b;
     if (!two_numbers(s, &a, &b))
         return 2;
+    if (isnan(a) || isnan(b))
+        return 3;
     if (numbers_equal(s, a, b))
         return 0;
     return a < b ? -1 : 1;
 }
 
-#define COMPARISON(NAME, test)                       \
-    NATIVE(NAME)                                     \
-    {                                                \
-        int c = compare(*state);                     \
-        if (c == 2)                                  \
-            return NULL;                             \
-        return tavro_new_truth(*state, test);        \
+#define COMPARISON(NAME, test)                             \
+    NATIVE(NAME)                                           \
+    {                                                      \
+        int c = compare(*state);                           \
+        if (c == 2)                                        \
+            return NULL;                                   \
+        return tavro_new_truth(*state, c != 3 && (test));  \
     }
 
 COMPARISON(LESSP, c < 0)
