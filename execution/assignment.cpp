@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "executor.h"
 #include "interpreter.h"
+#include "member_cache.h"
 #include "reserved_words.h"
 #include "state.h"
 #include "structure.h"
@@ -68,6 +69,9 @@ void appendAtEnd(Atom* node)
     Atom* parent = node->Parent;
     if (!parent || !node->NextSibling) return;
     Detach(node);
+    // Linked by hand at the end: the owner's index no longer knows which
+    // member of this name comes first.
+    member_index::Drop(parent);
     node->NextSibling = nullptr;
     node->Parent = parent;
     Atom* m = parent->FirstChild;

@@ -103,6 +103,7 @@ void markFrom(Atom* start, std::vector<Atom*>& work)
 bool RunCommandText(std::string_view text, std::string_view sourceName, int from)
 {
     InitStackGuard();
+    ForgetGlobalScopes();
     NestingScope nesting;
     bool ok = true;
     LastRunStopped = false;
@@ -164,6 +165,7 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
 int RunSystemCommand(std::string_view text)
 {
     InitStackGuard();
+    ForgetGlobalScopes();
     NestingScope nesting;
     Atom* savedCell = AddRef(CurrentCell);
     uint8_t savedState = RunState;
@@ -396,6 +398,8 @@ void CollectGarbage()
     // Freed atoms will be reused: nothing remembered about them may
     // survive, whatever they become next.
     member_cache::Clear();
+    member_index::Clear();
+    ForgetGlobalScopes();
     gLastCollection = nowMs();
     gCollectThreshold = std::max(kMinCollectThreshold, 2 * State->LiveCount);
 }

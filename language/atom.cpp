@@ -369,6 +369,7 @@ void SetName(Atom* a, std::string_view text)
     if (a->Parent && !(a->Parent->Flags & flActivation)) {
         member_cache::Forget(a->Parent, Normalize(TextOf(a)));
         member_cache::Forget(a->Parent, Normalize(text));
+        member_index::Drop(a->Parent);
     }
     SetText(&a->Text, text);
 }

@@ -109,9 +109,13 @@ inline std::string_view TextOf(const Atom* a) { return View(a->Text); }
 int Length(const Atom* list);
 Atom* LastCell(Atom* list);
 inline bool HasFlag(const Atom* a, uint32_t bits) { return IsObject(a) && (a->Flags & bits) != 0; }
+// The list of the root's global scopes is kept (structure.h); a change of
+// the global-scope flag forgets it.
+void ForgetGlobalScopes();
 inline Atom* SetFlag(Atom* a, uint32_t bits, bool on)
 {
     if (IsObject(a)) a->Flags = on ? (a->Flags | bits) : (a->Flags & ~bits);
+    if (bits & flGlobalScope) ForgetGlobalScopes();
     return a;
 }
 

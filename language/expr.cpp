@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 
@@ -246,6 +247,7 @@ void TExpr::Detach(int item)
     for (auto* list : {&items_[parent].LeftChildren, &items_[parent].RightChildren})
         list->erase(std::remove(list->begin(), list->end(), item), list->end());
     items_[item].ParentIndex = -1;
+    updateBound(item);
 }
 
 void TExpr::Attach(int owner, int item, Side side)
@@ -254,28 +256,82 @@ void TExpr::Attach(int owner, int item, Side side)
     TExprItem& o = items_[owner];
     (side == Side::Left ? o.LeftChildren : o.RightChildren).push_back(item);
     items_[item].ParentIndex = owner;
+    updateBound(item);
     changed_ = true;
+}
+
+// ---- the search tree of Seek
+//
+// Seek(i) looks outward from item i for the first item j that either binds
+// at most as tightly (Key[j] <= Key[i]: the search stops) or is free to be
+// taken (no parent, or a parent with a smaller key). Both are "a value
+// below Key[i]" for Bound[j] = min(Key[j] - 1, key of j's parent, or
+// -infinity without one), so the first such j is found in a tree of
+// minima in logarithmic time instead of a scan, which made a long
+// statement quadratic. Bound changes only when an item's parent does.
+
+int64_t TExpr::bound(int j) const
+{
+    const TExprItem& item = items_[j];
+    int64_t own = int64_t(item.Key) - 1;
+    int64_t parent = item.ParentIndex < 0 ? INT64_MIN : int64_t(items_[item.ParentIndex].Key);
+    return std::min(own, parent);
+}
+
+void TExpr::buildBounds()
+{
+    const int n = static_cast<int>(items_.size());
+    leaves_ = 1;
+    while (leaves_ < n) leaves_ *= 2;
+    bounds_.assign(size_t(2 * leaves_), INT64_MAX);
+    for (int j = 0; j < n; ++j) bounds_[size_t(leaves_ + j)] = bound(j);
+    for (int p = leaves_ - 1; p >= 1; --p) bounds_[size_t(p)] = std::min(bounds_[size_t(2 * p)], bounds_[size_t(2 * p + 1)]);
+}
+
+void TExpr::updateBound(int j)
+{
+    if (bounds_.empty() || j >= leaves_) return;
+    size_t p = size_t(leaves_ + j);
+    bounds_[p] = bound(j);
+    for (p /= 2; p >= 1; p /= 2) bounds_[p] = std::min(bounds_[2 * p], bounds_[2 * p + 1]);
+}
+
+int TExpr::firstBelow(int from, int64_t limit, Side side) const
+{
+    const int n = static_cast<int>(items_.size());
+    if (from < 0 || from >= n) return -1;
+    const bool right = side == Side::Right;
+    size_t p = size_t(leaves_ + from);
+    // Up and across until a subtree holds a value below the limit ...
+    while (bounds_[p] >= limit) {
+        while (p > 1 && (p & 1) == (right ? 1u : 0u)) p /= 2;
+        if (p == 1) return -1;
+        p += right ? 1 : -1;
+    }
+    // ... then down to its nearest leaf that does.
+    while (p < size_t(leaves_)) {
+        p = 2 * p + (right ? 0 : 1);
+        if (bounds_[p] >= limit) p += right ? 1 : -1;
+    }
+    int j = int(p) - leaves_;
+    return j < n ? j : -1;
 }
 
 bool TExpr::Seek(int index, Side side)
 {
-    const int step = side == Side::Left ? -1 : 1;
     const int key = items_[index].Key;
-    const int n = static_cast<int>(items_.size());
-    for (int j = index + step; j >= 0 && j < n; j += step) {
-        const TExprItem& candidate = items_[j];
-        if (candidate.Key <= key) return false;
-        int parent = candidate.ParentIndex;
-        if (parent < 0 || items_[parent].Key < key) {
-            Attach(index, j, side);
-            return true;
-        }
-    }
-    return false;
+    if (bounds_.size() != size_t(2 * leaves_) || leaves_ < int(items_.size())) buildBounds();
+    int j = firstBelow(index + (side == Side::Left ? -1 : 1), key, side);
+    if (j < 0 || items_[j].Key <= key) return false;
+    Attach(index, j, side);
+    return true;
 }
 
 void TExpr::CollectLocalQuotes()
 {
+    // Every free local takes every free quote to its right; the first one
+    // leaves none for those after it (taking quotes frees no local), so
+    // one pass from the first does it.
     const int n = static_cast<int>(items_.size());
     for (int i = 0; i < n; ++i) {
         const TExprItem& local = items_[i];
@@ -285,6 +341,7 @@ void TExpr::CollectLocalQuotes()
         for (int j = i + 1; j < n; ++j)
             if (items_[j].ParentIndex < 0 && IsWordText(items_[j].Element, kQuote))
                 Attach(i, j, Side::Right);
+        return;
     }
 }
 

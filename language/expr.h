@@ -40,6 +40,7 @@
 // group; "EMPTYGROUP" for (); the native-word errors of native_loader.h.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -136,8 +137,15 @@ private:
     void CollectLocalQuotes();
     void EmitOperandNames(const std::vector<int>& children, Atom* params, bool left);
     void CompileRoot();
+    // The tree of minima behind Seek (see expr.cpp).
+    int64_t bound(int j) const;
+    void buildBounds();
+    void updateBound(int j);
+    int firstBelow(int from, int64_t limit, Side side) const;
 
     bool statementStart_;
+    std::vector<int64_t> bounds_;  // 2 * leaves_ nodes, leaves from leaves_
+    int leaves_ = 0;
     bool afterMarker_ = false;  // the previous element was ":" or "
     bool changed_ = false;      // a link pass attached something
     std::vector<TExprItem> items_;

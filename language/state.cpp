@@ -36,6 +36,7 @@ void DestroyState()
     ForgetKeepList();  // its atoms go with the pool
     while (State->Contexts) PopContext();
     member_cache::Clear();
+    member_index::Clear();
     // Atoms on either list are reset first so their texts and code go too.
     for (TAtom* list : {State->AllAtoms, State->FreeAtoms}) {
         while (list) {
@@ -57,6 +58,7 @@ void SetCaseSensitive(bool on)
 {
     if (State) State->CaseSensitive = on ? 1 : 0;
     member_cache::Clear();
+    member_index::Clear();
     RefreshReservedWords();
 }
 

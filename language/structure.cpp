@@ -51,6 +51,29 @@ std::string normalizedName(const Atom* node)
 std::string_view LastName() { return View(State->LastName); }
 
 namespace {
+std::vector<Atom*> gGlobalScopes;
+bool gGlobalScopesKnown = false;
+const Atom* gGlobalScopesRoot = nullptr;
+}  // namespace
+
+void ForgetGlobalScopes() { gGlobalScopesKnown = false; }
+
+const std::vector<Atom*>& GlobalScopes()
+{
+    // Looked up on every lookup that reaches the root, whose members are
+    // the hundreds of library procedures: scanned only when it changed.
+    if (!gGlobalScopesKnown || gGlobalScopesRoot != State->Root) {
+        gGlobalScopes.clear();
+        if (State->Root)
+            for (Atom* g = State->Root->FirstChild; g; g = g->NextSibling)
+                if (g->Flags & flGlobalScope) gGlobalScopes.push_back(g);
+        gGlobalScopesKnown = true;
+        gGlobalScopesRoot = State->Root;
+    }
+    return gGlobalScopes;
+}
+
+namespace {
 TContext* gSpareContexts = nullptr;
 int gContextDepth = 0;
 }  // namespace
@@ -107,7 +130,11 @@ void Attach(Atom* node, Atom* parent)
     std::string normalized = NamesCaseSensitive() ? std::string() : Normalize(name);
     std::string_view n = NamesCaseSensitive() ? name : std::string_view(normalized);
     // The new member is now the first of its name.
-    if (!uncached(parent, n)) member_cache::Store(parent, n, node);
+    if (!uncached(parent, n)) {
+        member_cache::Store(parent, n, node);
+        member_index::Attached(parent, n, node);
+    }
+    if ((node->Flags & flGlobalScope) && parent == State->Root) ForgetGlobalScopes();
     if (n == NormalizedReserved(rwOnDrawImage))
         parent->DrawImageChild = node;
     else if (n == NormalizedReserved(rwOnChange))
@@ -118,7 +145,17 @@ void Detach(Atom* node)
 {
     if (!IsObject(node) || !node->Parent) return;
     Atom* parent = node->Parent;
-    if (!uncached(parent, TextOf(node))) member_cache::Forget(parent, normalizedName(node));
+    if (!uncached(parent, TextOf(node))) {
+        std::string name = normalizedName(node);
+        member_cache::Forget(parent, name);
+        Atom* first;
+        if (member_index::Lookup(parent, name, first) && first == node) {
+            Atom* next = node->NextSibling;
+            while (next && !nameEquals(next, name)) next = next->NextSibling;
+            member_index::Detached(parent, name, node, next);
+        }
+    }
+    if ((node->Flags & flGlobalScope) && parent == State->Root) ForgetGlobalScopes();
     if (parent->DrawImageChild == node) parent->DrawImageChild = nullptr;
     if (parent->ChangeChild == node) parent->ChangeChild = nullptr;
     if (parent->FirstChild == node) {
@@ -153,11 +190,16 @@ Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
         }
         if (member_cache::Lookup(owner, name, cached)) return cached;
         Atom* found = nullptr;
-        for (; m; m = m->NextSibling) {
-            if (nameEquals(m, name)) {
-                found = m;
-                break;
+        if (!member_index::Lookup(owner, name, found)) {
+            int scanned = 8;
+            for (; m; m = m->NextSibling, ++scanned) {
+                if (nameEquals(m, name)) {
+                    found = m;
+                    break;
+                }
             }
+            // A long chain scanned to its end: index it for next time.
+            if (!m && scanned > member_index::kIndexedMembers) member_index::Build(owner);
         }
         member_cache::Store(owner, name, found);
         return found;
@@ -222,6 +264,8 @@ void ClearNode(Atom* node)
     node->FirstChild = nullptr;
     node->DrawImageChild = nullptr;
     node->ChangeChild = nullptr;
+    member_index::Drop(node);
+    if (node == State->Root) ForgetGlobalScopes();
     if (change) {
         change->Parent = nullptr;
         Attach(change, node);
@@ -234,6 +278,8 @@ void ClearNode(Atom* node)
 
 void ForgetMembers(Atom* node)
 {
+    member_index::Drop(node);
+    if (node == State->Root) ForgetGlobalScopes();
     for (Atom* m = node->FirstChild; m; m = m->NextSibling) m->Parent = nullptr;
     node->FirstChild = nullptr;
     node->DrawImageChild = nullptr;
@@ -361,9 +407,8 @@ Atom* Resolve(std::string_view rawName)
         for (Atom* scope = ContextNode(TopContext()); scope; scope = scope->Parent)
             if (Atom* found = stepInto(scope, rawName)) return found;
         if (Atom* root = State->Root) {
-            for (Atom* g = root->FirstChild; g; g = g->NextSibling)
-                if (g->Flags & flGlobalScope)
-                    if (Atom* found = stepInto(g, rawName)) return found;
+            for (Atom* g : GlobalScopes())
+                if (Atom* found = stepInto(g, rawName)) return found;
             if (Atom* found = stepInto(root, rawName)) return found;
         }
         State->LastOwner = nullptr;
@@ -392,8 +437,7 @@ Atom* Resolve(std::string_view rawName)
         if (o == WalkOutcome::Partial) return nullptr;
     }
     if (State->Root) {
-        for (Atom* g = State->Root->FirstChild; g; g = g->NextSibling) {
-            if (!(g->Flags & flGlobalScope)) continue;
+        for (Atom* g : GlobalScopes()) {
             State->LastOwner = g;
             WalkOutcome o = walkScope(g, name, result);
             if (o == WalkOutcome::Found) return result;
