@@ -37,6 +37,27 @@ std::string firstChars(const std::string& s, size_t n)
     return s.substr(0, n);
 }
 
+// The start of a printed form, without making the rest of it.
+struct PrefixSink : TextSink {
+    std::string text;
+    size_t limit;
+    explicit PrefixSink(size_t n) : limit(n) {}
+    void Put(std::string_view piece) override
+    {
+        if (text.size() < limit + 4) text.append(piece.substr(0, limit + 4 - text.size()));
+    }
+    bool Full() const override { return text.size() >= limit + 4; }
+};
+
+// The first n bytes of a value's printed form (whole characters only),
+// without making the rest of it.
+std::string textPrefix(const Atom* a, size_t n)
+{
+    PrefixSink sink(n);
+    WriteText(a, sink);
+    return firstChars(sink.text, n);
+}
+
 std::vector<TCodeList*> gDiscardedCode;
 
 // The text of a name operand: a word's own text without a copy (the
@@ -403,7 +424,7 @@ void ExecuteList()
             ExecuteStatement();
             break;
         default:
-            RaiseError("BADCOMMAND", {firstChars(ToText(CurrentCell), 80)});
+            RaiseError("BADCOMMAND", {textPrefix(CurrentCell, 80)});
         }
     }
 }
@@ -724,21 +745,53 @@ bool IsTrue(const Atom* v)
 }
 
 namespace {
-void dumpNode(const Atom* node, int depth)
+
+void dumpLine(const Atom* node, int depth)
 {
-    std::string line(size_t(depth) * 3, ' ');
-    line += TextOf(node);
-    line += " = ";
-    line += firstChars(ToText(LeftOf(node)), 50);
-    OutputLine(line);
-    for (const Atom* m = node->FirstChild; m; m = m->NextSibling) dumpNode(m, depth + 1);
+    OutputLineWriter line;
+    // The indentation of a deep node goes out in pieces like long text.
+    static const std::string blanks(3 * 1024, ' ');
+    for (size_t left = size_t(depth) * 3; left > 0;) {
+        size_t n = std::min(left, blanks.size());
+        line.Put(std::string_view(blanks).substr(0, n));
+        left -= n;
+    }
+    line.Put(TextOf(node));
+    line.Put(" = ");
+    line.Put(textPrefix(LeftOf(node), 50));
+    line.Finish();
 }
+
 }  // namespace
 
 void DumpStructure()
 {
     OutputLine("--DUMP--");
-    if (RootNode()) dumpNode(RootNode(), 0);
+    if (const Atom* root = RootNode()) {
+        // Depth first in member order, with an explicit stack (one entry
+        // per level: the next member to show there), so neither the depth
+        // of the tree nor the indentation is held anywhere but in the line
+        // being written.
+        dumpLine(root, 0);
+        std::vector<std::pair<const Atom*, int>> next;
+        if (root->FirstChild) next.push_back({root->FirstChild, 1});
+        unsigned lines = 0;
+        while (!next.empty()) {
+            auto [node, depth] = next.back();
+            if (!node) {
+                next.pop_back();
+                continue;
+            }
+            next.back().first = node->NextSibling;
+            dumpLine(node, depth);
+            if (node->FirstChild) next.push_back({node->FirstChild, depth + 1});
+            // A long listing can be stopped.
+            if ((++lines & 1023) == 0) {
+                if (!MessagePumpingSuppressed) Env().ProcessMessages();
+                checkStopRequest();
+            }
+        }
+    }
     OutputLine("--------");
 }
 

@@ -268,7 +268,7 @@ void WriteText(const Atom* a, TextSink& sink)
                 }
             }
         }
-        if (open.empty()) return;
+        if (open.empty() || sink.Full()) return;
         PrintFrame& f = open.back();
         if (!f.node) {
             if (!f.cursor) {

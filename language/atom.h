@@ -137,6 +137,8 @@ class TextSink {
 public:
     virtual ~TextSink() = default;
     virtual void Put(std::string_view piece) = 0;
+    // True when the sink wants no more text: WriteText stops early.
+    virtual bool Full() const { return false; }
 };
 // Writes the printed form of `a` to `sink` piece by piece. It walks the
 // value without recursion, so neither the depth nor the size of a value

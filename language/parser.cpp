@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "errors.h"
 #include "lexer.h"
@@ -36,6 +37,40 @@ bool endsMemberWord(std::string_view text)
     unsigned char c = static_cast<unsigned char>(text.back());
     return c == '#' || c == '?' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
            (c >= 'a' && c <= 'z') || c >= 128;
+}
+
+// The words of one translation, one atom per distinct text: a program
+// repeats the same few words (",", "make", names) over and over, and words
+// are values that nothing changes in place. Made by the outermost Parse.
+struct WordTable {
+    std::unordered_map<std::string, Atom*> atoms;
+    int users = 0;
+};
+WordTable gWords;
+
+struct WordTableUse {
+    WordTableUse()
+    {
+        if (gWords.users++ == 0) gWords.atoms.clear();
+    }
+    ~WordTableUse()
+    {
+        if (--gWords.users == 0) gWords.atoms.clear();
+    }
+};
+
+Atom* sharedWord(const std::string& text)
+{
+    auto [it, added] = gWords.atoms.try_emplace(text, nullptr);
+    if (added) {
+        try {
+            it->second = NewWord(text);
+        } catch (...) {
+            gWords.atoms.erase(it);
+            throw;
+        }
+    }
+    return it->second;
 }
 
 [[noreturn]] void unmatched(std::string_view what) { RaiseError("UNMATCHED", {std::string(what)}); }
@@ -101,6 +136,7 @@ Atom* Parse(int mode, bool topLevel)
 {
     // Brackets nested without end must not exhaust the machine stack.
     CheckStackDepth();
+    WordTableUse words;
     const Position opening = CurrentPosition;
     Atom* head = nullptr;
     Atom* tail = nullptr;
@@ -172,7 +208,7 @@ Atom* Parse(int mode, bool topLevel)
             }
         }
 
-        Append(head, tail, NewWord(TokenText));
+        Append(head, tail, sharedWord(TokenText));
         stamp(tail, mode);
         separatorLast = !TokenQuoted && TokenText == ",";
         if (!TokenQuoted) glueOffset = CurrentPosition.Offset + TokenLength;
