@@ -39,6 +39,17 @@ long long nowMs()
 
 long long gLastCollection = nowMs();
 
+// A statement long enough to take a while to compile can be stopped.
+void pollWhileCompiling()
+{
+    if (!MessagePumpingSuppressed) Env().ProcessMessages();
+    if (RunState == rsStopRequested) RaiseStop();
+}
+
+struct CompilerPollInstaller {
+    CompilerPollInstaller() { CompilerPoll = pollWhileCompiling; }
+} gCompilerPollInstaller;
+
 constexpr int32_t kMinCollectThreshold = 50000;
 int32_t gCollectThreshold = kMinCollectThreshold;
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cmath>
 #include <cstdio>
+#include <set>
 
 #include "errors.h"
 #include "stack_guard.h"
@@ -18,6 +19,7 @@
 namespace tavro {
 
 Atom* CodeTarget = nullptr;
+void (*CompilerPoll)() = nullptr;
 
 namespace {
 
@@ -242,22 +244,34 @@ void TExpr::AddItem()
 
 void TExpr::Detach(int item)
 {
-    int parent = items_[item].ParentIndex;
-    if (parent < 0) return;
-    for (auto* list : {&items_[parent].LeftChildren, &items_[parent].RightChildren})
-        list->erase(std::remove(list->begin(), list->end(), item), list->end());
-    items_[item].ParentIndex = -1;
+    if (items_[item].ParentIndex < 0) return;
+    unlink(item);
     updateBound(item);
+}
+
+void TExpr::unlink(int item)
+{
+    int parent = items_[item].ParentIndex;
+    for (Side side : {Side::Left, Side::Right}) {
+        auto& list = side == Side::Left ? items_[parent].LeftChildren : items_[parent].RightChildren;
+        auto end = std::remove(list.begin(), list.end(), item);
+        if (end == list.end()) continue;
+        list.erase(end, list.end());
+        // The owner lacks an operand again: its seek on that side is due.
+        if (needs(parent, side)) schedule(2 * parent + (side == Side::Right ? 1 : 0));
+    }
+    items_[item].ParentIndex = -1;
 }
 
 void TExpr::Attach(int owner, int item, Side side)
 {
-    Detach(item);
+    // Moved from one owner to the other at once: its bound never passes
+    // through "free" on the way.
+    if (items_[item].ParentIndex >= 0) unlink(item);
     TExprItem& o = items_[owner];
     (side == Side::Left ? o.LeftChildren : o.RightChildren).push_back(item);
     items_[item].ParentIndex = owner;
     updateBound(item);
-    changed_ = true;
 }
 
 // ---- the search tree of Seek
@@ -292,7 +306,9 @@ void TExpr::updateBound(int j)
 {
     if (bounds_.empty() || j >= leaves_) return;
     size_t p = size_t(leaves_ + j);
+    const int64_t old = bounds_[p];
     bounds_[p] = bound(j);
+    if (linking_ && bounds_[p] < old) boundLowered(j, bounds_[p]);
     for (p /= 2; p >= 1; p /= 2) bounds_[p] = std::min(bounds_[2 * p], bounds_[2 * p + 1]);
 }
 
@@ -345,16 +361,115 @@ void TExpr::CollectLocalQuotes()
     }
 }
 
+// ---- the passes of LinkItems
+//
+// The linking rule is a sequence of passes: in each, every item that still
+// lacks operands seeks once on its left, then once on its right, in item
+// order, until a pass takes nothing. Most of those seeks fail the same way
+// pass after pass, and a long statement can take as many passes as it has
+// items. The loop below makes exactly the same seeks succeed in the same
+// order, but repeats a failed seek only when something in the stretch it
+// searched changed: a failed seek watches its stretch, and when an item
+// there gets a bound below the seeker's key (it was freed, or taken by a
+// looser owner) the seek is due again, in this pass if its place is still
+// ahead, else in the next one. A seek that succeeded, and an owner that
+// lost an operand, are due in the next pass (or this one, if still ahead).
+// Seeks are numbered 2 * item + side, which is also their order in a pass.
+
+bool TExpr::needs(int item, Side side) const
+{
+    const TExprItem& it = items_[item];
+    return side == Side::Left ? int(it.LeftChildren.size()) < it.LeftCount
+                              : int(it.RightChildren.size()) < it.RightCount;
+}
+
+void TExpr::schedule(int seek)
+{
+    if (!linking_) return;
+    ++watchVersion_[size_t(seek)];  // its watch, if any, is void
+    (seek > cursor_ ? due_ : dueNext_).insert(seek);
+}
+
+void TExpr::watch(int seek, int lo, int hi)
+{
+    // The stretch [lo, hi] as O(log n) nodes of the tree of minima.
+    const int version = watchVersion_[size_t(seek)];
+    for (int l = lo + leaves_, h = hi + leaves_ + 1; l < h; l /= 2, h /= 2) {
+        if (l & 1) watchers_[size_t(l++)].push_back({seek, version});
+        if (h & 1) watchers_[size_t(--h)].push_back({seek, version});
+    }
+}
+
+void TExpr::boundLowered(int j, int64_t value)
+{
+    // Every watch over j whose seeker's key is above the new bound is due.
+    for (size_t p = size_t(leaves_ + j); p >= 1; p /= 2) {
+        auto& list = watchers_[p];
+        for (size_t k = 0; k < list.size();) {
+            const int seek = list[k].first;
+            bool stale = list[k].second != watchVersion_[size_t(seek)];
+            if (!stale && value < int64_t(items_[size_t(seek / 2)].Key)) {
+                schedule(seek);
+                stale = true;
+            }
+            if (stale) {
+                list[k] = list.back();
+                list.pop_back();
+            } else {
+                ++k;
+            }
+        }
+    }
+}
+
 void TExpr::LinkItems()
 {
     const int n = static_cast<int>(items_.size());
-    do {
-        changed_ = false;
-        for (int i = 0; i < n; ++i) {
-            if (int(items_[i].LeftChildren.size()) < items_[i].LeftCount) Seek(i, Side::Left);
-            if (int(items_[i].RightChildren.size()) < items_[i].RightCount) Seek(i, Side::Right);
+    buildBounds();
+    watchers_.assign(size_t(2 * leaves_), {});
+    watchVersion_.assign(size_t(2 * n), 0);
+    due_.clear();
+    dueNext_.clear();
+    for (int i = 0; i < n; ++i)
+        for (Side side : {Side::Left, Side::Right})
+            if (needs(i, side)) due_.insert(2 * i + (side == Side::Right ? 1 : 0));
+    linking_ = true;
+    cursor_ = -1;
+    struct LinkingScope {
+        bool& flag;
+        ~LinkingScope() { flag = false; }
+    } scope{linking_};
+    for (unsigned seeks = 1;; ++seeks) {
+        if ((seeks & 4095) == 0 && CompilerPoll) CompilerPoll();
+        if (due_.empty()) {
+            if (dueNext_.empty()) break;
+            std::swap(due_, dueNext_);
+            cursor_ = -1;
+            continue;
         }
-    } while (changed_);
+        const int seek = *due_.begin();
+        due_.erase(due_.begin());
+        cursor_ = seek;
+        const int i = seek / 2;
+        const Side side = seek % 2 ? Side::Right : Side::Left;
+        if (!needs(i, side)) continue;
+        if (Seek(i, side)) {
+            if (needs(i, side)) schedule(seek);
+            continue;
+        }
+        // Failed: watch the stretch searched, up to where it stopped.
+        const int key = items_[size_t(i)].Key;
+        int stop = firstBelow(i + (side == Side::Left ? -1 : 1), key, side);
+        if (side == Side::Right) {
+            int hi = stop < 0 ? n - 1 : stop;
+            if (i + 1 <= hi) watch(seek, i + 1, hi);
+        } else {
+            int lo = stop < 0 ? 0 : stop;
+            if (lo <= i - 1) watch(seek, lo, i - 1);
+        }
+    }
+    linking_ = false;
+    watchers_.clear();
     CollectLocalQuotes();
     for (TExprItem& item : items_) {
         std::sort(item.LeftChildren.begin(), item.LeftChildren.end());

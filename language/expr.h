@@ -41,6 +41,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,6 +78,11 @@ void ReleaseKeepList();
 // Empties the list without touching the atoms: for when the pool that
 // held them has been destroyed.
 void ForgetKeepList();
+
+// Called now and then while a long statement is linked, so the environment
+// can process messages and a stop request can end the compilation (it
+// raises). Installed by run control; null: nothing is called.
+extern void (*CompilerPoll)();
 
 // ---- the compiler
 enum class Side { Left, Right };
@@ -142,12 +148,22 @@ private:
     void buildBounds();
     void updateBound(int j);
     int firstBelow(int from, int64_t limit, Side side) const;
+    // The passes of LinkItems (see expr.cpp).
+    bool needs(int item, Side side) const;
+    void unlink(int item);
+    void schedule(int seek);
+    void watch(int seek, int lo, int hi);
+    void boundLowered(int j, int64_t value);
 
     bool statementStart_;
     std::vector<int64_t> bounds_;  // 2 * leaves_ nodes, leaves from leaves_
     int leaves_ = 0;
+    bool linking_ = false;
+    int cursor_ = -1;                      // the seek being made
+    std::set<int> due_, dueNext_;          // seeks due in this and the next pass
+    std::vector<std::vector<std::pair<int, int>>> watchers_;  // per tree node: seek, version
+    std::vector<int> watchVersion_;
     bool afterMarker_ = false;  // the previous element was ":" or "
-    bool changed_ = false;      // a link pass attached something
     std::vector<TExprItem> items_;
 };
 

@@ -24,6 +24,8 @@ mkfifo "$dir/keys"
 exec 3<>"$dir/keys"
 
 for command in 'wait 600' 'print readchar' 'print readword'; do
+    # The output of the run before must not pass for this one's "ready".
+    rm -f "$dir/out"
     "$runner" -e 'type "ready' -e "$command" -e 'print "next' <"$dir/keys" >"$dir/out" 2>"$dir/err" &
     pid=$!
     wait_until_ready "$pid"
@@ -57,6 +59,7 @@ fi
 
 # A program file that Ctrl+C stops ends the runner with status 130, and the
 # files after it do not run.
+rm -f "$dir/out"
 printf 'type "ready\nwait 600\nprint "unreached\n' >"$dir/stopped.tvr"
 printf 'print "second\n' >"$dir/second.tvr"
 "$runner" "$dir/stopped.tvr" "$dir/second.tvr" </dev/null >"$dir/out" 2>"$dir/err" &
