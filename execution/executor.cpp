@@ -137,6 +137,59 @@ void reclaimRecord(Atom* record, Atom* const* made, int madeCount, Atom* output)
     }
 }
 
+void beginStatement(Atom* cell);
+
+// The one statement of a body that is nothing but `output dll.LIB.FUNCTION`
+// (every library wrapper), compiled already; null for any other body.
+Atom* nativeBodyStatement(Atom* body)
+{
+    auto isComma = [](const Atom* cell) {
+        const Atom* e = LeftOf(cell);
+        return IsObject(e) && e->Kind == akWord && TextOf(e) == ",";
+    };
+    while (body && isComma(body)) body = RightOf(body);
+    if (!body || !body->Code) return nullptr;
+    const TCodeList* code = body->Code;
+    if (code->Count != 7 || code->Words[0] != opNative || code->Words[2] != opOutput ||
+        code->Words[3] != MakeCounts(1, 0) || code->Words[4] != opPop || code->Words[5] != opEnd)
+        return nullptr;
+    for (const Atom* rest = reinterpret_cast<const Atom*>(code->Words[6]); rest; rest = RightOf(rest))
+        if (!isComma(rest)) return nullptr;
+    return body;
+}
+
+// Runs such a body exactly as the statement loop and the stack machine
+// would (the same collection check, position, message pumping, stepping,
+// depth, native call, error, output, last popped value and current cell),
+// without their set-up: library wrappers are most of the calls a program
+// makes.
+void runNativeBody(Atom* statement)
+{
+    PendingOutput = NoValue;
+    CurrentCell = statement;
+    CollectGarbageCheck();
+    beginStatement(statement);
+    struct Depth {
+        Depth() { ++EvalDepth; }
+        ~Depth() { --EvalDepth; }
+    } depth;
+    CheckStackDepth();
+    auto fn = reinterpret_cast<TNativeFunction>(statement->Code->Words[1]);
+    State->ServiceCallback = HostService;
+    NativeErrorPending = false;
+    Atom* result = fn(&State);
+    if (NativeErrorPending) {
+        NativeErrorPending = false;
+        RaiseLanguageError(PendingNativeError);
+    }
+    // `output` pops the value; without one the statement's pop finds the
+    // stack empty.
+    PendingOutput = result;
+    LastPopped = result == NoValue ? nullptr : result;
+    CurrentCell = nullptr;
+    if (CallDepth <= 1) ProcessHistoryQueue();
+}
+
 void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)
 {
@@ -217,8 +270,12 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     if (tracing)
         LogLine(logTrace, "Enter (" + std::to_string(CallDepth) + ") " + std::string(procName) + trace);
     ++CallDepth;
-    CurrentCell = body;
-    ExecuteList();
+    if (Atom* statement = nativeBodyStatement(body))
+        runNativeBody(statement);
+    else {
+        CurrentCell = body;
+        ExecuteList();
+    }
     --CallDepth;
 
     if (PendingOutput == NoValue) {
@@ -429,10 +486,12 @@ void ExecuteList()
     }
 }
 
-void ExecuteStatement()
+namespace {
+
+// What every statement does before its code runs: its position becomes
+// the current one, messages are pumped now and then, stepping may pause.
+void beginStatement(Atom* cell)
 {
-    CollectGarbageCheck();
-    Atom* cell = CurrentCell;
     if (const TPosition* p = cell->Position) {
         CurrentPosition.Source.assign(p->Source);
         CurrentPosition.Line = p->Line;
@@ -449,6 +508,15 @@ void ExecuteStatement()
     CurrentPosition.Depth = EvalDepth;
     YieldCheck();
     if (IsSteppingState(RunState)) StepCheck();
+}
+
+}  // namespace
+
+void ExecuteStatement()
+{
+    CollectGarbageCheck();
+    Atom* cell = CurrentCell;
+    beginStatement(cell);
     if (CodeCount(cell) == 0) {
         CompileStatement();
         CurrentCell = cell;
