@@ -299,7 +299,7 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
 
     if (!special && !(node->Flags & flLocked)) Env().DeleteDisplayList(node);
     if (!special) {
-        if (Atom* hooks = ResolveInContext(NormalizedReserved(rwOnBeforeMake)))
+        if (Atom* hooks = MakeHooksMayExist() ? ResolveInContext(NormalizedReserved(rwOnBeforeMake)) : nullptr)
             RunHookList(LeftOf(hooks), a.name);
         RunHookList(a.before, a.name);
     }
@@ -391,7 +391,7 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     // After-hooks are skipped only for a node that is both a handler and a
     // formula entry: a new handler or formula is announced like any change.
     if (!(isChangeMember && isFormulaEntry)) {
-        if (Atom* hooks = ResolveInContext(NormalizedReserved(rwOnAfterMake)))
+        if (Atom* hooks = MakeHooksMayExist() ? ResolveInContext(NormalizedReserved(rwOnAfterMake)) : nullptr)
             RunHookList(LeftOf(hooks), a.name);
         RunHookList(a.after, a.name);
     }

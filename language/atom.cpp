@@ -4,6 +4,7 @@
 #include "member_cache.h"
 #include "number_format.h"
 #include "state.h"
+#include "structure.h"
 #include "tavro_kit.h"
 
 #include <vector>
@@ -371,6 +372,7 @@ void SetName(Atom* a, std::string_view text)
         member_cache::Forget(a->Parent, Normalize(text));
         member_index::Drop(a->Parent);
     }
+    NoteMemberName(Normalize(text));
     SetText(&a->Text, text);
 }
 

@@ -60,6 +60,8 @@ void SetCaseSensitive(bool on)
     member_cache::Clear();
     member_index::Clear();
     RefreshReservedWords();
+    // Names already in the tree may read as hook names in the new mode.
+    if (State && State->Root && State->Root->FirstChild) NoteMemberName(NormalizedReserved(rwOnBeforeMake));
 }
 
 std::string Normalize(std::string_view text)

@@ -58,6 +58,18 @@ const Atom* gGlobalScopesRoot = nullptr;
 
 void ForgetGlobalScopes() { gGlobalScopesKnown = false; }
 
+namespace {
+bool gMakeHooksSeen = false;
+}  // namespace
+
+bool MakeHooksMayExist() { return gMakeHooksSeen; }
+
+void NoteMemberName(std::string_view n)
+{
+    if (n == NormalizedReserved(rwOnBeforeMake) || n == NormalizedReserved(rwOnAfterMake))
+        gMakeHooksSeen = true;
+}
+
 const std::vector<Atom*>& GlobalScopes()
 {
     // Looked up on every lookup that reaches the root, whose members are
@@ -135,6 +147,7 @@ void Attach(Atom* node, Atom* parent)
         member_index::Attached(parent, n, node);
     }
     if ((node->Flags & flGlobalScope) && parent == State->Root) ForgetGlobalScopes();
+    NoteMemberName(n);
     if (n == NormalizedReserved(rwOnDrawImage))
         parent->DrawImageChild = node;
     else if (n == NormalizedReserved(rwOnChange))

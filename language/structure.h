@@ -72,6 +72,12 @@ Atom* AttachNew(Atom* owner, TText name, Atom* value);
 // that writes the flag into an atom directly is seen from the next run on.
 const std::vector<Atom*>& GlobalScopes();
 
+// False while no member named "onbeforemake" or "onaftermake" was ever
+// attached or given that name (nor the naming mode changed): assignment
+// then need not look for those hooks. Once true it stays true.
+bool MakeHooksMayExist();
+void NoteMemberName(std::string_view normalizedName);
+
 // The state's LastName as text.
 std::string_view LastName();
 
