@@ -184,48 +184,62 @@ void Detach(Atom* node)
     node->Parent = nullptr;
 }
 
-Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
+namespace {
+
+// The members after the eighth of a long chain: the cache, the index, or
+// a scan that builds the index. Out of line: most lookups never get here.
+[[gnu::noinline]] Atom* findInLongChain(const Atom* owner, std::string_view name, Atom* m)
 {
-    if (!previous) {
-        Atom* cached;
-        // The root holds every procedure: the cache first.
-        if (owner == State->Root && member_cache::Lookup(owner, name, cached)) return cached;
-        // Small owners (activation records, most objects) are scanned at
-        // once; only a long chain is worth the cache.
-        Atom* m = owner->FirstChild;
-        for (int k = 0; k < 8 && m; ++k, m = m->NextSibling)
+    if (owner->Flags & flActivation) {
+        for (; m; m = m->NextSibling)
             if (nameEquals(m, name)) return m;
-        if (!m) return nullptr;
-        if (owner->Flags & flActivation) {
-            for (; m; m = m->NextSibling)
-                if (nameEquals(m, name)) return m;
-            return nullptr;
-        }
-        if (member_cache::Lookup(owner, name, cached)) return cached;
-        Atom* found = nullptr;
-        if (!member_index::Lookup(owner, name, found)) {
-            int scanned = 8;
-            for (; m; m = m->NextSibling, ++scanned) {
-                if (nameEquals(m, name)) {
-                    found = m;
-                    break;
-                }
-            }
-            // A long chain scanned to its end: index it for next time.
-            if (!m && scanned > member_index::kIndexedMembers) member_index::Build(owner);
-        }
-        member_cache::Store(owner, name, found);
-        return found;
+        return nullptr;
     }
+    Atom* found;
+    if (member_cache::Lookup(owner, name, found)) return found;
+    found = nullptr;
+    if (!member_index::Lookup(owner, name, found)) {
+        int scanned = 8;
+        for (; m; m = m->NextSibling, ++scanned) {
+            if (nameEquals(m, name)) {
+                found = m;
+                break;
+            }
+        }
+        // A long chain scanned to its end: index it for next time.
+        if (!m && scanned > member_index::kIndexedMembers) member_index::Build(owner);
+    }
+    member_cache::Store(owner, name, found);
+    return found;
+}
+
+[[gnu::noinline]] Atom* findWithPrevious(const Atom* owner, std::string_view name, Atom** previous)
+{
     Atom* prev = nullptr;
     for (Atom* m = owner->FirstChild; m; prev = m, m = m->NextSibling) {
         if (nameEquals(m, name)) {
-            if (previous) *previous = prev;
+            *previous = prev;
             return m;
         }
     }
-    if (previous) *previous = nullptr;
+    *previous = nullptr;
     return nullptr;
+}
+
+}  // namespace
+
+Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
+{
+    if (previous) return findWithPrevious(owner, name, previous);
+    Atom* cached;
+    // The root holds every procedure: the cache first.
+    if (owner == State->Root && member_cache::Lookup(owner, name, cached)) return cached;
+    // Small owners (activation records, most objects) are scanned at once;
+    // only a long chain is worth the cache.
+    Atom* m = owner->FirstChild;
+    for (int k = 0; k < 8 && m; ++k, m = m->NextSibling)
+        if (nameEquals(m, name)) return m;
+    return m ? findInLongChain(owner, name, m) : nullptr;
 }
 
 Atom* PreviousMember(const Atom* owner, const Atom* node)
