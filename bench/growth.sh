@@ -7,6 +7,7 @@
 #
 # Usage: bash bench/growth.sh          (builds first)
 #        RUNS=5 bash bench/growth.sh
+#        ONLY="names dump" bash bench/growth.sh
 set -e
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -29,6 +30,8 @@ make_calls() {  # n procedures defined, then each called once
                          for (k = 0; k < n; k++) printf "make \"s p%d 1\n", k; print "print :s" }' >"$2"
 }
 make_line() {  # one line of n print statements: a statement of 2n elements
+  # (kept below 75,000 elements: beyond that the priority keys of print
+  # and its literals, priority * 1000 -/+ position, cross)
   awk -v n="$1" 'BEGIN { for (k = 0; k < n; k++) printf "print 1 "; print "" }' >"$2"
 }
 make_file() {  # n statements, one per line
@@ -37,8 +40,10 @@ make_file() {  # n statements, one per line
 make_iseq() {  # one print of a list of n numbers
   echo "print iseq 1 $1" >"$2"
 }
-make_dump() {  # DUMP of an object n levels deep
-  printf 'make "p "o , repeat %d [make "p word :p ".m] , make :p 1 , make "p 0\nDUMP\n' "$1" >"$2"
+make_dump() {  # DUMP of an object n levels deep (n a power of two)
+  local k
+  k=$(awk -v n="$1" 'BEGIN { print int(log(n) / log(2) + 0.5) }')
+  printf 'make "s ".m , repeat %d [make "s word :s :s] , make word "o :s 1 , make "s 0\nDUMP\n' "$k" >"$2"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
@@ -57,9 +62,12 @@ run() {  # workload, size: prints "ms KB"
   done
   echo "$(median <times) $kb"
 }
-for spec in "names 50000" "procedures 50000" "calls 50000" "line 20000" "file 500000" \
-            "iseq 1000000" "dump 10000"; do
+# Workloads named on the command line, or all of them.
+specs=("names 50000" "procedures 50000" "calls 50000" "line 15000" "file 500000"
+       "iseq 1000000" "dump 8192")
+for spec in "${specs[@]}"; do
   set -- $spec
+  if [ -n "$ONLY" ] && ! echo " $ONLY " | grep -q " $1 "; then continue; fi
   read -r ms1 kb1 <<<"$(run "$1" "$2")"
   read -r ms2 kb2 <<<"$(run "$1" $(($2 * 2)))"
   printf "%-11s %9d %9d %9d %9d %9d %9d %7.2f %7.2f\n" "$1" "$2" "$ms1" "$kb1" $(($2 * 2)) "$ms2" "$kb2" \

@@ -425,6 +425,18 @@ void TExpr::boundLowered(int j, int64_t value)
 void TExpr::LinkItems()
 {
     const int n = static_cast<int>(items_.size());
+    if (n <= kShortStatement) {
+        // Few items: the passes themselves, each seek a short scan.
+        bool changed;
+        do {
+            changed = false;
+            for (int i = 0; i < n; ++i)
+                for (Side side : {Side::Left, Side::Right})
+                    if (needs(i, side)) changed = seekByScan(i, side) || changed;
+        } while (changed);
+        finishLinking();
+        return;
+    }
     buildBounds();
     watchers_.assign(size_t(2 * leaves_), {});
     watchVersion_.assign(size_t(2 * n), 0);
@@ -470,6 +482,28 @@ void TExpr::LinkItems()
     }
     linking_ = false;
     watchers_.clear();
+    finishLinking();
+}
+
+bool TExpr::seekByScan(int index, Side side)
+{
+    const int step = side == Side::Left ? -1 : 1;
+    const int key = items_[index].Key;
+    const int n = static_cast<int>(items_.size());
+    for (int j = index + step; j >= 0 && j < n; j += step) {
+        const TExprItem& candidate = items_[j];
+        if (candidate.Key <= key) return false;
+        int parent = candidate.ParentIndex;
+        if (parent < 0 || items_[parent].Key < key) {
+            Attach(index, j, side);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TExpr::finishLinking()
+{
     CollectLocalQuotes();
     for (TExprItem& item : items_) {
         std::sort(item.LeftChildren.begin(), item.LeftChildren.end());

@@ -150,6 +150,10 @@ private:
     int firstBelow(int from, int64_t limit, Side side) const;
     // The passes of LinkItems (see expr.cpp).
     bool needs(int item, Side side) const;
+    // Statements up to this many items link by plain scans.
+    static constexpr int kShortStatement = 64;
+    bool seekByScan(int index, Side side);
+    void finishLinking();
     void unlink(int item);
     void schedule(int seek);
     void watch(int seek, int lo, int hi);

@@ -20,7 +20,20 @@ bool isMarker(std::string_view text) { return text == ":" || text == "\""; }
 // whatever the naming mode.
 bool tokenIsReserved(int index)
 {
-    return !TokenQuoted && UpperCase(TokenText) == UpperReserved(index);
+    if (TokenQuoted) return false;
+    const std::string& reserved = UpperReserved(index);
+    // Plain ASCII compares letter by letter, without making the upper-case
+    // text; other bytes may change length when upper-cased.
+    bool ascii = true;
+    for (char c : TokenText) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (!ascii) return UpperCase(TokenText) == reserved;
+    if (TokenText.size() != reserved.size()) return false;
+    for (size_t i = 0; i < reserved.size(); ++i) {
+        char c = TokenText[i];
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+        if (c != reserved[i]) return false;
+    }
+    return true;
 }
 
 bool tokenIsComment()
