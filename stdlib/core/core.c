@@ -191,31 +191,69 @@ static int numbers_equal(const TStructure *s, long double x, long double y)
     return fabsl(x - y) <= s->Epsilon * m;
 }
 
+static int words_equal(const TStructure *s, const TAtom *a, const TAtom *b)
+{
+    long double x, y;
+    char ba[TAVRO_NUMBER_TEXT_SIZE], bb[TAVRO_NUMBER_TEXT_SIZE];
+    const char *ta, *tb;
+    size_t la, lb;
+    if (tavro_to_number(a, &x) && tavro_to_number(b, &y))
+        return numbers_equal(s, x, y);
+    ta = word_text(a, &la, ba);
+    tb = word_text(b, &lb, bb);
+    return tavro_bytes_equal(ta, la, tb, lb, 1);
+}
+
+/* Equality of words and of lists at any depth. Nested lists are compared
+   with a stack of pairs of cells, not the machine's stack. */
 static int values_equal(const TStructure *s, const TAtom *a, const TAtom *b)
 {
-    if (a == b)
-        return 1;
-    if (tavro_is_word_or_number(a) && tavro_is_word_or_number(b)) {
-        long double x, y;
-        char ba[TAVRO_NUMBER_TEXT_SIZE], bb[TAVRO_NUMBER_TEXT_SIZE];
-        const char *ta, *tb;
-        size_t la, lb;
-        if (tavro_to_number(a, &x) && tavro_to_number(b, &y))
-            return numbers_equal(s, x, y);
-        ta = word_text(a, &la, ba);
-        tb = word_text(b, &lb, bb);
-        return tavro_bytes_equal(ta, la, tb, lb, 1);
-    }
-    if (tavro_is_list(a) && tavro_is_list(b)) {
-        while (a && b) {
-            if (!values_equal(s, tavro_left(a), tavro_left(b)))
-                return 0;
-            a = tavro_right(a);
-            b = tavro_right(b);
+    const TAtom **pending = NULL; /* pairs of lists still to compare */
+    size_t count = 0, capacity = 0;
+    int equal = 1;
+    for (;;) {
+        if (a != b) {
+            if (tavro_is_word_or_number(a) && tavro_is_word_or_number(b)) {
+                equal = words_equal(s, a, b);
+            } else if (tavro_is_list(a) && tavro_is_list(b)) {
+                while (a && b && equal) {
+                    const TAtom *ea = tavro_left(a), *eb = tavro_left(b);
+                    if (ea != eb && ea && eb && tavro_is_list(ea) && tavro_is_list(eb)) {
+                        if (count + 2 > capacity) {
+                            size_t grown = capacity ? capacity * 2 : 32;
+                            const TAtom **more =
+                                (const TAtom **)realloc((void *)pending, grown * sizeof(*pending));
+                            if (!more) {
+                                equal = 0; /* no memory to go on: not shown equal */
+                                break;
+                            }
+                            pending = more;
+                            capacity = grown;
+                        }
+                        pending[count++] = ea;
+                        pending[count++] = eb;
+                    } else if (ea != eb) {
+                        /* Two different lists of which one is empty, or
+                           anything but two words, differ. */
+                        equal = tavro_is_word_or_number(ea) && tavro_is_word_or_number(eb) &&
+                                words_equal(s, ea, eb);
+                    }
+                    a = tavro_right(a);
+                    b = tavro_right(b);
+                }
+                if (equal)
+                    equal = a == NULL && b == NULL;
+            } else {
+                equal = 0;
+            }
         }
-        return a == NULL && b == NULL;
+        if (!equal || count == 0)
+            break;
+        b = pending[--count];
+        a = pending[--count];
     }
-    return 0;
+    free((void *)pending);
+    return equal;
 }
 
 /* --------------------------------------------------------- arithmetic */

@@ -4,6 +4,7 @@
 #include "reserved_words.h"
 #include "translate.h"
 #include "stack_guard.h"
+#include "tavro_kit.h"
 #include "value_stack.h"
 
 #include <pthread.h>
@@ -413,4 +414,24 @@ TEST_F(ExprTest, InputNestedWithoutEndIsALanguageErrorNotACrash)
                   CompileStatement();
               }),
               "");
+}
+
+TEST_F(ExprTest, ValuesNestedWithoutEndPrintWithoutTheMachineStack)
+{
+    // 300,000 nested lists: far deeper than the small stack allows for a
+    // recursive printer. Both the host's printed form and the kit's.
+    static Atom* deep;
+    deep = NewCell(NewWord("x"), nullptr);
+    for (int i = 0; i < 300000; ++i) deep = NewCell(deep, nullptr);
+    static std::string host, kit;
+    EXPECT_EQ(OnSmallStack([] {
+                  host = ToText(deep);
+                  TKitBuffer b = {nullptr, 0, 0};
+                  tavro_buffer_append_atom(&b, deep);
+                  kit.assign(tavro_buffer_cstr(&b), b.length);
+                  tavro_buffer_free(&b);
+              }),
+              "");
+    EXPECT_EQ(host, Repeated("[", 300001) + "x" + Repeated("]", 300001));
+    EXPECT_EQ(kit, host);
 }
