@@ -63,10 +63,10 @@ run() {  # workload, size: prints "ms KB"
   echo "$(median <times) $kb"
 }
 # Workloads named on the command line, or all of them.
-specs=("names 50000" "procedures 50000" "calls 50000" "line 15000" "file 500000"
+workloads=("names 50000" "procedures 50000" "calls 50000" "line 15000" "file 500000"
        "iseq 1000000" "dump 8192")
-for spec in "${specs[@]}"; do
-  set -- $spec
+for workload in "${workloads[@]}"; do
+  set -- $workload
   if [ -n "$ONLY" ] && ! echo " $ONLY " | grep -q " $1 "; then continue; fi
   read -r ms1 kb1 <<<"$(run "$1" "$2")"
   read -r ms2 kb2 <<<"$(run "$1" $(($2 * 2)))"
