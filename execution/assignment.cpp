@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "executor.h"
 #include "interpreter.h"
+#include "member_cache.h"
 #include "reserved_words.h"
 #include "state.h"
 #include "structure.h"
@@ -68,6 +69,9 @@ void appendAtEnd(Atom* node)
     Atom* parent = node->Parent;
     if (!parent || !node->NextSibling) return;
     Detach(node);
+    // Linked by hand at the end: the owner's index no longer knows which
+    // member of this name comes first.
+    member_index::Drop(parent);
     node->NextSibling = nullptr;
     node->Parent = parent;
     Atom* m = parent->FirstChild;
@@ -295,7 +299,7 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
 
     if (!special && !(node->Flags & flLocked)) Env().DeleteDisplayList(node);
     if (!special) {
-        if (Atom* hooks = ResolveInContext(NormalizedReserved(rwOnBeforeMake)))
+        if (Atom* hooks = MakeHooksMayExist() ? ResolveInContext(NormalizedReserved(rwOnBeforeMake)) : nullptr)
             RunHookList(LeftOf(hooks), a.name);
         RunHookList(a.before, a.name);
     }
@@ -307,9 +311,25 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
         if (!existed && isFormulaEntry) appendAtEnd(node);
         if (isChangeMember) {
             Atom* old = LeftOf(node);
-            if (existed && old && old->Kind == akList && IsList(a.value) && a.value) {
-                LastCell(old)->Right = NewCell(word(","), a.value);
-                DiscardCode(old);
+            if (existed && old && old->Kind == akList && IsList(a.value)) {
+                // A list is appended to the handler after a ",", and the
+                // empty list appends nothing. Two lists that end in the
+                // same cell share their tail (the handler itself, or a
+                // list made from it): appended as it is, it would make the
+                // handler endless, so its cells are copied.
+                if (a.value) {
+                    Atom* added = a.value;
+                    if (LastCell(added) == LastCell(old)) {
+                        added = copyCells(a.value, nullptr);
+                        for (Atom *from = a.value, *to = added; to; from = RightOf(from), to = RightOf(to))
+                            if (HasPosition(from)) SetPosition(to, GetPosition(from));
+                    }
+                    // Every statement's code ends by naming the cell after
+                    // it; the old last statement named none and must not
+                    // end the longer list.
+                    for (Atom* c = old; c; c = RightOf(c)) DiscardCode(c);
+                    LastCell(old)->Right = NewCell(word(","), added);
+                }
             } else {
                 ReplaceValue(node, a.value);
             }
@@ -371,7 +391,7 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     // After-hooks are skipped only for a node that is both a handler and a
     // formula entry: a new handler or formula is announced like any change.
     if (!(isChangeMember && isFormulaEntry)) {
-        if (Atom* hooks = ResolveInContext(NormalizedReserved(rwOnAfterMake)))
+        if (Atom* hooks = MakeHooksMayExist() ? ResolveInContext(NormalizedReserved(rwOnAfterMake)) : nullptr)
             RunHookList(LeftOf(hooks), a.name);
         RunHookList(a.after, a.name);
     }

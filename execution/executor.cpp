@@ -37,6 +37,27 @@ std::string firstChars(const std::string& s, size_t n)
     return s.substr(0, n);
 }
 
+// The start of a printed form, without making the rest of it.
+struct PrefixSink : TextSink {
+    std::string text;
+    size_t limit;
+    explicit PrefixSink(size_t n) : limit(n) {}
+    void Put(std::string_view piece) override
+    {
+        if (text.size() < limit + 4) text.append(piece.substr(0, limit + 4 - text.size()));
+    }
+    bool Full() const override { return text.size() >= limit + 4; }
+};
+
+// The first n bytes of a value's printed form (whole characters only),
+// without making the rest of it.
+std::string textPrefix(const Atom* a, size_t n)
+{
+    PrefixSink sink(n);
+    WriteText(a, sink);
+    return firstChars(sink.text, n);
+}
+
 std::vector<TCodeList*> gDiscardedCode;
 
 // The text of a name operand: a word's own text without a copy (the
@@ -114,6 +135,59 @@ void reclaimRecord(Atom* record, Atom* const* made, int madeCount, Atom* output)
         record->Flags &= ~flMarked;
         for (int i = 0; i < madeCount; ++i) made[i]->Flags &= ~flMarked;
     }
+}
+
+void beginStatement(Atom* cell);
+
+// The one statement of a body that is nothing but `output dll.LIB.FUNCTION`
+// (every library wrapper), compiled already; null for any other body.
+Atom* nativeBodyStatement(Atom* body)
+{
+    auto isComma = [](const Atom* cell) {
+        const Atom* e = LeftOf(cell);
+        return IsObject(e) && e->Kind == akWord && TextOf(e) == ",";
+    };
+    while (body && isComma(body)) body = RightOf(body);
+    if (!body || !body->Code) return nullptr;
+    const TCodeList* code = body->Code;
+    if (code->Count != 7 || code->Words[0] != opNative || code->Words[2] != opOutput ||
+        code->Words[3] != MakeCounts(1, 0) || code->Words[4] != opPop || code->Words[5] != opEnd)
+        return nullptr;
+    for (const Atom* rest = reinterpret_cast<const Atom*>(code->Words[6]); rest; rest = RightOf(rest))
+        if (!isComma(rest)) return nullptr;
+    return body;
+}
+
+// Runs such a body exactly as the statement loop and the stack machine
+// would (the same collection check, position, message pumping, stepping,
+// depth, native call, error, output, last popped value and current cell),
+// without their set-up: library wrappers are most of the calls a program
+// makes.
+void runNativeBody(Atom* statement)
+{
+    PendingOutput = NoValue;
+    CurrentCell = statement;
+    CollectGarbageCheck();
+    beginStatement(statement);
+    struct Depth {
+        Depth() { ++EvalDepth; }
+        ~Depth() { --EvalDepth; }
+    } depth;
+    CheckStackDepth();
+    auto fn = reinterpret_cast<TNativeFunction>(statement->Code->Words[1]);
+    State->ServiceCallback = HostService;
+    NativeErrorPending = false;
+    Atom* result = fn(&State);
+    if (NativeErrorPending) {
+        NativeErrorPending = false;
+        RaiseLanguageError(PendingNativeError);
+    }
+    // `output` pops the value; without one the statement's pop finds the
+    // stack empty.
+    PendingOutput = result;
+    LastPopped = result == NoValue ? nullptr : result;
+    CurrentCell = nullptr;
+    if (CallDepth <= 1) ProcessHistoryQueue();
 }
 
 void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
@@ -196,8 +270,12 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     if (tracing)
         LogLine(logTrace, "Enter (" + std::to_string(CallDepth) + ") " + std::string(procName) + trace);
     ++CallDepth;
-    CurrentCell = body;
-    ExecuteList();
+    if (Atom* statement = nativeBodyStatement(body))
+        runNativeBody(statement);
+    else {
+        CurrentCell = body;
+        ExecuteList();
+    }
     --CallDepth;
 
     if (PendingOutput == NoValue) {
@@ -298,21 +376,24 @@ void runValue(TStack& stack)
 
 void printValues(TStack& stack, int count)
 {
-    std::string line;
+    // The line streams out: a value of any size is never held as text.
+    OutputLineWriter line;
     Atom* last = nullptr;
     for (int i = 0; i < count; ++i) {
         Atom* v = stack.Pop();
         last = v;
         if (IsVariable(v)) {
-            AppendText(LeftOf(v), line);
+            Hold hold(v);
+            WriteText(LeftOf(v), line);
             if (i < count - 1 && TextOf(v) == "[]") Detach(v);
         } else {
-            AppendText(v, line);
+            Hold hold(v);
+            WriteText(v, line);
         }
-        line += ' ';
+        line.Put(" ");
     }
     Hold holdLast(last);
-    OutputLine(line);
+    line.Finish();
     if (IsVariable(last)) {
         stack.Push(LeftOf(last));
         // Only a temporary is taken out of the tree; a named variable stays.
@@ -400,15 +481,17 @@ void ExecuteList()
             ExecuteStatement();
             break;
         default:
-            RaiseError("BADCOMMAND", {firstChars(ToText(CurrentCell), 80)});
+            RaiseError("BADCOMMAND", {textPrefix(CurrentCell, 80)});
         }
     }
 }
 
-void ExecuteStatement()
+namespace {
+
+// What every statement does before its code runs: its position becomes
+// the current one, messages are pumped now and then, stepping may pause.
+void beginStatement(Atom* cell)
 {
-    CollectGarbageCheck();
-    Atom* cell = CurrentCell;
     if (const TPosition* p = cell->Position) {
         CurrentPosition.Source.assign(p->Source);
         CurrentPosition.Line = p->Line;
@@ -425,6 +508,15 @@ void ExecuteStatement()
     CurrentPosition.Depth = EvalDepth;
     YieldCheck();
     if (IsSteppingState(RunState)) StepCheck();
+}
+
+}  // namespace
+
+void ExecuteStatement()
+{
+    CollectGarbageCheck();
+    Atom* cell = CurrentCell;
+    beginStatement(cell);
     if (CodeCount(cell) == 0) {
         CompileStatement();
         CurrentCell = cell;
@@ -721,21 +813,53 @@ bool IsTrue(const Atom* v)
 }
 
 namespace {
-void dumpNode(const Atom* node, int depth)
+
+void dumpLine(const Atom* node, int depth)
 {
-    std::string line(size_t(depth) * 3, ' ');
-    line += TextOf(node);
-    line += " = ";
-    line += firstChars(ToText(LeftOf(node)), 50);
-    OutputLine(line);
-    for (const Atom* m = node->FirstChild; m; m = m->NextSibling) dumpNode(m, depth + 1);
+    OutputLineWriter line;
+    // The indentation of a deep node goes out in pieces like long text.
+    static const std::string blanks(3 * 1024, ' ');
+    for (size_t left = size_t(depth) * 3; left > 0;) {
+        size_t n = std::min(left, blanks.size());
+        line.Put(std::string_view(blanks).substr(0, n));
+        left -= n;
+    }
+    line.Put(TextOf(node));
+    line.Put(" = ");
+    line.Put(textPrefix(LeftOf(node), 50));
+    line.Finish();
 }
+
 }  // namespace
 
 void DumpStructure()
 {
     OutputLine("--DUMP--");
-    if (RootNode()) dumpNode(RootNode(), 0);
+    if (const Atom* root = RootNode()) {
+        // Depth first in member order, with an explicit stack (one entry
+        // per level: the next member to show there), so neither the depth
+        // of the tree nor the indentation is held anywhere but in the line
+        // being written.
+        dumpLine(root, 0);
+        std::vector<std::pair<const Atom*, int>> next;
+        if (root->FirstChild) next.push_back({root->FirstChild, 1});
+        unsigned lines = 0;
+        while (!next.empty()) {
+            auto [node, depth] = next.back();
+            if (!node) {
+                next.pop_back();
+                continue;
+            }
+            next.back().first = node->NextSibling;
+            dumpLine(node, depth);
+            if (node->FirstChild) next.push_back({node->FirstChild, depth + 1});
+            // A long listing can be stopped.
+            if ((++lines & 1023) == 0) {
+                if (!MessagePumpingSuppressed) Env().ProcessMessages();
+                checkStopRequest();
+            }
+        }
+    }
     OutputLine("--------");
 }
 

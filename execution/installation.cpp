@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "executor.h"
+#include "memory_limit.h"
 #include "state.h"
 
 namespace tavro {
@@ -89,6 +90,7 @@ void ApplyCoreConfiguration()
     SetCaseSensitive(Configuration().TextOrKey("CASESENSITIVE") != "No");
     std::string language = Configuration().TextOrKey("ENVIRONMENT");
     if (!LoadErrorMessages(language)) LoadErrorMessages("English");
+    SetMemoryCeiling(ParseMemoryMegabytes(Configuration().TextOrKey("MEMORYLIMIT")));
 }
 
 std::string BuildLibraryCommandText(const std::string& list)

@@ -31,8 +31,10 @@ NameValueList& Configuration();
 // path, or "" when there is no such file (every key is then absent).
 std::string LoadConfiguration(const std::string& name);
 
-// Applies the keys that the interpreter core reads: CASESENSITIVE, and
-// ENVIRONMENT for the error messages (falling back to "English").
+// Applies the keys that the interpreter core reads: CASESENSITIVE,
+// ENVIRONMENT for the error messages (falling back to "English") and
+// MEMORYLIMIT, the memory ceiling in megabytes (memory_limit.h; absent:
+// the default).
 void ApplyCoreConfiguration();
 // Loads "Errors.txt" of the language folder `language`; false when absent.
 bool LoadErrorMessages(const std::string& language);

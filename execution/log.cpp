@@ -51,17 +51,21 @@ std::string LogPrefix(uint32_t mask, const struct tm& when)
     return prefix;
 }
 
-void LogLine(uint32_t category, std::string_view text)
+void LogLine(uint32_t category, std::string_view text) { LogLinePiece(category, text, true, true); }
+
+void LogLinePiece(uint32_t category, std::string_view text, bool first, bool last)
 {
     if (!LogWants(category)) return;
-    std::time_t now = std::time(nullptr);
-    struct tm local;
-    localtime_r(&now, &local);
-    std::string prefix = LogPrefix(gMask, local);
-    if (!prefix.empty()) std::fwrite(prefix.data(), 1, prefix.size(), gLog);
-    std::fflush(gLog);
+    if (first) {
+        std::time_t now = std::time(nullptr);
+        struct tm local;
+        localtime_r(&now, &local);
+        std::string prefix = LogPrefix(gMask, local);
+        if (!prefix.empty()) std::fwrite(prefix.data(), 1, prefix.size(), gLog);
+        std::fflush(gLog);
+    }
     if (!text.empty()) std::fwrite(text.data(), 1, text.size(), gLog);
-    std::fputc('\n', gLog);
+    if (last) std::fputc('\n', gLog);
     std::fflush(gLog);
 }
 

@@ -28,6 +28,9 @@ uint32_t LogMask();
 uint32_t SetLogMask(uint32_t mask);
 // Writes one line when the log is open and `category` is in the mask.
 void LogLine(uint32_t category, std::string_view text);
+// Writes a line in pieces: the first piece gets the prefix, the last one
+// ends the line.
+void LogLinePiece(uint32_t category, std::string_view text, bool first, bool last);
 // Whether a line of this category would be written (to skip building it).
 bool LogWants(uint32_t category);
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <new>
 
 #include "assignment.h"
 #include "environment.h"
@@ -13,6 +14,7 @@
 #include "interpreter.h"
 #include "log.h"
 #include "member_cache.h"
+#include "memory_limit.h"
 #include "stack_guard.h"
 #include "state.h"
 #include "structure.h"
@@ -37,6 +39,17 @@ long long nowMs()
 
 long long gLastCollection = nowMs();
 
+// A statement long enough to take a while to compile can be stopped.
+void pollWhileCompiling()
+{
+    if (!MessagePumpingSuppressed) Env().ProcessMessages();
+    if (RunState == rsStopRequested) RaiseStop();
+}
+
+struct CompilerPollInstaller {
+    CompilerPollInstaller() { CompilerPoll = pollWhileCompiling; }
+} gCompilerPollInstaller;
+
 constexpr int32_t kMinCollectThreshold = 50000;
 int32_t gCollectThreshold = kMinCollectThreshold;
 
@@ -51,6 +64,16 @@ struct NestingScope {
     NestingScope() { ++gRunNesting; }
     ~NestingScope() { --gRunNesting; }
 };
+
+// The message of OUTOFMEMORY, made after the reserve was given up so that
+// formatting it finds memory.
+std::string outOfMemoryMessage()
+{
+    ReleaseMemoryReserve();
+    std::string message = FormatMessage(ErrorFormat("OUTOFMEMORY"), {});
+    LastErrorText = message;
+    return message;
+}
 
 // Flags that an error inside a procedure or a hook may leave behind would
 // make later calls and assignments silently do nothing; a run that is not
@@ -75,8 +98,10 @@ void markFrom(Atom* start, std::vector<Atom*>& work)
             break;
         case akList:
         case akGroup:
-            work.push_back(LeftOf(a));
+            // The element first: the stack then grows with the nesting of
+            // lists, not with their length.
             work.push_back(RightOf(a));
+            work.push_back(LeftOf(a));
             break;
         default:
             break;  // a widget's Left and a block's Right are no atoms
@@ -89,6 +114,7 @@ void markFrom(Atom* start, std::vector<Atom*>& work)
 bool RunCommandText(std::string_view text, std::string_view sourceName, int from)
 {
     InitStackGuard();
+    ForgetGlobalScopes();
     NestingScope nesting;
     bool ok = true;
     LastRunStopped = false;
@@ -121,6 +147,11 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
             CurrentPosition.Offset = RunSourceOffset;
         }
         ReportError(e.what());
+    } catch (const std::bad_alloc&) {
+        // The system refused memory (the ceiling, or a limit of the
+        // process): an error of the program like any other.
+        ok = false;
+        ReportError(outOfMemoryMessage());
     }
     RunSource = outerSource;
     RunSourceLine = outerLine;
@@ -134,6 +165,10 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
     if (SourceWindow* w = Env().FindSourceWindow(CurrentPosition.Source.view())) w->HideStepMarker();
     if (gRunNesting == 1) FreeDiscardedCode();
     CollectGarbage();
+    // After a failure (out of memory among them) the atoms freed go back
+    // to the system, for whatever needs memory next.
+    if (!ok) ReleaseFreeAtoms();
+    RestoreMemoryReserve();
     Env().RebuildTree();
     return ok;
 }
@@ -141,6 +176,7 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
 int RunSystemCommand(std::string_view text)
 {
     InitStackGuard();
+    ForgetGlobalScopes();
     NestingScope nesting;
     Atom* savedCell = AddRef(CurrentCell);
     uint8_t savedState = RunState;
@@ -165,6 +201,10 @@ int RunSystemCommand(std::string_view text)
     } catch (const LanguageError&) {
         restore();
         return rscTranslationFailed;
+    } catch (const std::bad_alloc&) {
+        outOfMemoryMessage();
+        restore();
+        return rscTranslationFailed;
     }
     try {
         SetRunState(rsRunning);
@@ -178,9 +218,26 @@ int RunSystemCommand(std::string_view text)
         PendingOutput = NoValue;
         LastRunStopped = e.IsStop();
         if (!e.IsStop()) Env().ShowMessage(e.what(), "");
+    } catch (const std::bad_alloc&) {
+        result = rscRunFailed;
+        while (ContextDepth() > savedContexts && ContextDepth() > 1) PopContext();
+        CallDepth = savedCallDepth;
+        EvalDepth = savedEvalDepth;
+        PendingOutput = NoValue;
+        Env().ShowMessage(outOfMemoryMessage(), "");
     }
     restore();
-    if (topLevel) FreeDiscardedCode();
+    if (topLevel) {
+        FreeDiscardedCode();
+        // The garbage of a failed run goes at once, as after a program
+        // run: a command that ran out of memory leaves the memory for the
+        // next one.
+        if (result == rscRunFailed) {
+            CollectGarbage();
+            ReleaseFreeAtoms();
+        }
+        RestoreMemoryReserve();
+    }
     return result;
 }
 
@@ -323,17 +380,19 @@ void CollectGarbage()
     // Marks are clear between collections (the sweep clears them on every
     // survivor), so one pass finds the held atoms and the sweep is the
     // second and last.
-    std::vector<Atom*> held;
-    for (Atom* a = State->AllAtoms; a; a = a->Next)
-        if (a->RefCount > 0) held.push_back(a);
-    std::vector<Atom*> work;
+    // The collector must not need memory in proportion to the heap: it
+    // runs right after a command ran out of memory. Held atoms are marked
+    // as they are met, and the work stack keeps its capacity.
+    static std::vector<Atom*> work;
+    work.clear();
     markFrom(CurrentCell, work);
     markFrom(RootNode(), work);
     markFrom(TrueMarker, work);
     markFrom(FalseMarker, work);
     markFrom(PendingOutput, work);
     for (TContext* c = TopContext(); c; c = c->Link) markFrom(c->Node, work);
-    for (Atom* a : held) markFrom(a, work);
+    for (Atom* a = State->AllAtoms; a; a = a->Next)
+        if (a->RefCount > 0) markFrom(a, work);
 
     // Releasing a widget may pump messages; nothing may run mid-sweep.
     bool suppressed = MessagePumpingSuppressed;
@@ -354,6 +413,8 @@ void CollectGarbage()
     // Freed atoms will be reused: nothing remembered about them may
     // survive, whatever they become next.
     member_cache::Clear();
+    member_index::Clear();
+    ForgetGlobalScopes();
     gLastCollection = nowMs();
     gCollectThreshold = std::max(kMinCollectThreshold, 2 * State->LiveCount);
 }

@@ -4,7 +4,10 @@
 #include "member_cache.h"
 #include "number_format.h"
 #include "state.h"
+#include "structure.h"
 #include "tavro_kit.h"
+
+#include <vector>
 
 namespace tavro {
 
@@ -33,6 +36,18 @@ void ReleaseSuccessor(Atom* prev)
     if (!a) return;
     ReleaseResource(a);
     tavro_pool_release_successor(State, prev);
+}
+
+void ReleaseFreeAtoms()
+{
+    // Free atoms are reset already: nothing hangs on them.
+    for (Atom* a = State->FreeAtoms; a;) {
+        Atom* next = a->Next;
+        free(a);
+        a = next;
+    }
+    State->FreeAtoms = nullptr;
+    State->FreeCount = 0;
 }
 
 intptr_t ReleaseResource(Atom* atom)
@@ -194,13 +209,106 @@ Position GetPosition(const Atom* a)
     return Position{Text::Share(p->Source), p->Line, p->Offset, p->Depth};
 }
 
+namespace {
+
+// One open list or variable node of WriteText.
+struct PrintFrame {
+    const Atom* node;    // the variable node, or null for a list
+    const Atom* cursor;  // the next cell, or the next member
+    bool first;          // no element written yet / value not written yet
+    bool group;
+};
+
+}  // namespace
+
+void WriteText(const Atom* a, TextSink& sink)
+{
+    // The printed form of the SDK kit (tavro_buffer_append_atom), walked
+    // with an explicit stack of the lists and nodes still open.
+    std::vector<PrintFrame> open;
+    char number[TAVRO_NUMBER_TEXT_SIZE];
+    const Atom* next = a;
+    bool haveNext = true;
+    for (;;) {
+        if (haveNext) {
+            haveNext = false;
+            const Atom* v = next;
+            if (v == nullptr) {
+                sink.Put("[]");
+            } else if (v == NoValue) {
+                sink.Put("iNOP");
+            } else {
+                switch (v->Kind) {
+                case akNumber:
+                    sink.Put(std::string_view(number, tavro_format_number(v->Number, number)));
+                    break;
+                case akWord:
+                    sink.Put(TextOf(v));
+                    break;
+                case akList:
+                case akGroup:
+                    sink.Put(v->Kind == akGroup ? "(" : "[");
+                    open.push_back({nullptr, v, true, v->Kind == akGroup});
+                    break;
+                case akWidget:
+                    sink.Put("{");
+                    sink.Put(v->Text ? std::string_view(TextOf(v)) : std::string_view("TControl"));
+                    sink.Put("}");
+                    break;
+                case akVariable:
+                    sink.Put("{");
+                    sink.Put(TextOf(v));
+                    sink.Put("=");
+                    open.push_back({v, v->FirstChild, true, false});
+                    break;
+                case akMemoryBlock:
+                    sink.Put("{Memory Block}");
+                    break;
+                default:
+                    sink.Put("{???}");
+                }
+            }
+        }
+        if (open.empty() || sink.Full()) return;
+        PrintFrame& f = open.back();
+        if (!f.node) {
+            if (!f.cursor) {
+                sink.Put(f.group ? ")" : "]");
+                open.pop_back();
+                continue;
+            }
+            if (!f.first) sink.Put(" ");
+            f.first = false;
+            next = LeftOf(f.cursor);
+            f.cursor = RightOf(f.cursor);
+        } else if (f.first) {
+            f.first = false;
+            next = LeftOf(f.node);
+        } else if (f.cursor) {
+            sink.Put(" ");
+            next = f.cursor;
+            f.cursor = f.cursor->NextSibling;
+        } else {
+            sink.Put("}");
+            open.pop_back();
+            continue;
+        }
+        haveNext = true;
+    }
+}
+
+namespace {
+struct StringSink : TextSink {
+    std::string& out;
+    explicit StringSink(std::string& o) : out(o) {}
+    void Put(std::string_view piece) override { out.append(piece); }
+};
+}  // namespace
+
 void AppendText(const Atom* a, std::string& out)
 {
-    // One printed form for host and libraries: the SDK kit's.
-    TKitBuffer buffer = {nullptr, 0, 0};
-    tavro_buffer_append_atom(&buffer, a);
-    out.append(tavro_buffer_cstr(&buffer), buffer.length);
-    tavro_buffer_free(&buffer);
+    StringSink sink(out);
+    WriteText(a, sink);
 }
 
 std::string ToText(const Atom* a)
@@ -262,7 +370,9 @@ void SetName(Atom* a, std::string_view text)
     if (a->Parent && !(a->Parent->Flags & flActivation)) {
         member_cache::Forget(a->Parent, Normalize(TextOf(a)));
         member_cache::Forget(a->Parent, Normalize(text));
+        member_index::Drop(a->Parent);
     }
+    NoteMemberName(Normalize(text));
     SetText(&a->Text, text);
 }
 

@@ -43,6 +43,9 @@ Atom* Allocate();
 void ReleaseMostRecent(Atom* atom);
 // Unlinks and frees the atom after `prev` (the head when prev is null).
 void ReleaseSuccessor(Atom* prev);
+// Gives the atoms waiting on the free list back to the system allocator
+// (after memory ran out, so that other allocations find it again).
+void ReleaseFreeAtoms();
 inline Atom* AddRef(Atom* a) { return tavro_addref(a); }
 inline Atom* Release(Atom* a) { return tavro_release(a); }
 inline bool IsReferenced(const Atom* a) { return a && a != NoValue && a->RefCount > 0; }
@@ -106,9 +109,13 @@ inline std::string_view TextOf(const Atom* a) { return View(a->Text); }
 int Length(const Atom* list);
 Atom* LastCell(Atom* list);
 inline bool HasFlag(const Atom* a, uint32_t bits) { return IsObject(a) && (a->Flags & bits) != 0; }
+// The list of the root's global scopes is kept (structure.h); a change of
+// the global-scope flag forgets it.
+void ForgetGlobalScopes();
 inline Atom* SetFlag(Atom* a, uint32_t bits, bool on)
 {
     if (IsObject(a)) a->Flags = on ? (a->Flags | bits) : (a->Flags & ~bits);
+    if (bits & flGlobalScope) ForgetGlobalScopes();
     return a;
 }
 
@@ -125,7 +132,19 @@ Position GetPosition(const Atom* a);
 inline bool HasPosition(const Atom* a) { return IsObject(a) && a->Position != nullptr; }
 
 // ---- conversions
-// The printed form; never fails.
+// Receives a printed form in pieces (WriteText).
+class TextSink {
+public:
+    virtual ~TextSink() = default;
+    virtual void Put(std::string_view piece) = 0;
+    // True when the sink wants no more text: WriteText stops early.
+    virtual bool Full() const { return false; }
+};
+// Writes the printed form of `a` to `sink` piece by piece. It walks the
+// value without recursion, so neither the depth nor the size of a value
+// costs machine stack, and the sink decides what is kept.
+void WriteText(const Atom* a, TextSink& sink);
+// The printed form (the same text as the SDK kit's); never fails.
 std::string ToText(const Atom* a);
 void AppendText(const Atom* a, std::string& out);
 // Words and numbers only; raises "BADSTRING" otherwise.

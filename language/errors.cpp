@@ -65,4 +65,6 @@ void RaiseError(std::string_view key, const std::vector<std::string>& args)
 
 void RaiseStop() { RaiseLanguageError(std::string()); }
 
+void RaiseTextRefused() { RaiseError("OUTOFMEMORY"); }
+
 }  // namespace tavro

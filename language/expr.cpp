@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
+#include <set>
 
 #include "errors.h"
+#include "stack_guard.h"
 #include "native_loader.h"
 #include "reserved_words.h"
 #include "state.h"
@@ -16,6 +19,7 @@
 namespace tavro {
 
 Atom* CodeTarget = nullptr;
+void (*CompilerPoll)() = nullptr;
 
 namespace {
 
@@ -240,23 +244,248 @@ void TExpr::AddItem()
 
 void TExpr::Detach(int item)
 {
+    if (items_[item].ParentIndex < 0) return;
+    unlink(item);
+    updateBound(item);
+}
+
+void TExpr::unlink(int item)
+{
     int parent = items_[item].ParentIndex;
-    if (parent < 0) return;
-    for (auto* list : {&items_[parent].LeftChildren, &items_[parent].RightChildren})
-        list->erase(std::remove(list->begin(), list->end(), item), list->end());
+    for (Side side : {Side::Left, Side::Right}) {
+        auto& list = side == Side::Left ? items_[parent].LeftChildren : items_[parent].RightChildren;
+        auto end = std::remove(list.begin(), list.end(), item);
+        if (end == list.end()) continue;
+        list.erase(end, list.end());
+        // The owner lacks an operand again: its seek on that side is due.
+        if (needs(parent, side)) schedule(2 * parent + (side == Side::Right ? 1 : 0));
+    }
     items_[item].ParentIndex = -1;
 }
 
 void TExpr::Attach(int owner, int item, Side side)
 {
-    Detach(item);
+    // Moved from one owner to the other at once: its bound never passes
+    // through "free" on the way.
+    if (items_[item].ParentIndex >= 0) unlink(item);
     TExprItem& o = items_[owner];
     (side == Side::Left ? o.LeftChildren : o.RightChildren).push_back(item);
     items_[item].ParentIndex = owner;
-    changed_ = true;
+    updateBound(item);
+}
+
+// ---- the search tree of Seek
+//
+// Seek(i) looks outward from item i for the first item j that either binds
+// at most as tightly (Key[j] <= Key[i]: the search stops) or is free to be
+// taken (no parent, or a parent with a smaller key). Both are "a value
+// below Key[i]" for Bound[j] = min(Key[j] - 1, key of j's parent, or
+// -infinity without one), so the first such j is found in a tree of
+// minima in logarithmic time instead of a scan, which made a long
+// statement quadratic. Bound changes only when an item's parent does.
+
+int64_t TExpr::bound(int j) const
+{
+    const TExprItem& item = items_[j];
+    int64_t own = int64_t(item.Key) - 1;
+    int64_t parent = item.ParentIndex < 0 ? INT64_MIN : int64_t(items_[item.ParentIndex].Key);
+    return std::min(own, parent);
+}
+
+void TExpr::buildBounds()
+{
+    const int n = static_cast<int>(items_.size());
+    leaves_ = 1;
+    while (leaves_ < n) leaves_ *= 2;
+    bounds_.assign(size_t(2 * leaves_), INT64_MAX);
+    for (int j = 0; j < n; ++j) bounds_[size_t(leaves_ + j)] = bound(j);
+    for (int p = leaves_ - 1; p >= 1; --p) bounds_[size_t(p)] = std::min(bounds_[size_t(2 * p)], bounds_[size_t(2 * p + 1)]);
+}
+
+void TExpr::updateBound(int j)
+{
+    if (bounds_.empty() || j >= leaves_) return;
+    size_t p = size_t(leaves_ + j);
+    const int64_t old = bounds_[p];
+    bounds_[p] = bound(j);
+    if (linking_ && bounds_[p] < old) boundLowered(j, bounds_[p]);
+    for (p /= 2; p >= 1; p /= 2) bounds_[p] = std::min(bounds_[2 * p], bounds_[2 * p + 1]);
+}
+
+int TExpr::firstBelow(int from, int64_t limit, Side side) const
+{
+    const int n = static_cast<int>(items_.size());
+    if (from < 0 || from >= n) return -1;
+    const bool right = side == Side::Right;
+    size_t p = size_t(leaves_ + from);
+    // Up and across until a subtree holds a value below the limit ...
+    while (bounds_[p] >= limit) {
+        while (p > 1 && (p & 1) == (right ? 1u : 0u)) p /= 2;
+        if (p == 1) return -1;
+        p += right ? 1 : -1;
+    }
+    // ... then down to its nearest leaf that does.
+    while (p < size_t(leaves_)) {
+        p = 2 * p + (right ? 0 : 1);
+        if (bounds_[p] >= limit) p += right ? 1 : -1;
+    }
+    int j = int(p) - leaves_;
+    return j < n ? j : -1;
 }
 
 bool TExpr::Seek(int index, Side side)
+{
+    const int key = items_[index].Key;
+    if (bounds_.size() != size_t(2 * leaves_) || leaves_ < int(items_.size())) buildBounds();
+    int j = firstBelow(index + (side == Side::Left ? -1 : 1), key, side);
+    if (j < 0 || items_[j].Key <= key) return false;
+    Attach(index, j, side);
+    return true;
+}
+
+void TExpr::CollectLocalQuotes()
+{
+    // Every free local takes every free quote to its right; the first one
+    // leaves none for those after it (taking quotes frees no local), so
+    // one pass from the first does it.
+    const int n = static_cast<int>(items_.size());
+    for (int i = 0; i < n; ++i) {
+        const TExprItem& local = items_[i];
+        if (local.ParentIndex >= 0 || local.OpCode != opLocal || !IsObject(local.Element) ||
+            local.Element->Kind != akWord)
+            continue;
+        for (int j = i + 1; j < n; ++j)
+            if (items_[j].ParentIndex < 0 && IsWordText(items_[j].Element, kQuote))
+                Attach(i, j, Side::Right);
+        return;
+    }
+}
+
+// ---- the passes of LinkItems
+//
+// The linking rule is a sequence of passes: in each, every item that still
+// lacks operands seeks once on its left, then once on its right, in item
+// order, until a pass takes nothing. Most of those seeks fail the same way
+// pass after pass, and a long statement can take as many passes as it has
+// items. The loop below makes exactly the same seeks succeed in the same
+// order, but repeats a failed seek only when something in the stretch it
+// searched changed: a failed seek watches its stretch, and when an item
+// there gets a bound below the seeker's key (it was freed, or taken by a
+// looser owner) the seek is due again, in this pass if its place is still
+// ahead, else in the next one. A seek that succeeded, and an owner that
+// lost an operand, are due in the next pass (or this one, if still ahead).
+// Seeks are numbered 2 * item + side, which is also their order in a pass.
+
+bool TExpr::needs(int item, Side side) const
+{
+    const TExprItem& it = items_[item];
+    return side == Side::Left ? int(it.LeftChildren.size()) < it.LeftCount
+                              : int(it.RightChildren.size()) < it.RightCount;
+}
+
+void TExpr::schedule(int seek)
+{
+    if (!linking_) return;
+    ++watchVersion_[size_t(seek)];  // its watch, if any, is void
+    (seek > cursor_ ? due_ : dueNext_).insert(seek);
+}
+
+void TExpr::watch(int seek, int lo, int hi)
+{
+    // The stretch [lo, hi] as O(log n) nodes of the tree of minima.
+    const int version = watchVersion_[size_t(seek)];
+    for (int l = lo + leaves_, h = hi + leaves_ + 1; l < h; l /= 2, h /= 2) {
+        if (l & 1) watchers_[size_t(l++)].push_back({seek, version});
+        if (h & 1) watchers_[size_t(--h)].push_back({seek, version});
+    }
+}
+
+void TExpr::boundLowered(int j, int64_t value)
+{
+    // Every watch over j whose seeker's key is above the new bound is due.
+    for (size_t p = size_t(leaves_ + j); p >= 1; p /= 2) {
+        auto& list = watchers_[p];
+        for (size_t k = 0; k < list.size();) {
+            const int seek = list[k].first;
+            bool stale = list[k].second != watchVersion_[size_t(seek)];
+            if (!stale && value < int64_t(items_[size_t(seek / 2)].Key)) {
+                schedule(seek);
+                stale = true;
+            }
+            if (stale) {
+                list[k] = list.back();
+                list.pop_back();
+            } else {
+                ++k;
+            }
+        }
+    }
+}
+
+void TExpr::LinkItems()
+{
+    const int n = static_cast<int>(items_.size());
+    if (n <= kShortStatement) {
+        // Few items: the passes themselves, each seek a short scan.
+        bool changed;
+        do {
+            changed = false;
+            for (int i = 0; i < n; ++i)
+                for (Side side : {Side::Left, Side::Right})
+                    if (needs(i, side)) changed = seekByScan(i, side) || changed;
+        } while (changed);
+        finishLinking();
+        return;
+    }
+    buildBounds();
+    watchers_.assign(size_t(2 * leaves_), {});
+    watchVersion_.assign(size_t(2 * n), 0);
+    due_.clear();
+    dueNext_.clear();
+    for (int i = 0; i < n; ++i)
+        for (Side side : {Side::Left, Side::Right})
+            if (needs(i, side)) due_.insert(2 * i + (side == Side::Right ? 1 : 0));
+    linking_ = true;
+    cursor_ = -1;
+    struct LinkingScope {
+        bool& flag;
+        ~LinkingScope() { flag = false; }
+    } scope{linking_};
+    for (unsigned seeks = 1;; ++seeks) {
+        if ((seeks & 4095) == 0 && CompilerPoll) CompilerPoll();
+        if (due_.empty()) {
+            if (dueNext_.empty()) break;
+            std::swap(due_, dueNext_);
+            cursor_ = -1;
+            continue;
+        }
+        const int seek = *due_.begin();
+        due_.erase(due_.begin());
+        cursor_ = seek;
+        const int i = seek / 2;
+        const Side side = seek % 2 ? Side::Right : Side::Left;
+        if (!needs(i, side)) continue;
+        if (Seek(i, side)) {
+            if (needs(i, side)) schedule(seek);
+            continue;
+        }
+        // Failed: watch the stretch searched, up to where it stopped.
+        const int key = items_[size_t(i)].Key;
+        int stop = firstBelow(i + (side == Side::Left ? -1 : 1), key, side);
+        if (side == Side::Right) {
+            int hi = stop < 0 ? n - 1 : stop;
+            if (i + 1 <= hi) watch(seek, i + 1, hi);
+        } else {
+            int lo = stop < 0 ? 0 : stop;
+            if (lo <= i - 1) watch(seek, lo, i - 1);
+        }
+    }
+    linking_ = false;
+    watchers_.clear();
+    finishLinking();
+}
+
+bool TExpr::seekByScan(int index, Side side)
 {
     const int step = side == Side::Left ? -1 : 1;
     const int key = items_[index].Key;
@@ -273,30 +502,8 @@ bool TExpr::Seek(int index, Side side)
     return false;
 }
 
-void TExpr::CollectLocalQuotes()
+void TExpr::finishLinking()
 {
-    const int n = static_cast<int>(items_.size());
-    for (int i = 0; i < n; ++i) {
-        const TExprItem& local = items_[i];
-        if (local.ParentIndex >= 0 || local.OpCode != opLocal || !IsObject(local.Element) ||
-            local.Element->Kind != akWord)
-            continue;
-        for (int j = i + 1; j < n; ++j)
-            if (items_[j].ParentIndex < 0 && IsWordText(items_[j].Element, kQuote))
-                Attach(i, j, Side::Right);
-    }
-}
-
-void TExpr::LinkItems()
-{
-    const int n = static_cast<int>(items_.size());
-    do {
-        changed_ = false;
-        for (int i = 0; i < n; ++i) {
-            if (int(items_[i].LeftChildren.size()) < items_[i].LeftCount) Seek(i, Side::Left);
-            if (int(items_[i].RightChildren.size()) < items_[i].RightCount) Seek(i, Side::Right);
-        }
-    } while (changed_);
     CollectLocalQuotes();
     for (TExprItem& item : items_) {
         std::sort(item.LeftChildren.begin(), item.LeftChildren.end());
@@ -306,13 +513,18 @@ void TExpr::LinkItems()
 
 std::pair<int, int> TExpr::SubtreeRange(int index) const
 {
+    // Iterative: a chain of operators may be as long as the statement.
     std::pair<int, int> range{index, index};
-    const TExprItem& item = items_[index];
-    for (const auto* list : {&item.LeftChildren, &item.RightChildren}) {
-        for (int child : *list) {
-            auto sub = SubtreeRange(child);
-            range.first = std::min(range.first, sub.first);
-            range.second = std::max(range.second, sub.second);
+    std::vector<int> work{index};
+    while (!work.empty()) {
+        const TExprItem& item = items_[work.back()];
+        work.pop_back();
+        for (const auto* list : {&item.LeftChildren, &item.RightChildren}) {
+            for (int child : *list) {
+                range.first = std::min(range.first, child);
+                range.second = std::max(range.second, child);
+                work.push_back(child);
+            }
         }
     }
     return range;
@@ -340,13 +552,23 @@ void TExpr::EmitOperandNames(const std::vector<int>& children, Atom* params, boo
     }
 }
 
-void TExpr::Emit(int index)
+std::pair<int, int> TExpr::Emit(int index)
 {
+    // Nesting costs machine stack: input nested without end ends with the
+    // language error of deep recursion.
+    CheckStackDepth();
     const int mark = CodeCount(CodeTarget);
     // Emitting never adds or relinks items, so the reference stays valid.
     const TExprItem& item = items_[index];
-    for (auto it = item.RightChildren.rbegin(); it != item.RightChildren.rend(); ++it) Emit(*it);
-    for (auto it = item.LeftChildren.rbegin(); it != item.LeftChildren.rend(); ++it) Emit(*it);
+    // The subtree's item range, gathered on the way (make and ob record
+    // their first and last source cells).
+    std::pair<int, int> range{index, index};
+    auto widen = [&range](std::pair<int, int> sub) {
+        range.first = std::min(range.first, sub.first);
+        range.second = std::max(range.second, sub.second);
+    };
+    for (auto it = item.RightChildren.rbegin(); it != item.RightChildren.rend(); ++it) widen(Emit(*it));
+    for (auto it = item.LeftChildren.rbegin(); it != item.LeftChildren.rend(); ++it) widen(Emit(*it));
     Atom* e = item.Element;
     const TCodeWord counts = MakeCounts(int(item.RightChildren.size()), int(item.LeftChildren.size()));
 
@@ -356,26 +578,26 @@ void TExpr::Emit(int index)
         TExpr group(false);
         group.Compile(true);
         CurrentCell = saved;
-        return;
+        return range;
     }
     if (item.IsLiteral) {
         Put(opPush);
         PutAtom(e);
-        return;
+        return range;
     }
     switch (item.OpCode) {
     case opWord:
         if (IsObject(e) && e->Kind == akWord && IsNativeWord(TextOf(e))) {
             Put(opNative);
             Put(reinterpret_cast<TCodeWord>(ResolveNative(TextOf(e))));
-            return;
+            return range;
         }
         Put(opCall);
         PutAtom(e);
         Put(counts);
         EmitOperandNames(item.LeftChildren, item.LeftParams, true);
         EmitOperandNames(item.RightChildren, item.Params, false);
-        return;
+        return range;
     case opQuote:
         // A lone quote stands for the empty word; otherwise its operand,
         // the quoted name, was pushed already.
@@ -383,17 +605,16 @@ void TExpr::Emit(int index)
             Put(opPush);
             PutAtom(NewKeptWord(""));
         }
-        return;
+        return range;
     default:
         Put(item.OpCode);
         Put(counts);
         if (item.OpCode == opWhile) Put(mark);
         if (item.OpCode == opMake || item.OpCode == opOb) {
-            auto range = SubtreeRange(index);
             PutAtom(items_[range.first].SourceCell);
             PutAtom(items_[range.second].SourceCell);
         }
-        return;
+        return range;
     }
 }
 

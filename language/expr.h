@@ -40,6 +40,8 @@
 // group; "EMPTYGROUP" for (); the native-word errors of native_loader.h.
 #pragma once
 
+#include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,6 +78,11 @@ void ReleaseKeepList();
 // Empties the list without touching the atoms: for when the pool that
 // held them has been destroyed.
 void ForgetKeepList();
+
+// Called now and then while a long statement is linked, so the environment
+// can process messages and a stop request can end the compilation (it
+// raises). Installed by run control; null: nothing is called.
+extern void (*CompilerPoll)();
 
 // ---- the compiler
 enum class Side { Left, Right };
@@ -123,8 +130,10 @@ public:
     void Detach(int item);
     // The smallest and largest item index in the item's subtree.
     std::pair<int, int> SubtreeRange(int index) const;
-    // Appends the code of the item's tree to CodeTarget.
-    void Emit(int index);
+    // Appends the code of the item's tree to CodeTarget and returns the
+    // tree's smallest and largest item index. A tree too deep for the
+    // machine stack raises "DEEPRECURSION".
+    std::pair<int, int> Emit(int index);
 
     const std::vector<TExprItem>& Items() const { return items_; }
 
@@ -134,10 +143,31 @@ private:
     void CollectLocalQuotes();
     void EmitOperandNames(const std::vector<int>& children, Atom* params, bool left);
     void CompileRoot();
+    // The tree of minima behind Seek (see expr.cpp).
+    int64_t bound(int j) const;
+    void buildBounds();
+    void updateBound(int j);
+    int firstBelow(int from, int64_t limit, Side side) const;
+    // The passes of LinkItems (see expr.cpp).
+    bool needs(int item, Side side) const;
+    // Statements up to this many items link by plain scans.
+    static constexpr int kShortStatement = 64;
+    bool seekByScan(int index, Side side);
+    void finishLinking();
+    void unlink(int item);
+    void schedule(int seek);
+    void watch(int seek, int lo, int hi);
+    void boundLowered(int j, int64_t value);
 
     bool statementStart_;
+    std::vector<int64_t> bounds_;  // 2 * leaves_ nodes, leaves from leaves_
+    int leaves_ = 0;
+    bool linking_ = false;
+    int cursor_ = -1;                      // the seek being made
+    std::set<int> due_, dueNext_;          // seeks due in this and the next pass
+    std::vector<std::vector<std::pair<int, int>>> watchers_;  // per tree node: seek, version
+    std::vector<int> watchVersion_;
     bool afterMarker_ = false;  // the previous element was ":" or "
-    bool changed_ = false;      // a link pass attached something
     std::vector<TExprItem> items_;
 };
 

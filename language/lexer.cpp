@@ -49,6 +49,11 @@ public:
         finishToken();
         TokenCount = int(TokenLengths.size());
         if (inQuote_) RaiseError("UNMATCHED", {" ' "});
+        if (depth_ > 0) {
+            CurrentPosition.Offset = braceStart_;
+            CurrentPosition.Line = braceLine_;
+            RaiseError("UNMATCHED", {" { "});
+        }
     }
 
 private:
@@ -87,7 +92,7 @@ private:
             k = ccWord;
 
         if (!inQuote_ && !inLineComment_ && depth_ == 0 && c == ';') inLineComment_ = true;
-        if (!inQuote_ && !inLineComment_ && c == '{') ++depth_;
+        if (!inQuote_ && !inLineComment_ && c == '{' && depth_++ == 0) braceStart_ = p;
         if (depth_ == 0 && !inLineComment_ && c == '\'') {
             inQuote_ = !inQuote_;
             // A doubled apostrophe reopens the same word; only a fresh
@@ -113,6 +118,8 @@ private:
         }
         ++length_;
         previousClass_ = k;
+        // The line counter is up to date once the token before is recorded.
+        if (p == braceStart_) braceLine_ = line_;
     }
 
     void finishToken()
@@ -131,6 +138,8 @@ private:
     int class_ = -1;
     int previousClass_ = -1;
     int depth_ = 0;
+    int braceStart_ = 0;  // the brace that opened the outermost comment
+    int braceLine_ = 0;
     bool inQuote_ = false;
     bool inLineComment_ = false;
     int line_ = 1;

@@ -89,7 +89,8 @@ extern bool TokenQuoted;          // the raw text begins with an apostrophe
 // its line. When the text ends inside a quoted word the
 // lists are complete (the open word is recorded through the last byte) and
 // "UNMATCHED" is raised with " ' ", CurrentPosition.Offset at the word's
-// opening apostrophe.
+// opening apostrophe. Likewise when the text ends inside a brace comment:
+// "UNMATCHED" with " { ", CurrentPosition at the brace that opened it.
 void Tokenize(int from = 1);
 
 // Reads the token at TokenIndex and advances the cursor. Past the last

@@ -2,6 +2,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "state.h"
 
 namespace tavro::member_cache {
 
@@ -36,7 +41,7 @@ size_t slotOf(const Atom* owner, std::string_view name)
 bool matches(const Entry& e, const Atom* owner, std::string_view name)
 {
     return e.owner == owner && e.length == name.size() &&
-           std::memcmp(e.name, name.data(), name.size()) == 0;
+           (name.empty() || std::memcmp(e.name, name.data(), name.size()) == 0);
 }
 
 }  // namespace
@@ -60,7 +65,8 @@ void Store(const Atom* owner, std::string_view name, Atom* member)
     e.owner = owner;
     e.member = member;
     e.length = static_cast<uint32_t>(name.size());
-    std::memcpy(e.name, name.data(), name.size());
+    // An empty name (the segment between two dots) has no bytes to copy.
+    if (!name.empty()) std::memcpy(e.name, name.data(), name.size());
 }
 
 void Forget(const Atom* owner, std::string_view name)
@@ -76,3 +82,76 @@ void Clear()
 }
 
 }  // namespace tavro::member_cache
+
+namespace tavro::member_index {
+
+namespace {
+
+// Looked up by string_view without building a string.
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+using Index = std::unordered_map<std::string, Atom*, NameHash, std::equal_to<>>;
+std::unordered_map<const Atom*, std::unique_ptr<Index>> gIndexes;
+
+Index* indexOf(const Atom* owner)
+{
+    if (gIndexes.empty()) return nullptr;
+    auto it = gIndexes.find(owner);
+    return it == gIndexes.end() ? nullptr : it->second.get();
+}
+
+}  // namespace
+
+bool Lookup(const Atom* owner, std::string_view name, Atom*& member)
+{
+    Index* index = indexOf(owner);
+    if (!index) return false;
+    auto it = index->find(name);
+    member = it == index->end() ? nullptr : it->second;
+    return true;
+}
+
+void Build(const Atom* owner)
+{
+    auto index = std::make_unique<Index>();
+    for (Atom* m = owner->FirstChild; m; m = m->NextSibling) {
+        std::string name = NamesCaseSensitive() ? std::string(TextOf(m)) : Normalize(TextOf(m));
+        // The chain runs newest first: the first member of a name wins.
+        index->emplace(std::move(name), m);
+    }
+    gIndexes[owner] = std::move(index);
+}
+
+void Attached(const Atom* owner, std::string_view name, Atom* member)
+{
+    Index* index = indexOf(owner);
+    if (!index) return;
+    auto it = index->find(name);
+    if (it != index->end())
+        it->second = member;
+    else
+        index->emplace(std::string(name), member);
+}
+
+void Detached(const Atom* owner, std::string_view name, const Atom* member, Atom* next)
+{
+    Index* index = indexOf(owner);
+    if (!index) return;
+    auto it = index->find(name);
+    if (it == index->end() || it->second != member) return;
+    if (next)
+        it->second = next;
+    else
+        index->erase(it);
+}
+
+void Drop(const Atom* owner)
+{
+    if (!gIndexes.empty()) gIndexes.erase(owner);
+}
+
+void Clear() { gIndexes.clear(); }
+
+}  // namespace tavro::member_index

@@ -32,3 +32,34 @@ void Forget(const Atom* owner, std::string_view name);
 void Clear();
 
 }  // namespace tavro::member_cache
+
+// An exact index of the members of owners with many members.
+//
+// The cache above remembers names already looked up; a name never seen
+// before (every new variable or procedure) would still cost a scan of the
+// owner's whole member chain, so defining n names would cost n^2. Owners
+// whose chain is longer than kIndexedMembers get an index from normalised
+// name to the first member of that name, built on the first long scan and
+// kept exact by the tree operations (Attach, Detach, renaming); operations
+// that drop members wholesale drop the owner's index, and the collector
+// drops them all after every sweep (owners may have been recycled).
+// Activation records are never indexed.
+namespace tavro::member_index {
+
+constexpr int kIndexedMembers = 48;
+
+// True when `owner` has an index; *member is then the first member named
+// `name` (normalised) or null.
+bool Lookup(const Atom* owner, std::string_view name, Atom*& member);
+// Builds the index of `owner` from its member chain.
+void Build(const Atom* owner);
+// `member` was attached to `owner` under `name`: now the first of it.
+void Attached(const Atom* owner, std::string_view name, Atom* member);
+// `member` was detached from `owner`; `next` is the first member of the
+// same name after it, or null.
+void Detached(const Atom* owner, std::string_view name, const Atom* member, Atom* next);
+// Forgets the index of one owner, or of all owners.
+void Drop(const Atom* owner);
+void Clear();
+
+}  // namespace tavro::member_index

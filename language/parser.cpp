@@ -2,10 +2,12 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "errors.h"
 #include "lexer.h"
 #include "reserved_words.h"
+#include "stack_guard.h"
 #include "state.h"
 
 namespace tavro {
@@ -18,17 +20,27 @@ bool isMarker(std::string_view text) { return text == ":" || text == "\""; }
 // whatever the naming mode.
 bool tokenIsReserved(int index)
 {
-    return !TokenQuoted && UpperCase(TokenText) == UpperReserved(index);
+    if (TokenQuoted) return false;
+    const std::string& reserved = UpperReserved(index);
+    // Plain ASCII compares letter by letter, without making the upper-case
+    // text; other bytes may change length when upper-cased.
+    bool ascii = true;
+    for (char c : TokenText) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (!ascii) return UpperCase(TokenText) == reserved;
+    if (TokenText.size() != reserved.size()) return false;
+    for (size_t i = 0; i < reserved.size(); ++i) {
+        char c = TokenText[i];
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+        if (c != reserved[i]) return false;
+    }
+    return true;
 }
 
 bool tokenIsComment()
 {
     if (TokenQuoted || TokenRawText.empty()) return false;
-    if (TokenRawText[0] == ';') return true;
-    // An unclosed brace comment that ran to the end of the text stays a
-    // word unless it is long; a lone "{" is always a word.
-    return TokenRawText.size() > 1 && TokenRawText[0] == '{' &&
-           (TokenRawText.size() > 255 || TokenRawText.back() == '}');
+    // The lexer has reported every brace comment left open.
+    return TokenRawText[0] == ';' || TokenRawText[0] == '{';
 }
 
 // Characters that may end a word that takes a member group: f(2), a#(1).
@@ -38,6 +50,40 @@ bool endsMemberWord(std::string_view text)
     unsigned char c = static_cast<unsigned char>(text.back());
     return c == '#' || c == '?' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
            (c >= 'a' && c <= 'z') || c >= 128;
+}
+
+// The words of one translation, one atom per distinct text: a program
+// repeats the same few words (",", "make", names) over and over, and words
+// are values that nothing changes in place. Made by the outermost Parse.
+struct WordTable {
+    std::unordered_map<std::string, Atom*> atoms;
+    int users = 0;
+};
+WordTable gWords;
+
+struct WordTableUse {
+    WordTableUse()
+    {
+        if (gWords.users++ == 0) gWords.atoms.clear();
+    }
+    ~WordTableUse()
+    {
+        if (--gWords.users == 0) gWords.atoms.clear();
+    }
+};
+
+Atom* sharedWord(const std::string& text)
+{
+    auto [it, added] = gWords.atoms.try_emplace(text, nullptr);
+    if (added) {
+        try {
+            it->second = NewWord(text);
+        } catch (...) {
+            gWords.atoms.erase(it);
+            throw;
+        }
+    }
+    return it->second;
 }
 
 [[noreturn]] void unmatched(std::string_view what) { RaiseError("UNMATCHED", {std::string(what)}); }
@@ -101,6 +147,9 @@ void stamp(Atom* cell, int mode)
 
 Atom* Parse(int mode, bool topLevel)
 {
+    // Brackets nested without end must not exhaust the machine stack.
+    CheckStackDepth();
+    WordTableUse words;
     const Position opening = CurrentPosition;
     Atom* head = nullptr;
     Atom* tail = nullptr;
@@ -172,7 +221,7 @@ Atom* Parse(int mode, bool topLevel)
             }
         }
 
-        Append(head, tail, NewWord(TokenText));
+        Append(head, tail, sharedWord(TokenText));
         stamp(tail, mode);
         separatorLast = !TokenQuoted && TokenText == ",";
         if (!TokenQuoted) glueOffset = CurrentPosition.Offset + TokenLength;

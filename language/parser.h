@@ -19,9 +19,8 @@
 //   of marker and name words as written (: a " b), null when empty.
 //
 // Other rules:
-// - comments disappear: a token starting with ";", and a token longer than
-//   one byte starting with "{" that ends with "}" or is longer than 255
-//   bytes (a shorter unclosed brace comment stays a word);
+// - comments disappear: a token starting with ";" or "{" (the lexer
+//   reports a brace comment that the text leaves open);
 // - "end" and "to" are recognised in any letter case, never when quoted;
 //   quoted tokens never carry structure;
 // - a "(" glued to the word before it (no gap, the word ending in a letter,
@@ -54,7 +53,8 @@ enum ParseMode : int {
 // - group: end of text, "]" or "end" -> "(";
 // - definition body: end of text -> "to", "]" -> "]", ")" -> ")".
 // The "[", "(" and "to" errors leave CurrentPosition at the opening token;
-// the others at the offending token.
+// the others at the offending token. Nesting too deep for the machine
+// stack raises "DEEPRECURSION".
 // A definition with nothing but left parameters between "to" and "end"
 // raises "NONAME" with CurrentPosition at the "to". The name and the
 // elements after each parameter pair must be words ("BADSTRING" with the

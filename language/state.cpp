@@ -36,6 +36,7 @@ void DestroyState()
     ForgetKeepList();  // its atoms go with the pool
     while (State->Contexts) PopContext();
     member_cache::Clear();
+    member_index::Clear();
     // Atoms on either list are reset first so their texts and code go too.
     for (TAtom* list : {State->AllAtoms, State->FreeAtoms}) {
         while (list) {
@@ -57,7 +58,10 @@ void SetCaseSensitive(bool on)
 {
     if (State) State->CaseSensitive = on ? 1 : 0;
     member_cache::Clear();
+    member_index::Clear();
     RefreshReservedWords();
+    // Names already in the tree may read as hook names in the new mode.
+    if (State && State->Root && State->Root->FirstChild) NoteMemberName(NormalizedReserved(rwOnBeforeMake));
 }
 
 std::string Normalize(std::string_view text)

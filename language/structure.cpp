@@ -1,5 +1,7 @@
 #include "structure.h"
 
+#include <vector>
+
 #include "errors.h"
 #include "member_cache.h"
 #include "reserved_words.h"
@@ -47,6 +49,41 @@ std::string normalizedName(const Atom* node)
 }  // namespace
 
 std::string_view LastName() { return View(State->LastName); }
+
+namespace {
+std::vector<Atom*> gGlobalScopes;
+bool gGlobalScopesKnown = false;
+const Atom* gGlobalScopesRoot = nullptr;
+}  // namespace
+
+void ForgetGlobalScopes() { gGlobalScopesKnown = false; }
+
+namespace {
+bool gMakeHooksSeen = false;
+}  // namespace
+
+bool MakeHooksMayExist() { return gMakeHooksSeen; }
+
+void NoteMemberName(std::string_view n)
+{
+    if (n == NormalizedReserved(rwOnBeforeMake) || n == NormalizedReserved(rwOnAfterMake))
+        gMakeHooksSeen = true;
+}
+
+const std::vector<Atom*>& GlobalScopes()
+{
+    // Looked up on every lookup that reaches the root, whose members are
+    // the hundreds of library procedures: scanned only when it changed.
+    if (!gGlobalScopesKnown || gGlobalScopesRoot != State->Root) {
+        gGlobalScopes.clear();
+        if (State->Root)
+            for (Atom* g = State->Root->FirstChild; g; g = g->NextSibling)
+                if (g->Flags & flGlobalScope) gGlobalScopes.push_back(g);
+        gGlobalScopesKnown = true;
+        gGlobalScopesRoot = State->Root;
+    }
+    return gGlobalScopes;
+}
 
 namespace {
 TContext* gSpareContexts = nullptr;
@@ -105,7 +142,12 @@ void Attach(Atom* node, Atom* parent)
     std::string normalized = NamesCaseSensitive() ? std::string() : Normalize(name);
     std::string_view n = NamesCaseSensitive() ? name : std::string_view(normalized);
     // The new member is now the first of its name.
-    if (!uncached(parent, n)) member_cache::Store(parent, n, node);
+    if (!uncached(parent, n)) {
+        member_cache::Store(parent, n, node);
+        member_index::Attached(parent, n, node);
+    }
+    if ((node->Flags & flGlobalScope) && parent == State->Root) ForgetGlobalScopes();
+    NoteMemberName(n);
     if (n == NormalizedReserved(rwOnDrawImage))
         parent->DrawImageChild = node;
     else if (n == NormalizedReserved(rwOnChange))
@@ -116,7 +158,17 @@ void Detach(Atom* node)
 {
     if (!IsObject(node) || !node->Parent) return;
     Atom* parent = node->Parent;
-    if (!uncached(parent, TextOf(node))) member_cache::Forget(parent, normalizedName(node));
+    if (!uncached(parent, TextOf(node))) {
+        std::string name = normalizedName(node);
+        member_cache::Forget(parent, name);
+        Atom* first;
+        if (member_index::Lookup(parent, name, first) && first == node) {
+            Atom* next = node->NextSibling;
+            while (next && !nameEquals(next, name)) next = next->NextSibling;
+            member_index::Detached(parent, name, node, next);
+        }
+    }
+    if ((node->Flags & flGlobalScope) && parent == State->Root) ForgetGlobalScopes();
     if (parent->DrawImageChild == node) parent->DrawImageChild = nullptr;
     if (parent->ChangeChild == node) parent->ChangeChild = nullptr;
     if (parent->FirstChild == node) {
@@ -132,43 +184,62 @@ void Detach(Atom* node)
     node->Parent = nullptr;
 }
 
-Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
+namespace {
+
+// The members after the eighth of a long chain: the cache, the index, or
+// a scan that builds the index. Out of line: most lookups never get here.
+[[gnu::noinline]] Atom* findInLongChain(const Atom* owner, std::string_view name, Atom* m)
 {
-    if (!previous) {
-        Atom* cached;
-        // The root holds every procedure: the cache first.
-        if (owner == State->Root && member_cache::Lookup(owner, name, cached)) return cached;
-        // Small owners (activation records, most objects) are scanned at
-        // once; only a long chain is worth the cache.
-        Atom* m = owner->FirstChild;
-        for (int k = 0; k < 8 && m; ++k, m = m->NextSibling)
+    if (owner->Flags & flActivation) {
+        for (; m; m = m->NextSibling)
             if (nameEquals(m, name)) return m;
-        if (!m) return nullptr;
-        if (owner->Flags & flActivation) {
-            for (; m; m = m->NextSibling)
-                if (nameEquals(m, name)) return m;
-            return nullptr;
-        }
-        if (member_cache::Lookup(owner, name, cached)) return cached;
-        Atom* found = nullptr;
-        for (; m; m = m->NextSibling) {
+        return nullptr;
+    }
+    Atom* found;
+    if (member_cache::Lookup(owner, name, found)) return found;
+    found = nullptr;
+    if (!member_index::Lookup(owner, name, found)) {
+        int scanned = 8;
+        for (; m; m = m->NextSibling, ++scanned) {
             if (nameEquals(m, name)) {
                 found = m;
                 break;
             }
         }
-        member_cache::Store(owner, name, found);
-        return found;
+        // A long chain scanned to its end: index it for next time.
+        if (!m && scanned > member_index::kIndexedMembers) member_index::Build(owner);
     }
+    member_cache::Store(owner, name, found);
+    return found;
+}
+
+[[gnu::noinline]] Atom* findWithPrevious(const Atom* owner, std::string_view name, Atom** previous)
+{
     Atom* prev = nullptr;
     for (Atom* m = owner->FirstChild; m; prev = m, m = m->NextSibling) {
         if (nameEquals(m, name)) {
-            if (previous) *previous = prev;
+            *previous = prev;
             return m;
         }
     }
-    if (previous) *previous = nullptr;
+    *previous = nullptr;
     return nullptr;
+}
+
+}  // namespace
+
+Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous)
+{
+    if (previous) return findWithPrevious(owner, name, previous);
+    Atom* cached;
+    // The root holds every procedure: the cache first.
+    if (owner == State->Root && member_cache::Lookup(owner, name, cached)) return cached;
+    // Small owners (activation records, most objects) are scanned at once;
+    // only a long chain is worth the cache.
+    Atom* m = owner->FirstChild;
+    for (int k = 0; k < 8 && m; ++k, m = m->NextSibling)
+        if (nameEquals(m, name)) return m;
+    return m ? findInLongChain(owner, name, m) : nullptr;
 }
 
 Atom* PreviousMember(const Atom* owner, const Atom* node)
@@ -220,6 +291,8 @@ void ClearNode(Atom* node)
     node->FirstChild = nullptr;
     node->DrawImageChild = nullptr;
     node->ChangeChild = nullptr;
+    member_index::Drop(node);
+    if (node == State->Root) ForgetGlobalScopes();
     if (change) {
         change->Parent = nullptr;
         Attach(change, node);
@@ -232,6 +305,8 @@ void ClearNode(Atom* node)
 
 void ForgetMembers(Atom* node)
 {
+    member_index::Drop(node);
+    if (node == State->Root) ForgetGlobalScopes();
     for (Atom* m = node->FirstChild; m; m = m->NextSibling) m->Parent = nullptr;
     node->FirstChild = nullptr;
     node->DrawImageChild = nullptr;
@@ -240,11 +315,24 @@ void ForgetMembers(Atom* node)
 
 void CopyInto(const Atom* source, Atom* target)
 {
-    ReplaceValue(target, LeftOf(source));
-    for (Atom* m = source->FirstChild; m; m = m->NextSibling) {
-        if (m == source->ChangeChild) continue;
-        Atom* copy = CreatePath(target, NameOf(m), nullptr, true);
-        CopyInto(m, copy);
+    // Iterative, so the depth of an object costs no machine stack. Every
+    // member is copied before its copy is attached anywhere the walk can
+    // see: a target below the source (a copy of the root lands under the
+    // root) is never copied into itself.
+    struct Pending {
+        const Atom* from;
+        Atom* into;
+    };
+    std::vector<Pending> work{{source, target}};
+    std::vector<Atom*> members;
+    while (!work.empty()) {
+        Pending p = work.back();
+        work.pop_back();
+        ReplaceValue(p.into, LeftOf(p.from));
+        members.clear();
+        for (Atom* m = p.from->FirstChild; m; m = m->NextSibling)
+            if (m != p.from->ChangeChild && m != target) members.push_back(m);
+        for (Atom* m : members) work.push_back({m, CreatePath(p.into, NameOf(m), nullptr, true)});
     }
 }
 
@@ -346,9 +434,8 @@ Atom* Resolve(std::string_view rawName)
         for (Atom* scope = ContextNode(TopContext()); scope; scope = scope->Parent)
             if (Atom* found = stepInto(scope, rawName)) return found;
         if (Atom* root = State->Root) {
-            for (Atom* g = root->FirstChild; g; g = g->NextSibling)
-                if (g->Flags & flGlobalScope)
-                    if (Atom* found = stepInto(g, rawName)) return found;
+            for (Atom* g : GlobalScopes())
+                if (Atom* found = stepInto(g, rawName)) return found;
             if (Atom* found = stepInto(root, rawName)) return found;
         }
         State->LastOwner = nullptr;
@@ -377,8 +464,7 @@ Atom* Resolve(std::string_view rawName)
         if (o == WalkOutcome::Partial) return nullptr;
     }
     if (State->Root) {
-        for (Atom* g = State->Root->FirstChild; g; g = g->NextSibling) {
-            if (!(g->Flags & flGlobalScope)) continue;
+        for (Atom* g : GlobalScopes()) {
             State->LastOwner = g;
             WalkOutcome o = walkScope(g, name, result);
             if (o == WalkOutcome::Found) return result;

@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "atom.h"
 #include "state.h"
@@ -62,6 +63,20 @@ Atom* NewAnonymous(Atom* value);
 // A new member of `owner` (always new, like a forced CreatePath) whose name
 // shares the text `name`.
 Atom* AttachNew(Atom* owner, TText name, Atom* value);
+
+// The members of the root flagged as global scopes (flGlobalScope), in
+// member order. The list is kept between lookups: it is made again after
+// a flagged member is attached to or detached from the root, after the
+// root's members are dropped, after SetFlag changes the flag, after every
+// collection and at the start of every run (ForgetGlobalScopes). A library
+// that writes the flag into an atom directly is seen from the next run on.
+const std::vector<Atom*>& GlobalScopes();
+
+// False while no member named "onbeforemake" or "onaftermake" was ever
+// attached or given that name (nor the naming mode changed): assignment
+// then need not look for those hooks. Once true it stays true.
+bool MakeHooksMayExist();
+void NoteMemberName(std::string_view normalizedName);
 
 // The state's LastName as text.
 std::string_view LastName();

@@ -19,10 +19,25 @@ inline std::string_view View(TText t)
              : std::string_view();
 }
 
-inline TText MakeText(std::string_view s) { return tavro_text_new(s.data(), s.size()); }
+// Raises "OUTOFMEMORY": a text could not be made (no memory, or longer
+// than a text can be). Defined with the language errors.
+[[noreturn]] void RaiseTextRefused();
+
+// A new text (count 1); never silently empty: a refused text raises.
+inline TText MakeText(std::string_view s)
+{
+    TText t = tavro_text_new(s.data(), s.size());
+    if (!t && !s.empty()) RaiseTextRefused();
+    return t;
+}
 
 // *dst := copy of s.
-inline void SetText(TText* dst, std::string_view s) { tavro_text_set(dst, s.data(), s.size()); }
+inline void SetText(TText* dst, std::string_view s)
+{
+    TText t = MakeText(s);
+    tavro_text_release(*dst);
+    *dst = t;
+}
 
 class Text {
 public:

@@ -360,12 +360,16 @@ static inline void tavro_buffer_free(TKitBuffer *b)
     b->length = b->capacity = 0;
 }
 
-/* Appends the printed form of an atom: numbers in the general format,
-   words as they are, "[a b]" for lists and "(a b)" for groups (the first
-   cell decides), "{name=value {member}...}" for variable nodes, "[]" for
-   the empty list, "iNOP" for no value, "{Class}" for widgets (the class
-   name in Text, "TControl" without one), "{Memory Block}", "{???}". */
-static inline void tavro_buffer_append_atom(TKitBuffer *b, const TAtom *a)
+/* One open list or variable node of tavro_buffer_append_atom. */
+typedef struct TKitPrintFrame {
+    const TAtom *node;   /* the variable node, or NULL for a list */
+    const TAtom *cursor; /* the next cell, or the next member */
+    int first;           /* no element written yet / value not written yet */
+    int group;
+} TKitPrintFrame;
+
+/* The printed form of a value that is no list and no node. */
+static inline void tavro_buffer_append_leaf(TKitBuffer *b, const TAtom *a)
 {
     if (a == NULL) {
         tavro_buffer_append(b, "[]", 2);
@@ -385,43 +389,96 @@ static inline void tavro_buffer_append_atom(TKitBuffer *b, const TAtom *a)
     case akWord:
         tavro_buffer_append(b, tavro_text_cstr(a->Text), (size_t)tavro_text_length(a->Text));
         return;
-    case akList:
-    case akGroup: {
-        int group = a->Kind == akGroup;
-        const TAtom *c;
-        tavro_buffer_append(b, group ? "(" : "[", 1);
-        for (c = a; c; c = tavro_right(c)) {
-            if (c != a)
-                tavro_buffer_append(b, " ", 1);
-            tavro_buffer_append_atom(b, tavro_left(c));
-        }
-        tavro_buffer_append(b, group ? ")" : "]", 1);
-        return;
-    }
     case akWidget:
         tavro_buffer_append(b, "{", 1);
         tavro_buffer_append_cstr(b, a->Text ? a->Text : "TControl");
         tavro_buffer_append(b, "}", 1);
         return;
-    case akVariable: {
-        const TAtom *m;
-        tavro_buffer_append(b, "{", 1);
-        tavro_buffer_append(b, tavro_text_cstr(a->Text), (size_t)tavro_text_length(a->Text));
-        tavro_buffer_append(b, "=", 1);
-        tavro_buffer_append_atom(b, tavro_left(a));
-        for (m = a->FirstChild; m; m = m->NextSibling) {
-            tavro_buffer_append(b, " ", 1);
-            tavro_buffer_append_atom(b, m);
-        }
-        tavro_buffer_append(b, "}", 1);
-        return;
-    }
     case akMemoryBlock:
         tavro_buffer_append_cstr(b, "{Memory Block}");
         return;
     default:
         tavro_buffer_append_cstr(b, "{???}");
     }
+}
+
+/* Appends the printed form of an atom: numbers in the general format,
+   words as they are, "[a b]" for lists and "(a b)" for groups (the first
+   cell decides), "{name=value {member}...}" for variable nodes, "[]" for
+   the empty list, "iNOP" for no value, "{Class}" for widgets (the class
+   name in Text, "TControl" without one), "{Memory Block}", "{???}".
+   Lists and nodes nested to any depth are walked with a stack of their
+   own, not the machine's. */
+static inline void tavro_buffer_append_atom(TKitBuffer *b, const TAtom *a)
+{
+    TKitPrintFrame *open = NULL, *f;
+    size_t depth = 0, capacity = 0;
+    const TAtom *next = a;
+    int have = 1;
+    for (;;) {
+        if (have) {
+            const TAtom *v = next;
+            have = 0;
+            if (v && v != TAVRO_NOVALUE &&
+                (v->Kind == akList || v->Kind == akGroup || v->Kind == akVariable)) {
+                if (depth == capacity) {
+                    size_t grown = capacity ? capacity * 2 : 16;
+                    TKitPrintFrame *more =
+                        (TKitPrintFrame *)realloc(open, grown * sizeof(TKitPrintFrame));
+                    if (!more)
+                        break; /* no memory: the text stops here */
+                    open = more;
+                    capacity = grown;
+                }
+                f = &open[depth++];
+                if (v->Kind == akVariable) {
+                    tavro_buffer_append(b, "{", 1);
+                    tavro_buffer_append(b, tavro_text_cstr(v->Text),
+                                        (size_t)tavro_text_length(v->Text));
+                    tavro_buffer_append(b, "=", 1);
+                    f->node = v;
+                    f->cursor = v->FirstChild;
+                    f->group = 0;
+                } else {
+                    f->group = v->Kind == akGroup;
+                    tavro_buffer_append(b, f->group ? "(" : "[", 1);
+                    f->node = NULL;
+                    f->cursor = v;
+                }
+                f->first = 1;
+            } else {
+                tavro_buffer_append_leaf(b, v);
+            }
+        }
+        if (depth == 0)
+            break;
+        f = &open[depth - 1];
+        if (!f->node) {
+            if (!f->cursor) {
+                tavro_buffer_append(b, f->group ? ")" : "]", 1);
+                --depth;
+                continue;
+            }
+            if (!f->first)
+                tavro_buffer_append(b, " ", 1);
+            f->first = 0;
+            next = tavro_left(f->cursor);
+            f->cursor = tavro_right(f->cursor);
+        } else if (f->first) {
+            f->first = 0;
+            next = tavro_left(f->node);
+        } else if (f->cursor) {
+            tavro_buffer_append(b, " ", 1);
+            next = f->cursor;
+            f->cursor = f->cursor->NextSibling;
+        } else {
+            tavro_buffer_append(b, "}", 1);
+            --depth;
+            continue;
+        }
+        have = 1;
+    }
+    free(open);
 }
 
 /* The printed form as a new malloc'ed C string (free it with free), or
@@ -437,9 +494,23 @@ static inline char *tavro_to_text(const TAtom *a)
 
 /* -------------------------------------------------------- making atoms */
 
-static inline TAtom *tavro_new_number(TStructure *s, long double x)
+/* The constructors below never hand out a wrong value: when memory runs
+   out (or a word would be longer than a text can be) they raise
+   OUTOFMEMORY and return NULL; the error is raised when the native
+   function returns, so whatever it returns then is never seen. */
+static inline void tavro_raise_args(TStructure *s, const char *key, ...);
+
+static inline TAtom *tavro_allocate_or_raise(TStructure *s)
 {
     TAtom *a = tavro_pool_allocate(s);
+    if (!a)
+        tavro_raise_args(s, "OUTOFMEMORY", (const char *)NULL);
+    return a;
+}
+
+static inline TAtom *tavro_new_number(TStructure *s, long double x)
+{
+    TAtom *a = tavro_allocate_or_raise(s);
     if (a) {
         a->Kind = akNumber;
         a->Number = x;
@@ -449,9 +520,14 @@ static inline TAtom *tavro_new_number(TStructure *s, long double x)
 
 static inline TAtom *tavro_new_word(TStructure *s, const char *bytes, size_t len)
 {
-    TAtom *a = tavro_pool_allocate(s);
-    if (a)
-        a->Text = tavro_text_new(bytes, len);
+    TAtom *a = tavro_allocate_or_raise(s);
+    if (!a)
+        return NULL;
+    a->Text = tavro_text_new(bytes, len);
+    if (!a->Text && len > 0) {
+        tavro_raise_args(s, "OUTOFMEMORY", (const char *)NULL);
+        return NULL;
+    }
     return a;
 }
 
@@ -469,7 +545,7 @@ static inline TAtom *tavro_new_truth(TStructure *s, int truth)
 /* A list cell holding `element` in front of `rest`. */
 static inline TAtom *tavro_new_cell(TStructure *s, TAtom *element, TAtom *rest)
 {
-    TAtom *a = tavro_pool_allocate(s);
+    TAtom *a = tavro_allocate_or_raise(s);
     if (a) {
         a->Kind = akList;
         a->Left = element;
@@ -567,12 +643,14 @@ static inline void tavro_raise_list(TStructure *s, const char *key, va_list args
     TKitBuffer b = {0, 0, 0};
     const char *arg;
     char sep = TAVRO_ARG_SEPARATOR;
-    tavro_buffer_append_cstr(&b, key);
+    int whole = tavro_buffer_append_cstr(&b, key);
     while ((arg = va_arg(args, const char *)) != NULL) {
-        tavro_buffer_append(&b, &sep, 1);
-        tavro_buffer_append_cstr(&b, arg);
+        whole = whole && tavro_buffer_append(&b, &sep, 1);
+        whole = whole && tavro_buffer_append_cstr(&b, arg);
     }
-    tavro_service_text(s, TAVRO_SVC_RAISE_ERROR, tavro_buffer_cstr(&b), 0);
+    /* Without memory for the arguments the key alone still names the
+       error (an empty text would read as a stop). */
+    tavro_service_text(s, TAVRO_SVC_RAISE_ERROR, whole ? tavro_buffer_cstr(&b) : key, 0);
     tavro_buffer_free(&b);
 }
 

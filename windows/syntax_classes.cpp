@@ -157,12 +157,14 @@ std::vector<ColourRun> ColourLine(std::string_view line, int& state)
     std::vector<LexedToken> tokens = lex(line, pos + 1, unmatched);
     ClassifyFlags flags;
     for (const LexedToken& t : tokens) runs.push_back({t.Start - 1, t.Length, ClassifyToken(t.Raw, t.Text, flags)});
-    if (unmatched) {
-        state = kInQuotedWord;
-    } else if (!tokens.empty() && !tokens.back().Raw.empty() && tokens.back().Raw[0] == '{') {
+    // The lexer reports an open brace comment and an open quoted word at the
+    // end of the text alike; the last token tells which one is open.
+    if (!tokens.empty() && !tokens.back().Raw.empty() && tokens.back().Raw[0] == '{') {
         int depth = 0;
         for (char c : tokens.back().Raw) depth += c == '{' ? 1 : c == '}' ? -1 : 0;
         if (depth > 0) state = depth;
+    } else if (unmatched) {
+        state = kInQuotedWord;
     }
     return runs;
 }

@@ -72,8 +72,29 @@ std::optional<std::string> ConsoleEnvironment::AskText(std::string_view prompt)
         std::fputc(' ', stdout);
         std::fflush(stdout);
     }
+    // Read byte by byte from the descriptor, like the keys: nothing is
+    // buffered that readchar would then miss. The wait polls, because
+    // Ctrl+C may be delivered to another thread and interrupt nothing
+    // here; it ends the wait as a stop of the program.
     std::string line;
-    if (!std::getline(std::cin, line)) return std::nullopt;
+    for (;;) {
+        if (InterruptCount > 0) {
+            InterruptCount = 0;
+            SetRunState(rsStopRequested);
+            return std::nullopt;
+        }
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+        char c;
+        ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (line.empty()) return std::nullopt;
+            break;
+        }
+        if (c == '\n') break;
+        line += c;
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
@@ -81,6 +102,9 @@ std::optional<std::string> ConsoleEnvironment::AskText(std::string_view prompt)
 void ConsoleEnvironment::ProcessMessages()
 {
     std::fflush(stdout);
+    // A write that Ctrl+C interrupted leaves the error flag set; the
+    // output after the stop must still appear.
+    if (std::ferror(stdout)) std::clearerr(stdout);
     if (InterruptCount > 0) {
         InterruptCount = 0;
         if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsStopRequested);

@@ -18,6 +18,7 @@
 #include "host_services.h"
 #include "installation.h"
 #include "interpreter.h"
+#include "memory_limit.h"
 #include "message_table.h"
 #include "modes.h"
 #include "picture_environment.h"
@@ -44,6 +45,9 @@ constexpr const char* kUsage =
     "  --no-libraries   do not run the library programs after each reset\n"
     "  --picture FILE   after the run, draw the scene and save it as a JPEG file\n"
     "  --size WxH       the picture's size in pixels (default 640x480)\n"
+    "  --memory-limit MB  stop a program with an out-of-memory error when the\n"
+    "                   interpreter holds MB megabytes (default: the\n"
+    "                   configuration's MEMORYLIMIT, else 3/4 of the memory)\n"
     "  --parse FILE     print the translated program list (FILE - = stdin)\n"
     "  --code FILE      print the compiled code words of each statement\n"
     "  --help           show this help\n"
@@ -62,6 +66,7 @@ struct Options {
     std::vector<std::string> files;
     std::vector<std::string> commands;
     std::string config;
+    size_t memoryLimit = 0;
     bool noLibraries = false;
     runner::PictureOptions picture;
 };
@@ -100,6 +105,7 @@ void setUpInterpreter(const Options& o, runner::ConsoleEnvironment& env)
     if (path.empty() && !o.config.empty())
         std::fprintf(stderr, "tavro-run: configuration file %s not found\n", o.config.c_str());
     ApplyCoreConfiguration();
+    if (o.memoryLimit) SetMemoryCeiling(o.memoryLimit);
     if (!o.noLibraries) LibraryCommandText = BuildLibraryCommandText(Configuration().TextOrKey("LIBRARIES"));
 }
 
@@ -108,8 +114,9 @@ int runFiles(const Options& o, runner::ConsoleEnvironment& env)
     int status = 0;
     for (const auto& file : o.files) {
         std::string text;
-        if (!runner::ReadSource(file, text)) {
-            std::fprintf(stderr, "tavro-run: cannot read %s\n", file.c_str());
+        std::string why;
+        if (!runner::ReadSource(file, text, &why)) {
+            std::fprintf(stderr, "tavro-run: %s\n", why.c_str());
             status = 1;
             continue;
         }
@@ -222,6 +229,10 @@ int runnerMain(int argc, char** argv)
         } else if (a == "--picture" || a == "--size") {
             const char* value = next(a.c_str());
             if (!value || !o.picture.Set(a, value)) return usageError((a + " needs a file or WxH").c_str());
+        } else if (a == "--memory-limit") {
+            const char* mb = next("--memory-limit");
+            if (!mb || !(o.memoryLimit = ParseMemoryMegabytes(mb)))
+                return usageError("--memory-limit needs a number of megabytes");
         } else if (a == "--no-libraries") {
             o.noLibraries = true;
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {

@@ -6,8 +6,10 @@
 
 namespace tavro::runner {
 
-// Reads a whole file, or standard input for "-"; false when unreadable.
-bool ReadSource(const std::string& path, std::string& text);
+// Reads a whole program file, or standard input for "-". False, with the
+// reason in *why, for a folder, a file that cannot be read, a text with
+// zero bytes (other than UTF-16 text) and anything above 1 GB.
+bool ReadSource(const std::string& path, std::string& text, std::string* why = nullptr);
 
 // Reads the source for a developer mode and prepares an interpreter with a
 // root context and the English error messages; false (after a message on

@@ -166,8 +166,11 @@ static TAtom *joined_word(TStructure *s, const char *a, size_t alen, const char 
 {
     TKitBuffer buf = {0, 0, 0};
     TAtom *w;
-    tavro_buffer_append(&buf, a, alen);
-    tavro_buffer_append(&buf, b, blen);
+    if (!tavro_buffer_append(&buf, a, alen) || !tavro_buffer_append(&buf, b, blen)) {
+        /* A part of the word would be a wrong value. */
+        tavro_buffer_free(&buf);
+        return fail_key(s, "OUTOFMEMORY");
+    }
     w = tavro_new_word(s, tavro_buffer_cstr(&buf), buf.length);
     tavro_buffer_free(&buf);
     return w;
@@ -188,38 +191,98 @@ static int numbers_equal(const TStructure *s, long double x, long double y)
     return fabsl(x - y) <= s->Epsilon * m;
 }
 
+static int words_equal(const TStructure *s, const TAtom *a, const TAtom *b)
+{
+    long double x, y;
+    char ba[TAVRO_NUMBER_TEXT_SIZE], bb[TAVRO_NUMBER_TEXT_SIZE];
+    const char *ta, *tb;
+    size_t la, lb;
+    if (tavro_to_number(a, &x) && tavro_to_number(b, &y))
+        return numbers_equal(s, x, y);
+    ta = word_text(a, &la, ba);
+    tb = word_text(b, &lb, bb);
+    return tavro_bytes_equal(ta, la, tb, lb, 1);
+}
+
+/* Equality of words and of lists at any depth. Nested lists are compared
+   with a stack of pairs of cells, not the machine's stack. */
 static int values_equal(const TStructure *s, const TAtom *a, const TAtom *b)
 {
-    if (a == b)
-        return 1;
-    if (tavro_is_word_or_number(a) && tavro_is_word_or_number(b)) {
-        long double x, y;
-        char ba[TAVRO_NUMBER_TEXT_SIZE], bb[TAVRO_NUMBER_TEXT_SIZE];
-        const char *ta, *tb;
-        size_t la, lb;
-        if (tavro_to_number(a, &x) && tavro_to_number(b, &y))
-            return numbers_equal(s, x, y);
-        ta = word_text(a, &la, ba);
-        tb = word_text(b, &lb, bb);
-        return tavro_bytes_equal(ta, la, tb, lb, 1);
-    }
-    if (tavro_is_list(a) && tavro_is_list(b)) {
-        while (a && b) {
-            if (!values_equal(s, tavro_left(a), tavro_left(b)))
-                return 0;
-            a = tavro_right(a);
-            b = tavro_right(b);
+    const TAtom **pending = NULL; /* pairs of lists still to compare */
+    size_t count = 0, capacity = 0;
+    int equal = 1;
+    for (;;) {
+        if (a != b) {
+            if (tavro_is_word_or_number(a) && tavro_is_word_or_number(b)) {
+                equal = words_equal(s, a, b);
+            } else if (tavro_is_list(a) && tavro_is_list(b)) {
+                while (a && b && equal) {
+                    const TAtom *ea = tavro_left(a), *eb = tavro_left(b);
+                    if (ea != eb && ea && eb && tavro_is_list(ea) && tavro_is_list(eb)) {
+                        if (count + 2 > capacity) {
+                            size_t grown = capacity ? capacity * 2 : 32;
+                            const TAtom **more =
+                                (const TAtom **)realloc((void *)pending, grown * sizeof(*pending));
+                            if (!more) {
+                                equal = 0; /* no memory to go on: not shown equal */
+                                break;
+                            }
+                            pending = more;
+                            capacity = grown;
+                        }
+                        pending[count++] = ea;
+                        pending[count++] = eb;
+                    } else if (ea != eb) {
+                        /* Two different lists of which one is empty, or
+                           anything but two words, differ. */
+                        equal = tavro_is_word_or_number(ea) && tavro_is_word_or_number(eb) &&
+                                words_equal(s, ea, eb);
+                    }
+                    a = tavro_right(a);
+                    b = tavro_right(b);
+                }
+                if (equal)
+                    equal = a == NULL && b == NULL;
+            } else {
+                equal = 0;
+            }
         }
-        return a == NULL && b == NULL;
+        if (!equal || count == 0)
+            break;
+        b = pending[--count];
+        a = pending[--count];
     }
-    return 0;
+    free((void *)pending);
+    return equal;
 }
 
 /* --------------------------------------------------------- arithmetic */
 
-/* A finite or infinite result; NAN means the inputs were outside the
-   domain, which is the caller's error. */
-static TAtom *number(TStructure *s, long double x) { return tavro_new_number(s, x); }
+/* A result that is not a number (INF - INF, INF * 0, or an input that is
+   NAN itself) is an error, never a value: "WORD doesn't like X as input",
+   X an input that is NAN, else the last input. */
+static TAtom *not_a_number(TStructure *s)
+{
+    TAtom *record = tavro_record(s), *m, *blame = NULL;
+    long double x;
+    for (m = record ? record->FirstChild : NULL; m; m = m->NextSibling) {
+        if (!blame)
+            blame = m; /* members are newest first: the last input */
+        if (tavro_to_number(tavro_left(m), &x) && isnan(x)) {
+            blame = m;
+            break;
+        }
+    }
+    return fail(s, blame ? tavro_left(blame) : NULL);
+}
+
+/* A finite or infinite result. */
+static TAtom *number(TStructure *s, long double x)
+{
+    if (isnan(x))
+        return not_a_number(s);
+    return tavro_new_number(s, x);
+}
 
 static int two_numbers(TStructure *s, long double *a, long double *b)
 {
@@ -359,22 +422,57 @@ DOMAIN_FUNCTION(ARCTAN, !isnan(a), atanl(a) * 180 / PI_L)
 DOMAIN_FUNCTION(ARCSIN, a >= -1 && a <= 1, asinl(a) * 180 / PI_L)
 DOMAIN_FUNCTION(ARCCOS, a >= -1 && a <= 1, acosl(a) * 180 / PI_L)
 
-/* Sine of an angle in degrees. The angle is reduced in degrees first, so
-   multiples of 30 degrees give their exact values (sin 180 is 0, sin 30
-   is 0.5) instead of the rounding noise of a radian argument. */
-static long double sine_degrees(long double d)
+/* Trigonometry in degrees. The angle is reduced in degrees, exactly: fmodl
+   is exact, and each fold below subtracts numbers within a factor of two
+   of each other, which is exact too (Sterbenz), so no digit of a tiny or
+   huge angle is lost before the one conversion to radians of an angle
+   within [-90, 90]. Multiples of 30 degrees give their exact values
+   (sin 180 and cos 90 are 0, sin 30 is 0.5), and opposite angles give
+   opposite sines. */
+
+/* The angle d folded into [-180, 180] with the same sine and cosine. */
+static long double turn_reduced(long double d)
 {
     long double r = fmodl(d, 360);
-    if (r < 0)
+    if (r > 180)
+        r -= 360;
+    else if (r < -180)
         r += 360;
-    if (r == truncl(r) && fmodl(r, 30) == 0) {
-        /* 0: 0, 1: 1/2, 2: sqrt(3)/2, 3: 1, with the sign of the half-turn */
-        static const signed char step[12] = {0, 1, 2, 3, 2, 1, 0, -1, -2, -3, -2, -1};
-        int k = step[(int)(r / 30)];
-        long double v = k == 0 ? 0 : abs(k) == 1 ? 0.5L : abs(k) == 2 ? sqrtl(3) / 2 : 1;
-        return k < 0 ? -v : v;
+    return r;
+}
+
+/* Sine of r in [-180, 180]. */
+static long double sine_reduced(long double r)
+{
+    static const long double RADIANS_PER_DEGREE =
+        0.01745329251994329576923690768488612713L;
+    long double m;
+    if (r > 90)
+        r = 180 - r;
+    else if (r < -90)
+        r = -180 - r;
+    m = fabsl(r);
+    if (m == 0)
+        return 0;
+    if (m == 30 || m == 90) {
+        long double v = m == 30 ? 0.5L : 1;
+        return r < 0 ? -v : v;
     }
-    return sinl(r * PI_L / 180);
+    if (m == 60) {
+        long double v = sqrtl(3) / 2;
+        return r < 0 ? -v : v;
+    }
+    return sinl(r * RADIANS_PER_DEGREE);
+}
+
+static long double sine_degrees(long double d) { return sine_reduced(turn_reduced(d)); }
+
+/* cos d = sin (90 - |d|); 90 - |r| is exact for |r| >= 45, and below
+   that its rounding moves a cosine near 1 by far less than its last
+   digit. */
+static long double cosine_degrees(long double d)
+{
+    return sine_reduced(90 - fabsl(turn_reduced(d)));
 }
 
 static int odd_multiple_of_90(long double d)
@@ -384,9 +482,9 @@ static int odd_multiple_of_90(long double d)
 }
 
 DOMAIN_FUNCTION(SIN, isfinite(a), sine_degrees(a))
-DOMAIN_FUNCTION(COS, isfinite(a), sine_degrees(fmodl(a, 360) + 90))
+DOMAIN_FUNCTION(COS, isfinite(a), cosine_degrees(a))
 DOMAIN_FUNCTION(TAN, isfinite(a) && !odd_multiple_of_90(a),
-                sine_degrees(a) / sine_degrees(fmodl(a, 360) + 90))
+                sine_degrees(a) / cosine_degrees(a))
 
 NATIVE(PI) { return number(*state, PI_L); }
 
@@ -493,24 +591,27 @@ NATIVE(NOTEQUALP)
 }
 
 /* Numeric comparisons: -1, 0, 1 as a < b, a = b (within Epsilon), a > b;
-   2 after an error. */
+   2 after an error; 3 when an input is NAN, which no comparison holds
+   for. */
 static int compare(TStructure *s)
 {
     long double a, b;
     if (!two_numbers(s, &a, &b))
         return 2;
+    if (isnan(a) || isnan(b))
+        return 3;
     if (numbers_equal(s, a, b))
         return 0;
     return a < b ? -1 : 1;
 }
 
-#define COMPARISON(NAME, test)                       \
-    NATIVE(NAME)                                     \
-    {                                                \
-        int c = compare(*state);                     \
-        if (c == 2)                                  \
-            return NULL;                             \
-        return tavro_new_truth(*state, test);        \
+#define COMPARISON(NAME, test)                             \
+    NATIVE(NAME)                                           \
+    {                                                      \
+        int c = compare(*state);                           \
+        if (c == 2)                                        \
+            return NULL;                                   \
+        return tavro_new_truth(*state, c != 3 && (test));  \
     }
 
 COMPARISON(LESSP, c < 0)
@@ -618,7 +719,8 @@ static TAtom *part(TStructure *s, enum Part which)
         return tavro_left(x);
     default:
         for (; tavro_right(x); x = tavro_right(x))
-            tavro_list_append(s, &out, tavro_left(x));
+            if (!tavro_list_append(s, &out, tavro_left(x)))
+                return NULL;
         return out.head;
     }
 }
@@ -692,9 +794,9 @@ static TAtom *put(TStructure *s, int at_end)
     if (!at_end)
         return tavro_new_cell(s, x, l);
     for (; l; l = tavro_right(l))
-        tavro_list_append(s, &out, tavro_left(l));
-    tavro_list_append(s, &out, x);
-    return out.head;
+        if (!tavro_list_append(s, &out, tavro_left(l)))
+            return NULL;
+    return tavro_list_append(s, &out, x) ? out.head : NULL;
 }
 
 NATIVE(FPUT) { return put(*state, 0); }
@@ -709,15 +811,16 @@ NATIVE(LIST)
     return tavro_new_cell(s, a, tavro_new_cell(s, b, NULL));
 }
 
-/* The elements of a list, or a word as one element. */
-static void append_flat(TStructure *s, TKitList *out, TAtom *v)
+/* The elements of a list, or a word as one element; 0 when memory ran
+   out (the error is raised). */
+static int append_flat(TStructure *s, TKitList *out, TAtom *v)
 {
-    if (tavro_is_list(v)) {
-        for (; v; v = tavro_right(v))
-            tavro_list_append(s, out, tavro_left(v));
-    } else {
-        tavro_list_append(s, out, v);
-    }
+    if (!tavro_is_list(v))
+        return tavro_list_append(s, out, v);
+    for (; v; v = tavro_right(v))
+        if (!tavro_list_append(s, out, tavro_left(v)))
+            return 0;
+    return 1;
 }
 
 NATIVE(SENTENCE)
@@ -727,8 +830,8 @@ NATIVE(SENTENCE)
     TKitList out = {NULL, NULL};
     if (!input(s, "a", &a) || !input(s, "b", &b))
         return NULL;
-    append_flat(s, &out, a);
-    append_flat(s, &out, b);
+    if (!append_flat(s, &out, a) || !append_flat(s, &out, b))
+        return NULL;
     return out.head;
 }
 
@@ -1049,6 +1152,11 @@ NATIVE(READWORD)
     TAtom *w;
     if (!tavro_service_text_inout(s, TAVRO_SVC_ASK_TEXT, "", &answer)) {
         tavro_text_release(answer);
+        /* The user stopped the program while it waited for the answer. */
+        if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
+            tavro_raise_stop(s);
+            return NULL;
+        }
         return NULL; /* input ended: the empty list */
     }
     w = tavro_new_word(s, tavro_text_cstr(answer), (size_t)tavro_text_length(answer));

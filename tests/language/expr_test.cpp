@@ -3,7 +3,11 @@
 #include "expr.h"
 #include "reserved_words.h"
 #include "translate.h"
+#include "stack_guard.h"
+#include "tavro_kit.h"
 #include "value_stack.h"
+
+#include <pthread.h>
 
 #include <string>
 
@@ -340,4 +344,94 @@ TEST_F(ExprTest, ValueStackCountsReferences)
         scoped.Push(a);
     }
     EXPECT_EQ(a->RefCount, 0);
+}
+
+namespace {
+
+// Runs `body` on a thread with a small machine stack and the stack guard
+// set up for it, so input nested deeper than that stack allows is cheap to
+// make. Returns the message of the language error it raised, or "".
+std::string OnSmallStack(void (*body)())
+{
+    struct Call {
+        void (*body)();
+        std::string error;
+    } call{body, {}};
+    auto run = [](void* p) -> void* {
+        auto* c = static_cast<Call*>(p);
+        InitStackGuard();
+        try {
+            c->body();
+        } catch (const LanguageError& e) {
+            c->error = e.what();
+        }
+        return nullptr;
+    };
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, size_t(8) << 20);
+    pthread_t thread;
+    EXPECT_EQ(pthread_create(&thread, &attr, run, &call), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    return call.error;
+}
+
+std::string Repeated(std::string_view piece, int times)
+{
+    std::string s;
+    for (int i = 0; i < times; ++i) s += piece;
+    return s;
+}
+
+}  // namespace
+
+TEST_F(ExprTest, InputNestedWithoutEndIsALanguageErrorNotACrash)
+{
+    const std::string deep = "Too many nested calls";
+    // Brackets and parentheses, closed or not, stop the parser.
+    EXPECT_EQ(OnSmallStack([] { TranslateText("print " + Repeated("[", 500000)); }).find(deep), 0u);
+    EXPECT_EQ(OnSmallStack([] {
+                  TranslateText("print " + Repeated("(", 500000) + "1" + Repeated(")", 500000));
+              }).find(deep),
+              0u);
+    // Chains of prefix and infix words stop the compiler's emission.
+    Define("f", "[[: a] x]");
+    Infix("plus", "100");
+    for (std::string_view chain : {"f ", "1 plus "}) {
+        static std::string text;
+        text = "print " + Repeated(chain, 300000) + "1";
+        EXPECT_EQ(OnSmallStack([] {
+                      CurrentCell = TranslateText(text);
+                      CompileStatement();
+                  }).find(deep),
+                  0u)
+            << chain;
+    }
+    // What fits compiles as before.
+    EXPECT_EQ(OnSmallStack([] {
+                  CurrentCell = TranslateText("print " + Repeated("f ", 1000) + "1");
+                  CompileStatement();
+              }),
+              "");
+}
+
+TEST_F(ExprTest, ValuesNestedWithoutEndPrintWithoutTheMachineStack)
+{
+    // 300,000 nested lists: far deeper than the small stack allows for a
+    // recursive printer. Both the host's printed form and the kit's.
+    static Atom* deep;
+    deep = NewCell(NewWord("x"), nullptr);
+    for (int i = 0; i < 300000; ++i) deep = NewCell(deep, nullptr);
+    static std::string host, kit;
+    EXPECT_EQ(OnSmallStack([] {
+                  host = ToText(deep);
+                  TKitBuffer b = {nullptr, 0, 0};
+                  tavro_buffer_append_atom(&b, deep);
+                  kit.assign(tavro_buffer_cstr(&b), b.length);
+                  tavro_buffer_free(&b);
+              }),
+              "");
+    EXPECT_EQ(host, Repeated("[", 300001) + "x" + Repeated("]", 300001));
+    EXPECT_EQ(kit, host);
 }

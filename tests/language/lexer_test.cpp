@@ -60,7 +60,6 @@ TEST_F(Lexer, SplitsTokens)
         {"a ;c\nb ;d\r\ne", "a|;c|\n|b|;d|\r|e"},
         {"a{x{y}z}b", "a|{x{y}z}|b"},
         {"{it's ; [}x", "{it's ; [}|x"},
-        {"a {open [1", "a|{open [1"},
         {"}a ;", "}|a|;"},
         // Quoted words.
         {"'a b' c", "'a b'|c"}, {"'It''s' x", "'It''s'|x"}, {"'a'b x'a'", "'a'|b|x|'a'"},
@@ -126,4 +125,15 @@ TEST_F(Lexer, UnterminatedQuoteRaisesAfterRecordingTheTokens)
     EXPECT_EQ(CurrentPosition.Offset, 7);
     Scan("{'} ;'");
     EXPECT_EQ(CurrentPosition.Offset, 0);
+    // A brace comment left open is reported at its opening brace, nested
+    // braces included.
+    try {
+        Scan("a\r {open {x} [1");
+        FAIL() << "no error";
+    } catch (const LanguageError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unmatched  { ");
+        EXPECT_EQ(CurrentPosition.Offset, 4);
+        EXPECT_EQ(CurrentPosition.Line, 2);
+        EXPECT_EQ(TokenCount, 3);
+    }
 }

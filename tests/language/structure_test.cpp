@@ -1,4 +1,8 @@
+#include <string>
+#include <vector>
+
 #include "core_fixture.h"
+#include "member_cache.h"
 
 using namespace tavro;
 
@@ -65,8 +69,18 @@ TEST_F(NameTree, RootPathsDotsAndGlobals)
     Atom* f = member(Root, "f");
     PushContext(f);
     EXPECT_EQ(Resolve("pi"), nullptr);
-    g->Flags |= flGlobalScope;
+    SetFlag(g, flGlobalScope, true);
     EXPECT_EQ(Resolve("pi"), gv);
+    SetFlag(g, flGlobalScope, false);
+    EXPECT_EQ(Resolve("pi"), nullptr);
+    // Attached with the flag, and detached again.
+    Atom* h = NewVariable("more", nullptr);
+    Atom* hv = member(h, "e", NewNumber(2.72L));
+    h->Flags |= flGlobalScope;
+    Attach(h, Root);
+    EXPECT_EQ(Resolve("e"), hv);
+    Detach(h);
+    EXPECT_EQ(Resolve("e"), nullptr);
     PopContext();
 }
 
@@ -181,4 +195,39 @@ TEST_F(NameTree, LookupsFollowEveryChangeOfTheTree)
     gone->Parent = obj;  // as if recycled and linked without Attach
     SetText(&gone->Text, "other");
     EXPECT_EQ(ResolveFrom(obj, "temp"), nullptr);
+}
+
+TEST_F(NameTree, LongMemberChainsAnswerLikeAScanWhateverHappensToThem)
+{
+    // An owner with hundreds of members (some names twice) is looked up
+    // through its index; every answer must be the first member of that
+    // name in chain order, after attaching, detaching, renaming, clearing
+    // and a collection alike.
+    Atom* owner = member(Root, "owner");
+    std::vector<Atom*> nodes;
+    auto nameOf = [](int i) { return "n" + std::to_string(i % 150); };
+    auto scan = [&](const std::string& name) -> Atom* {
+        for (Atom* m = owner->FirstChild; m; m = m->NextSibling)
+            if (TextOf(m) == name) return m;
+        return nullptr;
+    };
+    auto checkAll = [&](const char* when) {
+        for (int i = 0; i < 160; ++i)
+            ASSERT_EQ(FindMember(owner, nameOf(i)), scan(nameOf(i))) << when << " " << nameOf(i);
+    };
+    for (int i = 0; i < 300; ++i) nodes.push_back(member(owner, nameOf(i).c_str()));
+    checkAll("made");
+    for (int i = 0; i < 300; i += 7) Detach(nodes[size_t(i)]);
+    checkAll("detached");
+    for (int i = 0; i < 300; i += 14) Attach(nodes[size_t(i)], owner);
+    checkAll("attached again");
+    SetName(nodes[3], "renamed");
+    EXPECT_EQ(FindMember(owner, "renamed"), nodes[3]);
+    checkAll("renamed");
+    member_index::Clear();
+    checkAll("index dropped");
+    ClearNode(owner);
+    EXPECT_EQ(FindMember(owner, "n1"), nullptr);
+    for (int i = 0; i < 100; ++i) member(owner, nameOf(i).c_str());
+    checkAll("made again");
 }

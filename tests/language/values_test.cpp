@@ -193,3 +193,14 @@ TEST(UpperCase, KeepsMultiByteCharactersIntact)
     EXPECT_EQ(UpperCase("éà"), "ÉÀ");
     EXPECT_EQ(UpperCase(std::string("a\xff" "b")), std::string("A\xff" "B"));
 }
+
+TEST_F(Values, ATextTooLongIsAnErrorNeverAnEmptyWord)
+{
+    // Past the largest text the ABI can hold the bytes are never read: the
+    // refusal must be an error, not the empty text.
+    const char small[] = "abc";
+    std::string_view huge(small, size_t(0x80000000u));
+    EXPECT_THROW(NewWord(huge), LanguageError);
+    EXPECT_THROW(MakeText(huge), LanguageError);
+    EXPECT_EQ(MakeText(std::string_view()), nullptr);  // the empty text is fine
+}

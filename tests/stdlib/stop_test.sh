@@ -23,10 +23,9 @@ wait_until_ready() {
 mkfifo "$dir/keys"
 exec 3<>"$dir/keys"
 
-for command in 'wait 600' 'print readchar'; do
-    # Emptied here: the child's own redirection may come after the first
-    # look for "ready", which would then find the previous run's.
-    : >"$dir/out"
+for command in 'wait 600' 'print readchar' 'print readword'; do
+    # The output of the run before must not pass for this one's "ready".
+    rm -f "$dir/out"
     "$runner" -e 'type "ready' -e "$command" -e 'print "next' <"$dir/keys" >"$dir/out" 2>"$dir/err" &
     pid=$!
     wait_until_ready "$pid"
@@ -39,11 +38,30 @@ for command in 'wait 600' 'print readchar'; do
     fi
 done
 
+# Printing a large value stops too. The output goes to a pipe that is
+# read only up to "ready", so the runner is still writing (blocked on the
+# full pipe) when the interrupt comes; then the pipe is drained.
+mkfifo "$dir/pipe"
+"$runner" -e 'make "l iseq 1 3000000 , type "ready , print :l' -e 'print "next' <"$dir/keys" >"$dir/pipe" 2>"$dir/err" &
+pid=$!
+exec 4<"$dir/pipe"
+head -c 5 <&4 >"$dir/out"
+kill -INT "$pid"
+cat <&4 >"$dir/rest"
+wait "$pid"
+status=$?
+size=$(wc -c <"$dir/rest")
+if [ "$status" != 1 ] || [ "$(cat "$dir/out")" != ready ] || [ "$size" -gt 1000000 ] ||
+   [ "$(tail -n 1 "$dir/rest")" != "next " ] || [ -s "$dir/err" ]; then
+    echo "after Ctrl+C in a long print: status $status, $size bytes after ready, errors '$(cat "$dir/err")'"
+    failed=1
+fi
+
 # A program file that Ctrl+C stops ends the runner with status 130, and the
 # files after it do not run.
+rm -f "$dir/out"
 printf 'type "ready\nwait 600\nprint "unreached\n' >"$dir/stopped.tvr"
 printf 'print "second\n' >"$dir/second.tvr"
-: >"$dir/out"
 "$runner" "$dir/stopped.tvr" "$dir/second.tvr" </dev/null >"$dir/out" 2>"$dir/err" &
 pid=$!
 wait_until_ready "$pid"

@@ -2,7 +2,8 @@
 //
 // Every nesting of the interpreter (procedure calls, change handlers,
 // nested runs, groups) goes through EvaluateCode, which calls
-// CheckStackDepth. Rather than count levels, whose size in machine stack
+// CheckStackDepth; so do the recursive parts of reading a program (the
+// parser and the compiler's emission) and of walking values. Rather than count levels, whose size in machine stack
 // varies with what each level does, the guard measures the machine stack
 // that is left and raises the language error "DEEPRECURSION" while a safe
 // reserve remains, so the error unwinds normally and the next run starts
