@@ -69,8 +69,9 @@ void whenPaused(std::function<void()> then, std::shared_ptr<const bool> over = n
 std::string writeConfiguration(const QTemporaryDir& dir, const std::string& extra)
 {
     std::string path = dir.path().toStdString() + "/t.ini";
-    gui_test::WriteFile(path, "SKIN=Windows\nBUTTONS=Yes\nAUTOSAVE=Yes\nADVANCEDGUI=Yes\nLIBRARIES=core.tvr,\n"
-                              "OUTPUT=Yes\nCOMMAND=No\nCASESENSITIVE=Yes\n" + extra);
+    // The first line of a key counts: `extra` comes first.
+    gui_test::WriteFile(path, extra + "SKIN=Windows\nBUTTONS=Yes\nAUTOSAVE=Yes\nADVANCEDGUI=Yes\nLIBRARIES=core.tvr,\n"
+                                      "OUTPUT=Yes\nCOMMAND=No\nCASESENSITIVE=Yes\n");
     LoadChosenConfiguration({path, true});
     return path;
 }
@@ -232,6 +233,16 @@ private slots:
         QVERIFY(third->close());
         QCOMPARE(gui_test::ReadFile(target.toStdString() + ".tvr"), std::string("print 2\n"));
         QCOMPARE(main.RecentFiles().front(), target.toStdString() + ".tvr");
+    }
+
+    void theSimpleInterfaceHasFourButtonsAndNoMarkerStrip()
+    {
+        Session session("ADVANCEDGUI=No\n");
+        TSource* w = newWindow(session.main);
+        std::vector<std::string> keys;
+        for (const auto& b : w->Buttons()) keys.push_back(b.Key);
+        QCOMPARE(keys, (std::vector<std::string>{"CLOSE", "SOURCE.STOP", "SOURCE.RUN", "SOURCE.SAVE"}));
+        QVERIFY(!w->Markers()->isVisibleTo(w));
     }
 
     void filesSaveAndLoadUnchangedAndAFailedSaveKeepsTheText()
