@@ -32,8 +32,8 @@ std::string formatTwo(const std::string& format, const std::string& a, const std
 }  // namespace
 
 // The search starts one character after the start of a selection (the
-// last match), or at the caret.
-bool TSource::search(bool select)
+// last match), or at the caret; a match is selected, so it can be seen.
+bool TSource::search()
 {
     QTextCursor caret = edit_->textCursor();
     int from = caret.hasSelection() ? caret.selectionStart() + 1 : caret.position();
@@ -42,7 +42,6 @@ bool TSource::search(bool select)
         shell::ShowMessageDialog(shell::FormatOne(shell::Tr("SOURCE.NOMORE"), searchText_.toStdString()));
         return false;
     }
-    if (!select) found.setPosition(found.selectionStart());
     edit_->setTextCursor(found);
     edit_->ensureCursorVisible();
     return true;
@@ -64,7 +63,7 @@ void TSource::AskFind()
     if (shell::ShowMessageDialog(shell::Tr("SOURCE.FINDTHIS"), {}, {}, kInput) != shell::answerOK) return;
     findMode_ = true;
     searchText_ = QString::fromStdString(shell::LastInputText());
-    if (!searchText_.isEmpty()) search(true);
+    if (!searchText_.isEmpty()) search();
 }
 
 void TSource::AskReplace()
@@ -78,13 +77,13 @@ void TSource::AskReplace()
     if (shell::ShowMessageDialog(shell::Tr("SOURCE.REPLACE"), {}, {}, kInput) != shell::answerOK) return;
     findMode_ = false;
     replaceText_ = QString::fromStdString(shell::LastInputText());
-    if (!searchText_.isEmpty() && search(true)) askReplaceHere();
+    if (!searchText_.isEmpty() && search()) askReplaceHere();
 }
 
 void TSource::FindAgain()
 {
     if (searchText_.isEmpty()) return;
-    if (search(true) && !findMode_) askReplaceHere();
+    if (search() && !findMode_) askReplaceHere();
 }
 
 }  // namespace tavro

@@ -146,7 +146,7 @@ private:
     // Switches an active run to `state`, or starts one in it.
     void runOrSwitch(uint8_t state, int pauseDepth);
     void runMouseMove(QPoint point);
-    bool search(bool select);
+    bool search();
     void askReplaceHere();
 
     QPlainTextEdit* edit_ = nullptr;

@@ -55,20 +55,23 @@ void answerFileDialog(const QString& path)
 }
 
 // Calls `then` once a run is paused (a run only pumps messages while it
-// runs or pauses, so this never waits on the clock).
-void whenPaused(std::function<void()> then)
+// runs or pauses, so this never waits on the clock); gives up once `over`
+// is set.
+void whenPaused(std::function<void()> then, std::shared_ptr<const bool> over = nullptr)
 {
-    QTimer::singleShot(0, [then] {
+    QTimer::singleShot(0, [then, over] {
+        if (over && *over) return;
         if (RunState == rsPaused) then();
-        else whenPaused(then);
+        else whenPaused(then, over);
     });
 }
 
 std::string writeConfiguration(const QTemporaryDir& dir, const std::string& extra)
 {
     std::string path = dir.path().toStdString() + "/t.ini";
-    gui_test::WriteFile(path, "SKIN=Windows\nBUTTONS=Yes\nAUTOSAVE=Yes\nADVANCEDGUI=Yes\nLIBRARIES=core.tvr,\n"
-                              "OUTPUT=Yes\nCOMMAND=No\nCASESENSITIVE=Yes\n" + extra);
+    // The first line of a key counts: `extra` comes first.
+    gui_test::WriteFile(path, extra + "SKIN=Windows\nBUTTONS=Yes\nAUTOSAVE=Yes\nADVANCEDGUI=Yes\nLIBRARIES=core.tvr,\n"
+                                      "OUTPUT=Yes\nCOMMAND=No\nCASESENSITIVE=Yes\n");
     LoadChosenConfiguration({path, true});
     return path;
 }
@@ -232,6 +235,16 @@ private slots:
         QCOMPARE(main.RecentFiles().front(), target.toStdString() + ".tvr");
     }
 
+    void theSimpleInterfaceHasFourButtonsAndNoMarkerStrip()
+    {
+        Session session("ADVANCEDGUI=No\n");
+        TSource* w = newWindow(session.main);
+        std::vector<std::string> keys;
+        for (const auto& b : w->Buttons()) keys.push_back(b.Key);
+        QCOMPARE(keys, (std::vector<std::string>{"CLOSE", "SOURCE.STOP", "SOURCE.RUN", "SOURCE.SAVE"}));
+        QVERIFY(!w->Markers()->isVisibleTo(w));
+    }
+
     void filesSaveAndLoadUnchangedAndAFailedSaveKeepsTheText()
     {
         Session session;
@@ -346,6 +359,27 @@ private slots:
         // F9 went on without a reset: both variables were there.
         QVERIFY(OutputWindow()->Text().endsWith("3 "));
         QVERIFY(!w->Markers()->StepVisible());
+    }
+
+    void commandByCommandStepsOverCalls()
+    {
+        Session session;
+        TSource* w = newWindow(session.main);
+        w->Editor()->setPlainText("to double :x\n  output :x * 2\nend\nmake \"b double 4\nprint :b");
+        std::vector<int> lines;
+        auto over = std::make_shared<bool>(false);
+        std::function<void()> step = [&] {
+            lines.push_back(w->Markers()->StepLine());
+            session.main.RunCommand();  // F8
+            if (lines.size() < 8) whenPaused(step, over);
+        };
+        whenPaused(step, over);
+        w->SourceRunCommand();
+        *over = true;
+        QCOMPARE(int(RunState), int(rsStopped));
+        QVERIFY(std::find(lines.begin(), lines.end(), 1) == lines.end());  // never inside the body
+        QVERIFY(std::find(lines.begin(), lines.end(), 4) != lines.end());
+        QVERIFY(OutputWindow()->Text().endsWith("8 "));
     }
 
     void runsToTheCaretLineAndStopsWhilePaused()
