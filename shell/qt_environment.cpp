@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "main_window.h"
+#include "memory_window.h"
 #include "message_dialog.h"
 #include "output_window.h"
 #include "plane_window.h"
@@ -72,6 +73,12 @@ void QtEnvironment::SleepMilliseconds(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+void QtEnvironment::RebuildTree()
+{
+    if (TMainForm* main = MainForm(); main && main->Closing()) return;
+    if (TDebugVars* memory = MemoryWindow()) memory->RebuildTree();
 }
 
 bool QtEnvironment::HasDisplayList(Atom* node) { return TheScene().HasDisplayList(node); }

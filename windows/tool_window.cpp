@@ -38,19 +38,6 @@ bool buttonsFlag()
     return yes;
 }
 
-QImage transparentByBottomLeft(const QImage& source)
-{
-    if (source.isNull()) return source;
-    QImage image = source.convertToFormat(QImage::Format_ARGB32);
-    QRgb key = image.pixel(0, image.height() - 1) | 0xFF000000u;
-    for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if ((row[x] | 0xFF000000u) == key) row[x] = 0;
-    }
-    return image;
-}
-
 // Copies of `tile` down the first column, then along the first row.
 QImage tileAlong(const QImage& tile, int w, int h)
 {
@@ -64,6 +51,19 @@ QImage tileAlong(const QImage& tile, int w, int h)
 }
 
 }  // namespace
+
+QImage TransparentByBottomLeft(const QImage& source)
+{
+    if (source.isNull()) return source;
+    QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    QRgb key = image.pixel(0, image.height() - 1) | 0xFF000000u;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if ((row[x] | 0xFF000000u) == key) row[x] = 0;
+    }
+    return image;
+}
 
 // The surface fills the sub-window: it paints the frame into its margins
 // and turns presses there into moves, resizes and button clicks.
@@ -198,7 +198,7 @@ void TTavroForm::loadButtonImage(ToolButton& b)
         p.setPen(CurrentSkin().Colours.Text);
         p.drawRect(2, 2, 11, 11);
     }
-    b.Image = transparentByBottomLeft(image);
+    b.Image = TransparentByBottomLeft(image);
     b.Width = b.Image.width();
     b.Height = b.Image.height();
     b.Hint = HintDisplayForm(QString::fromStdString(shell::Tr(b.Key)));

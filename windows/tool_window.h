@@ -159,6 +159,10 @@ QString ShortenCaption(const QString& caption, const QFontMetrics& metrics, int 
 QImage BlendFill(const QImage& image, const QImage& mask, const QImage& desktop, int w, int h, int phaseX,
                  int phaseY);
 
+// The picture with every pixel of its bottom-left pixel's colour made
+// transparent (the skins' button and tree pictures).
+QImage TransparentByBottomLeft(const QImage& source);
+
 // The hint display form of an interface text: "hint  (shortcut)" when it
 // holds "||", else the text.
 QString HintDisplayForm(const QString& text);
