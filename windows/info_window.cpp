@@ -323,7 +323,7 @@ int TWeb::CopyLink(const std::string& address)
 
 bool TWeb::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == address_->lineEdit() && event->type() == QEvent::KeyPress) {
+    if (address_ && watched == address_->lineEdit() && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
             EnterAddress();
