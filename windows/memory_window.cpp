@@ -334,22 +334,40 @@ void TDebugVars::RebuildTree()
 
 void TDebugVars::updateWidth()
 {
-    // One column as wide as the widest open row, so values can be
-    // scrolled to.
+    // One column as wide as the widest open row, so values can be scrolled
+    // to. Measuring every row of a large tree costs more than the rebuild
+    // itself: the rows with the longest texts are measured, the others
+    // cannot be much wider.
+    constexpr size_t kMeasured = 48;
     QFont normal = tree_->font(), bold = tree_->font();
     normal.setBold(false);
     bold.setBold(true);
     QFontMetrics fn(normal), fb(bold);
-    int widest = 0;
+    int average = std::max(1, fn.averageCharWidth());
+    struct Row {
+        int Estimate;
+        int Level;
+        const QTreeWidgetItem* Item;
+    };
+    std::vector<Row> rows;
     for (QTreeWidgetItemIterator it(tree_, QTreeWidgetItemIterator::NotHidden); *it; ++it) {
         QTreeWidgetItem* item = *it;
         bool shown = true;
         int level = 0;
-        for (QTreeWidgetItem* up = item->parent(); up; up = up->parent(), ++level) shown = shown && up->isExpanded();
+        for (QTreeWidgetItem* up = item->parent(); up && shown; up = up->parent(), ++level) shown = up->isExpanded();
         if (!shown) continue;
         const ItemLook& look = LookOfItem(item);
-        int w = (level + 1) * MemoryTree::kIndent + 5 + fn.horizontalAdvance(look.Lead) +
-                fb.horizontalAdvance(look.Bold) + fn.horizontalAdvance(look.Tail) + 8;
+        int chars = int(look.Lead.size() + look.Bold.size() + look.Tail.size());
+        rows.push_back({level * MemoryTree::kIndent + chars * average, level, item});
+    }
+    size_t measured = std::min(kMeasured, rows.size());
+    std::partial_sort(rows.begin(), rows.begin() + long(measured), rows.end(),
+                      [](const Row& a, const Row& b) { return a.Estimate > b.Estimate; });
+    int widest = 0;
+    for (size_t i = 0; i < measured; ++i) {
+        const ItemLook& look = LookOfItem(rows[i].Item);
+        int w = (rows[i].Level + 1) * MemoryTree::kIndent + 5 + fn.horizontalAdvance(look.Lead) +
+                fb.horizontalAdvance(look.Bold) + fn.horizontalAdvance(look.Tail) + 2 * average;
         widest = std::max(widest, w);
     }
     tree_->setColumnWidth(0, widest);
