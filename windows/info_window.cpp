@@ -113,6 +113,9 @@ TWeb::TWeb(QWidget* parent) : TTavroForm(parent)
     address_->setEditable(true);
     address_->setInsertPolicy(QComboBox::NoInsert);
     address_->setMaxVisibleItems(kDropDownCount);
+    // Typed keys arrive at the box, which hands them to its line edit
+    // itself (past any filter); keys sent to the line edit arrive there.
+    address_->installEventFilter(this);
     address_->lineEdit()->installEventFilter(this);
     // Choosing an earlier address from the list goes there at once.
     connect(address_, &QComboBox::activated, this, [this](int index) {
@@ -323,7 +326,7 @@ int TWeb::CopyLink(const std::string& address)
 
 bool TWeb::eventFilter(QObject* watched, QEvent* event)
 {
-    if (address_ && watched == address_->lineEdit() && event->type() == QEvent::KeyPress) {
+    if (address_ && (watched == address_ || watched == address_->lineEdit()) && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
             EnterAddress();

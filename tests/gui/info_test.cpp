@@ -124,12 +124,13 @@ private slots:
         // Opening shows the start page one timer tick later.
         QCOMPARE(web->PendingAddress(), web->HelpPageAddress());
         web->TimerTick();
-        QVERIFY(web->View()->toPlainText().contains("Tavro help"));
+        QVERIFY(web->View()->toPlainText().contains("First steps with Tavro"));
 
+        // Typed as a user types: into the box, which has the focus.
         QLineEdit* box = web->AddressBox()->lineEdit();
         box->clear();
-        QTest::keyClicks(box, "repeat");
-        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClicks(web->AddressBox(), "repeat");
+        QTest::keyClick(web->AddressBox(), Qt::Key_Return);
         QCOMPARE(value(web, kTopicFilterFile), std::string("repeat"));
         QCOMPARE(value(web, kMainFilterFile), std::string("*[name='repeat']"));
         QCOMPARE(web->PendingAddress(), web->HelpPageAddress());
@@ -236,7 +237,7 @@ private slots:
         QCOMPARE(web->ValueFolder(), UserHelpValueFolder());
         QCOMPARE(web->ValueFolder(), root + "/config/tavro/Help/");
         web->TimerTick();
-        QVERIFY(web->View()->toPlainText().contains("Tavro help"));
+        QVERIFY(web->View()->toPlainText().contains("First steps with Tavro"));
         QVERIFY(!web->View()->toPlainText().contains("while: "));
         ShowHelpFor("repeat");
         web->TimerTick();

@@ -362,8 +362,8 @@ int main(int argc, char **argv)
         struct {
             const char *param, *value, *heading;
         } cases[] = {
-            {NULL, NULL, "Tavro help"},
-            {"topic", "", "Tavro help"},
+            {NULL, NULL, "First steps with Tavro"},
+            {"topic", "", "First steps with Tavro"},
             {"main-filter", "*[name='repeat']", "repeat: run a list several times"},
             {"topic", "REPEAT", "repeat: run a list several times"},
             {"topic", "op-less", "< : less than"},
