@@ -279,6 +279,8 @@ table.facts td { vertical-align: top; padding: 0.1em 0.8em 0.1em 0; }
           </xsl:attribute>
           <xsl:text>Run</xsl:text>
         </a>
+        <!-- HTML views without CSS margins still keep the two apart. -->
+        <xsl:text>&#160;&#160;|&#160;&#160;</xsl:text>
       </xsl:if>
       <a>
         <xsl:attribute name="href">
