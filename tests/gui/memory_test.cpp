@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QMenu>
+#include <memory>
 
 #include "configuration.h"
 #include "gui_fixture.h"
@@ -19,12 +20,18 @@ using namespace tavro::shell;
 
 namespace {
 
-void writeConfiguration(const QTemporaryDir& dir, const std::string& extra)
+// The main window started with the core library and the memory window
+// open, as after the start-up work.
+std::unique_ptr<TMainForm> start(const QTemporaryDir& dir, const std::string& extra = {})
 {
     std::string path = dir.path().toStdString() + "/t.ini";
     gui_test::WriteFile(path, "SKIN=Windows\nADVANCEDGUI=Yes\nAUTOSAVE=No\nLIBRARIES=core.tvr,\nOUTPUT=Yes\n"
                               "MEMORY=Yes\n" + extra);
     LoadChosenConfiguration({path, true});
+    auto main = std::make_unique<TMainForm>();
+    main->ApplyConfiguration({});
+    main->RunDeferredWork();
+    return main;
 }
 
 QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& text)
@@ -58,10 +65,7 @@ private slots:
     void itemsShowValuesByKindAndProcedureHeaders()
     {
         QTemporaryDir dir;
-        writeConfiguration(dir, "");
-        TMainForm main;
-        main.ApplyConfiguration({});
-        main.RunDeferredWork();
+        auto main = start(dir);
         TDebugVars* memory = MemoryWindow();
         QVERIFY(memory);
         run("make \"n 12 , make \"w \"abc , make \"s \"7");
@@ -106,10 +110,7 @@ private slots:
     void aNestedCallShowsItsContextsSortedOrNot()
     {
         QTemporaryDir dir;
-        writeConfiguration(dir, "");
-        TMainForm main;
-        main.ApplyConfiguration({});
-        main.RunDeferredWork();
+        auto main = start(dir);
         TDebugVars* memory = MemoryWindow();
         run("to inner :x\nmake \"k readchar\nend");
         run("to outer :y\ninner :y * 2\nend");
@@ -144,10 +145,7 @@ private slots:
     void expansionSurvivesRebuildsAndCopyFollowsTheTree()
     {
         QTemporaryDir dir;
-        writeConfiguration(dir, "MEMORY.EXPANDROOT=Yes\n");
-        TMainForm main;
-        main.ApplyConfiguration({});
-        main.RunDeferredWork();
+        auto main = start(dir, "MEMORY.EXPANDROOT=Yes\n");
         TDebugVars* memory = MemoryWindow();
         QTreeWidget* tree = memory->Tree();
         run("make \"obj.b 2 , make \"obj.a \"x , make \"obj.a.deep 1");
@@ -198,10 +196,7 @@ private slots:
     void theTopItemStaysAtTheTop()
     {
         QTemporaryDir dir;
-        writeConfiguration(dir, "MEMORY.HEIGHT=200\n");
-        TMainForm main;
-        main.ApplyConfiguration({});
-        main.RunDeferredWork();
+        auto main = start(dir, "MEMORY.HEIGHT=200\n");
         TDebugVars* memory = MemoryWindow();
         QTreeWidget* tree = memory->Tree();
         memory->RebuildTree();
