@@ -203,6 +203,13 @@ private slots:
         web->TimerTick();
         QVERIFY(view->toPlainText().contains("repeat: run a list several times"));
 
+        // The keyboard follows links too: Tab to the link, then Enter.
+        view->ShowPage("<p>text <a href=\"view://Sum\">open this</a></p>", true);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Tab);
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(value(web, kTopicFilterFile), std::string("Sum"));
+
         // A page that is not the local help can neither run nor copy.
         QString before = out->Text();
         view->ShowPage("<a href=\"exec://make%20%22hacked%201\">open this</a>", false);
