@@ -108,7 +108,6 @@ MemoryTree::MemoryTree(TDebugVars* owner) : QTreeWidget(owner->Body()), owner_(o
     setSelectionMode(QAbstractItemView::SingleSelection);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     header()->setStretchLastSection(false);
-    setMouseTracking(true);
 }
 
 void MemoryTree::mousePressEvent(QMouseEvent* event)

@@ -1,7 +1,6 @@
 /*
  * help_xslt_check - applies help.xsl to help.xml with libxslt, the way the
- * info window will, and checks the pages. Built only when CMake finds
- * libxslt (see CMakeLists.txt).
+ * info window does, and checks the pages.
  *
  *   help_xslt_check HELP.XML HELP.XSL
  *   help_xslt_check HELP.XML HELP.XSL TOPIC    (writes that page)
