@@ -71,7 +71,8 @@ private slots:
         run("make \"n 12 , make \"w \"abc , make \"s \"7");
         run("to two :a :b\noutput :a + :b\nend");
         run("to :l minus2 :r\noutput :l - :r\nend");
-        run("to noargs\nprint 1\nend");  // no parameters: a plain list
+        run("to :l twice\noutput :l * 2\nend");  // a left parameter alone
+        run("to noargs\nprint 1\nend");       // no parameters: a plain list
         run("make \"l [a b]");
         run("make \"x \"y , repeat 299 [make \"x word :x \"y] , make \"long :x");
         run("make \"nums [] , repeat 200 [make \"nums lput (repeat) :nums]");
@@ -92,6 +93,7 @@ private slots:
         QCOMPARE(look("minus2").Lead, QString(":l "));
         QCOMPARE(look("minus2").Bold, QString("minus2 "));
         QCOMPARE(look("minus2").Tail, QString(":r"));
+        QCOMPARE(look("twice").Whole(), QString(":l twice "));
         QVERIFY(look("noargs").Tail.startsWith(" = ["));
         QCOMPARE(look("l").Bold, QString("l"));
         QCOMPARE(look("l").Tail, QString(" = [a b]"));
