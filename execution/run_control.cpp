@@ -250,6 +250,9 @@ void Reset()
         ClearRoot();
         Atom* root = CreatePath(nullptr, "[Root]", nullptr, false);
         PushContext(root);
+        // A view of the tree lets go of the old nodes before they can be
+        // collected.
+        Env().RebuildTree();
         HistoryQueue.clear();
         SceneChanged = false;
         ReleaseKeepList();

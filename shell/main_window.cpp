@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -20,9 +21,11 @@
 #include "environment_font.h"
 #include "executor.h"
 #include "file_dialogs.h"
+#include "info_window.h"
 #include "installation.h"
 #include "interpreter.h"
 #include "languages.h"
+#include "memory_window.h"
 #include "menu_style.h"
 #include "message_dialog.h"
 #include "message_table.h"
@@ -158,8 +161,8 @@ void TMainForm::buildActions()
         {"EyeOutput", QKeySequence("Ctrl+O"), [this] { ToggleOutput(); }},
         {"EyeCommands", QKeySequence("Ctrl+D"), [this] { ToggleCommands(); }},
         {"EyePlane", QKeySequence("Ctrl+L"), [this] { TogglePlane(); }},
-        {"EyeVariables", QKeySequence("Ctrl+M"), [] {}},
-        {"EyeWebBrowser", QKeySequence("Ctrl+I"), [] {}},
+        {"EyeVariables", QKeySequence("Ctrl+M"), [this] { ToggleMemory(); }},
+        {"EyeWebBrowser", QKeySequence("Ctrl+I"), [this] { ToggleInfo(); }},
         {"RunFast", QKeySequence(Qt::Key_F9), [this] { RunFast(); }},
         {"RunCommand", QKeySequence(Qt::Key_F8), [this] { RunCommand(); }},
         {"RunStep", QKeySequence(Qt::Key_F7), [this] { RunStep(); }},
@@ -223,8 +226,12 @@ void TMainForm::buildPopeye()
     plane->setCheckable(true);
     connect(plane, &QAction::triggered, this, [this] { TogglePlane(); });
     entry(windowMenu_, "MENU.WINDOW.ADDITIONAL", "-Additional");
-    entry(windowMenu_, "MENU.WINDOW.INFO", "Info")->setCheckable(true);
-    entry(windowMenu_, "MENU.WINDOW.MEMORY", "Memory")->setCheckable(true);
+    QAction* info = entry(windowMenu_, "MENU.WINDOW.INFO", "Info");
+    info->setCheckable(true);
+    connect(info, &QAction::triggered, this, [this] { ToggleInfo(); });
+    QAction* memory = entry(windowMenu_, "MENU.WINDOW.MEMORY", "Memory");
+    memory->setCheckable(true);
+    connect(memory, &QAction::triggered, this, [this] { ToggleMemory(); });
     entry(windowMenu_, "MENU.WINDOW.DIRECT", "Direct manipulation")->setVisible(false);
 
     entry(popeye_, "MENU.OPTIONS", "-Options");
@@ -336,10 +343,12 @@ void TMainForm::updateWindowEntries()
     MenuEntry("MENU.WINDOW.OUTPUT")->setChecked(OutputWindow() != nullptr);
     MenuEntry("MENU.WINDOW.COMMANDS")->setChecked(CommandWindow() != nullptr);
     MenuEntry("MENU.WINDOW.PLANE")->setChecked(PlaneWindow() != nullptr);
-    // The memory and info windows are not part of this build yet.
-    MenuEntry("MENU.WINDOW.ADDITIONAL")->setVisible(false);
-    MenuEntry("MENU.WINDOW.INFO")->setVisible(false);
-    MenuEntry("MENU.WINDOW.MEMORY")->setVisible(false);
+    bool advanced = ConfigYes("ADVANCEDGUI");
+    MenuEntry("MENU.WINDOW.ADDITIONAL")->setVisible(advanced);
+    MenuEntry("MENU.WINDOW.INFO")->setVisible(advanced);
+    MenuEntry("MENU.WINDOW.INFO")->setChecked(InfoWindow() != nullptr);
+    MenuEntry("MENU.WINDOW.MEMORY")->setVisible(advanced);
+    MenuEntry("MENU.WINDOW.MEMORY")->setChecked(MemoryWindow() != nullptr);
     MenuEntry("MENU.WINDOW.DIRECT")->setVisible(false);
 }
 
@@ -373,6 +382,46 @@ TPlane* TMainForm::OpenPlane(int left, int top, bool arrange)
     if (arrange) ArrangeWindows();
     w->RefreshView();
     return w;
+}
+
+TDebugVars* TMainForm::OpenMemory(bool arrange)
+{
+    if (TDebugVars* m = MemoryWindow()) return m;
+    auto* w = new TDebugVars();
+    w->show();
+    if (arrange) ArrangeWindows();
+    w->RebuildTree();
+    return w;
+}
+
+TWeb* TMainForm::OpenInfo(bool arrange)
+{
+    if (TWeb* i = InfoWindow()) return i;
+    auto* w = new TWeb();
+    w->show();
+    if (arrange) ArrangeWindows();
+    w->AddressBox()->setFocus();
+    return w;
+}
+
+void TMainForm::ToggleMemory()
+{
+    if (TDebugVars* m = MemoryWindow()) {
+        m->close();
+        return;
+    }
+    SetInitialBounds(popupPoint_.x(), popupPoint_.y(), ConfigInt("MEMORY.WIDTH"), ConfigInt("MEMORY.HEIGHT"));
+    OpenMemory();
+}
+
+void TMainForm::ToggleInfo()
+{
+    if (TWeb* i = InfoWindow()) {
+        i->close();
+        return;
+    }
+    SetInitialBounds(popupPoint_.x(), popupPoint_.y(), ConfigInt("WEB.WIDTH"), ConfigInt("WEB.HEIGHT"));
+    OpenInfo();
 }
 
 void TMainForm::TogglePlane()
@@ -559,6 +608,8 @@ void TMainForm::ApplyInterfaceTexts()
     if (TCommand* c = CommandWindow()) c->RefreshSettings();
     if (TOutput* o = OutputWindow()) o->RefreshSettings();
     if (TPlane* p = PlaneWindow()) p->RefreshSettings();
+    if (TDebugVars* m = MemoryWindow()) m->RefreshSettings();
+    if (TWeb* w = InfoWindow()) w->RefreshSettings();
     if (TMsg* m = OpenMessageDialog()) m->Relabel();
     for (TSource* w : SourceWindows()) w->RefreshSettings();
     desktop_->SetHint(QString::fromStdString(Tr("MAIN.HINT")));
@@ -888,6 +939,8 @@ void TMainForm::restoreToolWindows()
         return static_cast<TTavroForm*>(OpenPlane(InitialBounds().left(), InitialBounds().top(), false));
     });
     restore("COMMAND", [this] { return static_cast<TTavroForm*>(OpenCommands(false)); });
+    if (ConfigYes("ADVANCEDGUI")) restore("MEMORY", [this] { return static_cast<TTavroForm*>(OpenMemory(false)); });
+    restore("WEB", [this] { return static_cast<TTavroForm*>(OpenInfo(false)); });
 }
 
 void TMainForm::SaveConfiguration()
@@ -924,8 +977,8 @@ void TMainForm::SaveConfiguration()
     saveWindow("PLANE", PlaneWindow());
     saveWindow("OUTPUT", OutputWindow());
     saveWindow("COMMAND", CommandWindow());
-    saveWindow("MEMORY", nullptr);
-    saveWindow("WEB", nullptr);
+    saveWindow("MEMORY", MemoryWindow());
+    saveWindow("WEB", InfoWindow());
     SaveSourceWindows();
     if (!librariesFromCommandLine_) {
         std::string list;

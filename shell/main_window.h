@@ -25,6 +25,8 @@ namespace tavro {
 class TOutput;
 class TCommand;
 class TPlane;
+class TDebugVars;
+class TWeb;
 }  // namespace tavro
 
 namespace tavro::shell {
@@ -100,6 +102,13 @@ public:
     TPlane* OpenPlane(int left, int top, bool arrange = true);
     TOutput* OpenOutput(bool arrange = true);
     TCommand* OpenCommands(bool arrange = true);
+    // The memory window (opened with a fresh tree) and the info window
+    // (opened on the help's start page); each returns the open one when
+    // it is open already.
+    void ToggleMemory();
+    void ToggleInfo();
+    TDebugVars* OpenMemory(bool arrange = true);
+    TWeb* OpenInfo(bool arrange = true);
     QPoint PopupPoint() const { return popupPoint_; }
     void SetPopupPoint(QPoint p) { popupPoint_ = p; }
     // Prepares and opens the main popup at a workspace point.

@@ -7,6 +7,7 @@
 
 #include "interpreter.h"
 #include "main_window.h"
+#include "memory_window.h"
 #include "message_dialog.h"
 #include "output_window.h"
 #include "plane_window.h"
@@ -80,6 +81,12 @@ void QtEnvironment::SleepMilliseconds(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+void QtEnvironment::RebuildTree()
+{
+    if (TMainForm* main = MainForm(); main && main->Closing()) return;
+    if (TDebugVars* memory = MemoryWindow()) memory->RebuildTree();
 }
 
 bool QtEnvironment::HasDisplayList(Atom* node) { return TheScene().HasDisplayList(node); }

@@ -1,8 +1,7 @@
 // The core's environment in the desktop IDE: output goes to the output
 // window, messages and questions to the message dialog, the run state to
 // the main window's caption and icon, and message pumping to Qt's event
-// loop. Operations of windows this build does not have yet keep the
-// seam's harmless defaults.
+// loop, the name tree to the memory window.
 #pragma once
 
 #include "environment.h"
@@ -27,6 +26,8 @@ public:
     bool CollectKeys() override;
     void ProcessMessages() override;
     void SleepMilliseconds(int ms) override;
+    // The memory window, when open, shows the tree as it is now.
+    void RebuildTree() override;
     // The scene: display lists are compiled in a context of the plane's
     // share group, the plane window's when it is open.
     bool HasDisplayList(Atom* node) override;

@@ -52,6 +52,19 @@ QImage tileAlong(const QImage& tile, int w, int h)
 
 }  // namespace
 
+QImage TransparentByBottomLeft(const QImage& source)
+{
+    if (source.isNull()) return source;
+    QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    QRgb key = image.pixel(0, image.height() - 1) | 0xFF000000u;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if ((row[x] | 0xFF000000u) == key) row[x] = 0;
+    }
+    return image;
+}
+
 // The surface fills the sub-window: it paints the frame into its margins
 // and turns presses there into moves, resizes and button clicks.
 class TTavroForm::FrameSurface : public QWidget {
@@ -490,19 +503,6 @@ QImage BlendFill(const QImage& image, const QImage& mask, const QImage& desktop,
         }
     }
     return picture;
-}
-
-QImage TransparentByBottomLeft(const QImage& source)
-{
-    if (source.isNull()) return source;
-    QImage image = source.convertToFormat(QImage::Format_ARGB32);
-    QRgb key = image.pixel(0, image.height() - 1) | 0xFF000000u;
-    for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if ((row[x] | 0xFF000000u) == key) row[x] = 0;
-    }
-    return image;
 }
 
 QString HintDisplayForm(const QString& text)

@@ -16,7 +16,7 @@
     $$$font-size$$$.txt             font-size         -13
     $$$font-family$$$.txt           font-family       sans-serif
 
-  The window reads each file and passes its text as a string parameter
+  The info window reads each file and passes its text as a string parameter
   (with libxslt: xsltQuoteUserParams, or xsltApplyStylesheet with each
   value quoted as an XPath string literal). XSLT 1.0 cannot read a plain
   text file itself, so the parameters are the channel.
@@ -279,6 +279,8 @@ table.facts td { vertical-align: top; padding: 0.1em 0.8em 0.1em 0; }
           </xsl:attribute>
           <xsl:text>Run</xsl:text>
         </a>
+        <!-- HTML views without CSS margins still keep the two apart. -->
+        <xsl:text>&#160;&#160;|&#160;&#160;</xsl:text>
       </xsl:if>
       <a>
         <xsl:attribute name="href">

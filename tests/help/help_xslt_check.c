@@ -1,7 +1,6 @@
 /*
  * help_xslt_check - applies help.xsl to help.xml with libxslt, the way the
- * info window will, and checks the pages. Built only when CMake finds
- * libxslt (see CMakeLists.txt).
+ * info window does, and checks the pages.
  *
  *   help_xslt_check HELP.XML HELP.XSL
  *   help_xslt_check HELP.XML HELP.XSL TOPIC    (writes that page)
@@ -362,8 +361,8 @@ int main(int argc, char **argv)
         struct {
             const char *param, *value, *heading;
         } cases[] = {
-            {NULL, NULL, "Tavro help"},
-            {"topic", "", "Tavro help"},
+            {NULL, NULL, "First steps with Tavro"},
+            {"topic", "", "First steps with Tavro"},
             {"main-filter", "*[name='repeat']", "repeat: run a list several times"},
             {"topic", "REPEAT", "repeat: run a list several times"},
             {"topic", "op-less", "< : less than"},
