@@ -404,25 +404,19 @@ TWeb* TMainForm::OpenInfo(bool arrange)
     return w;
 }
 
-void TMainForm::ToggleMemory()
+void TMainForm::toggleWindow(TTavroForm* open, const std::string& key, const std::function<void()>& opener)
 {
-    if (TDebugVars* m = MemoryWindow()) {
-        m->close();
+    if (open) {
+        open->close();
         return;
     }
-    SetInitialBounds(popupPoint_.x(), popupPoint_.y(), ConfigInt("MEMORY.WIDTH"), ConfigInt("MEMORY.HEIGHT"));
-    OpenMemory();
+    SetInitialBounds(popupPoint_.x(), popupPoint_.y(), ConfigInt(key + ".WIDTH"), ConfigInt(key + ".HEIGHT"));
+    opener();
 }
 
-void TMainForm::ToggleInfo()
-{
-    if (TWeb* i = InfoWindow()) {
-        i->close();
-        return;
-    }
-    SetInitialBounds(popupPoint_.x(), popupPoint_.y(), ConfigInt("WEB.WIDTH"), ConfigInt("WEB.HEIGHT"));
-    OpenInfo();
-}
+void TMainForm::ToggleMemory() { toggleWindow(MemoryWindow(), "MEMORY", [this] { OpenMemory(); }); }
+
+void TMainForm::ToggleInfo() { toggleWindow(InfoWindow(), "WEB", [this] { OpenInfo(); }); }
 
 void TMainForm::TogglePlane()
 {
@@ -433,25 +427,9 @@ void TMainForm::TogglePlane()
     OpenPlane(popupPoint_.x(), popupPoint_.y());
 }
 
-void TMainForm::ToggleOutput()
-{
-    if (TOutput* o = OutputWindow()) {
-        o->close();
-        return;
-    }
-    SetInitialBounds(popupPoint_.x(), popupPoint_.y(), ConfigInt("OUTPUT.WIDTH"), ConfigInt("OUTPUT.HEIGHT"));
-    OpenOutput();
-}
+void TMainForm::ToggleOutput() { toggleWindow(OutputWindow(), "OUTPUT", [this] { OpenOutput(); }); }
 
-void TMainForm::ToggleCommands()
-{
-    if (TCommand* c = CommandWindow()) {
-        c->close();
-        return;
-    }
-    SetInitialBounds(popupPoint_.x(), popupPoint_.y(), ConfigInt("COMMAND.WIDTH"), ConfigInt("COMMAND.HEIGHT"));
-    OpenCommands();
-}
+void TMainForm::ToggleCommands() { toggleWindow(CommandWindow(), "COMMAND", [this] { OpenCommands(); }); }
 
 // ---- run state
 

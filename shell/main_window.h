@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ class QAction;
 
 namespace tavro {
 class TOutput;
+class TTavroForm;
 class TCommand;
 class TPlane;
 class TDebugVars;
@@ -144,6 +146,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Closes the open window of a kind, or opens one at the popup point
+    // with the kind's configured size.
+    void toggleWindow(TTavroForm* open, const std::string& key, const std::function<void()>& opener);
     void buildActions();
     void buildPopeye();
     void buildPopupEdit();

@@ -178,8 +178,7 @@ bool TCommand::eventFilter(QObject* watched, QEvent* event)
 
 void TCommand::closeEvent(QCloseEvent* event)
 {
-    shell::ConfigSetInt("COMMAND.WIDTH", width());
-    shell::ConfigSetInt("COMMAND.HEIGHT", height());
+    StoreSize("COMMAND");
     if (gCommand == this) gCommand = nullptr;
     TTavroForm::closeEvent(event);
 }

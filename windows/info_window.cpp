@@ -338,8 +338,7 @@ bool TWeb::eventFilter(QObject* watched, QEvent* event)
 
 void TWeb::closeEvent(QCloseEvent* event)
 {
-    shell::ConfigSetInt("WEB.WIDTH", width());
-    shell::ConfigSetInt("WEB.HEIGHT", height());
+    StoreSize("WEB");
     if (gWeb == this) gWeb = nullptr;
     TTavroForm::closeEvent(event);
 }

@@ -437,8 +437,7 @@ void TDebugVars::CopySubtree()
 
 void TDebugVars::closeEvent(QCloseEvent* event)
 {
-    shell::ConfigSetInt("MEMORY.WIDTH", width());
-    shell::ConfigSetInt("MEMORY.HEIGHT", height());
+    StoreSize("MEMORY");
     if (gMemory == this) gMemory = nullptr;
     TTavroForm::closeEvent(event);
 }

@@ -216,8 +216,7 @@ bool TOutput::eventFilter(QObject* watched, QEvent* event)
 
 void TOutput::closeEvent(QCloseEvent* event)
 {
-    shell::ConfigSetInt("OUTPUT.WIDTH", width());
-    shell::ConfigSetInt("OUTPUT.HEIGHT", height());
+    StoreSize("OUTPUT");
     if (gOutput == this) gOutput = nullptr;
     TTavroForm::closeEvent(event);
 }

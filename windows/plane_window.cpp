@@ -267,8 +267,7 @@ bool TPlane::DispatchMouseEvent(const std::string& hook, int shift, int x, int y
 
 void TPlane::closeEvent(QCloseEvent* event)
 {
-    shell::ConfigSetInt("PLANE.WIDTH", width());
-    shell::ConfigSetInt("PLANE.HEIGHT", height());
+    StoreSize("PLANE");
     if (view_) {
         view_->makeCurrent();
         shell::TheScene().CloseView();

@@ -324,8 +324,7 @@ void TSource::closeEvent(QCloseEvent* event)
         return;
     }
     gSourceWindows.erase(std::remove(gSourceWindows.begin(), gSourceWindows.end(), this), gSourceWindows.end());
-    shell::ConfigSetInt("SOURCE.WIDTH", width());
-    shell::ConfigSetInt("SOURCE.HEIGHT", height());
+    StoreSize("SOURCE");
     TTavroForm::closeEvent(event);
 }
 

@@ -403,6 +403,12 @@ void TTavroForm::endDrag()
     if (gMoveEnded) gMoveEnded();
 }
 
+void TTavroForm::StoreSize(const std::string& key)
+{
+    shell::ConfigSetInt(key + ".WIDTH", width());
+    shell::ConfigSetInt(key + ".HEIGHT", height());
+}
+
 void TTavroForm::resizeEvent(QResizeEvent* event)
 {
     QMdiSubWindow::resizeEvent(event);

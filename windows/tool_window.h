@@ -93,6 +93,9 @@ public:
     void ClickButton(int index);
 
 protected:
+    // Writes the window's size as KEY.WIDTH and KEY.HEIGHT, so that the next
+    // window of its kind opens with it (called when it closes).
+    void StoreSize(const std::string& key);
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 

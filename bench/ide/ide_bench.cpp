@@ -23,6 +23,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench_setup.h"
 #include "command_window.h"
 #include "configuration.h"
 #include "host_services.h"
@@ -121,13 +122,7 @@ int main(int argc, char** argv)
     EnsureLargeStack(argv);
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    DeriveShellFolders(TAVRO_BUILD_DIR "/bin/");
-    CreateState();
-    InstallHostServices();
-    static QtEnvironment environment;
-    SetEnvironment(&environment);
-    std::string config = argc > 1 ? argv[1] : std::string(TAVRO_BUILD_DIR "/bin/default.ini");
-    LoadChosenConfiguration({config, true});
+    SetUpBuildTreeInterpreter(argc, argv);
     auto* main = new TMainForm();
     double startupMs = 0;
     FirstPaint filter([&] {

@@ -8,6 +8,8 @@
 // Each figure is the median of several rounds. Run it under an X server:
 //   xvfb-run -a build/bench/ide/tavro-memory-info-bench [CONFIG.ini]
 #include <QApplication>
+
+#include "bench_setup.h"
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -73,12 +75,7 @@ int main(int argc, char** argv)
 {
     EnsureLargeStack(argv);
     QApplication app(argc, argv);
-    DeriveShellFolders(TAVRO_BUILD_DIR "/bin/");
-    CreateState();
-    InstallHostServices();
-    static QtEnvironment environment;
-    SetEnvironment(&environment);
-    LoadChosenConfiguration({argc > 1 ? argv[1] : std::string(TAVRO_BUILD_DIR "/bin/default.ini"), true});
+    SetUpBuildTreeInterpreter(argc, argv);
     ConfigSet("AUTOSAVE", "No");
     auto* main = new TMainForm();
     main->ApplyConfiguration({});
