@@ -131,6 +131,8 @@ TMainForm::TMainForm()
     connect(desktop_, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* w) {
         if (auto* form = qobject_cast<TTavroForm*>(w)) ToolWindowActivated(form);
     });
+    // The edit popup's "Help file" shows the word's topic in the info window.
+    SetHelpLookup([](const std::string& topic) { ShowHelpFor(topic); });
     buildActions();
     buildPopeye();
     buildPopupEdit();
