@@ -42,7 +42,7 @@ std::string ExecutableFolder()
 
 std::string LanguagesFolder() { return ExecutableFolder() + "../Languages/"; }
 
-std::string ChooseConfigurationName(const std::vector<std::string>& params)
+std::string ChooseConfigurationName(const std::vector<std::string>& params, bool* named)
 {
     std::string taken;
     for (const auto& p : params) {
@@ -56,7 +56,9 @@ std::string ChooseConfigurationName(const std::vector<std::string>& params)
             break;
         }
     }
-    if (taken.empty() || taken[0] == '!') taken = "default.ini";
+    bool fromParams = !taken.empty() && taken[0] != '!';
+    if (named) *named = fromParams;
+    if (!fromParams) taken = "default.ini";
     return taken;
 }
 

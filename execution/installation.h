@@ -22,7 +22,9 @@ std::string LanguagesFolder();   // ends with "/"
 // one ending in ".ini" (any case) as given, or the first without any
 // extension with ".ini" appended; "default.ini" when there is none or the
 // name begins with "!".
-std::string ChooseConfigurationName(const std::vector<std::string>& params);
+// `named`, when given, tells whether a parameter named the file (false when
+// "default.ini" is taken because none did).
+std::string ChooseConfigurationName(const std::vector<std::string>& params, bool* named = nullptr);
 
 // The one configuration list.
 NameValueList& Configuration();

@@ -673,6 +673,38 @@ static inline void tavro_raise_stop(TStructure *s)
     tavro_service_text(s, TAVRO_SVC_RAISE_ERROR, "", 0);
 }
 
+/* ---- the inputs of a wrapper procedure, with the usual errors */
+
+/* Raises "WORD doesn't like INPUT as input" for the running word. Returns
+   NULL, so that a native function can `return tavro_fail_input(s, v);`. */
+static inline TAtom *tavro_fail_input(TStructure *s, const TAtom *input)
+{
+    char *text = tavro_to_text(input);
+    tavro_raise(s, "NOTLIKE", tavro_word_name(s), text ? text : "");
+    free(text);
+    return NULL;
+}
+
+/* Reads the input `name`; 0 after raising NOINPUT when the wrapper got
+   none. */
+static inline int tavro_input(TStructure *s, const char *name, TAtom **value)
+{
+    if (tavro_arg(s, name, value))
+        return 1;
+    tavro_raise(s, "NOINPUT", tavro_word_name(s), name);
+    return 0;
+}
+
+/* The printed form of the input `name` (words as they are) as a C string
+   to free; NULL after an error. */
+static inline char *tavro_text_input(TStructure *s, const char *name)
+{
+    TAtom *v;
+    if (!tavro_input(s, name, &v))
+        return NULL;
+    return tavro_to_text(v);
+}
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -72,18 +72,7 @@ const ShellFolders& Folders() { return gFolders; }
 ConfigurationChoice ChooseConfiguration(const std::vector<std::string>& params)
 {
     ConfigurationChoice c;
-    c.Name = ChooseConfigurationName(params);
-    // Scan as the core does: the first parameter with ".ini" (any case) or
-    // without an extension is the one taken; it names a file unless it
-    // begins with "!" (a library list).
-    for (const auto& p : params) {
-        std::string ext = fs::path(p).extension().string();
-        for (char& ch : ext) ch = char(std::toupper(static_cast<unsigned char>(ch)));
-        if (ext == ".INI" || (ext.empty() && !p.empty() && p[0] != '-')) {
-            c.Named = p[0] != '!';
-            break;
-        }
-    }
+    c.Name = ChooseConfigurationName(params, &c.Named);
     return c;
 }
 

@@ -62,6 +62,19 @@ bool fileExists(const std::string& path)
     return fs::is_regular_file(path, ec);
 }
 
+// The open window of a single-instance kind, or a new one: shown, the
+// windows arranged when asked, then made ready.
+template <class Window, class Ready>
+Window* openSingle(Window* open, bool arrange, Ready ready)
+{
+    if (open) return open;
+    auto* w = new Window();
+    w->show();
+    if (arrange) ArrangeWindows();
+    ready(w);
+    return w;
+}
+
 MenuStyle* menuStyle()
 {
     static MenuStyle* style = new MenuStyle();
@@ -89,23 +102,25 @@ void ShowEditPopup(QPoint globalPos)
 
 // ---- workspace
 
+bool DesktopArea::onBackground(QPoint viewportPos) const
+{
+    for (QMdiSubWindow* w : subWindowList())
+        if (w->isVisible() && w->geometry().contains(viewportPos)) return false;
+    return true;
+}
+
 void DesktopArea::contextMenuEvent(QContextMenuEvent* event)
 {
     QPoint p = viewport()->mapFrom(this, event->pos());
-    // Only the background opens the main popup.
-    for (QMdiSubWindow* w : subWindowList())
-        if (w->isVisible() && w->geometry().contains(p)) return;
-    emit popupRequested(p, event->globalPos());
+    if (onBackground(p)) emit popupRequested(p, event->globalPos());
 }
 
 bool DesktopArea::viewportEvent(QEvent* event)
 {
     // The main hint belongs to the background, not to the tool windows.
     if (event->type() == QEvent::ToolTip) {
-        QPoint p = static_cast<QHelpEvent*>(event)->pos();
-        for (QMdiSubWindow* w : subWindowList())
-            if (w->isVisible() && w->geometry().contains(p)) return true;
-        if (!hint_.isEmpty()) QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), hint_, viewport());
+        if (onBackground(static_cast<QHelpEvent*>(event)->pos()) && !hint_.isEmpty())
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), hint_, viewport());
         return true;
     }
     return QMdiArea::viewportEvent(event);
@@ -358,52 +373,28 @@ void TMainForm::updateWindowEntries()
 
 TOutput* TMainForm::OpenOutput(bool arrange)
 {
-    if (TOutput* o = OutputWindow()) return o;
-    auto* w = new TOutput();
-    w->show();
-    if (arrange) ArrangeWindows();
-    return w;
+    return openSingle(OutputWindow(), arrange, [](TOutput*) {});
 }
 
 TCommand* TMainForm::OpenCommands(bool arrange)
 {
-    if (TCommand* c = CommandWindow()) return c;
-    auto* w = new TCommand();
-    w->show();
-    if (arrange) ArrangeWindows();
-    w->CommandLine()->setFocus();
-    return w;
+    return openSingle(CommandWindow(), arrange, [](TCommand* w) { w->CommandLine()->setFocus(); });
 }
 
 TPlane* TMainForm::OpenPlane(int left, int top, bool arrange)
 {
-    if (TPlane* p = PlaneWindow()) return p;
-    SetInitialBounds(left, top, ConfigInt("PLANE.WIDTH"), ConfigInt("PLANE.HEIGHT"));
-    auto* w = new TPlane();
-    w->show();
-    if (arrange) ArrangeWindows();
-    w->RefreshView();
-    return w;
+    if (!PlaneWindow()) SetInitialBounds(left, top, ConfigInt("PLANE.WIDTH"), ConfigInt("PLANE.HEIGHT"));
+    return openSingle(PlaneWindow(), arrange, [](TPlane* w) { w->RefreshView(); });
 }
 
 TDebugVars* TMainForm::OpenMemory(bool arrange)
 {
-    if (TDebugVars* m = MemoryWindow()) return m;
-    auto* w = new TDebugVars();
-    w->show();
-    if (arrange) ArrangeWindows();
-    w->RebuildTree();
-    return w;
+    return openSingle(MemoryWindow(), arrange, [](TDebugVars* w) { w->RebuildTree(); });
 }
 
 TWeb* TMainForm::OpenInfo(bool arrange)
 {
-    if (TWeb* i = InfoWindow()) return i;
-    auto* w = new TWeb();
-    w->show();
-    if (arrange) ArrangeWindows();
-    w->AddressBox()->setFocus();
-    return w;
+    return openSingle(InfoWindow(), arrange, [](TWeb* w) { w->AddressBox()->setFocus(); });
 }
 
 void TMainForm::toggleWindow(TTavroForm* open, const std::string& key, const std::function<void()>& opener)

@@ -49,6 +49,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Only the background opens the main popup and shows the main hint.
+    bool onBackground(QPoint viewportPos) const;
     QString hint_;
 };
 

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QUrl>
 #include <filesystem>
-#include <memory>
 
 #include "configuration.h"
 #include "interpreter.h"

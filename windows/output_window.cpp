@@ -89,15 +89,15 @@ void TOutput::RefreshSettings()
     edit_->setFont(shell::EnvironmentFont());
 }
 
-int TOutput::LineCount() const
+int TOutput::LineCount()
 {
-    const_cast<TOutput*>(this)->Flush();
+    Flush();
     return started_ ? edit_->document()->blockCount() : 0;
 }
 
-QString TOutput::Text() const
+QString TOutput::Text()
 {
-    const_cast<TOutput*>(this)->Flush();
+    Flush();
     return edit_->toPlainText();
 }
 

@@ -33,8 +33,9 @@ public:
     void SaveOutput();
     void PrintOutput();
     QPlainTextEdit* Editor() const { return edit_; }
-    int LineCount() const;
-    QString Text() const;
+    // Both show pending lines first.
+    int LineCount();
+    QString Text();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -29,38 +29,20 @@ enum {
 
 /* ------------------------------------------------------------ errors */
 
-/* "WORD doesn't like INPUT as input". Returns NULL for `return fail(...)`. */
-static TAtom *fail(TStructure *s, const TAtom *input)
-{
-    char *text = tavro_to_text(input);
-    tavro_raise(s, "NOTLIKE", tavro_word_name(s), text ? text : "");
-    free(text);
-    return NULL;
-}
-
 static TAtom *fail_key(TStructure *s, const char *key)
 {
     tavro_raise(s, key, tavro_word_name(s));
     return NULL;
 }
 
-/* Reads a present input; raises NOINPUT when the wrapper got none. */
-static int input(TStructure *s, const char *name, TAtom **value)
-{
-    if (tavro_arg(s, name, value))
-        return 1;
-    tavro_raise(s, "NOINPUT", tavro_word_name(s), name);
-    return 0;
-}
-
 static int number_input(TStructure *s, const char *name, long double *x)
 {
     TAtom *v;
-    if (!input(s, name, &v))
+    if (!tavro_input(s, name, &v))
         return 0;
     if (tavro_to_number(v, x))
         return 1;
-    fail(s, v);
+    tavro_fail_input(s, v);
     return 0;
 }
 
@@ -69,20 +51,20 @@ static int whole_input(TStructure *s, const char *name, long long *n)
 {
     TAtom *v;
     long double x;
-    if (!input(s, name, &v))
+    if (!tavro_input(s, name, &v))
         return 0;
     if (tavro_to_number(v, &x) && isfinite(x) && x == truncl(x) && fabsl(x) < 9.2e18L) {
         *n = (long long)x;
         return 1;
     }
-    fail(s, v);
+    tavro_fail_input(s, v);
     return 0;
 }
 
 static int truth_input(TStructure *s, const char *name, int *truth)
 {
     TAtom *v;
-    if (!input(s, name, &v))
+    if (!tavro_input(s, name, &v))
         return 0;
     if (tavro_is_word_or_number(v) && v->Kind == akWord) {
         const char *t = tavro_text_cstr(v->Text);
@@ -92,7 +74,7 @@ static int truth_input(TStructure *s, const char *name, int *truth)
             return 1;
         }
     }
-    fail(s, v);
+    tavro_fail_input(s, v);
     return 0;
 }
 
@@ -116,11 +98,11 @@ static int word_input(TStructure *s, const char *name, const char **text, size_t
                       char buf[TAVRO_NUMBER_TEXT_SIZE])
 {
     TAtom *v;
-    if (!input(s, name, &v))
+    if (!tavro_input(s, name, &v))
         return 0;
     if ((*text = word_text(v, len, buf)) != NULL)
         return 1;
-    fail(s, v);
+    tavro_fail_input(s, v);
     return 0;
 }
 
@@ -273,7 +255,7 @@ static TAtom *not_a_number(TStructure *s)
             break;
         }
     }
-    return fail(s, blame ? tavro_left(blame) : NULL);
+    return tavro_fail_input(s, blame ? tavro_left(blame) : NULL);
 }
 
 /* A finite or infinite result. */
@@ -362,7 +344,7 @@ NATIVE(POWER)
         return NULL;
     tavro_arg(s, "a", &va);
     if ((a < 0 && b != truncl(b) && isfinite(b)) || (a == 0 && b < 0))
-        return fail(s, va);
+        return tavro_fail_input(s, va);
     return number(s, powl(a, b));
 }
 
@@ -409,7 +391,7 @@ NATIVE(ROUND)
             return NULL;                                \
         if (!(ok)) {                                    \
             tavro_arg(s, "a", &v);                      \
-            return fail(s, v);                          \
+            return tavro_fail_input(s, v);                          \
         }                                               \
         return number(s, expr);                         \
     }
@@ -536,7 +518,7 @@ NATIVE(RANDOM)
         return NULL;
     if (n < 1) {
         tavro_arg(s, "n", &v);
-        return fail(s, v);
+        return tavro_fail_input(s, v);
     }
     return number(s, (long double)random_below((uint64_t)n));
 }
@@ -577,7 +559,7 @@ NATIVE(NOT)
 NATIVE(EQUALP)
 {
     TAtom *a, *b;
-    if (!input(*state, "a", &a) || !input(*state, "b", &b))
+    if (!tavro_input(*state, "a", &a) || !tavro_input(*state, "b", &b))
         return NULL;
     return tavro_new_truth(*state, values_equal(*state, a, b));
 }
@@ -585,7 +567,7 @@ NATIVE(EQUALP)
 NATIVE(NOTEQUALP)
 {
     TAtom *a, *b;
-    if (!input(*state, "a", &a) || !input(*state, "b", &b))
+    if (!tavro_input(*state, "a", &a) || !tavro_input(*state, "b", &b))
         return NULL;
     return tavro_new_truth(*state, !values_equal(*state, a, b));
 }
@@ -625,7 +607,7 @@ NATIVE(NUMBERP)
 {
     TAtom *x;
     long double v;
-    if (!input(*state, "x", &x))
+    if (!tavro_input(*state, "x", &x))
         return NULL;
     return tavro_new_truth(*state, tavro_to_number(x, &v));
 }
@@ -633,7 +615,7 @@ NATIVE(NUMBERP)
 NATIVE(WORDP)
 {
     TAtom *x;
-    if (!input(*state, "x", &x))
+    if (!tavro_input(*state, "x", &x))
         return NULL;
     return tavro_new_truth(*state, tavro_is_word_or_number(x));
 }
@@ -641,7 +623,7 @@ NATIVE(WORDP)
 NATIVE(LISTP)
 {
     TAtom *x;
-    if (!input(*state, "x", &x))
+    if (!tavro_input(*state, "x", &x))
         return NULL;
     return tavro_new_truth(*state, tavro_is_list(x));
 }
@@ -649,7 +631,7 @@ NATIVE(LISTP)
 NATIVE(EMPTYP)
 {
     TAtom *x;
-    if (!input(*state, "x", &x))
+    if (!tavro_input(*state, "x", &x))
         return NULL;
     return tavro_new_truth(*state, x == NULL || (tavro_is_word_or_number(x) && x->Kind == akWord &&
                                                  tavro_text_length(x->Text) == 0));
@@ -662,7 +644,7 @@ NATIVE(OBJECTP)
     TStructure *s = *state;
     TAtom *p = tavro_param(s, "x");
     TAtom *v;
-    if (!input(s, "x", &v))
+    if (!tavro_input(s, "x", &v))
         return NULL;
     return tavro_new_truth(s, p->FirstChild != NULL ||
                                   (tavro_is_object(v) && v->Kind == akVariable && v->FirstChild));
@@ -677,12 +659,12 @@ static TAtom *empty_word(TStructure *s) { return tavro_new_word(s, "", 0); }
 static int sequence_input(TStructure *s, TAtom **x, const char **text, size_t *len,
                           char buf[TAVRO_NUMBER_TEXT_SIZE])
 {
-    if (!input(s, "x", x))
+    if (!tavro_input(s, "x", x))
         return 0;
     *text = word_text(*x, len, buf);
     if ((*text && *len > 0) || (tavro_is_list(*x) && *x != NULL))
         return 1;
-    fail(s, *x);
+    tavro_fail_input(s, *x);
     return 0;
 }
 
@@ -737,12 +719,12 @@ NATIVE(COUNT)
     const char *t;
     size_t len, n = 0;
     char buf[TAVRO_NUMBER_TEXT_SIZE];
-    if (!input(s, "x", &x))
+    if (!tavro_input(s, "x", &x))
         return NULL;
     if ((t = word_text(x, &len, buf)) != NULL)
         return number(s, (long double)char_count(t, len));
     if (!tavro_is_list(x))
-        return fail(s, x);
+        return tavro_fail_input(s, x);
     for (; x; x = tavro_right(x))
         ++n;
     return number(s, (long double)n);
@@ -756,21 +738,21 @@ NATIVE(ITEM)
     const char *t;
     size_t len, at;
     char buf[TAVRO_NUMBER_TEXT_SIZE];
-    if (!whole_input(s, "n", &n) || !input(s, "x", &x))
+    if (!whole_input(s, "n", &n) || !tavro_input(s, "x", &x))
         return NULL;
     tavro_arg(s, "n", &vn);
     if ((t = word_text(x, &len, buf)) != NULL) {
         if (n < 1 || (size_t)n > char_count(t, len))
-            return fail(s, vn);
+            return tavro_fail_input(s, vn);
         at = char_offset(t, len, (size_t)n - 1);
         return tavro_new_word(s, t + at, char_size(t, len, at));
     }
     if (!tavro_is_list(x))
-        return fail(s, x);
+        return tavro_fail_input(s, x);
     for (; x && n > 1; --n)
         x = tavro_right(x);
     if (!x || n < 1)
-        return fail(s, vn);
+        return tavro_fail_input(s, vn);
     return tavro_left(x);
 }
 
@@ -782,15 +764,15 @@ static TAtom *put(TStructure *s, int at_end)
     size_t lx, ll;
     char bx[TAVRO_NUMBER_TEXT_SIZE], bl[TAVRO_NUMBER_TEXT_SIZE];
     TKitList out = {NULL, NULL};
-    if (!input(s, "x", &x) || !input(s, "l", &l))
+    if (!tavro_input(s, "x", &x) || !tavro_input(s, "l", &l))
         return NULL;
     if ((tl = word_text(l, &ll, bl)) != NULL) {
         if ((tx = word_text(x, &lx, bx)) == NULL)
-            return fail(s, x);
+            return tavro_fail_input(s, x);
         return at_end ? joined_word(s, tl, ll, tx, lx) : joined_word(s, tx, lx, tl, ll);
     }
     if (!tavro_is_list(l))
-        return fail(s, l);
+        return tavro_fail_input(s, l);
     if (!at_end)
         return tavro_new_cell(s, x, l);
     for (; l; l = tavro_right(l))
@@ -806,7 +788,7 @@ NATIVE(LIST)
 {
     TStructure *s = *state;
     TAtom *a, *b;
-    if (!input(s, "a", &a) || !input(s, "b", &b))
+    if (!tavro_input(s, "a", &a) || !tavro_input(s, "b", &b))
         return NULL;
     return tavro_new_cell(s, a, tavro_new_cell(s, b, NULL));
 }
@@ -828,7 +810,7 @@ NATIVE(SENTENCE)
     TStructure *s = *state;
     TAtom *a, *b;
     TKitList out = {NULL, NULL};
-    if (!input(s, "a", &a) || !input(s, "b", &b))
+    if (!tavro_input(s, "a", &a) || !tavro_input(s, "b", &b))
         return NULL;
     if (!append_flat(s, &out, a) || !append_flat(s, &out, b))
         return NULL;
@@ -853,13 +835,13 @@ NATIVE(REVERSE)
     const char *t;
     size_t len, i, n;
     char buf[TAVRO_NUMBER_TEXT_SIZE];
-    if (!input(s, "x", &x))
+    if (!tavro_input(s, "x", &x))
         return NULL;
     if ((t = word_text(x, &len, buf)) != NULL) {
         char *r = (char *)malloc(len + 1);
         TAtom *w;
         if (!r)
-            return fail(s, x);
+            return tavro_fail_input(s, x);
         for (i = 0; i < len; i += n) {
             n = char_size(t, len, i);
             memcpy(r + len - i - n, t + i, n);
@@ -869,7 +851,7 @@ NATIVE(REVERSE)
         return w;
     }
     if (!tavro_is_list(x))
-        return fail(s, x);
+        return tavro_fail_input(s, x);
     for (; x; x = tavro_right(x))
         out = tavro_new_cell(s, tavro_left(x), out);
     return out;
@@ -908,7 +890,7 @@ NATIVE(CHAR)
         return NULL;
     if (n < 1 || n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) {
         tavro_arg(s, "n", &v);
-        return fail(s, v);
+        return tavro_fail_input(s, v);
     }
     if (n < 0x80) {
         u[0] = (char)n;
@@ -945,7 +927,7 @@ NATIVE(ASCII)
         return NULL;
     if (len == 0 || (n = char_size(t, len, 0)) != len) {
         tavro_arg(s, "c", &v);
-        return fail(s, v);
+        return tavro_fail_input(s, v);
     }
     u = (const unsigned char *)t;
     code = n == 1 ? u[0] : n == 2 ? (u[0] & 0x1F) : n == 3 ? (u[0] & 0x0F) : (u[0] & 0x07);
@@ -976,7 +958,7 @@ static int locate(TStructure *s, long *index, TAtom **rest)
     size_t ll, lx;
     char bl[TAVRO_NUMBER_TEXT_SIZE], bx[TAVRO_NUMBER_TEXT_SIZE];
     long i;
-    if (!input(s, "x", &x) || !input(s, "l", &l))
+    if (!tavro_input(s, "x", &x) || !tavro_input(s, "l", &l))
         return 0;
     *index = 0;
     *rest = NULL;
@@ -996,7 +978,7 @@ static int locate(TStructure *s, long *index, TAtom **rest)
         return 1;
     }
     if (!tavro_is_list(l)) {
-        fail(s, l);
+        tavro_fail_input(s, l);
         return 0;
     }
     for (i = 1; l; l = tavro_right(l), ++i) {
@@ -1043,7 +1025,7 @@ NATIVE(PICK)
     const char *t;
     size_t len, n = 0, k, at;
     char buf[TAVRO_NUMBER_TEXT_SIZE];
-    if (!input(s, "l", &l))
+    if (!tavro_input(s, "l", &l))
         return NULL;
     if ((t = word_text(l, &len, buf)) != NULL && len > 0) {
         k = (size_t)random_below(char_count(t, len));
@@ -1051,7 +1033,7 @@ NATIVE(PICK)
         return tavro_new_word(s, t + at, char_size(t, len, at));
     }
     if (t || !tavro_is_list(l) || l == NULL)
-        return fail(s, l);
+        return tavro_fail_input(s, l);
     for (TAtom *c = l; c; c = tavro_right(c))
         ++n;
     for (k = (size_t)random_below(n); k > 0; --k)
@@ -1073,7 +1055,7 @@ NATIVE(ISEQ)
         return NULL;
     if ((a < b ? b - a : a - b) >= ISEQ_LIMIT) {
         tavro_arg(s, "b", &vb);
-        return fail(s, vb);
+        return tavro_fail_input(s, vb);
     }
     step = a <= b ? 1 : -1;
     for (i = a;; i += step) {
@@ -1091,7 +1073,7 @@ static TAtom *write_value(TStructure *s, int code)
 {
     TAtom *x;
     char *text;
-    if (!input(s, "x", &x))
+    if (!tavro_input(s, "x", &x))
         return NULL;
     text = tavro_to_text(x);
     tavro_service_text(s, code, text ? text : "", 0);
@@ -1184,7 +1166,7 @@ NATIVE(WAIT)
         return NULL;
     if (!(n >= 0) || !isfinite(n)) {
         tavro_arg(s, "n", &v);
-        return fail(s, v);
+        return tavro_fail_input(s, v);
     }
     total_ms = n * 1000 / 60;
     clock_gettime(CLOCK_MONOTONIC, &start);
@@ -1399,22 +1381,12 @@ NATIVE(UNHIDE) { return set_flag(*state, FLAG_HIDDEN, 0); }
 
 /* ----------------------------------------------------------------- log */
 
-/* The printed form of input `name` as a C string to free; NULL after an
-   error. */
-static char *text_input(TStructure *s, const char *name)
-{
-    TAtom *v;
-    if (!input(s, name, &v))
-        return NULL;
-    return tavro_to_text(v);
-}
-
 NATIVE(OPENLOG)
 {
     TStructure *s = *state;
     long long mask;
     char *file;
-    if (!whole_input(s, "mask", &mask) || !(file = text_input(s, "file")))
+    if (!whole_input(s, "mask", &mask) || !(file = tavro_text_input(s, "file")))
         return NULL;
     tavro_service_text(s, TAVRO_SVC_OPEN_LOG, file, (long double)mask);
     free(file);
@@ -1441,7 +1413,7 @@ NATIVE(LOGLINE)
     TStructure *s = *state;
     long long category;
     char *text;
-    if (!whole_input(s, "category", &category) || !(text = text_input(s, "text")))
+    if (!whole_input(s, "category", &category) || !(text = tavro_text_input(s, "text")))
         return NULL;
     tavro_service_text(s, TAVRO_SVC_LOG_LINE, text, (long double)category);
     free(text);
@@ -1464,7 +1436,7 @@ NATIVE(EXECUTABLEFOLDER)
 /* Services that turn one text into another: resolvepath, translate. */
 static TAtom *text_service(TStructure *s, const char *name, int code)
 {
-    char *in = text_input(s, name);
+    char *in = tavro_text_input(s, name);
     TText out = NULL;
     TAtom *w;
     if (!in)
@@ -1487,7 +1459,7 @@ NATIVE(PARSE)
     TAtom *v, *c;
     TKitBuffer text = {0, 0, 0};
     TAtom *list;
-    if (!input(s, "text", &v))
+    if (!tavro_input(s, "text", &v))
         return NULL;
     if (tavro_is_list(v)) {
         for (c = v; c; c = tavro_right(c)) {

@@ -61,33 +61,17 @@ static GLUquadric *quadric(void)
 
 /* ---------------------------------------------------------------- inputs */
 
-static TAtom *fail(TStructure *s, const TAtom *input)
-{
-    char *text = tavro_to_text(input);
-    tavro_raise(s, "NOTLIKE", tavro_word_name(s), text ? text : "");
-    free(text);
-    return NULL;
-}
-
-static int input(TStructure *s, const char *name, TAtom **value)
-{
-    if (tavro_arg(s, name, value))
-        return 1;
-    tavro_raise(s, "NOINPUT", tavro_word_name(s), name);
-    return 0;
-}
-
 static int number(TStructure *s, const char *name, double *x)
 {
     TAtom *v;
     long double n;
-    if (!input(s, name, &v))
+    if (!tavro_input(s, name, &v))
         return 0;
     if (tavro_to_number(v, &n) && isfinite(n)) {
         *x = (double)n;
         return 1;
     }
-    fail(s, v);
+    tavro_fail_input(s, v);
     return 0;
 }
 
@@ -130,14 +114,14 @@ static int point_of(TStructure *s, TAtom *v, double p[3])
     for (i = 0; i < 3; ++i) {
         long double n;
         if (!c || !tavro_is_list(c) || !tavro_to_number(tavro_left(c), &n) || !isfinite(n)) {
-            fail(s, v);
+            tavro_fail_input(s, v);
             return 0;
         }
         p[i] = (double)n;
         c = tavro_right(c);
     }
     if (c) {
-        fail(s, v);
+        tavro_fail_input(s, v);
         return 0;
     }
     return 1;
@@ -146,14 +130,14 @@ static int point_of(TStructure *s, TAtom *v, double p[3])
 static int point_input(TStructure *s, const char *name, double p[3])
 {
     TAtom *v;
-    return input(s, name, &v) && point_of(s, v, p);
+    return tavro_input(s, name, &v) && point_of(s, v, p);
 }
 
 /* A name input as text (words and numbers). */
 static const char *name_input(TStructure *s, const char *name, char buf[TAVRO_NUMBER_TEXT_SIZE])
 {
     TAtom *v;
-    if (!input(s, name, &v))
+    if (!tavro_input(s, name, &v))
         return NULL;
     if (tavro_is_word_or_number(v)) {
         if (v->Kind == akNumber) {
@@ -162,7 +146,7 @@ static const char *name_input(TStructure *s, const char *name, char buf[TAVRO_NU
         }
         return tavro_text_cstr(v->Text);
     }
-    fail(s, v);
+    tavro_fail_input(s, v);
     return NULL;
 }
 
@@ -261,10 +245,10 @@ static TAtom *draw_points(TStructure *s, const char *name, GLenum mode, int with
     TAtom *l, *c;
     double p[3], first[3][3];
     int n = 0;
-    if (!input(s, name, &l))
+    if (!tavro_input(s, name, &l))
         return NULL;
     if (!tavro_is_list(l))
-        return fail(s, l);
+        return tavro_fail_input(s, l);
     for (c = l; c; c = tavro_right(c)) {
         if (!point_of(s, tavro_left(c), p))
             return NULL;
@@ -318,7 +302,7 @@ static int size_input(TStructure *s, const char *name, double *x)
     if (*x > 0)
         return 1;
     tavro_arg(s, name, &v);
-    fail(s, v);
+    tavro_fail_input(s, v);
     return 0;
 }
 
@@ -350,7 +334,7 @@ NATIVE(LIGHTING)
     TAtom *v;
     if (!compiling())
         return TAVRO_NOVALUE;
-    if (!input(s, "on", &v))
+    if (!tavro_input(s, "on", &v))
         return NULL;
     if (tavro_is_true_word(v)) {
         glEnable(GL_LIGHTING);
@@ -362,7 +346,7 @@ NATIVE(LIGHTING)
                                  "FALSE", 5, 1)) {
         glDisable(GL_LIGHTING);
     } else {
-        return fail(s, v);
+        return tavro_fail_input(s, v);
     }
     return TAVRO_NOVALUE;
 }
@@ -602,22 +586,22 @@ NATIVE(MODELMATRIX)
     TStructure *s = *state;
     TAtom *rows, *r;
     int n = 0;
-    if (!input(s, "rows", &rows))
+    if (!tavro_input(s, "rows", &rows))
         return NULL;
     /* The host reads exactly four rows of four: check the shape first. */
     for (r = rows; tavro_is_list(r) && r; r = tavro_right(r)) {
         TAtom *row = tavro_left(r), *c;
         int k = 0;
         if (!row || !tavro_is_list(row))
-            return fail(s, rows);
+            return tavro_fail_input(s, rows);
         for (c = row; c; c = tavro_right(c))
             ++k;
         if (k != 4)
-            return fail(s, rows);
+            return tavro_fail_input(s, rows);
         ++n;
     }
     if (n != 4 || !tavro_is_list(rows))
-        return fail(s, rows);
+        return tavro_fail_input(s, rows);
     tavro_service_atom(s, TAVRO_SVC_MODELMATRIX, rows);
     return TAVRO_NOVALUE;
 }
@@ -679,10 +663,10 @@ NATIVE(PLANEMENU)
 {
     TStructure *s = *state;
     TAtom *l;
-    if (!input(s, "items", &l))
+    if (!tavro_input(s, "items", &l))
         return NULL;
     if (!tavro_is_list(l))
-        return fail(s, l);
+        return tavro_fail_input(s, l);
     tavro_service_atom(s, TAVRO_SVC_PLANE_MENU, l);
     return TAVRO_NOVALUE;
 }

@@ -31,14 +31,6 @@ static TAtom *no_gui(TStructure *s)
     return NULL;
 }
 
-static TAtom *fail(TStructure *s, const TAtom *input)
-{
-    char *text = tavro_to_text(input);
-    tavro_raise(s, "NOTLIKE", tavro_word_name(s), text ? text : "");
-    free(text);
-    return NULL;
-}
-
 /* A new control of the service's kind; NOGUI when the host has no window
    to put it on. */
 static TAtom *create(TStructure **state, int code)
@@ -61,7 +53,7 @@ static TAtom *control_node(TStructure *s)
     TAtom *v, *node;
     TKitBuffer path = {0, 0, 0};
     if (!tavro_arg(s, "name", &v) || !tavro_is_word_or_number(v) || v->Kind != akWord) {
-        fail(s, v);
+        tavro_fail_input(s, v);
         return NULL;
     }
     tavro_buffer_append_cstr(&path, tavro_text_cstr(v->Text));
@@ -92,17 +84,6 @@ static void set_property(TStructure *s, TAtom *widget, const char *property, con
     tavro_buffer_free(&b);
 }
 
-/* The printed form of an input (words as they are), or NULL. */
-static char *text_input(TStructure *s, const char *name)
-{
-    TAtom *v;
-    if (!tavro_arg(s, name, &v)) {
-        tavro_raise(s, "NOINPUT", tavro_word_name(s), name);
-        return NULL;
-    }
-    return tavro_to_text(v);
-}
-
 static int bounds_text(TStructure *s, char *out, size_t size)
 {
     static const char *names[4] = {"x", "y", "w", "h"};
@@ -111,7 +92,7 @@ static int bounds_text(TStructure *s, char *out, size_t size)
     for (i = 0; i < 4; ++i) {
         TAtom *v;
         if (!tavro_arg(s, names[i], &v) || !tavro_to_number(v, &n[i])) {
-            fail(s, v);
+            tavro_fail_input(s, v);
             return 0;
         }
     }
@@ -126,7 +107,7 @@ NATIVE(PLACE)
     TAtom *node = control_node(s);
     char bounds[128];
     char *caption;
-    if (!node || !bounds_text(s, bounds, sizeof bounds) || !(caption = text_input(s, "caption")))
+    if (!node || !bounds_text(s, bounds, sizeof bounds) || !(caption = tavro_text_input(s, "caption")))
         return NULL;
     set_property(s, (TAtom *)node->Left, "TAG", "", node);
     set_property(s, (TAtom *)node->Left, "CAPTION", caption, NULL);
@@ -140,7 +121,7 @@ static TAtom *set_text_property(TStructure **state, const char *property)
     TStructure *s = *state;
     TAtom *node = control_node(s);
     char *text;
-    if (!node || !(text = text_input(s, "text")))
+    if (!node || !(text = tavro_text_input(s, "text")))
         return NULL;
     set_property(s, (TAtom *)node->Left, property, text, NULL);
     free(text);
@@ -170,7 +151,7 @@ NATIVE(SETITEMS)
     if (!node)
         return NULL;
     if (!tavro_arg(s, "items", &items) || !tavro_is_list(items))
-        return fail(s, items);
+        return tavro_fail_input(s, items);
     for (c = items; c; c = tavro_right(c)) {
         if (c != items)
             tavro_buffer_append(&b, &sep, 1);

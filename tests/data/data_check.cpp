@@ -92,9 +92,9 @@ std::vector<std::string> Languages() { return Folders(kLanguages, "Environment.t
 
 // The placeholders of a format in order ("%%" is a literal percent sign).
 std::vector<std::string> Placeholders(const std::string& format) {
-  static const std::regex spec(R"(%(%|[-+ #0]*[0-9*]*(\.[0-9*]+)?[a-zA-Z]))");
+  static const std::regex conversion(R"(%(%|[-+ #0]*[0-9*]*(\.[0-9*]+)?[a-zA-Z]))");
   std::vector<std::string> found;
-  for (std::sregex_iterator it(format.begin(), format.end(), spec), end; it != end; ++it)
+  for (std::sregex_iterator it(format.begin(), format.end(), conversion), end; it != end; ++it)
     if (it->str() != "%%") found.push_back(it->str());
   return found;
 }
