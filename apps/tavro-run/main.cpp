@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -21,7 +22,11 @@
 #include "memory_limit.h"
 #include "message_table.h"
 #include "modes.h"
+#ifdef TAVRO_RUNNER_PICTURES
 #include "picture_environment.h"
+#else
+#include "picture_options.h"
+#endif
 #include "run_control.h"
 #include "state.h"
 
@@ -197,6 +202,21 @@ int main(int argc, char** argv)
 
 namespace {
 
+#ifndef TAVRO_RUNNER_PICTURES
+// Pictures need the off-screen GL, whose libraries cost more to load than
+// most programs take to run: only the picture runner beside this one links
+// them, and it takes over the same command line.
+int handOverToPictureRunner(char** argv)
+{
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::string path = (self.parent_path() / runner::kPictureRunner).string();
+    execv(path.c_str(), argv);
+    std::fprintf(stderr, "tavro-run: cannot draw pictures: %s: %s\n", path.c_str(), std::strerror(errno));
+    return 1;
+}
+#endif
+
 int runnerMain(int argc, char** argv)
 {
     Options o;
@@ -248,8 +268,13 @@ int runnerMain(int argc, char** argv)
     // back to the system and faulting it in anew.
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     mallopt(M_TOP_PAD, 16 << 20);
+#ifdef TAVRO_RUNNER_PICTURES
     runner::PictureEnvironment env(o.picture);
     if (!env.Start()) return 1;
+#else
+    if (o.picture.Requested() || o.picture.sizeGiven) return handOverToPictureRunner(argv);
+    runner::ConsoleEnvironment env;
+#endif
     runner::InstallInterruptHandler();
     setUpInterpreter(o, env);
 
@@ -266,7 +291,11 @@ int runnerMain(int argc, char** argv)
         status = runFiles(o, env);
     }
     env.FinishLine();
+#ifdef TAVRO_RUNNER_PICTURES
     return env.Finish(status);
+#else
+    return status;
+#endif
 }
 
 }  // namespace

@@ -13,23 +13,6 @@ constexpr scene::WindowColour kWindowColour{255, 255, 255};
 
 }  // namespace
 
-bool PictureOptions::Set(const std::string& option, const std::string& value)
-{
-    if (option == "--picture") {
-        file = value;
-        return !value.empty();
-    }
-    int w = 0, h = 0;
-    char rest = 0;
-    if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1 || w > 16384 ||
-        h > 16384)
-        return false;
-    width = w;
-    height = h;
-    sizeGiven = true;
-    return true;
-}
-
 bool PictureEnvironment::Start()
 {
     if (options_.sizeGiven && !options_.Requested()) {

@@ -10,21 +10,11 @@
 
 #include "console_environment.h"
 #include "offscreen_view.h"
+#include "picture_options.h"
 #include "scene.h"
 #include "scene_environment.h"
 
 namespace tavro::runner {
-
-struct PictureOptions {
-    std::string file;
-    int width = 640;
-    int height = 480;
-    bool sizeGiven = false;
-
-    bool Requested() const { return !file.empty(); }
-    // Takes the value of --picture or --size; false for a malformed size.
-    bool Set(const std::string& option, const std::string& value);
-};
 
 class PictureEnvironment : public scene::SceneEnvironment<ConsoleEnvironment> {
 public:

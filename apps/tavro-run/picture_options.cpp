@@ -1,0 +1,24 @@
+#include "picture_options.h"
+
+#include <cstdio>
+
+namespace tavro::runner {
+
+bool PictureOptions::Set(const std::string& option, const std::string& value)
+{
+    if (option == "--picture") {
+        file = value;
+        return !value.empty();
+    }
+    int w = 0, h = 0;
+    char rest = 0;
+    if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1 || w > 16384 ||
+        h > 16384)
+        return false;
+    width = w;
+    height = h;
+    sizeGiven = true;
+    return true;
+}
+
+}  // namespace tavro::runner
