@@ -283,7 +283,7 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     } depth;
     Hold hb(a.before), hv(a.value), ha(a.after), hf(a.firstCell), hl(a.lastCell);
 
-    Atom* node = Resolve(a.name);
+    Atom* node = a.nameAtom ? ResolveName(a.nameAtom, a.name) : Resolve(a.name);
     bool existed = node != nullptr;
     if (!node) {
         Atom* owner = State->LastOwner ? State->LastOwner : RootNode();

@@ -14,6 +14,7 @@ namespace tavro {
 struct AssignArguments {
     Atom* before = nullptr;     // list of hook procedure names, or nil
     std::string name;           // as written in the statement
+    const Atom* nameAtom = nullptr;  // the word that holds it, if any
     Atom* value = nullptr;      // NoValue: no value given
     Atom* after = nullptr;      // list of hook procedure names, or nil
     bool isOb = false;          // ob rather than make

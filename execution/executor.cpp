@@ -201,7 +201,7 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
         spelled = ToText(nameAtom);
         name = spelled;
     }
-    Atom* node = Resolve(name);
+    Atom* node = ResolveName(nameAtom, name);
     if (!node) RaiseError("UNKNOWNVAR", {std::string(name)});
     if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
     Atom* definition = LeftOf(node);
@@ -580,7 +580,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             Atom* nameAtom = stack.Pop();
             std::string spelled;
             std::string_view name = NameText(nameAtom, spelled);
-            Atom* node = Resolve(name);
+            Atom* node = ResolveName(nameAtom, name);
             if (!node) RaiseError("UNKNOWNVAR", {std::string(name)});
             if (node->FirstChild) {
                 Atom* copy = NewAnonymous(nullptr);
@@ -620,13 +620,16 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             Hold h1(p1);
             if (r == 1) {
                 a.name = NameText(p1);
+                a.nameAtom = p1;
             } else if (r == 2) {
                 Atom* p2 = stack.Pop();
                 if (IsList(p1)) {
                     a.before = p1;
                     a.name = NameText(p2);
+                    a.nameAtom = p2;
                 } else {
                     a.name = NameText(p1);
+                    a.nameAtom = p1;
                     a.value = p2;
                 }
             } else if (r == 3) {
@@ -636,9 +639,11 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
                 if (IsList(p1)) {
                     a.before = p1;
                     a.name = NameText(p2);
+                    a.nameAtom = p2;
                     a.value = p3;
                 } else {
                     a.name = NameText(p1);
+                    a.nameAtom = p1;
                     a.value = p2;
                     a.after = p3;
                 }
@@ -650,6 +655,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
                 Atom* p4 = stack.Pop();
                 a.before = p1;
                 a.name = NameText(p2);
+                a.nameAtom = p2;
                 a.value = p3;
                 a.after = p4;
             }

@@ -372,6 +372,7 @@ void SetName(Atom* a, std::string_view text)
         member_cache::Forget(a->Parent, Normalize(text));
         member_index::Drop(a->Parent);
     }
+    if (a->Parent) NoteTreeChange();
     NoteMemberName(Normalize(text));
     SetText(&a->Text, text);
 }

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "state.h"
+#include "structure.h"
 
 namespace tavro::member_cache {
 
@@ -79,6 +80,7 @@ void Forget(const Atom* owner, std::string_view name)
 void Clear()
 {
     for (Entry& e : gEntries) e.owner = nullptr;
+    NoteTreeChange();
 }
 
 }  // namespace tavro::member_cache

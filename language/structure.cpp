@@ -1,5 +1,8 @@
 #include "structure.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <vector>
 
 #include "errors.h"
@@ -40,6 +43,18 @@ bool uncached(const Atom* owner, std::string_view name)
     return (owner->Flags & flActivation) || name == "[]";
 }
 
+// Activation records and anonymous nodes, and whatever hangs below them:
+// simple names are never found as such a node, so attaching or detaching
+// one changes no remembered answer of ResolveName, and chains that pass
+// through one are never remembered.
+bool anonymous(const Atom* node)
+{
+    std::string_view n = TextOf(node);
+    return n.size() == 2 && n == "[]";
+}
+
+bool hiddenFromNames(const Atom* node) { return (node->Flags & flActivation) || anonymous(node); }
+
 // The name of a member as lookups compare it.
 std::string normalizedName(const Atom* node)
 {
@@ -56,7 +71,11 @@ bool gGlobalScopesKnown = false;
 const Atom* gGlobalScopesRoot = nullptr;
 }  // namespace
 
-void ForgetGlobalScopes() { gGlobalScopesKnown = false; }
+void ForgetGlobalScopes()
+{
+    gGlobalScopesKnown = false;
+    NoteTreeChange();
+}
 
 namespace {
 bool gMakeHooksSeen = false;
@@ -105,7 +124,10 @@ void PushContext(Atom* node)
     }
     State->Contexts = c;
     ++gContextDepth;
-    if (TextOf(node) == kRootName) State->Root = node;
+    if (node != State->Root && TextOf(node) == kRootName) {
+        State->Root = node;
+        NoteTreeChange();
+    }
 }
 
 Atom* PopContext()
@@ -125,7 +147,11 @@ Atom* ContextNode(const TContext* context) { return context ? context->Node : nu
 
 Atom* RootNode() { return State->Root; }
 
-void ClearRoot() { State->Root = nullptr; }
+void ClearRoot()
+{
+    State->Root = nullptr;
+    NoteTreeChange();
+}
 
 int ContextDepth() { return State && State->Contexts ? gContextDepth : 0; }
 
@@ -136,6 +162,7 @@ void Attach(Atom* node, Atom* parent)
     if (!IsObject(node) || node->Parent == parent) return;
     node->Parent = parent;
     if (!parent) return;
+    if (!hiddenFromNames(parent) && !anonymous(node)) NoteTreeChange();
     node->NextSibling = parent->FirstChild;
     parent->FirstChild = node;
     std::string_view name = TextOf(node);
@@ -158,6 +185,7 @@ void Detach(Atom* node)
 {
     if (!IsObject(node) || !node->Parent) return;
     Atom* parent = node->Parent;
+    if (!hiddenFromNames(parent) && !anonymous(node)) NoteTreeChange();
     if (!uncached(parent, TextOf(node))) {
         std::string name = normalizedName(node);
         member_cache::Forget(parent, name);
@@ -281,6 +309,7 @@ void ClearNode(Atom* node)
 {
     ReplaceValue(node, nullptr);
     if (!node->FirstChild) return;  // nothing to drop or keep
+    NoteTreeChange();
     Atom* change = node->ChangeChild;
     Detach(change);
     Atom* depend = FindMember(node, NormalizedReserved(rwOnDepend));
@@ -305,6 +334,7 @@ void ClearNode(Atom* node)
 
 void ForgetMembers(Atom* node)
 {
+    NoteTreeChange();
     member_index::Drop(node);
     if (node == State->Root) ForgetGlobalScopes();
     for (Atom* m = node->FirstChild; m; m = m->NextSibling) m->Parent = nullptr;
@@ -492,6 +522,71 @@ Atom* ResolveFrom(Atom* node, std::string_view name)
 Atom* ResolveInContext(std::string_view name)
 {
     return ResolveFrom(ContextNode(TopContext()), name);
+}
+
+namespace {
+
+uint64_t gTreeEpoch = 1;
+
+struct NameSite {
+    const Atom* name = nullptr;
+    const Atom* scope = nullptr;
+    Atom* found = nullptr;
+    uint64_t epoch = 0;
+};
+constexpr size_t kNameSites = 2048;
+NameSite gNameSites[kNameSites];
+
+// Set TAVRO_VERIFY_LOOKUPS to check every remembered answer against a full
+// lookup (the program tests run this way).
+const bool gVerifyNameSites = std::getenv("TAVRO_VERIFY_LOOKUPS") != nullptr;
+
+NameSite& siteOf(const Atom* name, const Atom* scope)
+{
+    uint64_t h = (reinterpret_cast<uintptr_t>(name) >> 4) * 0x9E3779B97F4A7C15ull;
+    h ^= reinterpret_cast<uintptr_t>(scope) >> 4;
+    h *= 0xC2B2AE3D27D4EB4Full;
+    return gNameSites[(h >> 40) & (kNameSites - 1)];
+}
+
+// Whether an answer found from `scope` may be remembered: no node of the
+// chain and no global scope is hidden from names (see hiddenFromNames).
+bool rememberable(const Atom* scope)
+{
+    for (const Atom* n = scope; n; n = n->Parent)
+        if (hiddenFromNames(n)) return false;
+    if (State->Root)
+        for (const Atom* g : GlobalScopes())
+            if (hiddenFromNames(g)) return false;
+    return true;
+}
+
+}  // namespace
+
+void NoteTreeChange() { ++gTreeEpoch; }
+
+Atom* ResolveName(const Atom* nameAtom, std::string_view name)
+{
+    if (!IsObject(nameAtom) || nameAtom->Kind != akWord || !NamesCaseSensitive() || !isSimpleName(name))
+        return Resolve(name);
+    Atom* scope = ContextNode(TopContext());
+    if (scope && (scope->Flags & flActivation)) {
+        if (Atom* found = stepInto(scope, name)) return found;
+        scope = scope->Parent;
+    }
+    if (!scope) return Resolve(name);
+    NameSite& site = siteOf(nameAtom, scope);
+    if (site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope) {
+        if (gVerifyNameSites && Resolve(name) != site.found) {
+            std::fprintf(stderr, "tavro: remembered lookup of %.*s is stale\n", static_cast<int>(name.size()),
+                         name.data());
+            std::abort();
+        }
+        return site.found;
+    }
+    Atom* found = Resolve(name);
+    if (found && rememberable(scope)) site = NameSite{nameAtom, scope, found, gTreeEpoch};
+    return found;
 }
 
 Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force)

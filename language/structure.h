@@ -57,6 +57,24 @@ Atom* Walk(Atom*& node, std::string& path);
 // as they were.
 Atom* Resolve(std::string_view name);
 Atom* ResolveFrom(Atom* node, std::string_view name);
+
+// Resolve for a name written in a program: `nameAtom` is the word that
+// holds `name`. The answer is the same as Resolve's; a found node is
+// remembered per (word, scope) until the tree changes in a way that could
+// change it (NoteTreeChange). The scope is the context's node, or the
+// procedure node of an activation record, whose own members are always
+// searched afresh: calls come and go without forgetting anything.
+// Remembered answers only hold for words, whose atoms the collector frees
+// (a word that is not akWord is resolved afresh).
+Atom* ResolveName(const Atom* nameAtom, std::string_view name);
+
+// Forgets every remembered answer of ResolveName. Every tree operation of
+// the core calls it when it changes what a name can find: attaching,
+// detaching or renaming a named member outside activation records and
+// anonymous nodes, dropping members, changing the root, the global scopes
+// or the naming mode, and every collection. Native libraries change the
+// tree only through the host's services.
+void NoteTreeChange();
 Atom* ResolveInContext(std::string_view name);
 Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force);
 Atom* NewAnonymous(Atom* value);
