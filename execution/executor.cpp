@@ -203,7 +203,8 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     }
     Atom* node = ResolveName(nameAtom, name);
     if (!node) RaiseError("UNKNOWNVAR", {std::string(name)});
-    if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
+    if (LambdaMayExist())
+        if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
     Atom* definition = LeftOf(node);
 
     if (!IsList(definition) || (node->FirstChild && definition == nullptr)) {
@@ -220,9 +221,8 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     }
 
     std::string_view procName = TextOf(node);
-    Atom* record = AttachNew(node, AnonymousName(), nullptr);
     // Marked before its members arrive: records keep no lookup cache.
-    record->Flags |= flActivation;
+    Atom* record = AttachRecord(node);
     Hold holdRecord(record);
     Hold holdDefinition(definition);
     bool tracing = LogWants(logTrace);

@@ -61,7 +61,10 @@ void SetCaseSensitive(bool on)
     member_index::Clear();
     RefreshReservedWords();
     // Names already in the tree may read as hook names in the new mode.
-    if (State && State->Root && State->Root->FirstChild) NoteMemberName(NormalizedReserved(rwOnBeforeMake));
+    if (State && State->Root && State->Root->FirstChild) {
+        NoteMemberName(NormalizedReserved(rwOnBeforeMake));
+        NoteMemberName(NormalizedReserved(rwLambda));
+    }
 }
 
 std::string Normalize(std::string_view text)

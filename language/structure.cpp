@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <vector>
 
@@ -79,14 +80,18 @@ void ForgetGlobalScopes()
 
 namespace {
 bool gMakeHooksSeen = false;
+bool gLambdaSeen = false;
 }  // namespace
 
 bool MakeHooksMayExist() { return gMakeHooksSeen; }
+
+bool LambdaMayExist() { return gLambdaSeen; }
 
 void NoteMemberName(std::string_view n)
 {
     if (n == NormalizedReserved(rwOnBeforeMake) || n == NormalizedReserved(rwOnAfterMake))
         gMakeHooksSeen = true;
+    if (n == NormalizedReserved(rwLambda)) gLambdaSeen = true;
 }
 
 const std::vector<Atom*>& GlobalScopes()
@@ -443,7 +448,10 @@ namespace {
 // A name of one segment that needs neither climbing nor the root prefix.
 bool isSimpleName(std::string_view name)
 {
-    return !name.empty() && name[0] != '[' && name.find('.') == std::string_view::npos;
+    if (name.empty() || name[0] == '[') return false;
+    for (char ch : name)
+        if (ch == '.') return false;
+    return true;
 }
 
 // One segment from one node, as Walk takes it.
@@ -561,9 +569,38 @@ bool rememberable(const Atom* scope)
     return true;
 }
 
+// The member `name` of an activation record, as stepInto finds it. Records
+// hold a few parameters: compared in place, most by length alone.
+Atom* scanRecord(Atom* record, std::string_view name)
+{
+    const size_t size = name.size();
+    if (size == NormalizedReserved(rwOnChange).size() || size == NormalizedReserved(rwOnDrawImage).size())
+        return stepInto(record, name);
+    for (Atom* m = record->FirstChild; m; m = m->NextSibling) {
+        TText text = m->Text;
+        if (text == name.data() ||
+            (static_cast<size_t>(tavro_text_length(text)) == size && std::memcmp(text, name.data(), size) == 0))
+            return m;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void NoteTreeChange() { ++gTreeEpoch; }
+
+Atom* AttachRecord(Atom* procedure)
+{
+    // Exactly what AttachNew(procedure, AnonymousName(), nullptr) does for
+    // the name "[]": no lookup cache, index, hook name or special member
+    // concerns it, and no remembered lookup.
+    Atom* record = NewVariableNamed(AnonymousName(), nullptr);
+    record->Flags |= flActivation;
+    record->Parent = procedure;
+    record->NextSibling = procedure->FirstChild;
+    procedure->FirstChild = record;
+    return record;
+}
 
 Atom* ResolveName(const Atom* nameAtom, std::string_view name)
 {
@@ -571,7 +608,7 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
         return Resolve(name);
     Atom* scope = ContextNode(TopContext());
     if (scope && (scope->Flags & flActivation)) {
-        if (Atom* found = stepInto(scope, name)) return found;
+        if (Atom* found = scanRecord(scope, name)) return found;
         scope = scope->Parent;
     }
     if (!scope) return Resolve(name);

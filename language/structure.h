@@ -81,6 +81,10 @@ Atom* NewAnonymous(Atom* value);
 // A new member of `owner` (always new, like a forced CreatePath) whose name
 // shares the text `name`.
 Atom* AttachNew(Atom* owner, TText name, Atom* value);
+// A new activation record (flagged flActivation, named "[]", no value)
+// attached to `procedure`: AttachNew for the one name that needs none of
+// Attach's upkeep.
+Atom* AttachRecord(Atom* procedure);
 
 // The members of the root flagged as global scopes (flGlobalScope), in
 // member order. The list is kept between lookups: it is made again after
@@ -94,6 +98,8 @@ const std::vector<Atom*>& GlobalScopes();
 // attached or given that name (nor the naming mode changed): assignment
 // then need not look for those hooks. Once true it stays true.
 bool MakeHooksMayExist();
+// The same for members named "lambda" (a procedure's own code).
+bool LambdaMayExist();
 void NoteMemberName(std::string_view normalizedName);
 
 // The state's LastName as text.
