@@ -253,7 +253,7 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
                 SetName(arg, param);
                 Attach(arg, record);
             } else {
-                remember(AttachNew(record, paramAtom->Text, arg));
+                remember(AttachParameter(record, paramAtom->Text, arg));
             }
         }
     }

@@ -589,6 +589,25 @@ Atom* scanRecord(Atom* record, std::string_view name)
 
 void NoteTreeChange() { ++gTreeEpoch; }
 
+Atom* AttachParameter(Atom* record, TText name, Atom* value)
+{
+    if (!NamesCaseSensitive()) return AttachNew(record, name, value);
+    // Attach's work for a member of an activation record: no lookup cache,
+    // index or remembered lookup concerns it; hook and special member names
+    // still count.
+    Atom* node = NewVariableNamed(name, value);
+    node->Parent = record;
+    node->NextSibling = record->FirstChild;
+    record->FirstChild = node;
+    std::string_view n = View(name);
+    NoteMemberName(n);
+    if (n == NormalizedReserved(rwOnDrawImage))
+        record->DrawImageChild = node;
+    else if (n == NormalizedReserved(rwOnChange))
+        record->ChangeChild = node;
+    return node;
+}
+
 Atom* AttachRecord(Atom* procedure)
 {
     // Exactly what AttachNew(procedure, AnonymousName(), nullptr) does for

@@ -85,6 +85,9 @@ Atom* AttachNew(Atom* owner, TText name, Atom* value);
 // attached to `procedure`: AttachNew for the one name that needs none of
 // Attach's upkeep.
 Atom* AttachRecord(Atom* procedure);
+// A new member of an activation record that shares the text `name`: the
+// same as AttachNew(record, name, value).
+Atom* AttachParameter(Atom* record, TText name, Atom* value);
 
 // The members of the root flagged as global scopes (flGlobalScope), in
 // member order. The list is kept between lookups: it is made again after

@@ -85,11 +85,18 @@ static inline TAtom *tavro_param(const TStructure *s, const char *name)
 {
     TAtom *r = tavro_record(s);
     TAtom *m;
+    size_t len;
     if (!r)
         return NULL;
-    for (m = r->FirstChild; m; m = m->NextSibling)
-        if (m->Kind == akVariable && tavro_name_is(s, m, name))
+    len = strlen(name);
+    for (m = r->FirstChild; m; m = m->NextSibling) {
+        if (m->Kind != akVariable)
+            continue;
+        /* Letter case changes no byte count: compare the lengths first. */
+        if ((size_t)tavro_text_length(m->Text) == len &&
+            tavro_bytes_equal(tavro_text_cstr(m->Text), len, name, len, !s->CaseSensitive))
             return m;
+    }
     return NULL;
 }
 
