@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "assignment.h"
+#include "atom_slabs.h"
 #include "environment.h"
 #include "errors.h"
 #include "expr.h"
@@ -90,6 +91,11 @@ void requireBodyList(Atom* body, const char* keyword, int argNumber)
 // ------------------------------------------------------------ procedures
 
 constexpr int kReclaimableParameters = 8;
+
+// Native words allocate from the pool's free list themselves and ask the
+// system for each atom when it is empty: the list is topped up from the
+// slabs before each native call.
+constexpr int kNativeFreeAtoms = 1024;
 
 // A call that gave a value leaves its activation record behind as garbage.
 // Most calls are library wrappers that run one native word, so that garbage
@@ -177,6 +183,7 @@ void runNativeBody(Atom* statement)
     auto fn = reinterpret_cast<TNativeFunction>(statement->Code->Words[1]);
     State->ServiceCallback = HostService;
     NativeErrorPending = false;
+    slabs::TopUpFreeList(kNativeFreeAtoms);
     Atom* result = fn(&State);
     if (NativeErrorPending) {
         NativeErrorPending = false;
@@ -781,6 +788,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             auto fn = reinterpret_cast<TNativeFunction>(w[pos++]);
             State->ServiceCallback = HostService;
             NativeErrorPending = false;
+            slabs::TopUpFreeList(kNativeFreeAtoms);
             Atom* result = fn(&State);
             if (NativeErrorPending) {
                 NativeErrorPending = false;

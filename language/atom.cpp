@@ -1,5 +1,7 @@
 #include "atom.h"
 
+#include "atom_slabs.h"
+
 #include "errors.h"
 #include "member_cache.h"
 #include "number_format.h"
@@ -19,9 +21,17 @@ void SetWidgetReleaser(WidgetReleaser releaser) { gWidgetReleaser = releaser; }
 
 Atom* Allocate()
 {
-    Atom* a = tavro_pool_allocate(State);
-    if (!a) RaiseError("OUTOFMEMORY");
-    return a;
+    // The pool's own allocation, with a slab atom instead of a system
+    // allocation when the free list is empty.
+    if (!State->FreeAtoms) {
+        Atom* a = slabs::Take();
+        if (!a) RaiseError("OUTOFMEMORY");
+        a->Next = State->AllAtoms;
+        State->AllAtoms = a;
+        State->LiveCount++;
+        return a;
+    }
+    return tavro_pool_allocate(State);
 }
 
 void ReleaseMostRecent(Atom* atom)
@@ -40,14 +50,24 @@ void ReleaseSuccessor(Atom* prev)
 
 void ReleaseFreeAtoms()
 {
-    // Free atoms are reset already: nothing hangs on them.
+    // Free atoms are reset already: nothing hangs on them. Slab atoms stay
+    // on the list until their whole slab can go.
+    Atom* kept = nullptr;
+    int keptCount = 0;
     for (Atom* a = State->FreeAtoms; a;) {
         Atom* next = a->Next;
-        free(a);
+        if (slabs::Contains(a)) {
+            a->Next = kept;
+            kept = a;
+            ++keptCount;
+        } else {
+            free(a);
+        }
         a = next;
     }
-    State->FreeAtoms = nullptr;
-    State->FreeCount = 0;
+    State->FreeAtoms = kept;
+    State->FreeCount = keptCount;
+    slabs::ReleaseUnused();
 }
 
 intptr_t ReleaseResource(Atom* atom)

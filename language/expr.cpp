@@ -228,6 +228,11 @@ void TExpr::ClassifyName(TExprItem& item, const std::string& text)
     }
 }
 
+namespace {
+// More than any statement's number of items.
+constexpr int64_t kPriorityStep = int64_t(1) << 32;
+}  // namespace
+
 void TExpr::AddItem()
 {
     TExprItem item;
@@ -235,7 +240,9 @@ void TExpr::AddItem()
     item.Element = LeftOf(CurrentCell);
     Classify(item);
     int index = static_cast<int>(items_.size());
-    item.Key = item.Priority * 1000 + (item.LeftAssociative ? -index : index);
+    // The position only orders items of one priority: it must never reach
+    // the next priority, however long the statement.
+    item.Key = int64_t(item.Priority) * kPriorityStep + (item.LeftAssociative ? -index : index);
     items_.push_back(std::move(item));
     CurrentCell = RightOf(CurrentCell);
 }
@@ -335,7 +342,7 @@ int TExpr::firstBelow(int from, int64_t limit, Side side) const
 
 bool TExpr::Seek(int index, Side side)
 {
-    const int key = items_[index].Key;
+    const int64_t key = items_[index].Key;
     if (bounds_.size() != size_t(2 * leaves_) || leaves_ < int(items_.size())) buildBounds();
     int j = firstBelow(index + (side == Side::Left ? -1 : 1), key, side);
     if (j < 0 || items_[j].Key <= key) return false;
@@ -470,7 +477,7 @@ void TExpr::LinkItems()
             continue;
         }
         // Failed: watch the stretch searched, up to where it stopped.
-        const int key = items_[size_t(i)].Key;
+        const int64_t key = items_[size_t(i)].Key;
         int stop = firstBelow(i + (side == Side::Left ? -1 : 1), key, side);
         if (side == Side::Right) {
             int hi = stop < 0 ? n - 1 : stop;
@@ -488,7 +495,7 @@ void TExpr::LinkItems()
 bool TExpr::seekByScan(int index, Side side)
 {
     const int step = side == Side::Left ? -1 : 1;
-    const int key = items_[index].Key;
+    const int64_t key = items_[index].Key;
     const int n = static_cast<int>(items_.size());
     for (int j = index + step; j >= 0 && j < n; j += step) {
         const TExprItem& candidate = items_[j];

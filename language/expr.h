@@ -3,9 +3,9 @@
 // first cell.
 //
 // Statements have no fixed grammar. Every element becomes an item with a
-// declared number of left and right operands and a key (priority * 1000,
-// minus the item's index when left-associative, plus it otherwise; lower
-// keys bind more loosely). LinkItems lets each item seek its operands among
+// declared number of left and right operands and a key (the priority in
+// the high bits, then minus the item's index when left-associative, plus it
+// otherwise; lower keys bind more loosely). LinkItems lets each item seek its operands among
 // its neighbours by key, which builds operator trees; Emit writes each tree
 // in postfix order (operands before their operator; see opcodes.h for the
 // code words and their operands).
@@ -94,7 +94,7 @@ struct TExprItem {
     int RightCount = 0;
     int Priority = 150;
     bool LeftAssociative = true;
-    int Key = 0;
+    int64_t Key = 0;
     int ParentIndex = -1;        // the item that took this one, or -1
     std::vector<int> LeftChildren;   // operands taken (item indices)
     std::vector<int> RightChildren;

@@ -1,5 +1,7 @@
 #include "state.h"
 
+#include "atom_slabs.h"
+
 #include <clocale>
 #include <cwctype>
 #include <locale.h>
@@ -43,12 +45,13 @@ void DestroyState()
             TAtom* next = list->Next;
             ReleaseResource(list);
             tavro_atom_clear(list);
-            free(list);
+            if (!slabs::Contains(list)) free(list);
             list = next;
         }
     }
     tavro_text_release(State->LastName);
     tavro_text_release(State->KeyBuffer);
+    slabs::ReleaseAll();
     free(State);
     State = nullptr;
 }
