@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "execution_fixture.h"
+#include "atom_slabs.h"
 #include "structure.h"
 
 using namespace tavro;
@@ -122,4 +123,26 @@ TEST_F(Collector, ARunLeavesItsVariablesAndCollectsItsTemporaries)
     // and word of the loop is gone.
     EXPECT_LT(State->LiveCount, live + 60);
     EXPECT_TRUE(Env.Messages.empty());
+}
+
+TEST_F(Collector, FreedSlabsGoBackWholeAndTheRestIsReused)
+{
+    // Three slabs' worth of loose words, then nothing holds them.
+    const int n = 3 * slabs::kSlabAtoms;
+    Atom* first = NewWord("w");
+    for (int i = 1; i < n; ++i) NewWord("w");
+    CollectGarbage();
+    const int freed = State->FreeCount;
+    EXPECT_GE(freed, n);
+    EXPECT_TRUE(slabs::Contains(first));
+
+    // Whole slabs leave the free list and the process; what is left on the
+    // list is still good for allocation, and so is a new slab.
+    ReleaseFreeAtoms();
+    EXPECT_LT(State->FreeCount, freed);
+    EXPECT_LE(freed - State->FreeCount, n);
+    for (int i = 0; i < n; ++i) ASSERT_EQ(TextOf(NewWord("again")), "again");
+    Atom* kept = CreatePath(Root, "kept", NewWord("value"), true);
+    CollectGarbage();
+    EXPECT_EQ(ToText(LeftOf(kept)), "value");
 }
