@@ -1,6 +1,7 @@
 #include "atom.h"
 
 #include "atom_slabs.h"
+#include "position_pool.h"
 
 #include "errors.h"
 #include "member_cache.h"
@@ -36,7 +37,10 @@ Atom* Allocate()
 
 void ReleaseMostRecent(Atom* atom)
 {
-    if (atom && atom != NoValue && State->AllAtoms == atom) ReleaseResource(atom);
+    if (atom && atom != NoValue && State->AllAtoms == atom) {
+        ReleaseResource(atom);
+        position_pool::TakeOff(atom);
+    }
     tavro_pool_release_most_recent(State, atom);
 }
 
@@ -45,6 +49,7 @@ void ReleaseSuccessor(Atom* prev)
     Atom* a = prev ? prev->Next : State->AllAtoms;
     if (!a) return;
     ReleaseResource(a);
+    position_pool::TakeOff(a);
     tavro_pool_release_successor(State, prev);
 }
 
@@ -213,7 +218,7 @@ void DropCode(Atom* a)
 void SetPosition(Atom* a, const Position& p)
 {
     if (!a->Position) {
-        a->Position = static_cast<TPosition*>(calloc(1, sizeof(TPosition)));
+        a->Position = position_pool::Take();
         if (!a->Position) RaiseError("OUTOFMEMORY");
     }
     tavro_text_assign(&a->Position->Source, p.Source.raw());

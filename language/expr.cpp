@@ -539,7 +539,7 @@ std::pair<int, int> TExpr::SubtreeRange(int index) const
 
 // -------------------------------------------------------------- emitting
 
-void TExpr::EmitOperandNames(const std::vector<int>& children, Atom* params, bool left)
+void TExpr::EmitOperandNames(const OperandList& children, Atom* params, bool left)
 {
     Atom* cell = params;
     int extra = 0;

@@ -48,6 +48,7 @@
 
 #include "atom.h"
 #include "opcodes.h"
+#include "operand_list.h"
 
 namespace tavro {
 
@@ -96,8 +97,8 @@ struct TExprItem {
     bool LeftAssociative = true;
     int64_t Key = 0;
     int ParentIndex = -1;        // the item that took this one, or -1
-    std::vector<int> LeftChildren;   // operands taken (item indices)
-    std::vector<int> RightChildren;
+    OperandList LeftChildren;   // operands taken (item indices)
+    OperandList RightChildren;
     Atom* LeftParams = nullptr;  // parameter lists of a procedure
     Atom* Params = nullptr;
     bool IsLiteral = false;
@@ -141,7 +142,7 @@ private:
     void Classify(TExprItem& item);
     void ClassifyName(TExprItem& item, const std::string& text);
     void CollectLocalQuotes();
-    void EmitOperandNames(const std::vector<int>& children, Atom* params, bool left);
+    void EmitOperandNames(const OperandList& children, Atom* params, bool left);
     void CompileRoot();
     // The tree of minima behind Seek (see expr.cpp).
     int64_t bound(int j) const;

@@ -1,6 +1,7 @@
 #include "state.h"
 
 #include "atom_slabs.h"
+#include "position_pool.h"
 
 #include <clocale>
 #include <cwctype>
@@ -44,6 +45,7 @@ void DestroyState()
         while (list) {
             TAtom* next = list->Next;
             ReleaseResource(list);
+            position_pool::TakeOff(list);
             tavro_atom_clear(list);
             if (!slabs::Contains(list)) free(list);
             list = next;
@@ -52,6 +54,7 @@ void DestroyState()
     tavro_text_release(State->LastName);
     tavro_text_release(State->KeyBuffer);
     slabs::ReleaseAll();
+    position_pool::ReleaseAll();
     free(State);
     State = nullptr;
 }

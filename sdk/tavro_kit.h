@@ -546,7 +546,16 @@ static inline TAtom *tavro_new_word_cstr(TStructure *s, const char *text)
 /* The words true and false. */
 static inline TAtom *tavro_new_truth(TStructure *s, int truth)
 {
-    return tavro_new_word_cstr(s, truth ? "true" : "false");
+    /* Constant texts (count -1): shared by every truth word, never freed.
+       Libraries are never unloaded, so the texts outlive their words. */
+    static struct {
+        TTextHeader header;
+        char bytes[8];
+    } yes = {{-1, 4}, "true"}, no = {{-1, 5}, "false"};
+    TAtom *a = tavro_allocate_or_raise(s);
+    if (a)
+        a->Text = truth ? yes.bytes : no.bytes;
+    return a;
 }
 
 /* A list cell holding `element` in front of `rest`. */

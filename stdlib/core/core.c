@@ -146,15 +146,29 @@ static size_t last_char_offset(const char *t, size_t len)
 
 static TAtom *joined_word(TStructure *s, const char *a, size_t alen, const char *b, size_t blen)
 {
-    TKitBuffer buf = {0, 0, 0};
+    /* The text is made in place: no buffer in between. */
+    size_t len = alen + blen;
+    TTextHeader *h;
     TAtom *w;
-    if (!tavro_buffer_append(&buf, a, alen) || !tavro_buffer_append(&buf, b, blen)) {
-        /* A part of the word would be a wrong value. */
-        tavro_buffer_free(&buf);
+    if (len == 0)
+        return tavro_new_word(s, "", 0);
+    /* A part of the word would be a wrong value. */
+    if (len > 0x7FFFFFF0u)
         return fail_key(s, "OUTOFMEMORY");
+    h = (TTextHeader *)malloc(sizeof(TTextHeader) + len + 1);
+    if (!h)
+        return fail_key(s, "OUTOFMEMORY");
+    w = tavro_allocate_or_raise(s);
+    if (!w) {
+        free(h);
+        return NULL;
     }
-    w = tavro_new_word(s, tavro_buffer_cstr(&buf), buf.length);
-    tavro_buffer_free(&buf);
+    h->RefCount = 1;
+    h->Length = (int32_t)len;
+    memcpy((char *)(h + 1), a, alen);
+    memcpy((char *)(h + 1) + alen, b, blen);
+    ((char *)(h + 1))[len] = '\0';
+    w->Text = (char *)(h + 1);
     return w;
 }
 
