@@ -105,7 +105,83 @@ constexpr int kNativeFreeAtoms = 1024;
 // once instead of waiting for the collector. They are near the head of the
 // pool's list; a short walk finds them, and whatever it does not find is
 // left to the collector.
-void reclaimRecord(Atom* record, Atom* const* made, int madeCount, Atom* output)
+// ---- spare records
+//
+// Better still, the record and parameter nodes of such a call are kept for
+// the next call of the same procedure, which fills the same nodes with its
+// own values instead of making new ones. A spare is kept only when the
+// nodes are exactly as a new call would make them (no flags, code,
+// position, special member or display list, and a plain value for every
+// parameter), and it is trusted only while the tree epoch stays the same:
+// every collection changes it, and the spare's nodes are then ordinary
+// garbage. One spare per slot; a slot taken by another procedure's spare
+// leaves the new one to be freed as before.
+struct SpareRecord {
+    const Atom* procedure = nullptr;
+    Atom* record = nullptr;
+    int count = 0;
+    uint64_t epoch = 0;
+};
+constexpr size_t kSpareRecords = 256;
+SpareRecord gSpareRecords[kSpareRecords];
+
+SpareRecord& spareSlot(const Atom* procedure)
+{
+    uint64_t h = (reinterpret_cast<uintptr_t>(procedure) >> 4) * 0x9E3779B97F4A7C15ull;
+    return gSpareRecords[(h >> 40) & (kSpareRecords - 1)];
+}
+
+bool cleanNode(Atom* a, uint32_t flags)
+{
+    return a->Flags == flags && !a->Code && !a->Position && !a->FirstChild && !a->ChangeChild &&
+           !a->DrawImageChild && a->RefCount == 0 && !Env().HasDisplayList(a);
+}
+
+// Keeps the nodes of a finished call as the spare of `procedure`; false
+// when they do not qualify or the slot is taken.
+bool keepSpare(const Atom* procedure, Atom* record, Atom* const* made, int madeCount)
+{
+    SpareRecord& slot = spareSlot(procedure);
+    if (slot.record && slot.epoch == TreeEpoch() && slot.procedure != procedure) return false;
+    if (record->Left || TextOf(record) != "[]" || record->ChangeChild || record->DrawImageChild ||
+        record->Flags != flActivation || record->Code || record->Position || Env().HasDisplayList(record))
+        return false;
+    // The members are the parameters (checked by the caller) and nothing else.
+    for (Atom* m = record->FirstChild; m; m = m->NextSibling)
+        if (!cleanNode(m, 0)) return false;
+    for (int i = 0; i < madeCount; ++i) {
+        made[i]->Left = nullptr;
+        made[i]->Stamp = 0;
+    }
+    record->Stamp = 0;
+    slot = SpareRecord{procedure, record, madeCount, TreeEpoch()};
+    return true;
+}
+
+// The spare record of `procedure` for a call with these parameters, taken
+// out of its slot, with its parameter nodes in order in *params; null when
+// there is none that fits.
+Atom* takeSpare(const Atom* procedure, int argCount, const TCodeWord* args, Atom** params)
+{
+    SpareRecord& slot = spareSlot(procedure);
+    if (!slot.record || slot.procedure != procedure || slot.epoch != TreeEpoch() || slot.count != argCount)
+        return nullptr;
+    Atom* record = slot.record;
+    slot = SpareRecord{};
+    // Members are in the reverse order of attachment.
+    int k = argCount;
+    for (Atom* m = record->FirstChild; m; m = m->NextSibling) {
+        if (k == 0) return nullptr;
+        params[--k] = m;
+    }
+    if (k != 0) return nullptr;
+    for (int i = 0; i < argCount; ++i)
+        if (params[i]->Text != reinterpret_cast<const Atom*>(args[2 * i + 1])->Text) return nullptr;
+    return record;
+}
+
+void reclaimRecord(Atom* record, Atom* const* made, int madeCount, Atom* output, const Atom* procedure,
+                   bool plain)
 {
     auto reachable = [&](Atom* a) {
         return a->RefCount > 0 || a == output || a == LastPopped || a->Parent != nullptr;
@@ -119,6 +195,7 @@ void reclaimRecord(Atom* record, Atom* const* made, int madeCount, Atom* output)
         ++members;
     }
     if (members != madeCount) return;
+    if (plain && keepSpare(procedure, record, made, madeCount)) return;
 
     // Marks are clear outside a collection: they tag the atoms to free.
     record->Flags |= flMarked;
@@ -228,8 +305,17 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     }
 
     std::string_view procName = TextOf(node);
-    // Marked before its members arrive: records keep no lookup cache.
-    Atom* record = AttachRecord(node);
+    // A call whose every parameter is a plain value may reuse the nodes of
+    // an earlier call (see keepSpare).
+    bool plain = argCount <= kReclaimableParameters;
+    for (int i = 0; plain && i < argCount; ++i) plain = args[2 * i] != 1 && !IsVariable(stack.Peek(i));
+    Atom* spareParams[kReclaimableParameters];
+    Atom* record = plain ? takeSpare(node, argCount, args, spareParams) : nullptr;
+    const bool reused = record != nullptr;
+    if (reused)
+        AttachRecordAgain(record, node);
+    else
+        record = AttachRecord(node);  // flagged before its members arrive
     Hold holdRecord(record);
     Hold holdDefinition(definition);
     bool tracing = LogWants(logTrace);
@@ -260,7 +346,12 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
                 SetName(arg, param);
                 Attach(arg, record);
             } else {
-                remember(AttachParameter(record, paramAtom->Text, arg));
+                if (reused) {
+                    spareParams[i]->Left = arg;
+                    remember(spareParams[i]);
+                } else {
+                    remember(AttachParameter(record, paramAtom->Text, arg));
+                }
             }
         }
     }
@@ -309,7 +400,7 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     PopContext();
     Detach(record);
     holdRecord.Drop();
-    if (madeCount <= kReclaimableParameters) reclaimRecord(record, made, madeCount, output);
+    if (madeCount <= kReclaimableParameters) reclaimRecord(record, made, madeCount, output, node, plain);
 }
 
 // ------------------------------------------------------------------- run

@@ -589,6 +589,15 @@ Atom* scanRecord(Atom* record, std::string_view name)
 
 void NoteTreeChange() { ++gTreeEpoch; }
 
+uint64_t TreeEpoch() { return gTreeEpoch; }
+
+void AttachRecordAgain(Atom* record, Atom* procedure)
+{
+    record->Parent = procedure;
+    record->NextSibling = procedure->FirstChild;
+    procedure->FirstChild = record;
+}
+
 Atom* AttachParameter(Atom* record, TText name, Atom* value)
 {
     if (!NamesCaseSensitive()) return AttachNew(record, name, value);
@@ -615,9 +624,7 @@ Atom* AttachRecord(Atom* procedure)
     // concerns it, and no remembered lookup.
     Atom* record = NewVariableNamed(AnonymousName(), nullptr);
     record->Flags |= flActivation;
-    record->Parent = procedure;
-    record->NextSibling = procedure->FirstChild;
-    procedure->FirstChild = record;
+    AttachRecordAgain(record, procedure);
     return record;
 }
 

@@ -8,6 +8,7 @@
 // LastOwner / LastName; they raise nothing.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,10 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name);
 // or the naming mode, and every collection. Native libraries change the
 // tree only through the host's services.
 void NoteTreeChange();
+// Changes with every NoteTreeChange: every collection, every change of the
+// state and every tree change that NoteTreeChange names. Something that
+// holds atoms outside the tree may trust them while it stays the same.
+uint64_t TreeEpoch();
 Atom* ResolveInContext(std::string_view name);
 Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force);
 Atom* NewAnonymous(Atom* value);
@@ -85,6 +90,9 @@ Atom* AttachNew(Atom* owner, TText name, Atom* value);
 // attached to `procedure`: AttachNew for the one name that needs none of
 // Attach's upkeep.
 Atom* AttachRecord(Atom* procedure);
+// Attaches a record kept from an earlier call of `procedure` again, with
+// its parameter members as they are.
+void AttachRecordAgain(Atom* record, Atom* procedure);
 // A new member of an activation record that shares the text `name`: the
 // same as AttachNew(record, name, value).
 Atom* AttachParameter(Atom* record, TText name, Atom* value);
