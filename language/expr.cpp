@@ -654,6 +654,8 @@ void TExpr::CompileRoot()
 void TExpr::Compile(bool single)
 {
     afterMarker_ = false;
+    // Most statements have a few items: no growing by one, two, four.
+    items_.reserve(16);
     for (;;) {
         int kind = ReadElementKind();
         if (kind == ekEnd || kind == ekComma) break;
