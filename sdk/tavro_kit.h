@@ -92,10 +92,19 @@ static inline TAtom *tavro_param(const TStructure *s, const char *name)
     for (m = r->FirstChild; m; m = m->NextSibling) {
         if (m->Kind != akVariable)
             continue;
-        /* Letter case changes no byte count: compare the lengths first. */
-        if ((size_t)tavro_text_length(m->Text) == len &&
-            tavro_bytes_equal(tavro_text_cstr(m->Text), len, name, len, !s->CaseSensitive))
+        /* Letter case changes no byte count: compare the lengths first,
+           then (names as written) the first byte before the rest. */
+        if ((size_t)tavro_text_length(m->Text) != len)
+            continue;
+        if (len == 0)
             return m;
+        if (!s->CaseSensitive) {
+            if (tavro_bytes_equal(m->Text, len, name, len, 1))
+                return m;
+        } else if (m->Text[0] == name[0] &&
+                   (len == 1 || memcmp(m->Text + 1, name + 1, len - 1) == 0)) {
+            return m;
+        }
     }
     return NULL;
 }
