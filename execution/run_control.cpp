@@ -83,28 +83,45 @@ void clearLeftoverFlags()
     if (RootNode()) ClearFlagsInTree(RootNode(), flBusy | flAssigning);
 }
 
+// A word or number without members holds nothing else: marked where it is
+// met, never pushed.
+inline bool markLeaf(Atom* a)
+{
+    if ((a->Kind == akWord || a->Kind == akNumber) && !a->FirstChild) {
+        a->Flags |= flMarked;
+        return true;
+    }
+    return false;
+}
+
 void markFrom(Atom* start, std::vector<Atom*>& work)
 {
     work.push_back(start);
     while (!work.empty()) {
         Atom* a = work.back();
         work.pop_back();
-        if (!IsObject(a) || (a->Flags & flMarked)) continue;
-        a->Flags |= flMarked;
-        for (Atom* m = a->FirstChild; m; m = m->NextSibling) work.push_back(m);
-        switch (a->Kind) {
-        case akVariable:
-            work.push_back(LeftOf(a));
-            break;
-        case akList:
-        case akGroup:
-            // The element first: the stack then grows with the nesting of
-            // lists, not with their length.
-            work.push_back(RightOf(a));
-            work.push_back(LeftOf(a));
-            break;
-        default:
-            break;  // a widget's Left and a block's Right are no atoms
+        while (IsObject(a) && !(a->Flags & flMarked)) {
+            a->Flags |= flMarked;
+            for (Atom* m = a->FirstChild; m; m = m->NextSibling)
+                if (!(m->Flags & flMarked)) work.push_back(m);
+            if (a->Kind == akVariable) {
+                a = LeftOf(a);
+            } else if (a->Kind == akList || a->Kind == akGroup) {
+                // The element first, the rest kept on the stack: the stack
+                // grows with the nesting of lists, not with their length.
+                // A leaf element is marked at once and the walk goes on
+                // along the list.
+                Atom* element = LeftOf(a);
+                Atom* rest = RightOf(a);
+                if (IsObject(element) && !(element->Flags & flMarked) && !markLeaf(element)) {
+                    work.push_back(rest);
+                    a = element;
+                } else {
+                    a = rest;
+                }
+            } else {
+                break;  // a widget's Left and a block's Right are no atoms
+            }
         }
     }
 }

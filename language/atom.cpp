@@ -48,8 +48,9 @@ void ReleaseSuccessor(Atom* prev)
 {
     Atom* a = prev ? prev->Next : State->AllAtoms;
     if (!a) return;
-    ReleaseResource(a);
-    position_pool::TakeOff(a);
+    // Only widgets and memory blocks hold resources.
+    if (a->Kind == akWidget || a->Kind == akMemoryBlock) ReleaseResource(a);
+    if (a->Position) position_pool::TakeOff(a);
     tavro_pool_release_successor(State, prev);
 }
 
