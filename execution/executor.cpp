@@ -394,11 +394,11 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
                               " with result=" + ToText(PendingOutput));
     Atom* output = PendingOutput;
     stack.Push(output);
-    Detach(record);
+    DetachRecord(record);
     PendingOutput = NoValue;
     node->Flags &= ~flBusy;
     PopContext();
-    Detach(record);
+    if (record->Parent) Detach(record);
     holdRecord.Drop();
     if (madeCount <= kReclaimableParameters) reclaimRecord(record, made, madeCount, output, node, plain);
 }

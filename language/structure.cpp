@@ -591,6 +591,31 @@ void NoteTreeChange() { ++gTreeEpoch; }
 
 uint64_t TreeEpoch() { return gTreeEpoch; }
 
+void DetachRecord(Atom* record)
+{
+    Atom* parent = record->Parent;
+    if (!parent) return;
+    // A record that was renamed or flagged since it was made takes the
+    // general way; an activation record named "[]" needs none of Detach's
+    // upkeep (no lookup cache, index, remembered lookup or special member
+    // knows it).
+    if (!(record->Flags & flActivation) || (record->Flags & flGlobalScope) || !anonymous(record)) {
+        Detach(record);
+        return;
+    }
+    if (parent->FirstChild == record) {
+        parent->FirstChild = record->NextSibling;
+    } else {
+        for (Atom* m = parent->FirstChild; m; m = m->NextSibling) {
+            if (m->NextSibling == record) {
+                m->NextSibling = record->NextSibling;
+                break;
+            }
+        }
+    }
+    record->Parent = nullptr;
+}
+
 void AttachRecordAgain(Atom* record, Atom* procedure)
 {
     record->Parent = procedure;

@@ -93,6 +93,9 @@ Atom* AttachRecord(Atom* procedure);
 // Attaches a record kept from an earlier call of `procedure` again, with
 // its parameter members as they are.
 void AttachRecordAgain(Atom* record, Atom* procedure);
+// Detach for an activation record: the same, without the upkeep that only
+// named members need.
+void DetachRecord(Atom* record);
 // A new member of an activation record that shares the text `name`: the
 // same as AttachNew(record, name, value).
 Atom* AttachParameter(Atom* record, TText name, Atom* value);

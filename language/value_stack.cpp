@@ -24,12 +24,6 @@ void TStack::Grow()
     capacity_ = capacity;
 }
 
-Atom* TStack::Peek(int depth) const
-{
-    if (depth < 0 || depth >= Count()) return nullptr;
-    return values_[count_ - 1 - size_t(depth)];
-}
-
 void TStack::Clear()
 {
     while (count_ > 0) Release(values_[--count_]);

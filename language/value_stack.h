@@ -38,7 +38,11 @@ public:
     }
     // The value `depth` places below the top (0: the top); null when there
     // is none. Nothing changes.
-    Atom* Peek(int depth = 0) const;
+    Atom* Peek(int depth = 0) const
+    {
+        if (depth < 0 || depth >= Count()) return nullptr;
+        return values_[count_ - 1 - size_t(depth)];
+    }
     int Count() const { return static_cast<int>(count_); }
     // Removes every value, giving up their references; LastPopped stays.
     void Clear();
