@@ -63,7 +63,7 @@ run() {  # workload, size: prints "ms KB"
   echo "$(median <times) $kb"
 }
 # Workloads named on the command line, or all of them.
-workloads=("names 50000" "procedures 50000" "calls 50000" "line 15000" "file 500000"
+workloads=("names 50000" "procedures 50000" "calls 50000" "line 40000" "file 500000"
        "iseq 1000000" "dump 8192")
 for workload in "${workloads[@]}"; do
   set -- $workload

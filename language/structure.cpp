@@ -538,6 +538,7 @@ uint64_t gTreeEpoch = 1;
 
 struct NameSite {
     const Atom* name = nullptr;
+    TText text = nullptr;
     const Atom* scope = nullptr;
     Atom* found = nullptr;
     uint64_t epoch = 0;
@@ -655,16 +656,18 @@ Atom* AttachRecord(Atom* procedure)
 
 Atom* ResolveName(const Atom* nameAtom, std::string_view name)
 {
-    if (!IsObject(nameAtom) || nameAtom->Kind != akWord || !NamesCaseSensitive() || !isSimpleName(name))
-        return Resolve(name);
+    if (!IsObject(nameAtom) || nameAtom->Kind != akWord || !NamesCaseSensitive()) return Resolve(name);
     Atom* scope = ContextNode(TopContext());
     if (scope && (scope->Flags & flActivation)) {
+        if (!isSimpleName(name)) return Resolve(name);
         if (Atom* found = scanRecord(scope, name)) return found;
         scope = scope->Parent;
     }
     if (!scope) return Resolve(name);
+    // Only simple names are remembered, each with the text it had.
     NameSite& site = siteOf(nameAtom, scope);
-    if (site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope) {
+    if (site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope &&
+        site.text == nameAtom->Text) {
         if (gVerifyNameSites && Resolve(name) != site.found) {
             std::fprintf(stderr, "tavro: remembered lookup of %.*s is stale\n", static_cast<int>(name.size()),
                          name.data());
@@ -673,7 +676,8 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
         return site.found;
     }
     Atom* found = Resolve(name);
-    if (found && rememberable(scope)) site = NameSite{nameAtom, scope, found, gTreeEpoch};
+    if (found && isSimpleName(name) && rememberable(scope))
+        site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch};
     return found;
 }
 
