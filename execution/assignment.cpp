@@ -275,6 +275,45 @@ void ProcessHistoryQueue()
     }
 }
 
+namespace {
+
+// The display-list upkeep of every assignment that is not a handler or
+// formula entry, after the value changed.
+void redrawAfterChange(Atom* node)
+{
+    for (Atom* n = node; n; n = n->Parent) Env().BuildDisplayList(n);
+    if (!(node->Flags & flNotDrawn) && node->Parent && TextOf(node->Parent) != "[]" &&
+        Env().HasDisplayList(node))
+        SceneChanged = true;
+}
+
+// Most assignments give a plain variable a new value: no hooks anywhere,
+// no handler, no formula, plan, history, definition or dependency to keep,
+// no lock and no assignment in progress on its path, no members, and a
+// value that is no node. For those this is everything the general way
+// does; false (nothing done) for any other.
+bool assignPlainly(TStack& stack, const AssignArguments& a, Atom* node)
+{
+    constexpr uint32_t kSpecial =
+        flOb | flBusy | flAssigning | flLocked | flKeepDefinition | flHistory | flTrackDependencies;
+    if (a.value == NoValue || a.before || a.after || a.isOb || MakeHooksMayExist()) return false;
+    if ((node->Flags & kSpecial) || node->FirstChild || node->ChangeChild || IsVariable(a.value) ||
+        a.value == node)
+        return false;
+    Atom* parent = node->Parent;
+    if (parent && (parent->ChangeChild == node || (parent->Parent && parent->Parent->ChangeChild == parent)))
+        return false;
+    if (HasInheritedFlag(parent, flLocked | flAssigning)) return false;
+
+    Env().DeleteDisplayList(node);
+    ReplaceValue(node, a.value);
+    redrawAfterChange(node);
+    stack.Push(node);
+    return true;
+}
+
+}  // namespace
+
 void AssignVariable(TStack& stack, const AssignArguments& a)
 {
     struct DepthScope {
@@ -284,6 +323,7 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     Hold hb(a.before), hv(a.value), ha(a.after), hf(a.firstCell), hl(a.lastCell);
 
     Atom* node = a.nameAtom ? ResolveName(a.nameAtom, a.name) : Resolve(a.name);
+    if (node && assignPlainly(stack, a, node)) return;
     bool existed = node != nullptr;
     if (!node) {
         Atom* owner = State->LastOwner ? State->LastOwner : RootNode();
@@ -365,10 +405,10 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     }
     node->Flags &= ~flAssigning;
 
-    for (Atom* n = node; n; n = n->Parent) Env().BuildDisplayList(n);
-    if (!special && !(node->Flags & flNotDrawn) && node->Parent && TextOf(node->Parent) != "[]" &&
-        Env().HasDisplayList(node))
-        SceneChanged = true;
+    if (special)
+        for (Atom* n = node; n; n = n->Parent) Env().BuildDisplayList(n);
+    else
+        redrawAfterChange(node);
 
     if (node->Flags & flKeepDefinition) recordDefinition(node, a.firstCell, a.lastCell);
     if (a.isOb) node->Flags |= flOb;
