@@ -53,7 +53,19 @@ static int whole_input(TStructure *s, const char *name, long long *n)
     long double x;
     if (!tavro_input(s, name, &v))
         return 0;
-    if (tavro_to_number(v, &x) && isfinite(x) && x == truncl(x) && fabsl(x) < 9.2e18L) {
+    /* Most inputs are short words of digits: read at once. */
+    if (tavro_is_object(v) && v->Kind == akWord && v->Text) {
+        TText t = v->Text;
+        int32_t len = tavro_text_length(t), i;
+        long long k = 0;
+        for (i = 0; i < len && i < 18 && t[i] >= '0' && t[i] <= '9'; ++i)
+            k = k * 10 + (t[i] - '0');
+        if (i == len && len > 0) {
+            *n = k;
+            return 1;
+        }
+    }
+    if (tavro_to_number(v, &x) && fabsl(x) < 9.2e18L && (long double)(long long)x == x) {
         *n = (long long)x;
         return 1;
     }
@@ -754,10 +766,11 @@ NATIVE(ITEM)
     char buf[TAVRO_NUMBER_TEXT_SIZE];
     if (!whole_input(s, "n", &n) || !tavro_input(s, "x", &x))
         return NULL;
-    tavro_arg(s, "n", &vn);
     if ((t = word_text(x, &len, buf)) != NULL) {
-        if (n < 1 || (size_t)n > char_count(t, len))
+        if (n < 1 || (size_t)n > char_count(t, len)) {
+            tavro_arg(s, "n", &vn);
             return tavro_fail_input(s, vn);
+        }
         at = char_offset(t, len, (size_t)n - 1);
         return tavro_new_word(s, t + at, char_size(t, len, at));
     }
@@ -765,8 +778,10 @@ NATIVE(ITEM)
         return tavro_fail_input(s, x);
     for (; x && n > 1; --n)
         x = tavro_right(x);
-    if (!x || n < 1)
+    if (!x || n < 1) {
+        tavro_arg(s, "n", &vn);
         return tavro_fail_input(s, vn);
+    }
     return tavro_left(x);
 }
 
