@@ -24,14 +24,17 @@ bool tokenIsReserved(int index)
     const std::string& reserved = UpperReserved(index);
     // Plain ASCII compares letter by letter, without making the upper-case
     // text; other bytes may change length when upper-cased.
-    bool ascii = true;
-    for (char c : TokenText) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (!ascii) return UpperCase(TokenText) == reserved;
-    if (TokenText.size() != reserved.size()) return false;
+    auto nonAscii = [] {
+        for (char c : TokenText)
+            if (static_cast<unsigned char>(c) >= 0x80) return true;
+        return false;
+    };
+    if (TokenText.size() != reserved.size()) return nonAscii() && UpperCase(TokenText) == reserved;
     for (size_t i = 0; i < reserved.size(); ++i) {
         char c = TokenText[i];
+        if (static_cast<unsigned char>(c) >= 0x80) return UpperCase(TokenText) == reserved;
         if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-        if (c != reserved[i]) return false;
+        if (c != reserved[i]) return nonAscii() && UpperCase(TokenText) == reserved;
     }
     return true;
 }
