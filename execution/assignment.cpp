@@ -320,10 +320,11 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
         DepthScope() { ++CallDepth; }
         ~DepthScope() { --CallDepth; }
     } depth;
-    Hold hb(a.before), hv(a.value), ha(a.after), hf(a.firstCell), hl(a.lastCell);
-
     Atom* node = a.nameAtom ? ResolveName(a.nameAtom, a.name) : Resolve(a.name);
+    // Nothing on the short way can run a program or collect before the
+    // value hangs in the tree: it needs no holds.
     if (node && assignPlainly(stack, a, node)) return;
+    Hold hb(a.before), hv(a.value), ha(a.after), hf(a.firstCell), hl(a.lastCell);
     bool existed = node != nullptr;
     if (!node) {
         Atom* owner = State->LastOwner ? State->LastOwner : RootNode();

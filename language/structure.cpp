@@ -659,8 +659,9 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
     if (!IsObject(nameAtom) || nameAtom->Kind != akWord || !NamesCaseSensitive()) return Resolve(name);
     Atom* scope = ContextNode(TopContext());
     if (scope && (scope->Flags & flActivation)) {
-        if (!isSimpleName(name)) return Resolve(name);
-        if (Atom* found = scanRecord(scope, name)) return found;
+        // The scan compares whole names: what it finds for a dotted name
+        // (or one that starts at the root) is looked up in full instead.
+        if (Atom* found = scanRecord(scope, name)) return isSimpleName(name) ? found : Resolve(name);
         scope = scope->Parent;
     }
     if (!scope) return Resolve(name);
