@@ -97,6 +97,20 @@ constexpr int kReclaimableParameters = 8;
 // slabs before each native call.
 constexpr int kNativeFreeAtoms = 1024;
 
+// Calls a native word and raises the error it reported, if any.
+Atom* callNative(TNativeFunction fn)
+{
+    State->ServiceCallback = HostService;
+    NativeErrorPending = false;
+    slabs::TopUpFreeList(kNativeFreeAtoms);
+    Atom* result = fn(&State);
+    if (NativeErrorPending) {
+        NativeErrorPending = false;
+        RaiseLanguageError(PendingNativeError);
+    }
+    return result;
+}
+
 // A call that gave a value leaves its activation record behind as garbage.
 // Most calls are library wrappers that run one native word, so that garbage
 // is most of what a program allocates; when nothing can reach the record
@@ -131,10 +145,12 @@ SpareRecord& spareSlot(const Atom* procedure)
     return gSpareRecords[(h >> 40) & (kSpareRecords - 1)];
 }
 
+// Whether a node is as a new call would make it (with `flags`). Members and
+// references are the caller's checks.
 bool cleanNode(Atom* a, uint32_t flags)
 {
-    return a->Flags == flags && !a->Code && !a->Position && !a->FirstChild && !a->ChangeChild &&
-           !a->DrawImageChild && a->RefCount == 0 && !Env().HasDisplayList(a);
+    return a->Flags == flags && !a->Code && !a->Position && !a->ChangeChild && !a->DrawImageChild &&
+           !Env().HasDisplayList(a);
 }
 
 // Keeps the nodes of a finished call as the spare of `procedure`; false
@@ -143,10 +159,9 @@ bool keepSpare(const Atom* procedure, Atom* record, Atom* const* made, int madeC
 {
     SpareRecord& slot = spareSlot(procedure);
     if (slot.record && slot.epoch == TreeEpoch() && slot.procedure != procedure) return false;
-    if (record->Left || TextOf(record) != "[]" || record->ChangeChild || record->DrawImageChild ||
-        record->Flags != flActivation || record->Code || record->Position || Env().HasDisplayList(record))
-        return false;
-    // The members are the parameters (checked by the caller) and nothing else.
+    if (record->Left || TextOf(record) != "[]" || !cleanNode(record, flActivation)) return false;
+    // The members are the parameters, without members or references of
+    // their own (checked by the caller), and nothing else.
     for (Atom* m = record->FirstChild; m; m = m->NextSibling)
         if (!cleanNode(m, 0)) return false;
     for (int i = 0; i < madeCount; ++i) {
@@ -257,15 +272,7 @@ void runNativeBody(Atom* statement)
         ~Depth() { --EvalDepth; }
     } depth;
     CheckStackDepth();
-    auto fn = reinterpret_cast<TNativeFunction>(statement->Code->Words[1]);
-    State->ServiceCallback = HostService;
-    NativeErrorPending = false;
-    slabs::TopUpFreeList(kNativeFreeAtoms);
-    Atom* result = fn(&State);
-    if (NativeErrorPending) {
-        NativeErrorPending = false;
-        RaiseLanguageError(PendingNativeError);
-    }
+    Atom* result = callNative(reinterpret_cast<TNativeFunction>(statement->Code->Words[1]));
     // `output` pops the value; without one the statement's pop finds the
     // stack empty.
     PendingOutput = result;
@@ -398,7 +405,6 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     PendingOutput = NoValue;
     node->Flags &= ~flBusy;
     PopContext();
-    if (record->Parent) Detach(record);
     holdRecord.Drop();
     if (madeCount <= kReclaimableParameters) reclaimRecord(record, made, madeCount, output, node, plain);
 }
@@ -875,19 +881,9 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             stack.Push(LastPopped);
             break;
         }
-        case opNative: {
-            auto fn = reinterpret_cast<TNativeFunction>(w[pos++]);
-            State->ServiceCallback = HostService;
-            NativeErrorPending = false;
-            slabs::TopUpFreeList(kNativeFreeAtoms);
-            Atom* result = fn(&State);
-            if (NativeErrorPending) {
-                NativeErrorPending = false;
-                RaiseLanguageError(PendingNativeError);
-            }
-            stack.Push(result);
+        case opNative:
+            stack.Push(callNative(reinterpret_cast<TNativeFunction>(w[pos++])));
             break;
-        }
         case opDump:
             DumpStructure();
             stack.Push(nullptr);

@@ -83,33 +83,12 @@ void clearLeftoverFlags()
     if (RootNode()) ClearFlagsInTree(RootNode(), flBusy | flAssigning);
 }
 
-// An atom the pool can take back by resetting its fields: no text, code,
-// position or resource of its own, and no node (whose display list the
-// scene may hold).
+// An atom the pool can take back as it is: no text, code, position or
+// resource of its own, and no node (whose display list the scene may hold).
 inline bool holdsNothing(const Atom* a)
 {
     return !a->Text && !a->Code && !a->Position &&
            (a->Kind == akList || a->Kind == akNumber || a->Kind == akGroup || a->Kind == akWord);
-}
-
-// The pool's reset and free-list push for such an atom, already unlinked.
-inline void recycle(Atom* a)
-{
-    a->Kind = akWord;
-    a->Left = nullptr;
-    a->Right = nullptr;
-    a->Flags = 0;
-    a->Parent = nullptr;
-    a->FirstChild = nullptr;
-    a->NextSibling = nullptr;
-    a->DrawImageChild = nullptr;
-    a->ChangeChild = nullptr;
-    a->RefCount = 0;
-    a->Stamp = 0;
-    a->Next = State->FreeAtoms;
-    State->FreeAtoms = a;
-    State->FreeCount++;
-    State->LiveCount--;
 }
 
 // A word or number without members holds nothing else: marked where it is
@@ -451,12 +430,9 @@ void CollectGarbage()
         Atom* next = a->Next;
         if (!(a->Flags & flMarked) && a->RefCount <= 0) {
             if (holdsNothing(a)) {
-                // Most garbage is list cells and numbers: reset in place.
-                if (prev)
-                    prev->Next = next;
-                else
-                    State->AllAtoms = next;
-                recycle(a);
+                // Most garbage is list cells and numbers: the pool's own
+                // release, without the resource and position checks.
+                tavro_pool_release_successor(State, prev);
             } else {
                 if (a->Kind == akVariable && Env().HasDisplayList(a)) Env().DeleteDisplayList(a);
                 ReleaseSuccessor(prev);

@@ -22,17 +22,12 @@ void SetWidgetReleaser(WidgetReleaser releaser) { gWidgetReleaser = releaser; }
 
 Atom* Allocate()
 {
-    // The pool's own allocation, with a slab atom instead of a system
+    // The pool's own allocation, from a slab atom instead of a system
     // allocation when the free list is empty.
-    if (!State->FreeAtoms) {
-        Atom* a = slabs::Take();
-        if (!a) RaiseError("OUTOFMEMORY");
-        a->Next = State->AllAtoms;
-        State->AllAtoms = a;
-        State->LiveCount++;
-        return a;
-    }
-    return tavro_pool_allocate(State);
+    if (!State->FreeAtoms) slabs::TopUpFreeList(1);
+    Atom* a = tavro_pool_allocate(State);
+    if (!a) RaiseError("OUTOFMEMORY");
+    return a;
 }
 
 void ReleaseMostRecent(Atom* atom)

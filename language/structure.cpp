@@ -56,6 +56,28 @@ bool anonymous(const Atom* node)
 
 bool hiddenFromNames(const Atom* node) { return (node->Flags & flActivation) || anonymous(node); }
 
+// The member chain: newest first.
+void linkFirst(Atom* node, Atom* parent)
+{
+    node->NextSibling = parent->FirstChild;
+    parent->FirstChild = node;
+}
+
+void unlink(Atom* node, Atom* parent)
+{
+    if (parent->FirstChild == node) {
+        parent->FirstChild = node->NextSibling;
+    } else {
+        for (Atom* m = parent->FirstChild; m; m = m->NextSibling) {
+            if (m->NextSibling == node) {
+                m->NextSibling = node->NextSibling;
+                break;
+            }
+        }
+    }
+    node->Parent = nullptr;
+}
+
 // The name of a member as lookups compare it.
 std::string normalizedName(const Atom* node)
 {
@@ -93,6 +115,19 @@ void NoteMemberName(std::string_view n)
         gMakeHooksSeen = true;
     if (n == NormalizedReserved(rwLambda)) gLambdaSeen = true;
 }
+
+namespace {
+// What a new member named `n` (normalised) means to its parent: hook names
+// are noted, and "ondrawimage" and "onchange" become its special members.
+void noteNewMember(Atom* node, Atom* parent, std::string_view n)
+{
+    NoteMemberName(n);
+    if (n == NormalizedReserved(rwOnDrawImage))
+        parent->DrawImageChild = node;
+    else if (n == NormalizedReserved(rwOnChange))
+        parent->ChangeChild = node;
+}
+}  // namespace
 
 const std::vector<Atom*>& GlobalScopes()
 {
@@ -168,8 +203,7 @@ void Attach(Atom* node, Atom* parent)
     node->Parent = parent;
     if (!parent) return;
     if (!hiddenFromNames(parent) && !anonymous(node)) NoteTreeChange();
-    node->NextSibling = parent->FirstChild;
-    parent->FirstChild = node;
+    linkFirst(node, parent);
     std::string_view name = TextOf(node);
     std::string normalized = NamesCaseSensitive() ? std::string() : Normalize(name);
     std::string_view n = NamesCaseSensitive() ? name : std::string_view(normalized);
@@ -179,11 +213,7 @@ void Attach(Atom* node, Atom* parent)
         member_index::Attached(parent, n, node);
     }
     if ((node->Flags & flGlobalScope) && parent == State->Root) ForgetGlobalScopes();
-    NoteMemberName(n);
-    if (n == NormalizedReserved(rwOnDrawImage))
-        parent->DrawImageChild = node;
-    else if (n == NormalizedReserved(rwOnChange))
-        parent->ChangeChild = node;
+    noteNewMember(node, parent, n);
 }
 
 void Detach(Atom* node)
@@ -204,17 +234,7 @@ void Detach(Atom* node)
     if ((node->Flags & flGlobalScope) && parent == State->Root) ForgetGlobalScopes();
     if (parent->DrawImageChild == node) parent->DrawImageChild = nullptr;
     if (parent->ChangeChild == node) parent->ChangeChild = nullptr;
-    if (parent->FirstChild == node) {
-        parent->FirstChild = node->NextSibling;
-    } else {
-        for (Atom* m = parent->FirstChild; m; m = m->NextSibling) {
-            if (m->NextSibling == node) {
-                m->NextSibling = node->NextSibling;
-                break;
-            }
-        }
-    }
-    node->Parent = nullptr;
+    unlink(node, parent);
 }
 
 namespace {
@@ -604,24 +624,13 @@ void DetachRecord(Atom* record)
         Detach(record);
         return;
     }
-    if (parent->FirstChild == record) {
-        parent->FirstChild = record->NextSibling;
-    } else {
-        for (Atom* m = parent->FirstChild; m; m = m->NextSibling) {
-            if (m->NextSibling == record) {
-                m->NextSibling = record->NextSibling;
-                break;
-            }
-        }
-    }
-    record->Parent = nullptr;
+    unlink(record, parent);
 }
 
 void AttachRecordAgain(Atom* record, Atom* procedure)
 {
     record->Parent = procedure;
-    record->NextSibling = procedure->FirstChild;
-    procedure->FirstChild = record;
+    linkFirst(record, procedure);
 }
 
 Atom* AttachParameter(Atom* record, TText name, Atom* value)
@@ -632,14 +641,8 @@ Atom* AttachParameter(Atom* record, TText name, Atom* value)
     // still count.
     Atom* node = NewVariableNamed(name, value);
     node->Parent = record;
-    node->NextSibling = record->FirstChild;
-    record->FirstChild = node;
-    std::string_view n = View(name);
-    NoteMemberName(n);
-    if (n == NormalizedReserved(rwOnDrawImage))
-        record->DrawImageChild = node;
-    else if (n == NormalizedReserved(rwOnChange))
-        record->ChangeChild = node;
+    linkFirst(node, record);
+    noteNewMember(node, record, View(name));
     return node;
 }
 

@@ -311,8 +311,10 @@ static inline void tavro_atom_clear(TAtom *a)
 {
     tavro_text_release(a->Text);
     a->Text = NULL;
-    free(a->Code);
-    a->Code = NULL;
+    if (a->Code) {
+        free(a->Code);
+        a->Code = NULL;
+    }
     if (a->Position) {
         tavro_text_release(a->Position->Source);
         free(a->Position);
