@@ -430,9 +430,13 @@ void CollectGarbage()
         Atom* next = a->Next;
         if (!(a->Flags & flMarked) && a->RefCount <= 0) {
             if (holdsNothing(a)) {
-                // Most garbage is list cells and numbers: the pool's own
-                // release, without the resource and position checks.
-                tavro_pool_release_successor(State, prev);
+                // Most garbage is list cells and numbers: unlinked here and
+                // given to the pool's own reset.
+                if (prev)
+                    prev->Next = next;
+                else
+                    State->AllAtoms = next;
+                tavro_pool_push_free(State, a);
             } else {
                 if (a->Kind == akVariable && Env().HasDisplayList(a)) Env().DeleteDisplayList(a);
                 ReleaseSuccessor(prev);

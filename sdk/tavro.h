@@ -87,9 +87,9 @@ static inline const char *tavro_text_cstr(TText t)
     return t ? t : "";
 }
 
-/* A new text holding a copy of `len` bytes (count 1), or NULL when empty
-   or when memory runs out. */
-static inline TText tavro_text_new(const char *bytes, size_t len)
+/* A new text of `len` bytes for the caller to fill in (count 1, already
+   terminated), or NULL when empty or when memory runs out. */
+static inline TText tavro_text_make(size_t len)
 {
     TTextHeader *h;
     if (len == 0 || len > 0x7FFFFFF0u)
@@ -99,9 +99,18 @@ static inline TText tavro_text_new(const char *bytes, size_t len)
         return NULL;
     h->RefCount = 1;
     h->Length = (int32_t)len;
-    memcpy((char *)(h + 1), bytes, len);
     ((char *)(h + 1))[len] = '\0';
     return (char *)(h + 1);
+}
+
+/* A new text holding a copy of `len` bytes (count 1), or NULL when empty
+   or when memory runs out. */
+static inline TText tavro_text_new(const char *bytes, size_t len)
+{
+    TText t = tavro_text_make(len);
+    if (t)
+        memcpy(t, bytes, len);
+    return t;
 }
 
 static inline TText tavro_text_from_cstr(const char *s)

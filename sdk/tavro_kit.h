@@ -45,8 +45,8 @@ static inline int tavro_bytes_equal(const char *a, size_t alen, const char *b, s
     size_t i;
     if (alen != blen)
         return 0;
-    if (!fold)
-        return memcmp(a, b, alen) == 0;
+    if (!fold) /* the first byte tells most names apart */
+        return alen == 0 || (a[0] == b[0] && memcmp(a + 1, b + 1, alen - 1) == 0);
     for (i = 0; i < alen; ++i)
         if (tavro_ascii_upper(a[i]) != tavro_ascii_upper(b[i]))
             return 0;
@@ -92,19 +92,10 @@ static inline TAtom *tavro_param(const TStructure *s, const char *name)
     for (m = r->FirstChild; m; m = m->NextSibling) {
         if (m->Kind != akVariable)
             continue;
-        /* Letter case changes no byte count: compare the lengths first,
-           then (names as written) the first byte before the rest. */
-        if ((size_t)tavro_text_length(m->Text) != len)
-            continue;
-        if (len == 0)
+        /* Letter case changes no byte count: the lengths first. */
+        if ((size_t)tavro_text_length(m->Text) == len &&
+            tavro_bytes_equal(tavro_text_cstr(m->Text), len, name, len, !s->CaseSensitive))
             return m;
-        if (!s->CaseSensitive) {
-            if (tavro_bytes_equal(m->Text, len, name, len, 1))
-                return m;
-        } else if (m->Text[0] == name[0] &&
-                   (len == 1 || memcmp(m->Text + 1, name + 1, len - 1) == 0)) {
-            return m;
-        }
     }
     return NULL;
 }

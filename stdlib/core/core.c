@@ -160,27 +160,21 @@ static TAtom *joined_word(TStructure *s, const char *a, size_t alen, const char 
 {
     /* The text is made in place: no buffer in between. */
     size_t len = alen + blen;
-    TTextHeader *h;
+    TText t;
     TAtom *w;
     if (len == 0)
         return tavro_new_word(s, "", 0);
     /* A part of the word would be a wrong value. */
-    if (len > 0x7FFFFFF0u)
-        return fail_key(s, "OUTOFMEMORY");
-    h = (TTextHeader *)malloc(sizeof(TTextHeader) + len + 1);
-    if (!h)
+    if (!(t = tavro_text_make(len)))
         return fail_key(s, "OUTOFMEMORY");
     w = tavro_allocate_or_raise(s);
     if (!w) {
-        free(h);
+        tavro_text_release(t);
         return NULL;
     }
-    h->RefCount = 1;
-    h->Length = (int32_t)len;
-    memcpy((char *)(h + 1), a, alen);
-    memcpy((char *)(h + 1) + alen, b, blen);
-    ((char *)(h + 1))[len] = '\0';
-    w->Text = (char *)(h + 1);
+    memcpy(t, a, alen);
+    memcpy(t + alen, b, blen);
+    w->Text = t;
     return w;
 }
 
