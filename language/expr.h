@@ -5,10 +5,10 @@
 // Statements have no fixed grammar. Every element becomes an item with a
 // declared number of left and right operands and a key (the priority in
 // the high bits, then minus the item's index when left-associative, plus it
-// otherwise; lower keys bind more loosely). LinkItems lets each item seek its operands among
-// its neighbours by key, which builds operator trees; Emit writes each tree
-// in postfix order (operands before their operator; see opcodes.h for the
-// code words and their operands).
+// otherwise; lower keys bind more loosely). LinkItems lets each item seek
+// its operands among its neighbours by key, which builds operator trees;
+// Emit writes each tree in postfix order (operands before their operator;
+// see opcodes.h for the code words and their operands).
 //
 // Classification (Classify):
 //   group                        no operands, priority 150
