@@ -567,7 +567,9 @@ struct RepeatCountKeeper {
 
 // ===================================================================== API
 
-void ExecuteList()
+namespace {
+
+void executeList(bool dropCodeBehind)
 {
     Hold hold(CurrentCell);
     PendingOutput = NoValue;
@@ -581,14 +583,23 @@ void ExecuteList()
             CurrentCell = RightOf(CurrentCell);
             break;
         case ekWord:
-        case ekGroup:
+        case ekGroup: {
+            Atom* first = CurrentCell;
             ExecuteStatement();
+            if (dropCodeBehind) DropCode(first);
             break;
+        }
         default:
             RaiseError("BADCOMMAND", {textPrefix(CurrentCell, 80)});
         }
     }
 }
+
+}  // namespace
+
+void ExecuteList() { executeList(false); }
+
+void ExecuteProgram() { executeList(true); }
 
 namespace {
 

@@ -17,6 +17,10 @@ namespace tavro {
 // Runs the statements from CurrentCell until the list ends, an empty-list
 // element is met, or an output is pending.
 void ExecuteList();
+// ExecuteList for a program's own top-level list, which runs once: each
+// statement's compiled code goes as soon as the statement has run, since
+// nothing comes back to it, and a long program never holds all its code.
+void ExecuteProgram();
 // Runs one statement at CurrentCell and moves CurrentCell past it.
 void ExecuteStatement();
 // Evaluates the code words of `cell`; returns the continuation cell.

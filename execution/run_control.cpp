@@ -160,7 +160,7 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
     try {
         CurrentPosition = Position{source, 0, 0, kUnexecutedDepth};
         CurrentCell = TranslateText(text, from);
-        ExecuteList();
+        ExecuteProgram();
     } catch (const LanguageError& e) {
         ok = e.IsStop();
         LastRunStopped = e.IsStop();

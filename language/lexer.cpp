@@ -176,6 +176,10 @@ void Tokenize(int from)
     TokenLines.reserve(expected);
     CurrentPosition.Offset = 0;
     Scanner(SourceText.view(), from < 1 ? 1 : from).run();
+    // The lists stay while the parsed list grows: no room to spare.
+    TokenLengths.shrink_to_fit();
+    TokenStarts.shrink_to_fit();
+    TokenLines.shrink_to_fit();
 }
 
 void NextToken()
@@ -203,9 +207,10 @@ void NextToken()
 
 void ClearTokens()
 {
-    TokenLengths.clear();
-    TokenStarts.clear();
-    TokenLines.clear();
+    // Their memory goes too: a long text's lists are not kept for the run.
+    TokenLengths = {};
+    TokenStarts = {};
+    TokenLines = {};
     TokenCount = 0;
 }
 

@@ -7,9 +7,14 @@ namespace tavro {
 
 namespace {
 
-// The token lists are released on every way out, errors included.
+// The token lists and the copy of the text are released on every way
+// out, errors included: the parsed list keeps all it needs.
 struct TokenListsGuard {
-    ~TokenListsGuard() { ClearTokens(); }
+    ~TokenListsGuard()
+    {
+        ClearTokens();
+        SourceText = Text();
+    }
 };
 
 }  // namespace

@@ -125,12 +125,15 @@ int runFiles(const Options& o, runner::ConsoleEnvironment& env)
             status = 1;
             continue;
         }
+        // Decoded in place: a long program is not held three times while
+        // it is translated.
+        text = DecodeTextFile(text);
         Reset();
         SetRunState(rsRunning);
         // Like the IDE's Run: the program's folder is the current folder.
         std::string saved = currentFolder();
         if (file != "-") changeFolder(std::filesystem::path(file).parent_path().string());
-        bool ok = RunCommandText(DecodeTextFile(text), file == "-" ? "<stdin>" : file);
+        bool ok = RunCommandText(text, file == "-" ? "<stdin>" : file);
         changeFolder(saved);
         SetRunState(rsStopped);
         env.FinishLine();
