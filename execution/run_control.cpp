@@ -136,7 +136,10 @@ void markFrom(Atom* start, std::vector<Atom*>& work)
 
 }  // namespace
 
-bool RunCommandText(std::string_view text, std::string_view sourceName, int from)
+namespace {
+
+// The text is `shared` when the caller gave it as a Text, else `text`.
+bool runCommandText(std::string_view text, const Text* shared, std::string_view sourceName, int from)
 {
     InitStackGuard();
     ForgetGlobalScopes();
@@ -159,7 +162,7 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
     RunSourceOffset = 0;
     try {
         CurrentPosition = Position{source, 0, 0, kUnexecutedDepth};
-        CurrentCell = TranslateText(text, from);
+        CurrentCell = shared ? TranslateSharedText(*shared, from) : TranslateText(text, from);
         ExecuteProgram();
     } catch (const LanguageError& e) {
         ok = e.IsStop();
@@ -196,6 +199,18 @@ bool RunCommandText(std::string_view text, std::string_view sourceName, int from
     RestoreMemoryReserve();
     Env().RebuildTree();
     return ok;
+}
+
+}  // namespace
+
+bool RunCommandText(std::string_view text, std::string_view sourceName, int from)
+{
+    return runCommandText(text, nullptr, sourceName, from);
+}
+
+bool RunSharedCommandText(const Text& text, std::string_view sourceName, int from)
+{
+    return runCommandText(text.view(), &text, sourceName, from);
 }
 
 int RunSystemCommand(std::string_view text)

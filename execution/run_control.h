@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "atom.h"
+#include "text.h"
 
 namespace tavro {
 
@@ -15,6 +16,9 @@ namespace tavro {
 // thrown. Returns false when the run ended with an error (a user stop is
 // not an error).
 bool RunCommandText(std::string_view text, std::string_view sourceName, int from = 1);
+// The same for a text the caller holds as a Text, which is shared instead of
+// copied: a long program is then held once while it is translated.
+bool RunSharedCommandText(const Text& text, std::string_view sourceName, int from = 1);
 
 enum RunSystemResult { rscRan = 0, rscTranslationFailed = 1, rscRunFailed = 2 };
 // Runs a command text nested inside whatever is running (command window,

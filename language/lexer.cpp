@@ -8,11 +8,12 @@
 namespace tavro {
 
 Text SourceText;
-std::vector<int32_t> TokenLengths;
-std::vector<int32_t> TokenStarts;
-std::vector<int32_t> TokenLines;
+TokenList TokenLengths;
+TokenList TokenStarts;
+TokenList TokenLines;
 int TokenCount = 0;
 int TokenIndex = 0;
+bool ForgetPassedTokens = false;
 int TokenLength = -1;
 std::string TokenRawText;
 std::string TokenText;
@@ -168,18 +169,8 @@ const std::array<uint8_t, 256>& CharacterClasses() { return kClasses; }
 void Tokenize(int from)
 {
     ClearTokens();
-    // About one token in every four bytes of a program: the lists grow once
-    // or twice instead of copying themselves a dozen times.
-    const size_t expected = SourceText.view().size() / 4 + 16;
-    TokenLengths.reserve(expected);
-    TokenStarts.reserve(expected);
-    TokenLines.reserve(expected);
     CurrentPosition.Offset = 0;
     Scanner(SourceText.view(), from < 1 ? 1 : from).run();
-    // The lists stay while the parsed list grows: no room to spare.
-    TokenLengths.shrink_to_fit();
-    TokenStarts.shrink_to_fit();
-    TokenLines.shrink_to_fit();
 }
 
 void NextToken()
@@ -192,6 +183,11 @@ void NextToken()
         return;
     }
     int i = TokenIndex++;
+    if (ForgetPassedTokens) {
+        TokenLengths.ReleaseBefore(size_t(i));
+        TokenStarts.ReleaseBefore(size_t(i));
+        TokenLines.ReleaseBefore(size_t(i));
+    }
     TokenLength = TokenLengths[size_t(i)];
     CurrentPosition.Offset = TokenStarts[size_t(i)];
     CurrentPosition.Line = TokenLines[size_t(i)];
@@ -207,10 +203,9 @@ void NextToken()
 
 void ClearTokens()
 {
-    // Their memory goes too: a long text's lists are not kept for the run.
-    TokenLengths = {};
-    TokenStarts = {};
-    TokenLines = {};
+    TokenLengths.clear();
+    TokenStarts.clear();
+    TokenLines.clear();
     TokenCount = 0;
 }
 

@@ -35,9 +35,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "text.h"
+#include "token_list.h"
 
 namespace tavro {
 
@@ -66,13 +66,17 @@ const std::array<uint8_t, 256>& CharacterClasses();
 extern Text SourceText;
 // One entry per token, in text order: length in bytes, 1-based start, and
 // the line counter when the token was recorded.
-extern std::vector<int32_t> TokenLengths;
-extern std::vector<int32_t> TokenStarts;
-extern std::vector<int32_t> TokenLines;
+extern TokenList TokenLengths;
+extern TokenList TokenStarts;
+extern TokenList TokenLines;
 // Tokens recorded by the last Tokenize.
 extern int TokenCount;
 // 0-based read cursor of NextToken.
 extern int TokenIndex;
+// Set by a client that reads the tokens once and in order (the
+// translator): NextToken then frees the parts of the lists it has passed,
+// and the tokens before TokenIndex can no longer be read.
+extern bool ForgetPassedTokens;
 
 // The current token, filled by NextToken.
 extern int TokenLength;           // -1 when no token is left

@@ -225,8 +225,14 @@ Atom* Parse(int mode, bool topLevel)
         }
 
         Append(head, tail, sharedWord(TokenText));
-        stamp(tail, mode);
         separatorLast = !TokenQuoted && TokenText == ",";
+        // A separator's cell has no position: no statement starts there,
+        // and a file's line ends would otherwise hold a third of its
+        // positions. A list taking its place later is stamped then.
+        if (separatorLast)
+            tail->Kind = mode == pmGroup ? akGroup : akList;
+        else
+            stamp(tail, mode);
         if (!TokenQuoted) glueOffset = CurrentPosition.Offset + TokenLength;
     }
     return head;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "atom.h"
+#include "text.h"
 
 namespace tavro {
 
@@ -14,5 +15,8 @@ namespace tavro {
 // it. Raises LanguageError ("UNMATCHED", "BADSTRING", "NONAME") when the
 // text does not translate; the token lists are cleared either way.
 Atom* TranslateText(std::string_view text, int from = 1);
+// The same for a text the caller already holds as a Text: it is shared, not
+// copied.
+Atom* TranslateSharedText(const Text& text, int from = 1);
 
 }  // namespace tavro

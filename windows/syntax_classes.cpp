@@ -9,10 +9,11 @@ namespace tavro {
 
 struct LexerScope::Saved {
     Text Source;
-    std::vector<int32_t> Lengths, Starts, Lines;
+    TokenList Lengths, Starts, Lines;
     int Count = 0, Index = 0, Length = -1;
     std::string Raw, Normalised;
     bool Quoted = false;
+    bool Forget = false;
     Position Where;
     std::string LastError;
 };
@@ -30,6 +31,8 @@ LexerScope::LexerScope() : saved_(new Saved)
     saved_->Raw.swap(TokenRawText);
     saved_->Normalised.swap(TokenText);
     saved_->Quoted = TokenQuoted;
+    saved_->Forget = ForgetPassedTokens;
+    ForgetPassedTokens = false;  // colouring reads its tokens more than once
     saved_->Where = CurrentPosition;
     saved_->LastError = LastErrorText;
 }
@@ -46,6 +49,7 @@ LexerScope::~LexerScope()
     TokenRawText.swap(saved_->Raw);
     TokenText.swap(saved_->Normalised);
     TokenQuoted = saved_->Quoted;
+    ForgetPassedTokens = saved_->Forget;
     CurrentPosition = saved_->Where;
     LastErrorText = saved_->LastError;
     delete saved_;

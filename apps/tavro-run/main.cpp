@@ -125,15 +125,24 @@ int runFiles(const Options& o, runner::ConsoleEnvironment& env)
             status = 1;
             continue;
         }
-        // Decoded in place: a long program is not held three times while
-        // it is translated.
-        text = DecodeTextFile(text);
+        // Held once while it is translated: the bytes read go as soon as
+        // they are decoded, and the decoded text is shared, not copied. A
+        // text too long to hold as one is left to the run to report.
+        std::string decoded = DecodeTextFile(text);
+        std::string().swap(text);
+        Text program;
+        try {
+            program = Text(decoded);
+            std::string().swap(decoded);
+        } catch (const std::exception&) {
+        }
         Reset();
         SetRunState(rsRunning);
         // Like the IDE's Run: the program's folder is the current folder.
         std::string saved = currentFolder();
         if (file != "-") changeFolder(std::filesystem::path(file).parent_path().string());
-        bool ok = RunCommandText(text, file == "-" ? "<stdin>" : file);
+        const std::string name = file == "-" ? "<stdin>" : file;
+        bool ok = program.empty() ? RunCommandText(decoded, name) : RunSharedCommandText(program, name);
         changeFolder(saved);
         SetRunState(rsStopped);
         env.FinishLine();

@@ -137,3 +137,35 @@ TEST_F(Lexer, UnterminatedQuoteRaisesAfterRecordingTheTokens)
         EXPECT_EQ(TokenCount, 3);
     }
 }
+
+// The token lists hold their entries in blocks; a reader that forgets what
+// it passed still reads every later token right, across block boundaries.
+TEST_F(Lexer, LongTextsReadRightWhenPassedTokensAreForgotten)
+{
+    std::string text;
+    const int lines = 3 * int(TokenList::kBlockSize) / 2 + 7;  // tokens span four blocks
+    for (int i = 0; i < lines; ++i) text += "w" + std::to_string(i) + "\r";
+    Scan(text);
+    ASSERT_EQ(TokenCount, 2 * lines);
+    const size_t last = size_t(TokenCount) - 1;
+    EXPECT_EQ(TokenLines[last], lines);
+    EXPECT_EQ(TokenStarts[last], int(text.size()));
+
+    ForgetPassedTokens = true;
+    int line = 0;
+    size_t offset = 0;
+    bool right = true;
+    for (NextToken(); TokenLength >= 0 && right; NextToken()) {
+        if (TokenText == ",") continue;
+        const std::string word = "w" + std::to_string(line);
+        right = TokenRawText == word && CurrentPosition.Line == line + 1 &&
+                size_t(CurrentPosition.Offset) == offset + 1;
+        offset += word.size() + 1;
+        ++line;
+    }
+    ForgetPassedTokens = false;
+    EXPECT_TRUE(right) << "at line " << line;
+    EXPECT_EQ(line, lines);
+    ClearTokens();
+    EXPECT_EQ(TokenLengths.size(), 0u);
+}

@@ -100,15 +100,20 @@ TEST_F(Parser, CellsCarryKindAndLastTokenPosition)
 {
     CurrentPosition = MakePosition("prog.tvr", 0, 0, kUnexecutedDepth);
     Atom* program = TranslateText("print [a\rb]\r(c\rf(1))\rto g :a\r print :a\rend", 3);
-    const int offsets[] = {3, 11, 12, 20, 21, 22};  // "int" read from offset 3
-    const int lines[] = {1, 2, 2, 4, 4, 5};
+    // Line ends (elements 2 and 4) are separators: they keep no position.
+    const int offsets[] = {3, 11, 0, 20, 0, 22};  // "int" read from offset 3
+    const int lines[] = {1, 2, 0, 4, 0, 5};
     for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(Element(program, i)->Kind, akList);
+        if (offsets[i] == 0) {
+            EXPECT_FALSE(HasPosition(Element(program, i))) << i;
+            continue;
+        }
         Position p = GetPosition(Element(program, i));
         EXPECT_EQ(p.Offset, offsets[i]) << i;
         EXPECT_EQ(p.Line, lines[i]) << i;
         EXPECT_EQ(p.Source.view(), "prog.tvr");
         EXPECT_EQ(p.Depth, kUnexecutedDepth);
-        EXPECT_EQ(Element(program, i)->Kind, akList);
     }
     EXPECT_EQ(GetPosition(Element(LeftOf(Element(program, 1)), 2)).Offset, 10);
 
