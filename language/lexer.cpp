@@ -183,7 +183,7 @@ void NextToken()
         return;
     }
     int i = TokenIndex++;
-    if (ForgetPassedTokens) {
+    if (ForgetPassedTokens && (size_t(i) & (TokenList::kBlockSize - 1)) == 0) {
         TokenLengths.ReleaseBefore(size_t(i));
         TokenStarts.ReleaseBefore(size_t(i));
         TokenLines.ReleaseBefore(size_t(i));

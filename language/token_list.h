@@ -28,8 +28,8 @@ public:
 
     void push_back(int32_t value)
     {
-        if ((size_ & (kBlockSize - 1)) == 0) blocks_.push_back(std::make_unique<int32_t[]>(kBlockSize));
-        blocks_.back()[size_ & (kBlockSize - 1)] = value;
+        if ((size_ & (kBlockSize - 1)) == 0) addBlock();
+        tail_[size_ & (kBlockSize - 1)] = value;
         ++size_;
     }
 
@@ -44,6 +44,7 @@ public:
     {
         blocks_.clear();
         blocks_.shrink_to_fit();
+        tail_ = nullptr;
         size_ = 0;
         released_ = 0;
     }
@@ -51,12 +52,21 @@ public:
     void swap(TokenList& other) noexcept
     {
         blocks_.swap(other.blocks_);
+        std::swap(tail_, other.tail_);
         std::swap(size_, other.size_);
         std::swap(released_, other.released_);
     }
 
 private:
+    [[gnu::noinline]] void addBlock()
+    {
+        // Not zeroed: every entry is written before it is read.
+        blocks_.push_back(std::unique_ptr<int32_t[]>(new int32_t[kBlockSize]));
+        tail_ = blocks_.back().get();
+    }
+
     std::vector<std::unique_ptr<int32_t[]>> blocks_;
+    int32_t* tail_ = nullptr;  // the newest block
     size_t size_ = 0;
     size_t released_ = 0;  // blocks freed from the front
 };
