@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <algorithm>
+#include <cstdint>
 #include <climits>
 #include <cstdlib>
 #include <new>
@@ -469,7 +470,16 @@ void CollectGarbage()
     member_index::Clear();
     ForgetGlobalScopes();
     gLastCollection = nowMs();
-    gCollectThreshold = std::max(kMinCollectThreshold, 2 * State->LiveCount);
+    // The next collection comes when the atoms in use have grown to three
+    // times what survived this one, so that each collection frees at least
+    // twice what it walked through alive. Where that much garbage would
+    // take more than half the memory ceiling, the growth allowed falls back
+    // to twice: garbage must not stand between a program and its ceiling.
+    const int64_t live = State->LiveCount;
+    const size_t ceiling = MemoryCeiling();
+    const int64_t room = ceiling ? int64_t(ceiling / sizeof(Atom) / 2) : INT64_MAX;
+    const int64_t next = std::max(2 * live, std::min(3 * live, room));
+    gCollectThreshold = int32_t(std::clamp<int64_t>(next, kMinCollectThreshold, INT32_MAX));
 }
 
 void AppendKey(std::string_view character)
