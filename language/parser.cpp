@@ -118,10 +118,10 @@ Atom* takeParameters(Atom*& cell)
 void appendDefinition(Atom*& head, Atom*& tail)
 {
     const Position to = CurrentPosition;
-    Append(head, tail, NewWord(NormalizedReserved(rwMake)));
+    Append(head, tail, sharedWord(NormalizedReserved(rwMake)));
     SetPosition(tail, to);
-    Append(head, tail, NewWord(NormalizedReserved(rwLocal)));
-    Append(head, tail, NewWord("\""));
+    Append(head, tail, sharedWord(NormalizedReserved(rwLocal)));
+    Append(head, tail, sharedWord("\""));
 
     Atom* cell = Parse(pmDefinition, false);
     Atom* leftParameters = takeParameters(cell);
