@@ -46,7 +46,19 @@ public:
 
     void run()
     {
-        for (int p = from_; p <= int(s_.size()); ++p) step(p);
+        const int end = int(s_.size());
+        for (int p = from_; p <= end; ++p) {
+            // Inside a word or a stretch of blanks, outside quotes and
+            // comments, a byte of the same class needs none of step's
+            // rules: it only lengthens the token.
+            const unsigned char c = static_cast<unsigned char>(s_[size_t(p - 1)]);
+            if (kClasses[c] == class_ && (class_ == ccWord || (class_ == ccSpace && c != '\n')) &&
+                depth_ == 0 && !inQuote_ && !inLineComment_) {
+                ++length_;
+                continue;
+            }
+            step(p);
+        }
         finishToken();
         TokenCount = int(TokenLengths.size());
         if (inQuote_) RaiseError("UNMATCHED", {" ' "});
