@@ -30,8 +30,6 @@ make_calls() {  # n procedures defined, then each called once
                          for (k = 0; k < n; k++) printf "make \"s p%d 1\n", k; print "print :s" }' >"$2"
 }
 make_line() {  # one line of n print statements: a statement of 2n elements
-  # (kept below 75,000 elements: beyond that the priority keys of print
-  # and its literals, priority * 1000 -/+ position, cross)
   awk -v n="$1" 'BEGIN { for (k = 0; k < n; k++) printf "print 1 "; print "" }' >"$2"
 }
 make_file() {  # n statements, one per line
