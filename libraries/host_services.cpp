@@ -21,16 +21,15 @@
 
 namespace tavro {
 
-namespace {
-
-// Whole numbers are rounded to the nearest integer, halves to even.
-long long whole(long double x)
+long long ServiceWhole(long double x)
 {
     if (!std::isfinite(x)) return 0;
     return std::llrint(static_cast<double>(x));
 }
 
-Atom* atomOf(long double x) { return reinterpret_cast<Atom*>(static_cast<intptr_t>(whole(x))); }
+Atom* ServiceAtom(long double x) { return reinterpret_cast<Atom*>(static_cast<intptr_t>(ServiceWhole(x))); }
+
+namespace {
 
 intptr_t result(Atom* atom) { return reinterpret_cast<intptr_t>(atom); }
 
@@ -84,7 +83,7 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
     std::string_view t = text ? View(*text) : std::string_view();
     switch (code) {
     case TAVRO_SVC_MODELMATRIX:
-        setModelMatrix(atomOf(n1));
+        setModelMatrix(ServiceAtom(n1));
         return 0;
     case TAVRO_SVC_APPEND_OUTPUT:
         OutputAppend(t);
@@ -121,7 +120,7 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
     case TAVRO_SVC_BITMAP_BUTTON:
         return result(Env().CreateWidget(code));
     case TAVRO_SVC_PLAY:
-        Env().PlaySound(mediaPath(std::string(t)), whole(n1) == 2 ? 2 : 1);
+        Env().PlaySound(mediaPath(std::string(t)), ServiceWhole(n1) == 2 ? 2 : 1);
         return 0;
     case TAVRO_SVC_OUTPUT_LINE:
         OutputLine(t);
@@ -132,16 +131,16 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
     case TAVRO_SVC_EXE_FOLDER:
         return result(NewWord(ExecutableFolder()));
     case TAVRO_SVC_OPEN_LOG:
-        OpenLog(std::string(t), static_cast<uint32_t>(whole(n1)));
+        OpenLog(std::string(t), static_cast<uint32_t>(ServiceWhole(n1)));
         return 0;
     case TAVRO_SVC_CLOSE_LOG:
         CloseLog();
         return 0;
     case TAVRO_SVC_LOG_LINE:
-        LogLine(static_cast<uint32_t>(whole(n1)), t);
+        LogLine(static_cast<uint32_t>(ServiceWhole(n1)), t);
         return 0;
     case TAVRO_SVC_SET_LOG_MASK:
-        return result(NewNumber(SetLogMask(static_cast<uint32_t>(whole(n1)))));
+        return result(NewNumber(SetLogMask(static_cast<uint32_t>(ServiceWhole(n1)))));
     case TAVRO_SVC_RAISE_ERROR:
         raiseFromText(t);
         return 0;
@@ -172,7 +171,7 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
     case TAVRO_SVC_COLLECT_KEYS:
         return Env().CollectKeys() ? 1 : 0;
     case TAVRO_SVC_DETACH: {
-        Atom* node = atomOf(n1);
+        Atom* node = ServiceAtom(n1);
         if (IsVariable(node)) Detach(node);
         return 0;
     }

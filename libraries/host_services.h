@@ -7,12 +7,18 @@
 // function returns (see interpreter.h, PendingNativeError).
 #pragma once
 
+#include "atom.h"
 #include "tavro.h"
 
 namespace tavro {
 
 intptr_t HostServiceEntry(int code, TText* text, long double n1, long double n2, long double n3,
                           long double n4);
+
+// The numeric arguments of a service: a whole number (rounded, halves to
+// even; 0 when not finite), and an atom passed by its address.
+long long ServiceWhole(long double x);
+Atom* ServiceAtom(long double x);
 
 // Installs HostServiceEntry as the state's service entry and the one the
 // executor stores before every native call.

@@ -71,7 +71,7 @@ uint32_t Scene::reserveName(Atom* node)
     return it->second;
 }
 
-bool Scene::canDraw(const Atom* node) const
+bool Scene::CanDraw(const Atom* node) const
 {
     if (!IsVariable(node) || !node->Parent) return false;
     if (node == node->Parent->DrawImageChild || node == node->Parent->ChangeChild) return false;
@@ -84,7 +84,7 @@ bool Scene::canDraw(const Atom* node) const
 
 void Scene::BuildDisplayList(Atom* node)
 {
-    if (!canDraw(node)) return;
+    if (!CanDraw(node)) return;
     DeleteDisplayList(node);
     uint32_t name = reserveName(node);
     if (Length(LeftOf(node->DrawImageChild)) > 1)

@@ -133,10 +133,8 @@ void Scene::drawFrame()
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glLoadIdentity();
     glEnable(GL_LIGHT0);
-    glMultMatrixf(modelMatrix_);
-    gluLookAt(eye_.x, eye_.y, eye_.z, lookAt_.x, lookAt_.y, lookAt_.z, up_.x, up_.y, up_.z);
+    SetCameraTransform();
 
     // The background is the clear colour of this very frame (set before
     // the hook list, which may still change it).

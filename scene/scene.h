@@ -93,6 +93,9 @@ public:
     // (no list when no member draws). A build requested while another list
     // is being compiled is skipped (GL cannot nest list compilations).
     void BuildDisplayList(Atom* node);
+    // Whether BuildDisplayList would make a list for `node` now (it reads
+    // no GL state: a host may ask before making its context current).
+    bool CanDraw(const Atom* node) const;
     // Deletes and rebuilds the lists of a subtree, members first.
     void RebuildSubtree(Atom* node);
     // RebuildSubtree(root), then Redraw; a request during a rebuild is
@@ -122,7 +125,6 @@ public:
     void OpenView(SceneView* view, WindowColour workspace);
     // Detaches the view; lists stay.
     void CloseView();
-    bool HasView() const { return view_ != nullptr; }
     // Viewport and perspective for a drawing area of w x h framebuffer
     // pixels: vertical field of view h / 500 x 30 degrees, aspect w / h,
     // near 0.1, far 10^6.
@@ -153,17 +155,11 @@ public:
     void SetModelMatrix(const float matrix[16]);
 
     // ---- state
-    const Vector3& Eye() const { return eye_; }
-    const Vector3& LookAt() const { return lookAt_; }
-    const Vector3& Up() const { return up_; }
-    const Colour& Background() const { return background_; }
     bool BackgroundSet() const { return backgroundSet_; }
-    const float* ModelMatrix() const { return modelMatrix_; }
     // Mouse events must not be dispatched: a redraw or rebuild is running,
     // or service 33 is in force.
     bool MouseBlocked() const { return mouseBlocked_; }
     bool Drawing() const { return drawing_; }
-    bool Deferred() const { return deferred_; }
     // A display list is being compiled right now.
     bool Compiling() const { return compiling_ > 0; }
     // Lists compiled since the scene was made (procedures and containers).
@@ -176,7 +172,6 @@ public:
     uint32_t ListOf(const Atom* node) const;
 
 private:
-    bool canDraw(const Atom* node) const;
     uint32_t reserveName(Atom* node);
     void compileProcedure(Atom* node, uint32_t name);
     void compileContainer(Atom* node, uint32_t name);

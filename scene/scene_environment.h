@@ -16,7 +16,6 @@ template <class Base = Environment>
 class SceneEnvironment : public Base {
 public:
     void AttachScene(Scene* scene) { scene_ = scene; }
-    Scene* AttachedScene() const { return scene_; }
 
     bool HasDisplayList(Atom* node) override
     {

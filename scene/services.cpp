@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "host_services.h"
 #include "jpeg.h"
 #include "scene.h"
 
@@ -15,29 +16,18 @@ namespace {
 
 constexpr int kJpegQuality = 90;
 
-// Whole numbers are rounded to the nearest integer, halves to even.
-long long whole(long double x)
-{
-    return std::isfinite(x) ? std::llrint(double(x)) : 0;
-}
-
-Atom* atomOf(long double x)
-{
-    return reinterpret_cast<Atom*>(static_cast<intptr_t>(whole(x)));
-}
-
 }  // namespace
 
 bool Scene::HandlesService(int code)
 {
     static constexpr int kCodes[] = {3, 4, 5, 6, 9, 10, 14, 27, 28, 31, 32, 33, 34};
-    return std::find(std::begin(kCodes), std::end(kCodes), code & 0x7F) != std::end(kCodes);
+    return std::find(std::begin(kCodes), std::end(kCodes), code) != std::end(kCodes);
 }
 
 intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, long double n3,
                         long double n4)
 {
-    switch (code & 0x7F) {
+    switch (code) {
     case TAVRO_SVC_EYE:
         eye_ = {double(n1), double(n2), double(n3)};
         return 0;
@@ -55,7 +45,7 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
         Redraw();
         return 0;
     case TAVRO_SVC_REBUILD: {
-        Atom* node = atomOf(n1);
+        Atom* node = ServiceAtom(n1);
         if (IsVariable(node)) {
             DeleteDisplayList(node);
             BuildDisplayList(node);
@@ -63,14 +53,14 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
         return 0;
     }
     case TAVRO_SVC_CALL_LIST:
-        if (compiling_ > 0) DrawChild(atomOf(n1));
+        if (compiling_ > 0) DrawChild(ServiceAtom(n1));
         return 0;
     case TAVRO_SVC_SAVE_PICTURE:
         SavePicture(text ? std::string(View(*text)) : std::string());
         return 0;
     case TAVRO_SVC_PICK:
         return reinterpret_cast<intptr_t>(
-            Pick(int(whole(n1)), int(whole(n2)), int(whole(n3)), int(whole(n4))));
+            Pick(int(ServiceWhole(n1)), int(ServiceWhole(n2)), int(ServiceWhole(n3)), int(ServiceWhole(n4))));
     case TAVRO_SVC_DEFER_DRAWING:
         deferred_ = true;
         return 0;

@@ -1,5 +1,5 @@
-// Reading JPEG pictures with libjpeg. A damaged or truncated file is an
-// error (the library's fatal errors are caught), never a crash or an exit.
+// JPEG pictures as Qt images, read by the scene's reader: a damaged or
+// truncated file is an error, never a crash or an exit.
 #pragma once
 
 #include <QImage>

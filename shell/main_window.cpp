@@ -56,6 +56,15 @@ std::string upper(std::string s)
     return s;
 }
 
+// A path inside the executable's folder, as the libraries menu shows it:
+// relative to that folder.
+std::string relativeToExecutable(std::string path)
+{
+    const std::string& exe = Folders().Executable;
+    if (path.compare(0, exe.size(), exe) == 0) path = path.substr(exe.size());
+    return path;
+}
+
 bool fileExists(const std::string& path)
 {
     std::error_code ec;
@@ -749,7 +758,6 @@ std::vector<std::string> TMainForm::LibraryEntries() const
 void TMainForm::AddLibraryList(std::string list)
 {
     if (list.empty() || list.back() != ',') list += ',';
-    const std::string& exe = Folders().Executable;
     auto trim = [](std::string s) {
         size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
         return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
@@ -760,7 +768,7 @@ void TMainForm::AddLibraryList(std::string list)
         if (!name.empty()) {
             std::string path = ResolveProgramPath(name);
             if (fileExists(path)) {
-                if (path.compare(0, exe.size(), exe) == 0) path = path.substr(exe.size());
+                path = relativeToExecutable(path);
                 addLibraryEntry(path);
                 LibraryCommandText += BuildLibraryCommandText(path);
             }
@@ -771,11 +779,12 @@ void TMainForm::AddLibraryList(std::string list)
 
 void TMainForm::LoadLibraries(const std::vector<std::string>& files)
 {
-    const std::string& exe = Folders().Executable;
-    for (std::string f : files) {
+    for (const std::string& file : files) {
+        // Compared as the menu shows it, so that a library of the
+        // executable's folder is not loaded twice.
+        const std::string f = relativeToExecutable(file);
         std::vector<std::string> loaded = LibraryEntries();
         if (std::find(loaded.begin(), loaded.end(), f) != loaded.end()) continue;
-        if (f.compare(0, exe.size(), exe) == 0) f = f.substr(exe.size());
         addLibraryEntry(f);
         ShowMessageDialog(FormatOne(Tr("MAIN.RELOAD"), f));
         LibraryCommandText += BuildLibraryCommandText(f);

@@ -98,7 +98,9 @@ void QtEnvironment::DeleteDisplayList(Atom* node)
 
 void QtEnvironment::BuildDisplayList(Atom* node)
 {
-    if (!MakeSceneContextCurrent()) return;
+    // Most assigned nodes draw nothing: the context is made current only
+    // for one that does.
+    if (!TheScene().CanDraw(node) || !MakeSceneContextCurrent()) return;
     uint64_t before = TheScene().ListsCompiled();
     TheScene().BuildDisplayList(node);
     // A changed drawing shows at the next paint, also when the assigned

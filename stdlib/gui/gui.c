@@ -8,22 +8,13 @@
  * click runs NAME.onclick. Without a plane window (the command-line
  * runner) the host creates nothing and every word raises NOGUI.
  *
- * Properties of a control are set and read through two services of the
- * desktop environment:
- *   WIDGET_SET (106): N1 the widget atom; text "PROPERTY" SEP value, where
- *     PROPERTY is CAPTION, TEXT, ITEMS (the items separated by SEP),
- *     BOUNDS ("x y w h" in pixels) or TAG (N2: the `control` node, whose
- *     parent names the object whose onclick a click runs);
- *   WIDGET_GET (107): N1 the widget atom; text "PROPERTY" in (TEXT,
- *     SELECTION, CHECKED), the value out; result 1 when answered.
- * SEP is TAVRO_ARG_SEPARATOR.
+ * Properties of a control are set and read through the services
+ * TAVRO_SVC_WIDGET_SET and TAVRO_SVC_WIDGET_GET (see tavro.h).
  */
 #include "tavro_kit.h"
 
 #define EXPORT __attribute__((visibility("default")))
 #define NATIVE(fn) EXPORT TAtom *fn(TStructure **state)
-
-enum { SVC_WIDGET_SET = 106, SVC_WIDGET_GET = 107 };
 
 static TAtom *no_gui(TStructure *s)
 {
@@ -78,7 +69,7 @@ static void set_property(TStructure *s, TAtom *widget, const char *property, con
     tavro_buffer_append(&b, &sep, 1);
     tavro_buffer_append_cstr(&b, value);
     t = tavro_text_new(b.data, b.length);
-    tavro_service(s, SVC_WIDGET_SET, &t, (long double)(uintptr_t)widget, (long double)(uintptr_t)n2,
+    tavro_service(s, TAVRO_SVC_WIDGET_SET, &t, (long double)(uintptr_t)widget, (long double)(uintptr_t)n2,
                   0, 0);
     tavro_text_release(t);
     tavro_buffer_free(&b);
@@ -166,7 +157,7 @@ NATIVE(SETITEMS)
 static TText get_property(TStructure *s, TAtom *widget, const char *property)
 {
     TText t = tavro_text_from_cstr(property);
-    if (!tavro_service(s, SVC_WIDGET_GET, &t, (long double)(uintptr_t)widget, 0, 0, 0)) {
+    if (!tavro_service(s, TAVRO_SVC_WIDGET_GET, &t, (long double)(uintptr_t)widget, 0, 0, 0)) {
         tavro_text_release(t);
         return NULL;
     }

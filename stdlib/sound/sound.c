@@ -12,18 +12,10 @@ EXPORT TAtom *PLAYSOUND(TStructure **state)
     TAtom *file, *player;
     long double n = 1;
     char *name;
-    if (!tavro_arg(s, "file", &file) || !tavro_is_word_or_number(file)) {
-        char *text = tavro_to_text(file);
-        tavro_raise(s, "NOTLIKE", tavro_word_name(s), text ? text : "");
-        free(text);
-        return NULL;
-    }
-    if (tavro_arg(s, "player", &player) && !tavro_to_number(player, &n)) {
-        char *text = tavro_to_text(player);
-        tavro_raise(s, "NOTLIKE", tavro_word_name(s), text ? text : "");
-        free(text);
-        return NULL;
-    }
+    if (!tavro_arg(s, "file", &file) || !tavro_is_word_or_number(file))
+        return tavro_fail_input(s, file);
+    if (tavro_arg(s, "player", &player) && !tavro_to_number(player, &n))
+        return tavro_fail_input(s, player);
     name = tavro_to_text(file);
     tavro_service_text(s, TAVRO_SVC_PLAY, name ? name : "", n);
     free(name);

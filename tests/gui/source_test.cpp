@@ -577,6 +577,11 @@ private slots:
         answerNextDialog([](TMsg* m) { m->OkButton()->click(); });
         main.LoadLibraries({lib});
         QVERIFY(LibraryCommandText.find("extra.tvr") != std::string::npos);
+        // A library of the executable's folder that is loaded already is
+        // known by its caption, which has the folder taken off.
+        const std::vector<std::string> loaded = main.LibraryEntries();
+        main.LoadLibraries({Folders().Executable + "core.tvr"});
+        QCOMPARE(main.LibraryEntries(), loaded);
         QCOMPARE(RunSystemCommand("print extraword"), int(rscRan));
         RunSystemCommand("make \"gone 1");
         QAction* entry = main.LibrariesMenu()->actions().back();
