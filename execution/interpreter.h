@@ -26,6 +26,8 @@ extern uint8_t RunState;
 // Changes the run state and lets the environment show it.
 void SetRunState(uint8_t state);
 inline bool IsSteppingState(uint8_t s) { return s >= rsRunByCommand && s <= rsRunTo; }
+// A run is under way, paused or not.
+inline bool IsRunActive(uint8_t s) { return s != rsIdle && s != rsStopped; }
 
 // The value given by `output`; NoValue when none is pending.
 extern Atom* PendingOutput;

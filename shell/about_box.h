@@ -17,10 +17,6 @@ public:
     // Keeps the splash on screen for `holdMs` more, then hides it and
     // deletes it; `closed` runs after it was hidden.
     void CloseAfter(int holdMs, std::function<void()> closed);
-    QLabel* ProjName() const { return projName_; }
-    QLabel* ProjName2() const { return projName2_; }
-    QLabel* CopyR() const { return copyR_; }
-    QLabel* WebAddr() const { return webAddr_; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -470,7 +470,7 @@ void TMainForm::iconTick()
 void TMainForm::RunFast()
 {
     LastPauseDepth = -1;
-    if (RunState != rsIdle && RunState != rsStopped) {
+    if (IsRunActive(RunState)) {
         SetRunState(rsRunning);
         return;
     }
@@ -479,13 +479,13 @@ void TMainForm::RunFast()
 
 void TMainForm::RunCommand()
 {
-    if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsRunByCommand);
+    if (IsRunActive(RunState)) SetRunState(rsRunByCommand);
     else if (TSource* source = CurrentSource()) source->SourceRunCommand();
 }
 
 void TMainForm::RunStep()
 {
-    if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsStep);
+    if (IsRunActive(RunState)) SetRunState(rsStep);
     else if (TSource* source = CurrentSource()) source->SourceRunStep();
 }
 
@@ -1017,7 +1017,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
         return;
     }
     closing_ = true;
-    if (RunState != rsIdle && RunState != rsStopped) SetRunState(rsStopRequested);
+    if (IsRunActive(RunState)) SetRunState(rsStopRequested);
     QCoreApplication::processEvents();
     event->accept();
     QCoreApplication::quit();

@@ -75,7 +75,6 @@ public:
     void RunDeferredWork();
     const std::string& StartupProgram() const { return startupProgram_; }
     bool Closing() const { return closing_; }
-    bool ClosePending() const { return closePending_; }
     // Called when the outermost run of the interpreter has returned.
     void InterpreterIdle();
 
@@ -83,7 +82,6 @@ public:
     void ShowRunState(uint8_t oldState, uint8_t newState);
     QString SavedTitle() const { return savedTitle_; }
     bool IconAnimating() const { return iconTimer_.isActive(); }
-    int NextIconFrame() const { return nextFrame_; }
     // The run actions (F9, F8, F7, F4).
     void RunFast();
     void RunCommand();
@@ -113,12 +111,9 @@ public:
     void ToggleInfo();
     TDebugVars* OpenMemory(bool arrange = true);
     TWeb* OpenInfo(bool arrange = true);
-    QPoint PopupPoint() const { return popupPoint_; }
-    void SetPopupPoint(QPoint p) { popupPoint_ = p; }
     // Prepares and opens the main popup at a workspace point.
     void ShowPopeye(QPoint viewportPos, QPoint globalPos);
     void PreparePopeye(QPoint viewportPos);
-    QMenu* Popeye() const { return popeye_; }
     QMenu* PopupEdit() const { return popupEdit_; }
     void PreparePopupEdit();
     // An action of the menus by its interface-text key (e.g. "MENU.NEW").

@@ -94,7 +94,7 @@ void TCommand::showPrompt()
 void TCommand::CommandStop()
 {
     setFocus();
-    if (RunState == rsStopRequested || IsSteppingState(RunState) || RunState == rsRunning)
+    if (IsRunActive(RunState) && RunState != rsPaused)
         SetRunState(rsStopRequested);
 }
 

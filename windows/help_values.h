@@ -26,9 +26,6 @@ inline constexpr const char* kBlendColorFile = "$$$blend-color$$$.txt";
 inline constexpr const char* kLinkColorFile = "$$$link-color$$$.txt";
 inline constexpr const char* kFontSizeFile = "$$$font-size$$$.txt";
 inline constexpr const char* kFontFamilyFile = "$$$font-family$$$.txt";
-inline constexpr const char* const kHelpValueFiles[] = {
-    kMainFilterFile, kTopicFilterFile, kBackgroundColorFile, kTextColorFile,
-    kBlendColorFile, kLinkColorFile,   kFontSizeFile,        kFontFamilyFile};
 
 // "#RRGGBB" with two upper-case hexadecimal digits per component.
 std::string HtmlColour(const QColor& colour);

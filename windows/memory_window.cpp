@@ -132,7 +132,7 @@ void MemoryTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, 
     for (QTreeWidgetItem* up = item->parent(); up; up = up->parent()) ++level;
     QRect r = row;
     r.setLeft(-horizontalOffset() + level * kIndent);
-    drawButton(p, r, item, level);
+    drawButton(p, r, item);
 
     const ItemLook& look = owner_->LookOfItem(item);
     QColor colour = look.Colour == ItemLook::NumberColour ? colours.Number
@@ -157,7 +157,7 @@ void MemoryTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, 
     p.restore();
 }
 
-void MemoryTree::drawButton(QPainter& p, QRect r, QTreeWidgetItem* item, int level) const
+void MemoryTree::drawButton(QPainter& p, QRect r, QTreeWidgetItem* item) const
 {
     p.setPen(QPen(shell::CurrentSkin().Colours.Grid, 1));
     int a = r.left(), b = r.top(), c = r.bottom() + 1;
@@ -171,10 +171,7 @@ void MemoryTree::drawButton(QPainter& p, QRect r, QTreeWidgetItem* item, int lev
     };
     p.drawLine(children ? d + kButtonHalf : d, m, a + kIndent + 5, m);
     p.drawLine(d, m, d, b - 1);
-    QTreeWidgetItem* below = itemBelow(item);
-    int belowLevel = -1;
-    for (QTreeWidgetItem* up = below; up; up = up->parent()) ++belowLevel;
-    if ((below && belowLevel == level) || hasNextSibling(item)) p.drawLine(d, m, d, c + 1);
+    if (hasNextSibling(item)) p.drawLine(d, m, d, c + 1);
     if (children) {
         const QImage& picture = item->isExpanded() ? owner_->MinusPicture() : owner_->PlusPicture();
         if (!picture.isNull()) {

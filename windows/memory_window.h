@@ -55,7 +55,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void drawButton(QPainter& p, QRect r, QTreeWidgetItem* item, int level) const;
+    void drawButton(QPainter& p, QRect r, QTreeWidgetItem* item) const;
     TDebugVars* owner_;
 };
 

@@ -20,7 +20,7 @@
 #include "message_dialog.h"
 #include "run_control.h"
 #include "skin.h"
-#include "utf8.h"
+#include "memory_items.h"
 
 namespace tavro {
 
@@ -32,7 +32,6 @@ int gMaxPrint = 4000;
 }  // namespace
 
 void SetMaxPrint(int maxPrint) { gMaxPrint = maxPrint; }
-int MaxPrint() { return gMaxPrint; }
 
 TOutput* OutputWindow() { return gOutput; }
 
@@ -40,14 +39,8 @@ std::string CutToMaxPrint(std::string_view text, int maxPrint)
 {
     if (maxPrint <= 0) return std::string(text);
     // Characters, not bytes: a cut never splits a UTF-8 sequence.
-    size_t count = 0, i = 0;
-    while (i < text.size() && count < size_t(maxPrint)) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        ++count;
-    }
-    if (i >= text.size()) return std::string(text);
-    return std::string(text.substr(0, i)) + "...";
+    std::string head = FirstCharacters(text, maxPrint);
+    return head.size() == text.size() ? head : head + "...";
 }
 
 TOutput::TOutput(QWidget* parent) : TTavroForm(parent)

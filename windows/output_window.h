@@ -57,7 +57,6 @@ TOutput* OutputWindow();
 
 // MAXPRINT as applied at start-up (0 or less: no cut).
 void SetMaxPrint(int maxPrint);
-int MaxPrint();
 
 // The line as AppendLine shows it: cut to `maxPrint` characters and "..."
 // when longer (no cut when maxPrint <= 0).

@@ -190,7 +190,7 @@ void TPlane::RecreateView()
 
 void TPlane::ClearPlane()
 {
-    if (RunState == rsStopRequested || IsSteppingState(RunState) || RunState == rsRunning) return;
+    if (IsRunActive(RunState) && RunState != rsPaused) return;
     {
         shell::RunScope scope;
         Reset();

@@ -60,7 +60,6 @@ public:
     void SavePictureAs();
     // Service 17: one item per element, captioned with its text form.
     void FillPopupMenu(Atom* list);
-    QMenu* PopupMenu() const { return popup_; }
     PlaneView* View() const { return view_; }
     // Calls the root's hook procedure `hook` with the centred and the
     // window coordinates and the shift state, unless a hook runs already,

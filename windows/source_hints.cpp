@@ -1,5 +1,7 @@
 #include "source_hints.h"
 
+#include "memory_items.h"
+
 #include "atom.h"
 #include "state.h"
 #include "structure.h"
@@ -27,14 +29,7 @@ std::string HintTextFor(const std::string& word)
         }
         if (Atom* node = Resolve(word)) {
             std::string name(NameOf(node));
-            std::string value = ToText(LeftOf(node));
-            // Characters, not bytes: a UTF-8 sequence is never split.
-            size_t i = 0;
-            for (int count = 0; i < value.size() && count < 80; ++count) {
-                unsigned char c = static_cast<unsigned char>(value[i]);
-                i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-            }
-            std::string hint = name + " = " + value.substr(0, std::min(i, value.size()));
+            std::string hint = name + " = " + FirstCharacters(ToText(LeftOf(node)), 80);
             std::string path = DottedPath(node);
             if (path != name) hint += "\r\n{ \"" + path + " }";
             return hint;

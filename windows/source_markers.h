@@ -37,7 +37,6 @@ public:
     int ErrorLine() const;
     // The marker's top in strip coordinates (what is painted).
     int MarkerTop(int position, const QImage& picture) const;
-    const QImage& StepPicture() const { return step_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -22,8 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool runActive() { return RunState != rsIdle && RunState != rsStopped; }
-
 QPointer<TSource> gRunning;
 
 }  // namespace
@@ -47,11 +45,6 @@ int TSource::CharIndexOfByte(int byteIndex) const
         }
     }
     return int(text.size());
-}
-
-int TSource::ByteIndexOfChar(int charIndex) const
-{
-    return int(edit_->toPlainText().left(std::max(0, charIndex)).toUtf8().size());
 }
 
 // ---- SourceWindow
@@ -122,8 +115,7 @@ int TSource::LineOfIndex(int index) const
 void TSource::startRun(uint8_t state, int pauseDepth, bool autosave)
 {
     shell::RunScope scope;
-    Reset();
-    Env().RebuildTree();
+    Reset();  // the memory window's tree is rebuilt there
     SetRunState(state);
     LastPauseDepth = pauseDepth;
     if (autosave && shell::ConfigYes("AUTOSAVEBEFORERUN")) {
@@ -156,7 +148,7 @@ void TSource::SourceRun()
 
 void TSource::runOrSwitch(uint8_t state, int pauseDepth)
 {
-    if (runActive()) {
+    if (IsRunActive(RunState)) {
         SetRunState(state);  // the running program goes on in this mode
         return;
     }
@@ -186,7 +178,7 @@ void TSource::SourceRunTo()
 void TSource::SourceStop()
 {
     focusWindow();
-    if (runActive()) {
+    if (IsRunActive(RunState)) {
         SetRunState(rsStopRequested);
         return;
     }

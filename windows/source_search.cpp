@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
+#include "errors.h"
 #include "languages.h"
 #include "message_dialog.h"
 #include "source_window.h"
@@ -12,22 +13,6 @@ namespace tavro {
 namespace {
 
 constexpr int kInput = shell::msgInput | shell::msgCancel | 1;
-
-// A format with two "%s" filled in order.
-std::string formatTwo(const std::string& format, const std::string& a, const std::string& b)
-{
-    std::string out;
-    int used = 0;
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' && used < 2) {
-            out += used++ == 0 ? a : b;
-            ++i;
-        } else {
-            out += format[i];
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -50,7 +35,7 @@ bool TSource::search()
 void TSource::askReplaceHere()
 {
     std::string question =
-        formatTwo(shell::Tr("SOURCE.REPLACETHIS"), searchText_.toStdString(), replaceText_.toStdString());
+        FormatMessage(shell::Tr("SOURCE.REPLACETHIS"), {searchText_.toStdString(), replaceText_.toStdString()});
     if (shell::ShowMessageDialog(question, {}, {}, shell::msgNo | 1) == shell::answerOK)
         edit_->textCursor().insertText(replaceText_);
 }

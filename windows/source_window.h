@@ -107,12 +107,10 @@ public:
 
     // ---- status and hints
     void UpdateStatus();
-    int CaretColumn() const { return caretColumn_; }
     QString StatusText() const;
     // The word under the mouse as last found (the edit popup's word at the
     // cursor).
     const std::string& HintWord() const { return hintWord_; }
-    const QString& LastHint() const { return lastHint_; }
     const QString& EditorHint() const { return editorHint_; }
     // Finds the word at a character index of the editor and its hint
     // (-1: no word, hints off).
@@ -126,9 +124,8 @@ public:
     QPlainTextEdit* Editor() const { return edit_; }
     TSyntaxHighlighter* Highlighter() const { return highlighter_; }
     MarkerStrip* Markers() const { return markers_; }
-    // Character position <-> 0-based byte index of EditorText().
+    // The character position of a 0-based byte index of EditorText().
     int CharIndexOfByte(int byteIndex) const;
-    int ByteIndexOfChar(int charIndex) const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -28,7 +28,6 @@ bool gStartupComplete = false;
 bool gArranging = false;
 QPointer<TTavroForm> gCurrentTool;
 QPointer<TTavroForm> gCurrentSource;
-std::function<void()> gMoveEnded;
 constexpr int kMaxButtons = 16;
 
 // BUTTONS as read at start-up.
@@ -72,20 +71,24 @@ public:
     explicit FrameSurface(TTavroForm* form) : QWidget(form), form_(form) { setMouseTracking(true); }
 
 protected:
-    void paintEvent(QPaintEvent*) override
+    void paintEvent(QPaintEvent* event) override
     {
         QPainter p(this);
         if (!form_->painted()) {
             p.fillRect(rect(), palette().window());
             return;
         }
-        QImage frame = form_->ComposeFrame();
         const Skin& s = CurrentSkin();
         int W = width(), H = height();
-        // Only the four strips; the interior belongs to the controls.
-        for (QRect r : {QRect(0, 0, W, s.Top), QRect(W - s.Right, s.Top, s.Right, H - s.Top - s.Bottom),
-                        QRect(0, H - s.Bottom, W, s.Bottom), QRect(0, s.Top, s.Left, H - s.Top - s.Bottom)})
-            p.drawImage(r, frame, r);
+        // Only the four strips; the interior belongs to the controls. A
+        // repaint under a control (a scroll bar moving, say) needs no frame.
+        const QRect strips[] = {QRect(0, 0, W, s.Top), QRect(W - s.Right, s.Top, s.Right, H - s.Top - s.Bottom),
+                                QRect(0, H - s.Bottom, W, s.Bottom), QRect(0, s.Top, s.Left, H - s.Top - s.Bottom)};
+        bool reached = false;
+        for (const QRect& r : strips) reached = reached || event->region().intersects(r);
+        if (!reached) return;
+        QImage frame = form_->ComposeFrame();
+        for (const QRect& r : strips) p.drawImage(r, frame, r);
     }
     void mousePressEvent(QMouseEvent* e) override
     {
@@ -400,7 +403,6 @@ void TTavroForm::endDrag()
     moving_ = false;
     ArrangeWindows();
     RepaintFrame();
-    if (gMoveEnded) gMoveEnded();
 }
 
 void TTavroForm::StoreSize(const std::string& key)
@@ -431,17 +433,10 @@ void SetStartupComplete(bool complete) { gStartupComplete = complete; }
 bool StartupComplete() { return gStartupComplete; }
 TTavroForm* CurrentToolWindow() { return gCurrentTool; }
 TTavroForm* CurrentSourceWindow() { return gCurrentSource; }
-void SetMoveEndedHook(std::function<void()> hook) { gMoveEnded = std::move(hook); }
 
 void ToolWindowActivated(TTavroForm* window)
 {
     gCurrentSource = window && window->IsSourceWindow() ? window : nullptr;
-    gCurrentTool = window;
-}
-
-void ToolWindowDeactivated(TTavroForm* window)
-{
-    gCurrentSource = nullptr;
     gCurrentTool = window;
 }
 

@@ -144,11 +144,6 @@ void ArrangeWindows();
 TTavroForm* CurrentToolWindow();
 TTavroForm* CurrentSourceWindow();
 void ToolWindowActivated(TTavroForm* window);
-void ToolWindowDeactivated(TTavroForm* window);
-
-// Called after a tool window's interactive move or resize ended (the plane
-// window refreshes its view).
-void SetMoveEndedHook(std::function<void()> hook);
 
 // The caption shortened character by character until it and "..." fit
 // into `room` pixels (or just "..."); the caption itself when it fits.
