@@ -721,6 +721,67 @@ static inline char *tavro_text_input(TStructure *s, const char *name)
     return tavro_to_text(v);
 }
 
+/* Reads the number input `name`; 0 after an error (NOINPUT, or NOTLIKE
+   for a value that is no number). */
+static inline int tavro_number_input(TStructure *s, const char *name, long double *x)
+{
+    TAtom *v;
+    if (!tavro_input(s, name, &v))
+        return 0;
+    if (tavro_to_number(v, x))
+        return 1;
+    tavro_fail_input(s, v);
+    return 0;
+}
+
+/* Reads the input `name` as the word TRUE or FALSE (any letter case) into
+   *truth (1 or 0); 0 after an error. */
+static inline int tavro_truth_input(TStructure *s, const char *name, int *truth)
+{
+    TAtom *v;
+    if (!tavro_input(s, name, &v))
+        return 0;
+    if (tavro_is_word_or_number(v) && v->Kind == akWord) {
+        const char *t = tavro_text_cstr(v->Text);
+        size_t len = (size_t)tavro_text_length(v->Text);
+        if (tavro_bytes_equal(t, len, "TRUE", 4, 1) || tavro_bytes_equal(t, len, "FALSE", 5, 1)) {
+            *truth = len == 4;
+            return 1;
+        }
+    }
+    tavro_fail_input(s, v);
+    return 0;
+}
+
+/* The text of a word or number (numbers in their printed form), with its
+   length in *len; NULL for anything else. `buf` holds a number's text. */
+static inline const char *tavro_word_text(const TAtom *a, size_t *len,
+                                          char buf[TAVRO_NUMBER_TEXT_SIZE])
+{
+    if (!tavro_is_word_or_number(a))
+        return NULL;
+    if (a->Kind == akNumber) {
+        *len = tavro_format_number(a->Number, buf);
+        return buf;
+    }
+    *len = (size_t)tavro_text_length(a->Text);
+    return tavro_text_cstr(a->Text);
+}
+
+/* Reads the input `name` as the text of a word or number (see
+   tavro_word_text); 0 after an error. */
+static inline int tavro_word_input(TStructure *s, const char *name, const char **text, size_t *len,
+                                   char buf[TAVRO_NUMBER_TEXT_SIZE])
+{
+    TAtom *v;
+    if (!tavro_input(s, name, &v))
+        return 0;
+    if ((*text = tavro_word_text(v, len, buf)) != NULL)
+        return 1;
+    tavro_fail_input(s, v);
+    return 0;
+}
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -35,17 +35,6 @@ static TAtom *fail_key(TStructure *s, const char *key)
     return NULL;
 }
 
-static int number_input(TStructure *s, const char *name, long double *x)
-{
-    TAtom *v;
-    if (!tavro_input(s, name, &v))
-        return 0;
-    if (tavro_to_number(v, x))
-        return 1;
-    tavro_fail_input(s, v);
-    return 0;
-}
-
 /* A whole number (an integral value within the 64-bit range). */
 static int whole_input(TStructure *s, const char *name, long long *n)
 {
@@ -73,50 +62,7 @@ static int whole_input(TStructure *s, const char *name, long long *n)
     return 0;
 }
 
-static int truth_input(TStructure *s, const char *name, int *truth)
-{
-    TAtom *v;
-    if (!tavro_input(s, name, &v))
-        return 0;
-    if (tavro_is_word_or_number(v) && v->Kind == akWord) {
-        const char *t = tavro_text_cstr(v->Text);
-        size_t len = (size_t)tavro_text_length(v->Text);
-        if (tavro_bytes_equal(t, len, "TRUE", 4, 1) || tavro_bytes_equal(t, len, "FALSE", 5, 1)) {
-            *truth = len == 4;
-            return 1;
-        }
-    }
-    tavro_fail_input(s, v);
-    return 0;
-}
-
 /* --------------------------------------------------------------- texts */
-
-/* The text of a word or number (numbers in their printed form); NULL for
-   anything else. `buf` holds a number's text. */
-static const char *word_text(const TAtom *a, size_t *len, char buf[TAVRO_NUMBER_TEXT_SIZE])
-{
-    if (!tavro_is_word_or_number(a))
-        return NULL;
-    if (a->Kind == akNumber) {
-        *len = tavro_format_number(a->Number, buf);
-        return buf;
-    }
-    *len = (size_t)tavro_text_length(a->Text);
-    return tavro_text_cstr(a->Text);
-}
-
-static int word_input(TStructure *s, const char *name, const char **text, size_t *len,
-                      char buf[TAVRO_NUMBER_TEXT_SIZE])
-{
-    TAtom *v;
-    if (!tavro_input(s, name, &v))
-        return 0;
-    if ((*text = word_text(v, len, buf)) != NULL)
-        return 1;
-    tavro_fail_input(s, v);
-    return 0;
-}
 
 /* Bytes of the UTF-8 character that starts at t[i] (at least 1). */
 static size_t char_size(const char *t, size_t len, size_t i)
@@ -198,11 +144,11 @@ static int words_equal(const TStructure *s, const TAtom *a, const TAtom *b)
     long double x, y;
     char ba[TAVRO_NUMBER_TEXT_SIZE], bb[TAVRO_NUMBER_TEXT_SIZE];
     const char *ta, *tb;
-    size_t la, lb;
+    size_t la = 0, lb = 0;
     if (tavro_to_number(a, &x) && tavro_to_number(b, &y))
         return numbers_equal(s, x, y);
-    ta = word_text(a, &la, ba);
-    tb = word_text(b, &lb, bb);
+    ta = tavro_word_text(a, &la, ba);
+    tb = tavro_word_text(b, &lb, bb);
     return tavro_bytes_equal(ta, la, tb, lb, 1);
 }
 
@@ -288,7 +234,7 @@ static TAtom *number(TStructure *s, long double x)
 
 static int two_numbers(TStructure *s, long double *a, long double *b)
 {
-    return number_input(s, "a", a) && number_input(s, "b", b);
+    return tavro_number_input(s, "a", a) && tavro_number_input(s, "b", b);
 }
 
 NATIVE(SUM)
@@ -305,7 +251,7 @@ NATIVE(DIFFERENCE)
     TStructure *s = *state;
     long double a, b;
     if (!tavro_param(s, "a")) {
-        if (!number_input(s, "b", &b))
+        if (!tavro_number_input(s, "b", &b))
             return NULL;
         return number(s, -b);
     }
@@ -371,7 +317,7 @@ NATIVE(POWER)
 NATIVE(MINUS)
 {
     long double a;
-    if (!number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "a", &a))
         return NULL;
     return number(*state, -a);
 }
@@ -379,7 +325,7 @@ NATIVE(MINUS)
 NATIVE(ABS)
 {
     long double a;
-    if (!number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "a", &a))
         return NULL;
     return number(*state, fabsl(a));
 }
@@ -387,7 +333,7 @@ NATIVE(ABS)
 NATIVE(INT)
 {
     long double a;
-    if (!number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "a", &a))
         return NULL;
     return number(*state, truncl(a));
 }
@@ -395,7 +341,7 @@ NATIVE(INT)
 NATIVE(ROUND)
 {
     long double a;
-    if (!number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "a", &a))
         return NULL;
     return number(*state, roundl(a));
 }
@@ -407,7 +353,7 @@ NATIVE(ROUND)
         TStructure *s = *state;                         \
         long double a;                                  \
         TAtom *v;                                       \
-        if (!number_input(s, "a", &a))                  \
+        if (!tavro_number_input(s, "a", &a))                  \
             return NULL;                                \
         if (!(ok)) {                                    \
             tavro_arg(s, "a", &v);                      \
@@ -555,7 +501,7 @@ NATIVE(RERANDOM)
 NATIVE(AND)
 {
     int a, b;
-    if (!truth_input(*state, "a", &a) || !truth_input(*state, "b", &b))
+    if (!tavro_truth_input(*state, "a", &a) || !tavro_truth_input(*state, "b", &b))
         return NULL;
     return tavro_new_truth(*state, a && b);
 }
@@ -563,7 +509,7 @@ NATIVE(AND)
 NATIVE(OR)
 {
     int a, b;
-    if (!truth_input(*state, "a", &a) || !truth_input(*state, "b", &b))
+    if (!tavro_truth_input(*state, "a", &a) || !tavro_truth_input(*state, "b", &b))
         return NULL;
     return tavro_new_truth(*state, a || b);
 }
@@ -571,7 +517,7 @@ NATIVE(OR)
 NATIVE(NOT)
 {
     int a;
-    if (!truth_input(*state, "a", &a))
+    if (!tavro_truth_input(*state, "a", &a))
         return NULL;
     return tavro_new_truth(*state, !a);
 }
@@ -681,7 +627,7 @@ static int sequence_input(TStructure *s, TAtom **x, const char **text, size_t *l
 {
     if (!tavro_input(s, "x", x))
         return 0;
-    *text = word_text(*x, len, buf);
+    *text = tavro_word_text(*x, len, buf);
     if ((*text && *len > 0) || (tavro_is_list(*x) && *x != NULL))
         return 1;
     tavro_fail_input(s, *x);
@@ -741,7 +687,7 @@ NATIVE(COUNT)
     char buf[TAVRO_NUMBER_TEXT_SIZE];
     if (!tavro_input(s, "x", &x))
         return NULL;
-    if ((t = word_text(x, &len, buf)) != NULL)
+    if ((t = tavro_word_text(x, &len, buf)) != NULL)
         return number(s, (long double)char_count(t, len));
     if (!tavro_is_list(x))
         return tavro_fail_input(s, x);
@@ -760,7 +706,7 @@ NATIVE(ITEM)
     char buf[TAVRO_NUMBER_TEXT_SIZE];
     if (!whole_input(s, "n", &n) || !tavro_input(s, "x", &x))
         return NULL;
-    if ((t = word_text(x, &len, buf)) != NULL) {
+    if ((t = tavro_word_text(x, &len, buf)) != NULL) {
         if (n < 1 || (size_t)n > char_count(t, len)) {
             tavro_arg(s, "n", &vn);
             return tavro_fail_input(s, vn);
@@ -789,8 +735,8 @@ static TAtom *put(TStructure *s, int at_end)
     TKitList out = {NULL, NULL};
     if (!tavro_input(s, "x", &x) || !tavro_input(s, "l", &l))
         return NULL;
-    if ((tl = word_text(l, &ll, bl)) != NULL) {
-        if ((tx = word_text(x, &lx, bx)) == NULL)
+    if ((tl = tavro_word_text(l, &ll, bl)) != NULL) {
+        if ((tx = tavro_word_text(x, &lx, bx)) == NULL)
             return tavro_fail_input(s, x);
         return at_end ? joined_word(s, tl, ll, tx, lx) : joined_word(s, tx, lx, tl, ll);
     }
@@ -846,7 +792,7 @@ NATIVE(WORD)
     const char *ta, *tb;
     size_t la, lb;
     char ba[TAVRO_NUMBER_TEXT_SIZE], bb[TAVRO_NUMBER_TEXT_SIZE];
-    if (!word_input(s, "a", &ta, &la, ba) || !word_input(s, "b", &tb, &lb, bb))
+    if (!tavro_word_input(s, "a", &ta, &la, ba) || !tavro_word_input(s, "b", &tb, &lb, bb))
         return NULL;
     return joined_word(s, ta, la, tb, lb);
 }
@@ -860,7 +806,7 @@ NATIVE(REVERSE)
     char buf[TAVRO_NUMBER_TEXT_SIZE];
     if (!tavro_input(s, "x", &x))
         return NULL;
-    if ((t = word_text(x, &len, buf)) != NULL) {
+    if ((t = tavro_word_text(x, &len, buf)) != NULL) {
         char *r = (char *)malloc(len + 1);
         TAtom *w;
         if (!r)
@@ -886,7 +832,7 @@ static TAtom *change_case(TStructure *s, int upper)
     size_t len, i;
     char buf[TAVRO_NUMBER_TEXT_SIZE];
     TAtom *w;
-    if (!word_input(s, "w", &t, &len, buf))
+    if (!tavro_word_input(s, "w", &t, &len, buf))
         return NULL;
     w = tavro_new_word(s, t, len);
     for (i = 0; w && w->Text && i < len; ++i) {
@@ -946,7 +892,7 @@ NATIVE(ASCII)
     const unsigned char *u;
     long code;
     TAtom *v;
-    if (!word_input(s, "c", &t, &len, buf))
+    if (!tavro_word_input(s, "c", &t, &len, buf))
         return NULL;
     if (len == 0 || (n = char_size(t, len, 0)) != len) {
         tavro_arg(s, "c", &v);
@@ -985,9 +931,9 @@ static int locate(TStructure *s, long *index, TAtom **rest)
         return 0;
     *index = 0;
     *rest = NULL;
-    if ((tl = word_text(l, &ll, bl)) != NULL) {
+    if ((tl = tavro_word_text(l, &ll, bl)) != NULL) {
         long at;
-        if ((tx = word_text(x, &lx, bx)) == NULL) {
+        if ((tx = tavro_word_text(x, &lx, bx)) == NULL) {
             *rest = empty_word(s);
             return 1;
         }
@@ -1050,7 +996,7 @@ NATIVE(PICK)
     char buf[TAVRO_NUMBER_TEXT_SIZE];
     if (!tavro_input(s, "l", &l))
         return NULL;
-    if ((t = word_text(l, &len, buf)) != NULL && len > 0) {
+    if ((t = tavro_word_text(l, &len, buf)) != NULL && len > 0) {
         k = (size_t)random_below(char_count(t, len));
         at = char_offset(t, len, k);
         return tavro_new_word(s, t + at, char_size(t, len, at));
@@ -1185,7 +1131,7 @@ NATIVE(WAIT)
     struct timespec start, now;
     long double total_ms;
     TAtom *v;
-    if (!number_input(s, "n", &n))
+    if (!tavro_number_input(s, "n", &n))
         return NULL;
     if (!(n >= 0) || !isfinite(n)) {
         tavro_arg(s, "n", &v);
@@ -1256,7 +1202,7 @@ static TAtom *named_node(TStructure *s, int required)
     char buf[TAVRO_NUMBER_TEXT_SIZE];
     TAtom *node;
     char *name;
-    if (!word_input(s, "name", &t, &len, buf))
+    if (!tavro_word_input(s, "name", &t, &len, buf))
         return NULL;
     name = (char *)malloc(len + 1);
     if (!name)

@@ -136,18 +136,9 @@ static int point_input(TStructure *s, const char *name, double p[3])
 /* A name input as text (words and numbers). */
 static const char *name_input(TStructure *s, const char *name, char buf[TAVRO_NUMBER_TEXT_SIZE])
 {
-    TAtom *v;
-    if (!tavro_input(s, name, &v))
-        return NULL;
-    if (tavro_is_word_or_number(v)) {
-        if (v->Kind == akNumber) {
-            tavro_format_number(v->Number, buf);
-            return buf;
-        }
-        return tavro_text_cstr(v->Text);
-    }
-    tavro_fail_input(s, v);
-    return NULL;
+    const char *text;
+    size_t len;
+    return tavro_word_input(s, name, &text, &len, buf) ? text : NULL;
 }
 
 /* The node a name input denotes; raises NOSUCHNAME when there is none. */
@@ -331,22 +322,18 @@ NATIVE(POINTSIZE)
 NATIVE(LIGHTING)
 {
     TStructure *s = *state;
-    TAtom *v;
+    int on;
     if (!compiling())
         return TAVRO_NOVALUE;
-    if (!tavro_input(s, "on", &v))
+    if (!tavro_truth_input(s, "on", &on))
         return NULL;
-    if (tavro_is_true_word(v)) {
+    if (on) {
         glEnable(GL_LIGHTING);
         glEnable(GL_COLOR_MATERIAL);
         glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
         glEnable(GL_NORMALIZE);
-    } else if (tavro_is_word_or_number(v) && v->Kind == akWord &&
-               tavro_bytes_equal(tavro_text_cstr(v->Text), (size_t)tavro_text_length(v->Text),
-                                 "FALSE", 5, 1)) {
-        glDisable(GL_LIGHTING);
     } else {
-        return tavro_fail_input(s, v);
+        glDisable(GL_LIGHTING);
     }
     return TAVRO_NOVALUE;
 }
