@@ -66,25 +66,31 @@ void TSource::BringToFront()
     ToolWindowActivated(this);
 }
 
-void TSource::focusWindow() { BringToFront(); }
-
-void TSource::ShowStepAt(int offset)
+void TSource::placeCaret(int at)
 {
     QTextCursor c(edit_->document());
-    c.setPosition(CharIndexOfByte(offset - 1));
+    c.setPosition(at);
     edit_->setTextCursor(c);
     edit_->ensureCursorVisible();
-    PlaceStepMarker(offset - 1);
 }
 
-void TSource::PlaceStepMarker(int index)
+void TSource::showStep(int at)
 {
     BringToFront();
     // One run stands at one place: no other window keeps a marker.
     for (TSource* w : SourceWindows())
         if (w != this) w->HideStepMarker();
-    markers_->ShowStep(CharIndexOfByte(index));
+    markers_->ShowStep(at);
 }
+
+void TSource::ShowStepAt(int offset)
+{
+    int at = CharIndexOfByte(offset - 1);
+    placeCaret(at);
+    showStep(at);
+}
+
+void TSource::PlaceStepMarker(int index) { showStep(CharIndexOfByte(index)); }
 
 void TSource::HideStepMarker() { markers_->HideStep(); }
 
@@ -94,10 +100,7 @@ void TSource::ShowErrorAt(int index)
 {
     BringToFront();
     int at = CharIndexOfByte(index);
-    QTextCursor c(edit_->document());
-    c.setPosition(at);
-    edit_->setTextCursor(c);
-    edit_->ensureCursorVisible();
+    placeCaret(at);
     markers_->ShowError(at);
 }
 
@@ -141,7 +144,7 @@ void TSource::startRun(uint8_t state, int pauseDepth, bool autosave)
 
 void TSource::SourceRun()
 {
-    focusWindow();
+    BringToFront();
     LastPauseDepth = -1;
     runOrSwitch(rsRunning, -1);
 }
@@ -157,19 +160,19 @@ void TSource::runOrSwitch(uint8_t state, int pauseDepth)
 
 void TSource::SourceRunStep()
 {
-    focusWindow();
+    BringToFront();
     runOrSwitch(rsStep, -1);
 }
 
 void TSource::SourceRunCommand()
 {
-    focusWindow();
+    BringToFront();
     runOrSwitch(rsRunByCommand, -1);
 }
 
 void TSource::SourceRunTo()
 {
-    focusWindow();
+    BringToFront();
     UpdateStatus();
     RunToTarget = MakePosition(Caption(), caretLine_, 0, INT_MAX);
     runOrSwitch(rsRunTo, 0);
@@ -177,7 +180,7 @@ void TSource::SourceRunTo()
 
 void TSource::SourceStop()
 {
-    focusWindow();
+    BringToFront();
     if (IsRunActive(RunState)) {
         SetRunState(rsStopRequested);
         return;
@@ -189,12 +192,12 @@ void TSource::SourceStop()
 
 void TSource::SourcePrint()
 {
-    focusWindow();
+    BringToFront();
     QPrinter printer;
     printer.setDocName(GetCaption());
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() == QDialog::Accepted) edit_->print(&printer);
-    focusWindow();
+    BringToFront();
 }
 
 }  // namespace tavro

@@ -299,7 +299,7 @@ bool TSource::SaveAs()
 
 void TSource::SourceSaveAsSource()
 {
-    focusWindow();
+    BringToFront();
     SaveAs();
 }
 

@@ -135,7 +135,11 @@ protected:
 private:
     void setFileCaption(const QString& caption);
     void layoutStatus();
-    void focusWindow();
+    // The caret at a character index, scrolled into view.
+    void placeCaret(int at);
+    // This window in front with the step marker at a character index, and
+    // no other window's.
+    void showStep(int at);
     bool writeFile(const std::string& path);
     // Reset, state, run of the text, stopped: the sequence behind every run
     // command when nothing runs yet.
