@@ -216,6 +216,23 @@ QAction* TMainForm::entry(QMenu* menu, const std::string& key, const QString& de
     return a;
 }
 
+QMenu* TMainForm::submenu(QMenu* menu, const char* objectName, const std::string& key, const QString& design)
+{
+    QMenu* sub = newMenu(menu);
+    sub->setObjectName(objectName);
+    QAction* a = menu->addMenu(sub);
+    a->setText(design);
+    entries_[key] = a;
+    return sub;
+}
+
+void TMainForm::toggleEntry(QMenu* menu, const std::string& key, const QString& design, void (TMainForm::*toggle)())
+{
+    QAction* a = entry(menu, key, design);
+    a->setCheckable(true);
+    connect(a, &QAction::triggered, this, [this, toggle] { (this->*toggle)(); });
+}
+
 void TMainForm::buildPopeye()
 {
     popeye_ = newMenu(this);
@@ -229,63 +246,29 @@ void TMainForm::buildPopeye()
         for (const QString& f : AskOpenFileNames(this)) OpenProgramFile(f.toStdString());
         SetRunState(RunState);
     });
-    reopenMenu_ = newMenu(popeye_);
-    reopenMenu_->setObjectName("ReopenMenu");
-    QAction* reopen = popeye_->addMenu(reopenMenu_);
-    reopen->setText("Reopen");
-    entries_["MENU.REOPEN"] = reopen;
+    reopenMenu_ = submenu(popeye_, "ReopenMenu", "MENU.REOPEN", "Reopen");
     entry(reopenMenu_, "MENU.RECENT", "-Recently opened programs");
 
-    windowMenu_ = newMenu(popeye_);
-    windowMenu_->setObjectName("Window1");
-    QAction* window = popeye_->addMenu(windowMenu_);
-    window->setText("Window");
-    entries_["MENU.WINDOW"] = window;
+    windowMenu_ = submenu(popeye_, "Window1", "MENU.WINDOW", "Window");
     entry(windowMenu_, "MENU.WINDOW.BASIC", "-Basic");
-    QAction* output = entry(windowMenu_, "MENU.WINDOW.OUTPUT", "Output");
-    output->setCheckable(true);
-    connect(output, &QAction::triggered, this, [this] { ToggleOutput(); });
-    QAction* commands = entry(windowMenu_, "MENU.WINDOW.COMMANDS", "Commands");
-    commands->setCheckable(true);
-    connect(commands, &QAction::triggered, this, [this] { ToggleCommands(); });
-    QAction* plane = entry(windowMenu_, "MENU.WINDOW.PLANE", "Plane");
-    plane->setCheckable(true);
-    connect(plane, &QAction::triggered, this, [this] { TogglePlane(); });
+    toggleEntry(windowMenu_, "MENU.WINDOW.OUTPUT", "Output", &TMainForm::ToggleOutput);
+    toggleEntry(windowMenu_, "MENU.WINDOW.COMMANDS", "Commands", &TMainForm::ToggleCommands);
+    toggleEntry(windowMenu_, "MENU.WINDOW.PLANE", "Plane", &TMainForm::TogglePlane);
     entry(windowMenu_, "MENU.WINDOW.ADDITIONAL", "-Additional");
-    QAction* info = entry(windowMenu_, "MENU.WINDOW.INFO", "Info");
-    info->setCheckable(true);
-    connect(info, &QAction::triggered, this, [this] { ToggleInfo(); });
-    QAction* memory = entry(windowMenu_, "MENU.WINDOW.MEMORY", "Memory");
-    memory->setCheckable(true);
-    connect(memory, &QAction::triggered, this, [this] { ToggleMemory(); });
+    toggleEntry(windowMenu_, "MENU.WINDOW.INFO", "Info", &TMainForm::ToggleInfo);
+    toggleEntry(windowMenu_, "MENU.WINDOW.MEMORY", "Memory", &TMainForm::ToggleMemory);
     entry(windowMenu_, "MENU.WINDOW.DIRECT", "Direct manipulation")->setVisible(false);
 
     entry(popeye_, "MENU.OPTIONS", "-Options");
-    environmentMenu_ = newMenu(popeye_);
-    environmentMenu_->setObjectName("Environment1");
-    QAction* environment = popeye_->addMenu(environmentMenu_);
-    environment->setText("Environment");
-    entries_["MENU.ENVIRONMENT"] = environment;
+    environmentMenu_ = submenu(popeye_, "Environment1", "MENU.ENVIRONMENT", "Environment");
     entry(environmentMenu_, "MENU.ENVIRONMENT.APPEARANCE", "-Appearance");
     connect(entry(environmentMenu_, "MENU.ENVIRONMENT.FONT", "Change font"), &QAction::triggered, this,
             &TMainForm::ChangeFont);
-    skinsMenu_ = newMenu(environmentMenu_);
-    skinsMenu_->setObjectName("Skins1");
-    QAction* skins = environmentMenu_->addMenu(skinsMenu_);
-    skins->setText("Skins");
-    entries_["MENU.ENVIRONMENT.SKINS"] = skins;
+    skinsMenu_ = submenu(environmentMenu_, "Skins1", "MENU.ENVIRONMENT.SKINS", "Skins");
     entry(environmentMenu_, "MENU.ENVIRONMENT.LANGUAGE", "-Language");
-    translateMenu_ = newMenu(environmentMenu_);
-    translateMenu_->setObjectName("TranslateEnvInto");
-    QAction* translate = environmentMenu_->addMenu(translateMenu_);
-    translate->setText("Translate into");
-    entries_["MENU.ENVIRONMENT.TRANSLATEINTO"] = translate;
+    translateMenu_ = submenu(environmentMenu_, "TranslateEnvInto", "MENU.ENVIRONMENT.TRANSLATEINTO", "Translate into");
 
-    librariesMenu_ = newMenu(popeye_);
-    librariesMenu_->setObjectName("Libraries1");
-    QAction* libraries = popeye_->addMenu(librariesMenu_);
-    libraries->setText("Libraries");
-    entries_["MENU.LIBRARIES"] = libraries;
+    librariesMenu_ = submenu(popeye_, "Libraries1", "MENU.LIBRARIES", "Libraries");
     entry(librariesMenu_, "MENU.LIBRARIES.LOAD", "-Load new");
     connect(entry(librariesMenu_, "MENU.LIBRARIES.LOADNEW", "Load now"), &QAction::triggered, this, [this] {
         std::vector<std::string> files;
@@ -299,16 +282,21 @@ void TMainForm::buildPopupEdit()
 {
     popupEdit_ = newMenu(this);
     popupEdit_->setObjectName("PopupEdit");
-    entry(popupEdit_, "CLIPBOARD", "-Clipboard");
-    connect(entry(popupEdit_, "CUT", "Cut"), &QAction::triggered, this, [this] { EditAction("cut"); });
-    connect(entry(popupEdit_, "COPY", "Copy"), &QAction::triggered, this, [this] { EditAction("copy"); });
-    connect(entry(popupEdit_, "DELETE", "Delete"), &QAction::triggered, this, [this] { EditAction("delete"); });
-    connect(entry(popupEdit_, "PASTE", "Paste"), &QAction::triggered, this, [this] { EditAction("paste"); });
-    entry(popupEdit_, "SEARCH", "-Search");
-    connect(entry(popupEdit_, "FIND", "Find"), &QAction::triggered, this, [this] { EditAction("find"); });
-    connect(entry(popupEdit_, "REPLACE", "Replace"), &QAction::triggered, this, [this] { EditAction("replace"); });
-    connect(entry(popupEdit_, "FINDNEXT", "Find next"), &QAction::triggered, this,
-            [this] { EditAction("findnext"); });
+    // Key, design caption and the edit action it runs ("-": a heading).
+    static const struct {
+        const char* key;
+        const char* design;
+        const char* action;
+    } kEditEntries[] = {
+        {"CLIPBOARD", "-Clipboard", nullptr}, {"CUT", "Cut", "cut"},        {"COPY", "Copy", "copy"},
+        {"DELETE", "Delete", "delete"},      {"PASTE", "Paste", "paste"},  {"SEARCH", "-Search", nullptr},
+        {"FIND", "Find", "find"},            {"REPLACE", "Replace", "replace"},
+        {"FINDNEXT", "Find next", "findnext"},
+    };
+    for (const auto& e : kEditEntries) {
+        QAction* a = entry(popupEdit_, e.key, e.design);
+        if (e.action) connect(a, &QAction::triggered, this, [this, action = e.action] { EditAction(action); });
+    }
     entry(popupEdit_, "HELP", "-Help");
     QAction* openFile = entry(popupEdit_, "OPENFILE", "Open file");
     connect(openFile, &QAction::triggered, this, [this, openFile] { OpenProgramFile(openFile->data().toString().toStdString()); });
@@ -906,21 +894,16 @@ void TMainForm::restoreToolWindows()
 {
     auto restore = [&](const std::string& key, auto open) {
         if (!ConfigYes(key)) return;
-        SetInitialBounds(ConfigInt(key + ".LEFT"), ConfigInt(key + ".TOP"), ConfigInt(key + ".WIDTH"),
-                         ConfigInt(key + ".HEIGHT"));
-        TTavroForm* w = open();
-        int state = ConfigInt(key + ".STATE");
-        if (state == 2) w->showMaximized();
-        else if (state == 1) w->showMinimized();
+        const QRect bounds = ReadPlacement(key);
+        SetInitialBounds(bounds.left(), bounds.top(), bounds.width(), bounds.height());
+        ApplyPlacementState(key, open());
         ArrangeWindows();
     };
-    restore("OUTPUT", [this] { return static_cast<TTavroForm*>(OpenOutput(false)); });
-    restore("PLANE", [this] {
-        return static_cast<TTavroForm*>(OpenPlane(InitialBounds().left(), InitialBounds().top(), false));
-    });
-    restore("COMMAND", [this] { return static_cast<TTavroForm*>(OpenCommands(false)); });
-    if (ConfigYes("ADVANCEDGUI")) restore("MEMORY", [this] { return static_cast<TTavroForm*>(OpenMemory(false)); });
-    restore("WEB", [this] { return static_cast<TTavroForm*>(OpenInfo(false)); });
+    restore("OUTPUT", [this] { return OpenOutput(false); });
+    restore("PLANE", [this] { return OpenPlane(InitialBounds().left(), InitialBounds().top(), false); });
+    restore("COMMAND", [this] { return OpenCommands(false); });
+    if (ConfigYes("ADVANCEDGUI")) restore("MEMORY", [this] { return OpenMemory(false); });
+    restore("WEB", [this] { return OpenInfo(false); });
 }
 
 void TMainForm::SaveConfiguration()

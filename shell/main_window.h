@@ -150,6 +150,10 @@ private:
     void buildPopeye();
     void buildPopupEdit();
     QAction* entry(QMenu* menu, const std::string& key, const QString& design);
+    // A submenu of `menu` whose entry is known by `key`.
+    QMenu* submenu(QMenu* menu, const char* objectName, const std::string& key, const QString& design);
+    // A checkable entry that runs `toggle`.
+    void toggleEntry(QMenu* menu, const std::string& key, const QString& design, void (TMainForm::*toggle)());
     void buildSkinsMenu(const std::string& skin);
     void buildLanguagesMenu();
     void addLibraryEntry(const std::string& caption);

@@ -80,13 +80,8 @@ void RestoreSourceWindows(int count)
 {
     for (int n = 1; n <= count; ++n) {
         std::string key = "USER" + std::to_string(n);
-        QRect bounds(ConfigInt(key + ".LEFT"), ConfigInt(key + ".TOP"), ConfigInt(key + ".WIDTH"),
-                     ConfigInt(key + ".HEIGHT"));
         std::string file = ConfigValue(key + ".FILENAME");
-        TSource* w = OpenSourceWindow(bounds, file.empty() ? std::string() : normalPath(file));
-        int state = ConfigInt(key + ".STATE");
-        if (state == 2) w->showMaximized();
-        else if (state == 1) w->showMinimized();
+        ApplyPlacementState(key, OpenSourceWindow(ReadPlacement(key), file.empty() ? std::string() : normalPath(file)));
     }
 }
 

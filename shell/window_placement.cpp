@@ -18,4 +18,19 @@ QRect WritePlacement(const std::string& key, const QWidget* w)
     return g;
 }
 
+QRect ReadPlacement(const std::string& key)
+{
+    return QRect(ConfigInt(key + ".LEFT"), ConfigInt(key + ".TOP"), ConfigInt(key + ".WIDTH"),
+                 ConfigInt(key + ".HEIGHT"));
+}
+
+void ApplyPlacementState(const std::string& key, QWidget* w)
+{
+    int state = ConfigInt(key + ".STATE");
+    if (state == 2)
+        w->showMaximized();
+    else if (state == 1)
+        w->showMinimized();
+}
+
 }  // namespace tavro::shell

@@ -12,5 +12,9 @@ namespace tavro::shell {
 
 // Writes the placement keys of `window` and returns the geometry written.
 QRect WritePlacement(const std::string& key, const QWidget* window);
+// The geometry the placement keys of `key` hold.
+QRect ReadPlacement(const std::string& key);
+// Maximizes or minimizes `window` as KEY.STATE says.
+void ApplyPlacementState(const std::string& key, QWidget* window);
 
 }  // namespace tavro::shell

@@ -93,7 +93,7 @@ void measurePlane(TMainForm* main)
         "make word :n \".ondrawimage :drawcube , end");
     run("freezescene , repeat " + std::to_string(n) + " [makecube (repeat) 100] , unfreezescene , eye 0 -12 14");
     PlaneView* view = plane->View();
-    QTest::qWaitForWindowExposed(view);
+    if (!QTest::qWaitForWindowExposed(view)) std::fprintf(stderr, "the view was not shown\n");
     // A frame as the widget's paint draws it, finished by the GL.
     auto frame = [view] {
         view->makeCurrent();
