@@ -64,30 +64,6 @@ Atom* copyCells(Atom* first, Atom* last)
     return b.head;
 }
 
-void appendAtEnd(Atom* node)
-{
-    Atom* parent = node->Parent;
-    if (!parent || !node->NextSibling) return;
-    Detach(node);
-    // Linked by hand at the end: the owner's index no longer knows which
-    // member of this name comes first.
-    member_index::Drop(parent);
-    node->NextSibling = nullptr;
-    node->Parent = parent;
-    Atom* m = parent->FirstChild;
-    if (!m) {
-        parent->FirstChild = node;
-    } else {
-        while (m->NextSibling) m = m->NextSibling;
-        m->NextSibling = node;
-    }
-    // Keep the special-member shortcuts right.
-    if (parent->ChangeChild == nullptr && TextOf(node) == NormalizedReserved(rwOnChange))
-        parent->ChangeChild = node;
-    if (parent->DrawImageChild == nullptr && TextOf(node) == NormalizedReserved(rwOnDrawImage))
-        parent->DrawImageChild = node;
-}
-
 void collectNames(Atom* list, std::vector<std::string>& names)
 {
     bool afterColon = false;
@@ -349,7 +325,7 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     if (a.value != NoValue) {
         bool assignmentInProgress = HasInheritedFlag(node, flAssigning);
         node->Flags |= flAssigning;
-        if (!existed && isFormulaEntry) appendAtEnd(node);
+        if (!existed && isFormulaEntry) MoveToEnd(node);
         if (isChangeMember) {
             Atom* old = LeftOf(node);
             if (existed && old && old->Kind == akList && IsList(a.value)) {

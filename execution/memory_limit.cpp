@@ -3,17 +3,18 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 namespace tavro {
 
 namespace {
 
 size_t gCeiling = 0;
-void* gReserve = nullptr;
-constexpr size_t kReserveBytes = size_t(4) << 20;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
@@ -27,46 +28,90 @@ constexpr bool kSanitized = false;
 constexpr bool kSanitized = false;
 #endif
 
-// The data memory the process has mapped already (VmData), in bytes: the
-// interpreter thread's stack and the libraries' data count there too.
-size_t dataInUse()
+size_t physicalMemory()
 {
-    FILE* f = std::fopen("/proc/self/status", "r");
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    return size_t(pages) * size_t(pageSize);
+}
+
+// The address space the process has mapped (VmSize), in bytes.
+size_t addressSpaceInUse()
+{
+    FILE* f = std::fopen("/proc/self/statm", "r");
     if (!f) return 0;
-    char line[256];
-    size_t kb = 0;
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, "VmData:", 7) == 0) kb = std::strtoull(line + 7, nullptr, 10);
+    unsigned long pages = 0;
+    if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
     std::fclose(f);
-    return kb << 10;
+    return size_t(pages) * size_t(sysconf(_SC_PAGESIZE));
+}
+
+// What is left under RLIMIT_AS; 0 when there is no such limit.
+size_t addressRoom()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 0;
+    size_t used = addressSpaceInUse();
+    return limit.rlim_cur > used ? size_t(limit.rlim_cur - used) : 1;
+}
+
+// A number of bytes from a control-group file; 0 for "max" or no file.
+size_t readGroupFigure(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string word;
+    if (!(in >> word) || word == "max") return 0;
+    return size_t(std::strtoull(word.c_str(), nullptr, 10));
+}
+
+// What is left under the control group's memory limit; 0 when there is
+// none. The group is read from /proc/self/cgroup ("0::/path"), falling back
+// to the top of the hierarchy, which is the group itself in a container.
+size_t groupRoom()
+{
+    std::string group;
+    std::ifstream cgroup("/proc/self/cgroup");
+    for (std::string line; std::getline(cgroup, line);)
+        if (line.rfind("0::", 0) == 0) group = line.substr(3);
+    for (std::string folder : {"/sys/fs/cgroup" + group, std::string("/sys/fs/cgroup")}) {
+        if (!folder.empty() && folder.back() == '/') folder.pop_back();
+        size_t max = readGroupFigure(folder + "/memory.max");
+        if (!max) continue;
+        size_t current = readGroupFigure(folder + "/memory.current");
+        return max > current ? max - current : 1;
+    }
+    return 0;
 }
 
 }  // namespace
 
-size_t DefaultMemoryCeiling()
+size_t CeilingFor(size_t physical, size_t addressRoom, size_t groupRoom)
 {
-    long pages = sysconf(_SC_PHYS_PAGES);
-    long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return size_t(4) << 30;
-    return size_t(pages) / 4 * 3 * size_t(pageSize);
+    size_t ceiling = physical ? physical / 4 * 3 : size_t(4) << 30;
+    for (size_t room : {addressRoom, groupRoom})
+        if (room) ceiling = std::min(ceiling, room / 4 * 3);
+    return std::max<size_t>(ceiling, size_t(16) << 20);
+}
+
+size_t DefaultMemoryCeiling() { return CeilingFor(physicalMemory(), addressRoom(), groupRoom()); }
+
+size_t EnvironmentMargin(size_t ceiling)
+{
+    return std::clamp<size_t>(ceiling / 8, size_t(32) << 20, size_t(512) << 20);
 }
 
 void SetMemoryCeiling(size_t bytes)
 {
     gCeiling = bytes ? bytes : DefaultMemoryCeiling();
-    RestoreMemoryReserve();
     if (kSanitized) return;
     // The data limit counts the heap and private mappings (large blocks,
     // thread stacks), not the program's code or shared files: what a
-    // runaway program grows.
-    rlimit limit{};
-    if (getrlimit(RLIMIT_DATA, &limit) != 0) return;
-    // What the program may allocate comes on top of what the process has
-    // mapped already (set-up, libraries and the interpreter's stack).
-    rlim_t wanted = rlim_t(gCeiling + dataInUse());
-    if (limit.rlim_max != RLIM_INFINITY && wanted > limit.rlim_max) wanted = limit.rlim_max;
-    limit.rlim_cur = wanted;
-    setrlimit(RLIMIT_DATA, &limit);
+    // runaway program grows. What the program may allocate comes on top of
+    // what the process has mapped already (set-up, libraries and the
+    // interpreter's stack).
+    size_t base = DataInUse();
+    SetMemoryLimits(base + gCeiling, base + gCeiling + EnvironmentMargin(gCeiling));
 }
 
 size_t MemoryCeiling() { return gCeiling; }
@@ -80,17 +125,6 @@ size_t ParseMemoryMegabytes(std::string_view text)
         mb = mb * 10 + size_t(c - '0');
     }
     return mb << 20;
-}
-
-void ReleaseMemoryReserve()
-{
-    std::free(gReserve);
-    gReserve = nullptr;
-}
-
-void RestoreMemoryReserve()
-{
-    if (!gReserve) gReserve = std::malloc(kReserveBytes);
 }
 
 }  // namespace tavro

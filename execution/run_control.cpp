@@ -52,6 +52,9 @@ struct CompilerPollInstaller {
 } gCompilerPollInstaller;
 
 constexpr int32_t kMinCollectThreshold = 50000;
+// The collector's work stack is made this large at once (512 KB), so that
+// marking seldom needs memory, least of all right after memory ran out.
+constexpr size_t kCollectorWorkStart = size_t(1) << 16;
 int32_t gCollectThreshold = kMinCollectThreshold;
 
 // TAVRO_COLLECT_EVERY_STATEMENT=1 collects before every statement: a
@@ -61,19 +64,77 @@ const bool gCollectAlways = [] {
     return v && *v == '1';
 }();
 
+// A run in progress. The program's memory ceiling applies while any run
+// is in progress; when the outermost ends, the environment's margin is
+// open again. A nested run (a click's procedure while a program pumps
+// messages) that ran out of memory puts the program's ceiling back for the
+// run around it.
 struct NestingScope {
-    NestingScope() { ++gRunNesting; }
-    ~NestingScope() { --gRunNesting; }
+    NestingScope()
+    {
+        if (++gRunNesting == 1) EnterProgramLimit();
+    }
+    ~NestingScope()
+    {
+        if (--gRunNesting == 0)
+            LeaveProgramLimit();
+        else
+            EnterProgramLimit();
+    }
 };
 
-// The message of OUTOFMEMORY, made after the reserve was given up so that
-// formatting it finds memory.
+// Atoms allocated between two looks at the memory the process maps.
+constexpr int32_t kRoomCheckAtoms = 16384;
+int32_t gNextRoomCheck = kMinCollectThreshold;
+
+// True when the process is about to reach the program's ceiling while the
+// free list could not serve what comes next: garbage must go before it can
+// stand between the program and its ceiling. The pacing by atom counts
+// cannot see this, since atoms are not all a program's memory.
+bool nearCeiling()
+{
+    if (State->LiveCount < gNextRoomCheck) return false;
+    gNextRoomCheck = State->LiveCount + kRoomCheckAtoms;
+    size_t limit = ProgramLimit();
+    if (!limit || State->FreeCount >= kRoomCheckAtoms) return false;
+    return DataInUse() + MemoryCeiling() / 8 > limit;
+}
+
+// Pops the contexts that an error left above `keep`. The activation
+// records of the calls the error ended leave the tree as well: left under
+// their procedures, they would hold the calls' inputs for good.
+void dropContextsTo(int keep)
+{
+    while (ContextDepth() > keep && ContextDepth() > 1) {
+        Atom* node = PopContext();
+        if (IsObject(node) && (node->Flags & flActivation)) DetachRecord(node);
+    }
+}
+
+// The message of OUTOFMEMORY for a refusal that came as std::bad_alloc:
+// room is made first, so that formatting it finds memory.
 std::string outOfMemoryMessage()
 {
-    ReleaseMemoryReserve();
-    std::string message = FormatMessage(ErrorFormat("OUTOFMEMORY"), {});
-    LastErrorText = message;
-    return message;
+    try {
+        RaiseOutOfMemory();
+    } catch (const LanguageError& e) {
+        return e.what();
+    } catch (const std::bad_alloc&) {
+    }
+    return std::string();
+}
+
+// Runs a step of the clean-up after a run. A step that finds no memory is
+// left undone: the clean-up must never end the process.
+template <typename Step>
+void bestEffort(Step step)
+{
+    try {
+        step();
+    } catch (const std::bad_alloc&) {
+        GiveRoomForError();
+    } catch (const LanguageError&) {
+    }
 }
 
 // Flags that an error inside a procedure or a hook may leave behind would
@@ -139,6 +200,12 @@ void markFrom(Atom* start, std::vector<Atom*>& work)
 
 namespace {
 
+// An error of a command, shown however little memory is left.
+void showMessage(const std::string& message)
+{
+    bestEffort([&] { Env().ShowMessage(message, ""); });
+}
+
 // The text is `shared` when the caller gave it as a Text, else `text`.
 bool runCommandText(std::string_view text, const Text* shared, std::string_view sourceName, int from)
 {
@@ -187,18 +254,19 @@ bool runCommandText(std::string_view text, const Text* shared, std::string_view 
     RunSourceOffset = outerOffset;
     CurrentCell = nullptr;
     // Contexts left by an error inside a procedure go as well.
-    while (ContextDepth() > 1) PopContext();
+    dropContextsTo(1);
     CallDepth = 0;
     EvalDepth = 0;
     PendingOutput = NoValue;
-    if (SourceWindow* w = Env().FindSourceWindow(CurrentPosition.Source.view())) w->HideStepMarker();
+    bestEffort([] {
+        if (SourceWindow* w = Env().FindSourceWindow(CurrentPosition.Source.view())) w->HideStepMarker();
+    });
     if (gRunNesting == 1) FreeDiscardedCode();
     CollectGarbage();
     // After a failure (out of memory among them) the atoms freed go back
     // to the system, for whatever needs memory next.
     if (!ok) ReleaseFreeAtoms();
-    RestoreMemoryReserve();
-    Env().RebuildTree();
+    bestEffort([] { Env().RebuildTree(); });
     return ok;
 }
 
@@ -243,7 +311,7 @@ int RunSystemCommand(std::string_view text)
         restore();
         return rscTranslationFailed;
     } catch (const std::bad_alloc&) {
-        outOfMemoryMessage();
+        LastErrorText = outOfMemoryMessage();
         restore();
         return rscTranslationFailed;
     }
@@ -253,19 +321,19 @@ int RunSystemCommand(std::string_view text)
     } catch (const LanguageError& e) {
         result = rscRunFailed;
         // Leave no dead call behind: later commands must not run inside it.
-        while (ContextDepth() > savedContexts && ContextDepth() > 1) PopContext();
+        dropContextsTo(savedContexts);
         CallDepth = savedCallDepth;
         EvalDepth = savedEvalDepth;
         PendingOutput = NoValue;
         LastRunStopped = e.IsStop();
-        if (!e.IsStop()) Env().ShowMessage(e.what(), "");
+        if (!e.IsStop()) showMessage(e.what());
     } catch (const std::bad_alloc&) {
         result = rscRunFailed;
-        while (ContextDepth() > savedContexts && ContextDepth() > 1) PopContext();
+        dropContextsTo(savedContexts);
         CallDepth = savedCallDepth;
         EvalDepth = savedEvalDepth;
         PendingOutput = NoValue;
-        Env().ShowMessage(outOfMemoryMessage(), "");
+        showMessage(outOfMemoryMessage());
     }
     restore();
     if (topLevel) {
@@ -277,7 +345,6 @@ int RunSystemCommand(std::string_view text)
             CollectGarbage();
             ReleaseFreeAtoms();
         }
-        RestoreMemoryReserve();
     }
     return result;
 }
@@ -375,9 +442,22 @@ void StepCheck()
     if (RunState == rsStopRequested) RaiseStop();
 }
 
+namespace {
+void reportError(const std::string& message);
+}
+
 void ReportError(const std::string& message)
 {
     if (message.empty()) return;
+    // Reporting needs memory of its own; a report that finds none is lost
+    // rather than ending the process.
+    bestEffort([&] { reportError(message); });
+}
+
+namespace {
+
+void reportError(const std::string& message)
+{
     std::string_view source = CurrentPosition.Source.view();
     if (SourceWindow* w = Env().FindSourceWindow(source)) {
         int offset = CurrentPosition.Offset;
@@ -393,6 +473,8 @@ void ReportError(const std::string& message)
     LogLine(logErrors, "Error: " + message);
 }
 
+}  // namespace
+
 void CollectGarbageCheck()
 {
     // The clock is read every 64th statement; the allocation count always.
@@ -406,7 +488,7 @@ void CollectGarbageCheck()
     // Besides the clock, the amount allocated since the last collection
     // decides, so a program that allocates fast cannot exhaust memory
     // between two ticks.
-    if (now - gLastCollection >= 5000 || State->LiveCount >= gCollectThreshold) CollectGarbage();
+    if (now - gLastCollection >= 5000 || State->LiveCount >= gCollectThreshold || nearCeiling()) CollectGarbage();
 }
 
 void CollectGarbage()
@@ -429,14 +511,24 @@ void CollectGarbage()
     // as they are met, and the work stack keeps its capacity.
     static std::vector<Atom*> work;
     work.clear();
-    markFrom(CurrentCell, work);
-    markFrom(RootNode(), work);
-    markFrom(TrueMarker, work);
-    markFrom(FalseMarker, work);
-    markFrom(PendingOutput, work);
-    for (TContext* c = TopContext(); c; c = c->Link) markFrom(c->Node, work);
-    for (Atom* a = State->AllAtoms; a; a = a->Next)
-        if (a->RefCount > 0) markFrom(a, work);
+    try {
+        if (work.capacity() < kCollectorWorkStart) work.reserve(kCollectorWorkStart);
+        markFrom(CurrentCell, work);
+        markFrom(RootNode(), work);
+        markFrom(TrueMarker, work);
+        markFrom(FalseMarker, work);
+        markFrom(PendingOutput, work);
+        for (TContext* c = TopContext(); c; c = c->Link) markFrom(c->Node, work);
+        for (Atom* a = State->AllAtoms; a; a = a->Next)
+            if (a->RefCount > 0) markFrom(a, work);
+    } catch (const std::bad_alloc&) {
+        // Lists nested deeper than the work stack could grow: nothing is
+        // swept on half a marking. The marks go, so the next collection
+        // walks everything again.
+        for (Atom* a = State->AllAtoms; a; a = a->Next) a->Flags &= ~flMarked;
+        if (RootNode()) RootNode()->Flags &= ~flMarked;
+        return;
+    }
 
     // Releasing a widget may pump messages; nothing may run mid-sweep.
     bool suppressed = MessagePumpingSuppressed;
@@ -470,6 +562,7 @@ void CollectGarbage()
     member_index::Clear();
     ForgetGlobalScopes();
     gLastCollection = nowMs();
+    gNextRoomCheck = State->LiveCount + kRoomCheckAtoms;
     // The next collection comes when the atoms in use have grown to three
     // times what survived this one, so that each collection frees at least
     // twice what it walked through alive. Where that much garbage would

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "state.h"
@@ -73,13 +74,23 @@ bool Contains(const Atom* atom) { return slabOf(atom) != nullptr; }
 void ReleaseUnused()
 {
     if (gSlabs.empty()) return;
-    std::vector<int> freeAtoms(gSlabs.size(), 0);
+    // Everything this needs is allocated before anything changes: it runs
+    // right after memory ran out, and may find none.
+    std::vector<int> freeAtoms;
+    std::vector<bool> goes;
+    std::vector<Atom*> kept;
+    try {
+        freeAtoms.assign(gSlabs.size(), 0);
+        goes.assign(gSlabs.size(), false);
+        kept.reserve(gSlabs.size());
+    } catch (const std::bad_alloc&) {
+        return;
+    }
     auto indexOf = [](const Atom* slab) {
         return std::lower_bound(gSlabs.begin(), gSlabs.end(), slab) - gSlabs.begin();
     };
     for (Atom* a = State->FreeAtoms; a; a = a->Next)
         if (Atom* slab = slabOf(a)) ++freeAtoms[indexOf(slab)];
-    std::vector<bool> goes(gSlabs.size(), false);
     bool any = false;
     for (size_t i = 0; i < gSlabs.size(); ++i) {
         goes[i] = gSlabs[i] != gNewest && freeAtoms[i] == kSlabAtoms;
@@ -96,7 +107,6 @@ void ReleaseUnused()
             link = &a->Next;
         }
     }
-    std::vector<Atom*> kept;
     for (size_t i = 0; i < gSlabs.size(); ++i) {
         if (goes[i])
             munmap(gSlabs[i], kSlabBytes);

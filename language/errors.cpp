@@ -1,5 +1,8 @@
 #include "errors.h"
 
+#include <new>
+
+#include "memory_room.h"
 #include "state.h"
 #include "text.h"
 
@@ -58,13 +61,26 @@ std::string FormatMessage(std::string_view format, const std::vector<std::string
     return out;
 }
 
+void RaiseOutOfMemory()
+{
+    GiveRoomForError();
+    std::string message;
+    try {
+        message = FormatMessage(ErrorFormat("OUTOFMEMORY"), {});
+    } catch (const std::bad_alloc&) {
+        message = "Out of memory: the program holds too many values";
+    }
+    RaiseLanguageError(message);
+}
+
 void RaiseError(std::string_view key, const std::vector<std::string>& args)
 {
+    if (key == "OUTOFMEMORY") RaiseOutOfMemory();
     RaiseLanguageError(FormatMessage(ErrorFormat(key), args));
 }
 
 void RaiseStop() { RaiseLanguageError(std::string()); }
 
-void RaiseTextRefused() { RaiseError("OUTOFMEMORY"); }
+void RaiseTextRefused() { RaiseOutOfMemory(); }
 
 }  // namespace tavro

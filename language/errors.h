@@ -31,6 +31,11 @@ std::string FormatMessage(std::string_view format, const std::vector<std::string
 // Translates `key`, formats it with `args` and raises it.
 [[noreturn]] void RaiseError(std::string_view key, const std::vector<std::string>& args = {});
 
+// Raises OUTOFMEMORY: first gives the environment room (memory_room.h),
+// so that the message can be made, then formats it; when even that fails
+// the message is the untranslated English text.
+[[noreturn]] void RaiseOutOfMemory();
+
 // Raises the stop interruption (empty message).
 [[noreturn]] void RaiseStop();
 

@@ -238,6 +238,44 @@ void Detach(Atom* node)
 }
 
 namespace {
+// The owner whose last member was last looked for, and that member. Still
+// right when the member has that owner and nothing after it: a member that
+// was detached has no owner, one attached again in front has a successor.
+const Atom* gLastOwner = nullptr;
+Atom* gLastMember = nullptr;
+
+Atom* lastMember(const Atom* owner)
+{
+    if (gLastOwner == owner && gLastMember && gLastMember->Parent == owner && !gLastMember->NextSibling)
+        return gLastMember;
+    Atom* m = owner->FirstChild;
+    while (m && m->NextSibling) m = m->NextSibling;
+    return m;
+}
+}  // namespace
+
+void MoveToEnd(Atom* node)
+{
+    Atom* parent = node->Parent;
+    if (!parent || !node->NextSibling) return;
+    // The only member of its name keeps every remembered answer (lookup
+    // cache, index, special members): only the chain changes.
+    Atom* last = lastMember(parent);
+    if (parent->FirstChild == node) {
+        parent->FirstChild = node->NextSibling;
+    } else {
+        Atom* m = parent->FirstChild;
+        while (m->NextSibling != node) m = m->NextSibling;
+        m->NextSibling = node->NextSibling;
+    }
+    last->NextSibling = node;
+    node->NextSibling = nullptr;
+    gLastOwner = parent;
+    gLastMember = node;
+    NoteTreeChange();
+}
+
+namespace {
 
 // The members after the eighth of a long chain: the cache, the index, or
 // a scan that builds the index. Out of line: most lookups never get here.

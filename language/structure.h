@@ -34,6 +34,11 @@ int ContextDepth();
 // ---- tree operations
 void Attach(Atom* node, Atom* parent);
 void Detach(Atom* node);
+// Moves a member to the end of its owner's chain, for a member that is the
+// only one of its name there (so no lookup's answer changes). The owner's
+// last member is remembered, so appending member after member to one owner
+// costs the same at every length.
+void MoveToEnd(Atom* node);
 // First member whose normalised name equals `name` (already normalised);
 // *previous receives the member before it in the chain.
 Atom* FindMember(const Atom* owner, std::string_view name, Atom** previous = nullptr);

@@ -55,6 +55,8 @@ void setModelMatrix(Atom* rows)
 // Service 100: "KEY\x1Farg\x1Farg..." becomes the pending error.
 void raiseFromText(std::string_view text)
 {
+    // Out of memory is raised before anything is allocated for it.
+    if (text.substr(0, text.find(TAVRO_ARG_SEPARATOR)) == "OUTOFMEMORY") RaiseOutOfMemory();
     std::vector<std::string> parts;
     size_t start = 0;
     for (;;) {
