@@ -106,6 +106,11 @@ Atom* callNative(TNativeFunction fn)
     Atom* result = fn(&State);
     if (NativeErrorPending) {
         NativeErrorPending = false;
+        if (PendingNativeException) {
+            std::exception_ptr e = PendingNativeException;
+            PendingNativeException = nullptr;
+            std::rethrow_exception(e);
+        }
         RaiseLanguageError(PendingNativeError);
     }
     return result;
@@ -383,6 +388,21 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     }
     --CallDepth;
 
+    if (PendingOutput != NoValue && UnwindDepth != kNoUnwind) {
+        if (CallDepth > UnwindDepth) {
+            // Not this call's to take: the value leaves through it.
+            if (tracing)
+                LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName));
+            stack.Push(NoValue);
+            DetachRecord(record);
+            node->Flags &= ~flBusy;
+            PopContext();
+            return;
+        }
+        UnwindDepth = kNoUnwind;
+        // A stop ends the procedure as if its body had run to the end.
+        if (UnwindKind == ukStop) PendingOutput = NoValue;
+    }
     if (PendingOutput == NoValue) {
         Detach(record);
         Attach(record, ContextNode(ContextLink(TopContext())));
@@ -573,6 +593,7 @@ void executeList(bool dropCodeBehind)
 {
     Hold hold(CurrentCell);
     PendingOutput = NoValue;
+    UnwindDepth = kNoUnwind;
     if (!CurrentCell) return;
     while (PendingOutput == NoValue) {
         switch (ReadElementKind()) {

@@ -10,6 +10,7 @@
 #include "executor.h"
 #include "installation.h"
 #include "interpreter.h"
+#include "list_runs.h"
 #include "log.h"
 #include "message_table.h"
 #include "output.h"
@@ -175,6 +176,19 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
         if (IsVariable(node)) Detach(node);
         return 0;
     }
+    case TAVRO_SVC_RUN_FOR_CALLER:
+        return RunForCaller(ServiceAtom(n1), ServiceWhole(n4) == 1, ServiceAtom(n2),
+                            reinterpret_cast<Atom**>(ServiceWhole(n3)))
+                   ? 1
+                   : 0;
+    case TAVRO_SVC_LEAVE_CALLER:
+        LeaveCaller(ServiceAtom(n1));
+        return 0;
+    case TAVRO_SVC_THROW:
+        ThrowToCatch(t, ServiceAtom(n1));
+        return 0;
+    case TAVRO_SVC_CATCH:
+        return RunCatching(t, ServiceAtom(n1), reinterpret_cast<Atom**>(ServiceWhole(n3))) ? 1 : 0;
     case TAVRO_SVC_EYE:
     case TAVRO_SVC_LOOKAT:
     case TAVRO_SVC_UPVECTOR:
