@@ -267,12 +267,17 @@ NATIVE(FOR)
     if (!tavro_is_object(control) || control->Kind != akList || !tavro_is_word_or_number(tavro_left(control)) ||
         tavro_left(control)->Kind != akWord || !tavro_is_list(body))
         return tavro_fail_input(s, tavro_is_list(body) ? control : body);
-    /* The caller runs  (list start end step) */
-    group = tavro_new_cell(s, tavro_new_word_cstr(s, "list"), tavro_right(control));
-    group->Kind = akGroup;
+    /* The caller runs  (list 0 0 start end step): the two zeros keep
+       list's own inputs filled when the numbers are missing. */
+    group = tavro_new_cell(s, tavro_new_word_cstr(s, "list"),
+                           tavro_new_cell(s, tavro_new_number(s, 0),
+                                          tavro_new_cell(s, tavro_new_number(s, 0), tavro_right(control))));
+    for (call = group; call; call = tavro_right(call))
+        call->Kind = akGroup;
     call = tavro_new_cell(s, group, NULL);
     if (!tavro_run_for_caller(s, call, 0, NULL, &numbers))
         return numbers;
+    numbers = tavro_right(tavro_right(numbers));
     for (; tavro_is_object(numbers) && numbers->Kind == akList; numbers = tavro_right(numbers)) {
         if (n == 3 || !tavro_to_number(tavro_left(numbers), &v[n]))
             return tavro_fail_input(s, control);
