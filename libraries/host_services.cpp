@@ -34,6 +34,9 @@ namespace {
 
 intptr_t result(Atom* atom) { return reinterpret_cast<intptr_t>(atom); }
 
+// The out-variable of the list services: an address, not a small number.
+bool validAddress(long double x) { return ServiceWhole(x) >= 4096; }
+
 // Service 7: four rows of four numbers, each converted like any number.
 void setModelMatrix(Atom* rows)
 {
@@ -177,6 +180,7 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
         return 0;
     }
     case TAVRO_SVC_RUN_FOR_CALLER:
+        if (!validAddress(n3)) return 0;
         return RunForCaller(ServiceAtom(n1), ServiceWhole(n4) == 1, ServiceAtom(n2),
                             reinterpret_cast<Atom**>(ServiceWhole(n3)))
                    ? 1
@@ -188,6 +192,7 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
         ThrowToCatch(t, ServiceAtom(n1));
         return 0;
     case TAVRO_SVC_CATCH:
+        if (!validAddress(n3)) return 0;
         return RunCatching(t, ServiceAtom(n1), reinterpret_cast<Atom**>(ServiceWhole(n3))) ? 1 : 0;
     case TAVRO_SVC_EYE:
     case TAVRO_SVC_LOOKAT:
