@@ -1084,6 +1084,31 @@ static TAtom *write_value(TStructure *s, int code)
 }
 
 NATIVE(SHOW) { return write_value(*state, TAVRO_SVC_OUTPUT_LINE); }
+
+/* pr x, and (pr x y ...): one line like print's, each value followed by a
+   blank. */
+NATIVE(PR)
+{
+    TStructure *s = *state;
+    TKitBuffer b = {0, 0, 0};
+    TAtom *x;
+    char name[24];
+    int k;
+    if (!tavro_input(s, "x", &x))
+        return NULL;
+    for (k = 0;; ++k) {
+        if (k > 0) {
+            snprintf(name, sizeof name, "#%d", k);
+            if (!tavro_arg(s, name, &x))
+                break;
+        }
+        tavro_buffer_append_atom(&b, x);
+        tavro_buffer_append(&b, " ", 1);
+    }
+    tavro_service_text(s, TAVRO_SVC_OUTPUT_LINE, tavro_buffer_cstr(&b), 0);
+    tavro_buffer_free(&b);
+    return TAVRO_NOVALUE;
+}
 NATIVE(TYPE) { return write_value(*state, TAVRO_SVC_APPEND_OUTPUT); }
 
 NATIVE(KEYP)
