@@ -97,6 +97,19 @@ constexpr int kReclaimableParameters = 8;
 // slabs before each native call.
 constexpr int kNativeFreeAtoms = 1024;
 
+// The error a native word or a list it ran reported, raised as it was;
+// kept out of line: the call path of every native word stays short.
+[[noreturn, gnu::noinline, gnu::cold]] void raisePendingNativeError()
+{
+    NativeErrorPending = false;
+    if (PendingNativeException) {
+        std::exception_ptr e = PendingNativeException;
+        PendingNativeException = nullptr;
+        std::rethrow_exception(e);
+    }
+    RaiseLanguageError(PendingNativeError);
+}
+
 // Calls a native word and raises the error it reported, if any.
 Atom* callNative(TNativeFunction fn)
 {
@@ -104,10 +117,7 @@ Atom* callNative(TNativeFunction fn)
     NativeErrorPending = false;
     slabs::TopUpFreeList(kNativeFreeAtoms);
     Atom* result = fn(&State);
-    if (NativeErrorPending) {
-        NativeErrorPending = false;
-        RaiseLanguageError(PendingNativeError);
-    }
+    if (NativeErrorPending) raisePendingNativeError();
     return result;
 }
 
@@ -281,6 +291,26 @@ void runNativeBody(Atom* statement)
     if (CallDepth <= 1) ProcessHistoryQueue();
 }
 
+// A call ends with a value pending that a library word's list gave for a
+// caller further out (see UnwindDepth): true when it is not this call's
+// to take and the call has ended, passing it on. Otherwise the call takes
+// it (a stop as no output). Out of line: it is rare.
+[[gnu::noinline]] bool passedThrough(TStack& stack, Atom* record, Atom* node, std::string_view procName,
+                                     bool tracing)
+{
+    if (CallDepth > UnwindDepth) {
+        if (tracing) LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName));
+        stack.Push(NoValue);
+        DetachRecord(record);
+        node->Flags &= ~flBusy;
+        PopContext();
+        return true;
+    }
+    UnwindDepth = kNoUnwind;
+    if (UnwindKind == ukStop) PendingOutput = NoValue;
+    return false;
+}
+
 void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)
 {
@@ -383,6 +413,8 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     }
     --CallDepth;
 
+    if (PendingOutput != NoValue && UnwindDepth != kNoUnwind) [[unlikely]]
+        if (passedThrough(stack, record, node, procName, tracing)) return;
     if (PendingOutput == NoValue) {
         Detach(record);
         Attach(record, ContextNode(ContextLink(TopContext())));
@@ -573,6 +605,7 @@ void executeList(bool dropCodeBehind)
 {
     Hold hold(CurrentCell);
     PendingOutput = NoValue;
+    UnwindDepth = kNoUnwind;
     if (!CurrentCell) return;
     while (PendingOutput == NoValue) {
         switch (ReadElementKind()) {

@@ -7,6 +7,8 @@ namespace tavro {
 
 uint8_t RunState = rsIdle;
 Atom* PendingOutput = NoValue;
+int UnwindDepth = kNoUnwind;
+uint8_t UnwindKind = ukOutput;
 int CallDepth = 0;
 int EvalDepth = 0;
 bool SceneChanged = false;
@@ -24,6 +26,7 @@ int RunSourceOffset = 0;
 TServiceCallback HostService = FallbackServiceEntry;
 std::string PendingNativeError;
 bool NativeErrorPending = false;
+std::exception_ptr PendingNativeException;
 
 void SetRunState(uint8_t state)
 {

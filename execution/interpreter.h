@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <set>
 #include <string>
 
@@ -31,6 +32,19 @@ inline bool IsRunActive(uint8_t s) { return s != rsIdle && s != rsStopped; }
 
 // The value given by `output`; NoValue when none is pending.
 extern Atom* PendingOutput;
+
+// A pending value that must leave more than the nearest procedure: an
+// `output` or `stop` run from a list that a library word ran for its
+// caller (`foreach`, `ifelse`, ...), `stop` itself, and `throw`. Procedure
+// calls returning to a depth above UnwindDepth pass PendingOutput on; the
+// call returning at UnwindDepth takes it (a stop as "no output"). A throw
+// passes every call and is taken by its catch. kNoUnwind: the nearest
+// procedure takes PendingOutput, as plain `output` always does. A new
+// statement list (ExecuteList) forgets it together with PendingOutput.
+enum UnwindKindValue : uint8_t { ukOutput, ukStop, ukThrow };
+constexpr int kNoUnwind = 0x7FFFFFFF;
+extern int UnwindDepth;
+extern uint8_t UnwindKind;
 // Nesting of procedure bodies and assignments (shown in traces).
 extern int CallDepth;
 // Nesting of code evaluations (used by stepping).
@@ -69,5 +83,8 @@ extern TServiceCallback HostService;
 // executor raises it when the native call returns.
 extern std::string PendingNativeError;
 extern bool NativeErrorPending;
+// An exception a list run by a service raised (list_runs.h), raised again
+// as it was when the native function returns; null when none.
+extern std::exception_ptr PendingNativeException;
 
 }  // namespace tavro

@@ -292,12 +292,18 @@ int RunSystemCommand(std::string_view text)
     int savedContexts = ContextDepth();
     int savedCallDepth = CallDepth;
     int savedEvalDepth = EvalDepth;
+    // A command typed while a program runs must not end the program's
+    // procedures with an output or stop of its own.
+    Atom* savedOutput = PendingOutput;
+    int savedUnwind = UnwindDepth;
     bool topLevel = gRunNesting == 1;
     if (topLevel) clearLeftoverFlags();
     int result = rscRan;
     LastRunStopped = false;
 
     auto restore = [&] {
+        PendingOutput = savedOutput;
+        UnwindDepth = savedUnwind;
         CurrentCell = savedCell;
         Release(savedCell);
         SetRunState(savedState);

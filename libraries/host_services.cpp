@@ -10,6 +10,7 @@
 #include "executor.h"
 #include "installation.h"
 #include "interpreter.h"
+#include "list_runs.h"
 #include "log.h"
 #include "message_table.h"
 #include "output.h"
@@ -32,6 +33,9 @@ Atom* ServiceAtom(long double x) { return reinterpret_cast<Atom*>(static_cast<in
 namespace {
 
 intptr_t result(Atom* atom) { return reinterpret_cast<intptr_t>(atom); }
+
+// The out-variable of the list services: an address, not a small number.
+bool validAddress(long double x) { return ServiceWhole(x) >= 4096; }
 
 // Service 7: four rows of four numbers, each converted like any number.
 void setModelMatrix(Atom* rows)
@@ -177,6 +181,21 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
         if (IsVariable(node)) Detach(node);
         return 0;
     }
+    case TAVRO_SVC_RUN_FOR_CALLER:
+        if (!validAddress(n3)) return 0;
+        return RunForCaller(ServiceAtom(n1), ServiceWhole(n4) == 1, ServiceAtom(n2),
+                            reinterpret_cast<Atom**>(ServiceWhole(n3)))
+                   ? 1
+                   : 0;
+    case TAVRO_SVC_LEAVE_CALLER:
+        LeaveCaller(ServiceAtom(n1));
+        return 0;
+    case TAVRO_SVC_THROW:
+        ThrowToCatch(t, ServiceAtom(n1));
+        return 0;
+    case TAVRO_SVC_CATCH:
+        if (!validAddress(n3)) return 0;
+        return RunCatching(t, ServiceAtom(n1), reinterpret_cast<Atom**>(ServiceWhole(n3))) ? 1 : 0;
     case TAVRO_SVC_EYE:
     case TAVRO_SVC_LOOKAT:
     case TAVRO_SVC_UPVECTOR:

@@ -280,9 +280,25 @@ enum {
                                       separated by the separator, BOUNDS
                                       "x y w h", TAG with N2 the control's node,
                                       whose parent's onclick a click runs) */
-    TAVRO_SVC_WIDGET_GET = 107     /* N1: a widget atom; text in: TEXT,
+    TAVRO_SVC_WIDGET_GET = 107,    /* N1: a widget atom; text in: TEXT,
                                       SELECTION or CHECKED; out: the value;
                                       result 1 when answered */
+    /* Lists run for the caller of the wrapping procedure, in its scope: an
+       `output` or `stop` inside leaves that caller. Result 1: the list ran
+       to its end and *N3 holds its value; 0: return at once with *N3 as
+       the result (an output, stop or throw is on its way out, or an error
+       is pending). N3 is the address of a TAtom * variable. */
+    TAVRO_SVC_RUN_FOR_CALLER = 108,/* N1: a list; with N4 = 1 a template
+                                      (a procedure's name, [[names] body],
+                                      or a list using ? ?1 ?2) and N2 the
+                                      list of its inputs */
+    TAVRO_SVC_LEAVE_CALLER = 109,  /* N1: a value: the caller of the
+                                      wrapping procedure outputs it; with
+                                      TAVRO_NOVALUE it stops (at top level
+                                      the run ends) */
+    TAVRO_SVC_THROW = 110,         /* text: tag, N1: the value (or
+                                      TAVRO_NOVALUE) */
+    TAVRO_SVC_CATCH = 111          /* text: tag, N1: a list, N3 as above */
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'

@@ -646,6 +646,19 @@ static inline TAtom *tavro_find_name(TStructure *s, const char *name)
     return (TAtom *)tavro_service_text(s, TAVRO_SVC_FIND_NAME, name, 0);
 }
 
+/* Runs `code` for the caller of the wrapping procedure (service 108):
+   a list, or with `template` set a template given the inputs `values`.
+   Returns 1 with the list's value in *value, or 0 when the function must
+   return *value at once. */
+static inline int tavro_run_for_caller(TStructure *s, const TAtom *code, int template_,
+                                       const TAtom *values, TAtom **value)
+{
+    *value = TAVRO_NOVALUE;
+    return tavro_service(s, TAVRO_SVC_RUN_FOR_CALLER, NULL, (long double)(uintptr_t)code,
+                         (long double)(uintptr_t)values, (long double)(uintptr_t)value,
+                         template_ ? 1 : 0) == 1;
+}
+
 /* ------------------------------------------------------------- errors */
 
 /* Asks the host to raise the language error KEY (a key of the error

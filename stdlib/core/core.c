@@ -8,6 +8,7 @@
  */
 #include <math.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -489,10 +490,29 @@ NATIVE(RANDOM)
     return number(s, (long double)random_below((uint64_t)n));
 }
 
+/* rerandom, and (rerandom n) for a sequence of its own per n. */
 NATIVE(RERANDOM)
 {
-    (void)state;
+    TStructure *s = *state;
+    TAtom *v;
+    long double n;
     random_state = random_reseed;
+    if (tavro_arg(s, "#1", &v)) {
+        if (!tavro_to_number(v, &n) || n != n)
+            return tavro_fail_input(s, v);
+        random_state ^= (uint64_t)(long long)n * 0x9E3779B97F4A7C15u;
+    }
+    return TAVRO_NOVALUE;
+}
+
+/* Run by core.tvr at every start and reset: each run of a program gets
+   its own sequence until it asks for rerandom. */
+NATIVE(SEEDRANDOM)
+{
+    struct timespec now;
+    (void)state;
+    clock_gettime(CLOCK_REALTIME, &now);
+    random_state = ((uint64_t)now.tv_sec * 1000000007u) ^ (uint64_t)now.tv_nsec ^ ((uint64_t)getpid() << 32);
     return TAVRO_NOVALUE;
 }
 
@@ -753,13 +773,26 @@ static TAtom *put(TStructure *s, int at_end)
 NATIVE(FPUT) { return put(*state, 0); }
 NATIVE(LPUT) { return put(*state, 1); }
 
+/* (list a b c ...) takes the further inputs #1, #2 ... as well. */
 NATIVE(LIST)
 {
     TStructure *s = *state;
-    TAtom *a, *b;
+    TAtom *a, *b, *x;
+    TKitList out = {NULL, NULL};
+    char name[24];
+    int k;
     if (!tavro_input(s, "a", &a) || !tavro_input(s, "b", &b))
         return NULL;
-    return tavro_new_cell(s, a, tavro_new_cell(s, b, NULL));
+    if (!tavro_list_append(s, &out, a) || !tavro_list_append(s, &out, b))
+        return NULL;
+    for (k = 1;; ++k) {
+        snprintf(name, sizeof name, "#%d", k);
+        if (!tavro_arg(s, name, &x))
+            break;
+        if (!tavro_list_append(s, &out, x))
+            return NULL;
+    }
+    return out.head;
 }
 
 /* The elements of a list, or a word as one element; 0 when memory ran
@@ -1051,6 +1084,31 @@ static TAtom *write_value(TStructure *s, int code)
 }
 
 NATIVE(SHOW) { return write_value(*state, TAVRO_SVC_OUTPUT_LINE); }
+
+/* pr x, and (pr x y ...): one line like print's, each value followed by a
+   blank. */
+NATIVE(PR)
+{
+    TStructure *s = *state;
+    TKitBuffer b = {0, 0, 0};
+    TAtom *x;
+    char name[24];
+    int k;
+    if (!tavro_input(s, "x", &x))
+        return NULL;
+    for (k = 0;; ++k) {
+        if (k > 0) {
+            snprintf(name, sizeof name, "#%d", k);
+            if (!tavro_arg(s, name, &x))
+                break;
+        }
+        tavro_buffer_append_atom(&b, x);
+        tavro_buffer_append(&b, " ", 1);
+    }
+    tavro_service_text(s, TAVRO_SVC_OUTPUT_LINE, tavro_buffer_cstr(&b), 0);
+    tavro_buffer_free(&b);
+    return TAVRO_NOVALUE;
+}
 NATIVE(TYPE) { return write_value(*state, TAVRO_SVC_APPEND_OUTPUT); }
 
 NATIVE(KEYP)

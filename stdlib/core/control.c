@@ -1,0 +1,507 @@
+/*
+ * control.c - the control words and the words that take a template:
+ * stop, ifelse, test/iftrue/iffalse, until, do.while, do.until, for,
+ * foreach, forever, repcount, catch/throw, map, filter, reduce, apply,
+ * invoke.
+ *
+ * Lists run through the host (TAVRO_SVC_RUN_FOR_CALLER) in the scope of
+ * the procedure that called the word, as a `repeat` body does; whenever
+ * the host answers 0 an output, stop, throw or error is on its way out and
+ * the function returns the value it was given at once.
+ *
+ * Values a function keeps between two runs (the list it builds) are held
+ * by a reference count: the collector may run inside every list.
+ */
+#include <math.h>
+#include <stdio.h>
+
+#include "tavro_kit.h"
+
+#define EXPORT __attribute__((visibility("default")))
+#define NATIVE(fn) EXPORT TAtom *fn(TStructure **state)
+
+/* ------------------------------------------------------------- helpers */
+
+static TAtom *hold(TAtom *a)
+{
+    if (tavro_is_object(a))
+        tavro_addref(a);
+    return a;
+}
+
+static void let_go(TAtom *a)
+{
+    if (tavro_is_object(a))
+        tavro_release(a);
+}
+
+/* Runs the list input `name` for the caller; as tavro_run_for_caller. */
+static int run_input(TStructure *s, const char *name, TAtom **value)
+{
+    TAtom *list;
+    *value = TAVRO_NOVALUE;
+    if (!tavro_input(s, name, &list))
+        return 0;
+    if (!tavro_is_list(list)) {
+        tavro_fail_input(s, list);
+        return 0;
+    }
+    return tavro_run_for_caller(s, list, 0, NULL, value);
+}
+
+/* A test: the value of a list run for the caller, or a truth value.
+   Returns 1 with *truth set, 0 when the function must return *value. */
+static int test_input(TStructure *s, const char *name, int *truth, TAtom **value)
+{
+    TAtom *t;
+    *value = TAVRO_NOVALUE;
+    if (!tavro_input(s, name, &t))
+        return 0;
+    if (tavro_is_list(t) && !tavro_run_for_caller(s, t, 0, NULL, value))
+        return 0;
+    if (!tavro_is_list(t))
+        *value = t;
+    if (tavro_is_word_or_number(*value) && (*value)->Kind == akWord) {
+        const char *w = tavro_text_cstr((*value)->Text);
+        size_t len = (size_t)tavro_text_length((*value)->Text);
+        if (tavro_bytes_equal(w, len, "TRUE", 4, 1) || tavro_bytes_equal(w, len, "FALSE", 5, 1)) {
+            *truth = len == 4;
+            return 1;
+        }
+    }
+    tavro_fail_input(s, *value == TAVRO_NOVALUE ? t : *value);
+    *value = NULL;
+    return 0;
+}
+
+/* Runs a template with one list of inputs. */
+static int call_template(TStructure *s, TAtom *template_, TAtom *inputs, TAtom **value)
+{
+    return tavro_run_for_caller(s, template_, 1, inputs, value);
+}
+
+/* The inputs of one template call: a one-element list. */
+static TAtom *one_input(TStructure *s, TAtom *x)
+{
+    return tavro_new_cell(s, x, NULL);
+}
+
+/* The elements of a list or the characters of a word, as a list (a word's
+   characters become one-character words). */
+static TAtom *elements(TStructure *s, TAtom *data)
+{
+    TKitList out = {NULL, NULL};
+    char buf[TAVRO_NUMBER_TEXT_SIZE];
+    size_t len, i = 0;
+    const char *t;
+    if (tavro_is_list(data))
+        return data;
+    t = tavro_word_text(data, &len, buf);
+    if (!t)
+        return tavro_fail_input(s, data);
+    while (i < len) {
+        size_t n = 1;
+        while (i + n < len && ((unsigned char)t[i + n] & 0xC0) == 0x80)
+            ++n;
+        if (!tavro_list_append(s, &out, tavro_new_word(s, t + i, n)))
+            return NULL;
+        i += n;
+    }
+    return out.head;
+}
+
+/* --------------------------------------------------------------- control */
+
+NATIVE(STOP)
+{
+    tavro_service_atom(*state, TAVRO_SVC_LEAVE_CALLER, TAVRO_NOVALUE);
+    return TAVRO_NOVALUE;
+}
+
+/* op: `output` for the caller, as a library word. */
+NATIVE(OP)
+{
+    TStructure *s = *state;
+    TAtom *value;
+    if (!tavro_input(s, "value", &value))
+        return NULL;
+    tavro_service_atom(s, TAVRO_SVC_LEAVE_CALLER, value);
+    return TAVRO_NOVALUE;
+}
+
+/* ifelse and the one-list if of UCBLogo's test words: outputs the value
+   of the list it ran. */
+NATIVE(IFELSE)
+{
+    TStructure *s = *state;
+    TAtom *value;
+    int truth;
+    if (!test_input(s, "test", &truth, &value))
+        return value;
+    run_input(s, truth ? "yes" : "no", &value);
+    return value;
+}
+
+/* The result of the last `test`: -1 before any. */
+static int last_test = -1;
+
+NATIVE(TEST)
+{
+    TStructure *s = *state;
+    TAtom *value;
+    int truth;
+    if (!test_input(s, "test", &truth, &value))
+        return value;
+    last_test = truth;
+    return TAVRO_NOVALUE;
+}
+
+static TAtom *run_if_tested(TStructure *s, int wanted)
+{
+    TAtom *value = TAVRO_NOVALUE;
+    if (last_test < 0) {
+        tavro_raise(s, "NOTEST", tavro_word_name(s));
+        return NULL;
+    }
+    if (last_test == wanted)
+        run_input(s, "body", &value);
+    return value;
+}
+
+NATIVE(IFTRUE) { return run_if_tested(*state, 1); }
+NATIVE(IFFALSE) { return run_if_tested(*state, 0); }
+
+/* The loops keep repcount: the state's repeat counter. */
+typedef struct {
+    int32_t saved;
+} Counter;
+
+static Counter count_start(TStructure *s)
+{
+    Counter c;
+    c.saved = s->RepeatCount;
+    return c;
+}
+
+static void count_end(TStructure *s, Counter c) { s->RepeatCount = c.saved; }
+
+/* Is the user asking the program to stop? (A body that runs no statement
+   would otherwise never see it.) */
+static int stop_requested(TStructure *s)
+{
+    if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
+        tavro_raise_stop(s);
+        return 1;
+    }
+    return 0;
+}
+
+/* until, do.while, do.until: `first` runs the body before the first test;
+   the loop goes on while the test gives `go_on`. */
+static TAtom *conditional_loop(TStructure *s, int first, int go_on)
+{
+    TAtom *value = TAVRO_NOVALUE;
+    Counter c = count_start(s);
+    int32_t round = 0;
+    for (;;) {
+        int truth;
+        if (!first) {
+            if (!test_input(s, "test", &truth, &value))
+                break;
+            if (truth != go_on) {
+                value = TAVRO_NOVALUE;
+                break;
+            }
+        }
+        first = 0;
+        s->RepeatCount = ++round;
+        if (!run_input(s, "body", &value))
+            break;
+        if ((round & 127) == 0 && stop_requested(s))
+            break;
+    }
+    count_end(s, c);
+    return value;
+}
+
+NATIVE(UNTIL) { return conditional_loop(*state, 0, 0); }
+NATIVE(WHILEDO) { return conditional_loop(*state, 1, 1); }
+NATIVE(UNTILDO) { return conditional_loop(*state, 1, 0); }
+
+NATIVE(FOREVER)
+{
+    TStructure *s = *state;
+    TAtom *value = TAVRO_NOVALUE;
+    Counter c = count_start(s);
+    int32_t round = 0;
+    for (;;) {
+        s->RepeatCount = ++round;
+        if (!run_input(s, "body", &value))
+            break;
+        if ((round & 127) == 0 && stop_requested(s))
+            break;
+    }
+    count_end(s, c);
+    return value;
+}
+
+NATIVE(REPCOUNT)
+{
+    TStructure *s = *state;
+    return tavro_new_number(s, s->RepeatCount);
+}
+
+/* for [var start end step] body: start, end and step are expressions,
+   which the caller evaluates through `(list ...)`. */
+NATIVE(FOR)
+{
+    TStructure *s = *state;
+    TAtom *control, *body, *call, *group, *numbers, *value = TAVRO_NOVALUE, *lambda;
+    TAtom *name_list;
+    long double v[3], i;
+    int n = 0;
+    Counter c;
+    int32_t round = 0;
+    if (!tavro_input(s, "control", &control) || !tavro_input(s, "body", &body))
+        return NULL;
+    if (!tavro_is_object(control) || control->Kind != akList || !tavro_is_word_or_number(tavro_left(control)) ||
+        tavro_left(control)->Kind != akWord || !tavro_is_list(body))
+        return tavro_fail_input(s, tavro_is_list(body) ? control : body);
+    /* The caller runs  (list 0 0 start end step): the two zeros keep
+       list's own inputs filled when the numbers are missing. */
+    group = tavro_new_cell(s, tavro_new_word_cstr(s, "list"),
+                           tavro_new_cell(s, tavro_new_number(s, 0),
+                                          tavro_new_cell(s, tavro_new_number(s, 0), tavro_right(control))));
+    for (call = group; call; call = tavro_right(call))
+        call->Kind = akGroup;
+    call = tavro_new_cell(s, group, NULL);
+    if (!tavro_run_for_caller(s, call, 0, NULL, &numbers))
+        return numbers;
+    numbers = tavro_right(tavro_right(numbers));
+    for (; tavro_is_object(numbers) && numbers->Kind == akList; numbers = tavro_right(numbers)) {
+        if (n == 3 || !tavro_to_number(tavro_left(numbers), &v[n]))
+            return tavro_fail_input(s, control);
+        ++n;
+    }
+    if (n < 2)
+        return tavro_fail_input(s, control);
+    if (n == 2)
+        v[2] = v[1] >= v[0] ? 1 : -1;
+    if (v[2] == 0 || isnan(v[0] + v[1] + v[2]))
+        return tavro_fail_input(s, control);
+    /* The body as a template with one named input: [[var] body...] */
+    name_list = tavro_new_cell(s, tavro_left(control), NULL);
+    lambda = hold(tavro_new_cell(s, name_list, body));
+    c = count_start(s);
+    for (i = v[0]; v[2] > 0 ? i <= v[1] : i >= v[1]; i += v[2]) {
+        s->RepeatCount = ++round;
+        if (!call_template(s, lambda, one_input(s, tavro_new_number(s, i)), &value))
+            break;
+        value = TAVRO_NOVALUE;
+        if ((round & 127) == 0 && stop_requested(s))
+            break;
+    }
+    count_end(s, c);
+    let_go(lambda);
+    return value;
+}
+
+NATIVE(FOREACH)
+{
+    TStructure *s = *state;
+    TAtom *data, *template_, *list, *value = TAVRO_NOVALUE, *cell;
+    Counter c;
+    int32_t round = 0;
+    if (!tavro_input(s, "data", &data) || !tavro_input(s, "template", &template_))
+        return NULL;
+    list = hold(elements(s, data));
+    if (!tavro_is_list(list))
+        return NULL;
+    c = count_start(s);
+    for (cell = list; tavro_is_object(cell); cell = tavro_right(cell)) {
+        s->RepeatCount = ++round;
+        if (!call_template(s, template_, one_input(s, tavro_left(cell)), &value))
+            break;
+        value = TAVRO_NOVALUE;
+    }
+    count_end(s, c);
+    let_go(list);
+    return value;
+}
+
+NATIVE(CATCH)
+{
+    TStructure *s = *state;
+    TAtom *list, *value = TAVRO_NOVALUE;
+    char *tag = tavro_text_input(s, "tag");
+    if (!tag || !tavro_input(s, "body", &list)) {
+        free(tag);
+        return NULL;
+    }
+    {
+        TText t = tavro_text_from_cstr(tag);
+        tavro_service(s, TAVRO_SVC_CATCH, &t, (long double)(uintptr_t)list, 0, (long double)(uintptr_t)&value,
+                      0);
+        tavro_text_release(t);
+    }
+    free(tag);
+    return value;
+}
+
+/* throw "tag, and (throw "tag value) */
+NATIVE(THROW)
+{
+    TStructure *s = *state;
+    TAtom *value = TAVRO_NOVALUE;
+    char *tag = tavro_text_input(s, "tag");
+    if (!tag)
+        return NULL;
+    tavro_arg(s, "#1", &value);
+    tavro_service_text(s, TAVRO_SVC_THROW, tag, (long double)(uintptr_t)value);
+    free(tag);
+    return TAVRO_NOVALUE;
+}
+
+/* ------------------------------------------------------------ templates */
+
+/* map and filter: `keep` 0 collects the results, 1 the elements whose
+   result is true. A word gives a word. */
+static TAtom *map_or_filter(TStructure *s, int keep)
+{
+    TAtom *template_, *data, *list, *cell, *value;
+    TKitList out = {NULL, NULL};
+    int word_data;
+    if (!tavro_input(s, "template", &template_) || !tavro_input(s, "data", &data))
+        return NULL;
+    word_data = !tavro_is_list(data);
+    list = hold(elements(s, data));
+    if (!tavro_is_list(list))
+        return NULL;
+    for (cell = list; tavro_is_object(cell); cell = tavro_right(cell)) {
+        TAtom *x = tavro_left(cell), *head = out.head;
+        if (!call_template(s, template_, one_input(s, x), &value)) {
+            let_go(head);
+            let_go(list);
+            return value;
+        }
+        if (keep) {
+            int truth = tavro_is_word_or_number(value) && value->Kind == akWord &&
+                        tavro_bytes_equal(tavro_text_cstr(value->Text), (size_t)tavro_text_length(value->Text),
+                                          "TRUE", 4, 1);
+            if (!truth && !(tavro_is_word_or_number(value) && value->Kind == akWord &&
+                            tavro_bytes_equal(tavro_text_cstr(value->Text),
+                                              (size_t)tavro_text_length(value->Text), "FALSE", 5, 1))) {
+                let_go(head);
+                let_go(list);
+                return tavro_fail_input(s, value == TAVRO_NOVALUE ? template_ : value);
+            }
+            if (!truth)
+                continue;
+            value = x;
+        } else if (value == TAVRO_NOVALUE) {
+            let_go(head);
+            let_go(list);
+            return tavro_fail_input(s, template_);
+        }
+        if (!tavro_list_append(s, &out, value)) {
+            let_go(head);
+            let_go(list);
+            return NULL;
+        }
+        if (!head)
+            hold(out.head);
+    }
+    let_go(out.head);
+    let_go(list);
+    if (word_data) {
+        TKitBuffer b = {0, 0, 0};
+        TAtom *w;
+        for (cell = out.head; cell; cell = tavro_right(cell)) {
+            char buf[TAVRO_NUMBER_TEXT_SIZE];
+            size_t len;
+            const char *t = tavro_word_text(tavro_left(cell), &len, buf);
+            if (!t) {
+                tavro_buffer_free(&b);
+                return out.head; /* a list element among the results */
+            }
+            tavro_buffer_append(&b, t, len);
+        }
+        w = tavro_new_word(s, tavro_buffer_cstr(&b), b.length);
+        tavro_buffer_free(&b);
+        return w;
+    }
+    return out.head;
+}
+
+NATIVE(MAP) { return map_or_filter(*state, 0); }
+NATIVE(FILTER) { return map_or_filter(*state, 1); }
+
+/* reduce template data: from the right, as UCBLogo does:
+   reduce "f [a b c] is f a (f b c). */
+NATIVE(REDUCE)
+{
+    TStructure *s = *state;
+    TAtom *template_, *data, *list, *cell, *acc;
+    TAtom *rev = NULL;
+    if (!tavro_input(s, "template", &template_) || !tavro_input(s, "data", &data))
+        return NULL;
+    list = elements(s, data);
+    if (!tavro_is_object(list))
+        return tavro_fail_input(s, data);
+    for (cell = list; tavro_is_object(cell); cell = tavro_right(cell))
+        rev = tavro_new_cell(s, tavro_left(cell), rev);
+    hold(rev);
+    acc = tavro_left(rev);
+    for (cell = tavro_right(rev); tavro_is_object(cell); cell = tavro_right(cell)) {
+        TAtom *inputs = tavro_new_cell(s, tavro_left(cell), tavro_new_cell(s, acc, NULL)), *value;
+        hold(inputs);
+        if (!call_template(s, template_, inputs, &value)) {
+            let_go(inputs);
+            let_go(rev);
+            return value;
+        }
+        let_go(inputs);
+        if (value == TAVRO_NOVALUE) {
+            let_go(rev);
+            return tavro_fail_input(s, template_);
+        }
+        acc = value;
+        /* the accumulated value is held by the list until the next run */
+        rev->Left = acc;
+    }
+    let_go(rev);
+    return acc;
+}
+
+NATIVE(APPLY)
+{
+    TStructure *s = *state;
+    TAtom *template_, *inputs, *value;
+    if (!tavro_input(s, "template", &template_) || !tavro_input(s, "inputs", &inputs))
+        return NULL;
+    if (!tavro_is_list(inputs))
+        return tavro_fail_input(s, inputs);
+    call_template(s, template_, inputs, &value);
+    return value;
+}
+
+/* invoke template input, and (invoke template input input ...) */
+NATIVE(INVOKE)
+{
+    TStructure *s = *state;
+    TAtom *template_, *x, *value;
+    TKitList inputs = {NULL, NULL};
+    char name[16];
+    int k;
+    if (!tavro_input(s, "template", &template_) || !tavro_input(s, "input", &x))
+        return NULL;
+    tavro_list_append(s, &inputs, x);
+    for (k = 1;; ++k) {
+        snprintf(name, sizeof name, "#%d", k);
+        if (!tavro_arg(s, name, &x))
+            break;
+        tavro_list_append(s, &inputs, x);
+    }
+    call_template(s, template_, inputs.head, &value);
+    return value;
+}
