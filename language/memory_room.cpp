@@ -27,16 +27,18 @@ void* gReserve = nullptr;
 size_t gProgramLimit = 0;
 size_t gEnvironmentLimit = 0;
 
+size_t gRunLimit = 0;      // the limit of the run in progress, 0 between runs
+size_t gLimitInForce = 0;  // what was set last
+
 void setDataLimit(size_t bytes)
 {
-    if (!bytes) return;
+    if (!bytes || bytes == gLimitInForce) return;
     rlimit limit{};
     if (getrlimit(RLIMIT_DATA, &limit) != 0) return;
     rlim_t wanted = rlim_t(bytes);
     if (limit.rlim_max != RLIM_INFINITY && wanted > limit.rlim_max) wanted = limit.rlim_max;
-    if (limit.rlim_cur == wanted) return;
     limit.rlim_cur = wanted;
-    setrlimit(RLIMIT_DATA, &limit);
+    if (setrlimit(RLIMIT_DATA, &limit) == 0) gLimitInForce = bytes;
 }
 
 void takeReserve()
@@ -79,13 +81,25 @@ void EnterProgramLimit()
         size_t cap = gEnvironmentLimit - (gEnvironmentLimit - gProgramLimit) / 2;
         limit = std::min(used + kRunAllowance, cap);
     }
+    gRunLimit = limit;
     setDataLimit(limit);
 }
 
 void LeaveProgramLimit()
 {
+    gRunLimit = 0;
     setDataLimit(gEnvironmentLimit);
     takeReserve();
+}
+
+EnvironmentRoom::EnvironmentRoom()
+{
+    if (gRunLimit) setDataLimit(gEnvironmentLimit);
+}
+
+EnvironmentRoom::~EnvironmentRoom()
+{
+    if (gRunLimit) setDataLimit(gRunLimit);
 }
 
 void GiveRoomForError()

@@ -28,6 +28,18 @@ void EnterProgramLimit();
 // The run has ended: the environment's limit applies.
 void LeaveProgramLimit();
 
+// While the environment handles its own events in the middle of a run
+// (painting, input, a dialog), the margin is open to it: what it allocates
+// is not the program's, and a window system that cannot start a thread or
+// map a buffer may hang instead of failing.
+class EnvironmentRoom {
+public:
+    EnvironmentRoom();
+    ~EnvironmentRoom();
+    EnvironmentRoom(const EnvironmentRoom&) = delete;
+    EnvironmentRoom& operator=(const EnvironmentRoom&) = delete;
+};
+
 // Memory ran out: the reserve goes, the environment's limit applies and
 // the heap stops growing by more than it is asked for.
 void GiveRoomForError();

@@ -1,5 +1,7 @@
 #include "qt_environment.h"
 
+#include "memory_room.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QEventLoop>
@@ -51,12 +53,14 @@ SourceWindow* QtEnvironment::FindSourceWindow(std::string_view sourceName)
 
 void QtEnvironment::ShowMessage(std::string_view message, std::string_view source)
 {
+    EnvironmentRoom room;
     ShowMessageDialog(std::string(message), std::string(source));
 }
 
 std::optional<std::string> QtEnvironment::AskText(std::string_view prompt)
 {
     std::string text(prompt.empty() ? std::string_view("?") : prompt);
+    EnvironmentRoom room;
     if (ShowMessageDialog(text, {}, {}, msgInput | msgCancel | 1) != answerOK) return std::nullopt;
     return LastInputText();
 }
@@ -72,12 +76,14 @@ void QtEnvironment::ProcessMessages()
     // While a drawing is being recorded into a display list, a window
     // event could switch GL contexts or draw a frame into the recording.
     if (TheScene().Compiling()) return;
+    EnvironmentRoom room;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void QtEnvironment::SleepMilliseconds(int ms)
 {
     // Waiting keeps the windows alive: events are handled meanwhile.
+    EnvironmentRoom room;
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();

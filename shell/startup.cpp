@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 
 #include "about_box.h"
 #include "configuration.h"
+#include "crash_recovery.h"
 #include "host_services.h"
 #include "installation.h"
 #include "log.h"
@@ -29,12 +31,21 @@ namespace {
 // The same depth as the command-line runner: about 200,000 levels of a
 // plain recursive procedure.
 constexpr rlim_t kInterpreterStack = rlim_t(256) << 20;
+constexpr size_t kOtherThreadStack = size_t(8) << 20;
 constexpr const char* kRestartedMark = "TAVRO_STACK_RAISED";
 
 }  // namespace
 
 void EnsureLargeStack(char** argv)
 {
+    // Other threads (the window system's, the GL's) would take the large
+    // limit for their own stacks too, each mapping it as data: they keep
+    // the usual size, so that they fit within the memory ceiling's margin.
+    pthread_attr_t threads;
+    if (pthread_attr_init(&threads) == 0) {
+        if (pthread_attr_setstacksize(&threads, kOtherThreadStack) == 0) pthread_setattr_default_np(&threads);
+        pthread_attr_destroy(&threads);
+    }
     if (std::getenv(kRestartedMark)) return;
     rlimit limit{};
     if (getrlimit(RLIMIT_STACK, &limit) != 0) return;
@@ -88,6 +99,9 @@ int RunEnvironment(int argc, char** argv)
         SetStartupComplete(true);
         // 7-8
         main->StartDeferredWork();
+        InstallCrashRecovery();
+        // Programs a crash kept are offered once the start-up has settled.
+        QTimer::singleShot(0, [] { OfferRecovery(); });
         if (splash) {
             // The main window has just been shown: the splash stays in front
             // (without a window manager nothing else keeps it there).

@@ -1,6 +1,7 @@
 // A long run of assignments leaves the pool where it started once the
 // collector has run: nothing leaks per statement or per loop turn.
 #include "execution_fixture.h"
+#include "memory_limit.h"
 
 using namespace tavro;
 
@@ -47,4 +48,34 @@ TEST_F(Memory, ProcedureCallsAndObjectCopiesLeaveNoLiveAtomsBehind)
                 "collection\n",
                 before, Sampler.Peak, State->LiveCount);
     EXPECT_LE(State->LiveCount, before + 40);
+}
+
+// The default ceiling takes the tightest of the machine's limits.
+TEST(MemoryCeiling, TakesTheTightestLimitOfTheMachine)
+{
+    constexpr size_t MB = size_t(1) << 20;
+    EXPECT_EQ(CeilingFor(16384 * MB, 0, 0), 12288 * MB);
+    EXPECT_EQ(CeilingFor(16384 * MB, 2048 * MB, 0), 1536 * MB);
+    EXPECT_EQ(CeilingFor(16384 * MB, 2048 * MB, 1024 * MB), 768 * MB);
+    EXPECT_EQ(CeilingFor(16384 * MB, 0, 1024 * MB), 768 * MB);
+    // Nothing known: a fixed default; almost no room: a floor that still
+    // lets the libraries load.
+    EXPECT_EQ(CeilingFor(0, 0, 0), 4096 * MB);
+    EXPECT_EQ(CeilingFor(16384 * MB, 1, 0), 16 * MB);
+}
+
+// The error of a refused allocation leaves room to report it, and an
+// error inside a call does not pin the call's inputs.
+TEST_F(Memory, AnErrorInsideACallLeavesItsInputsCollectable)
+{
+    std::string words;
+    for (int i = 0; i < 5000; ++i) words += " w" + std::to_string(i);
+    ASSERT_TRUE(Run("make \"l [" + words + "]"));
+    ASSERT_TRUE(Run("to f :x , print :nothing , end"));
+    CollectGarbage();
+    const int held = State->LiveCount;
+    EXPECT_FALSE(Run("f :l"));
+    ASSERT_TRUE(Run("make \"l []"));
+    CollectGarbage();
+    EXPECT_LT(State->LiveCount, held - 4900);
 }

@@ -1,0 +1,182 @@
+// Running out of memory in the environment: the run ends with the error,
+// the windows stay usable and unsaved programs can still be saved; and when
+// the process dies anyway, the unsaved programs come back at the next start.
+#include <QtTest>
+
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <csignal>
+#include <functional>
+
+#include "crash_recovery.h"
+#include "errors.h"
+#include "gui_fixture.h"
+#include "languages.h"
+#include "main_window.h"
+#include "memory_limit.h"
+#include "message_dialog.h"
+#include "output_window.h"
+#include "program_files.h"
+#include "run_control.h"
+#include "source_window.h"
+
+using namespace tavro;
+using namespace tavro::shell;
+
+namespace {
+
+constexpr const char* kCrashChild = "--crash-with-an-unsaved-program";
+
+// Replaces the text as typing would: the window counts it as a change.
+void typeText(TSource* w, const QString& text)
+{
+    w->Editor()->selectAll();
+    w->Editor()->insertPlainText(text);
+}
+
+void answerNextDialog(std::function<void(TMsg*)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        if (TMsg* m = OpenMessageDialog()) answer(m);
+        else answerNextDialog(answer);
+    });
+}
+
+// Closes every source window without a question when a test ends, passed
+// or failed.
+struct CloseSourceWindows {
+    ~CloseSourceWindows()
+    {
+        for (TSource* s : std::vector<TSource*>(SourceWindows())) {
+            s->Editor()->document()->setModified(false);
+            delete s;
+        }
+    }
+};
+
+std::string writeConfiguration(const std::string& folder)
+{
+    std::string path = folder + "/t.ini";
+    gui_test::WriteFile(path, "SKIN=Windows\nBUTTONS=Yes\nAUTOSAVE=No\nADVANCEDGUI=Yes\nLIBRARIES=core.tvr,\n"
+                              "OUTPUT=Yes\nCOMMAND=No\n");
+    LoadChosenConfiguration({path, true});
+    return path;
+}
+
+// The child process of the crash test: an unsaved new program and a
+// program changed since it was loaded, then a fatal signal.
+int crashWithUnsavedPrograms(const std::string& folder)
+{
+    writeConfiguration(folder);
+    TMainForm main;
+    main.ApplyConfiguration({});
+    typeText(OpenSourceWindow(QRect(0, 0, 300, 200), {}), "print \"unsaved");
+    std::string saved = folder + "/saved.tvr";
+    gui_test::WriteFile(saved, "print 1");
+    TSource* changed = OpenSourceWindow(QRect(0, 0, 300, 200), saved);
+    typeText(changed, QString::fromUtf8("print 2\nprint \"ä\n"));
+    InstallCrashRecovery();
+    std::raise(SIGSEGV);
+    return 0;
+}
+
+}  // namespace
+
+class RecoveryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void anExhaustedRunLeavesTheWindowsUsableAndTheProgramSavable()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir.path().toStdString());
+        TMainForm main;
+        CloseSourceWindows closing;
+        main.ApplyConfiguration({});
+        Reset();
+        std::string file = dir.path().toStdString() + "/mine.tvr";
+        gui_test::WriteFile(file, "print 1");
+        main.OpenProgramFile(file);
+        TSource* w = SourceWindows().back();
+        typeText(w, "print \"kept");
+        QVERIFY(w->IsModified());
+
+        // A small ceiling, and a global list that still fills it after the
+        // error: the environment works on in the margin above it.
+        SetMemoryCeiling(size_t(48) << 20);
+        QString shown;
+        answerNextDialog([&](TMsg* m) {
+            shown = m->ShownText();
+            m->OkButton()->click();
+        });
+        QCOMPARE(RunSystemCommand("make \"l [] , while \"true [make \"l fput 1 :l]"), int(rscRunFailed));
+        QVERIFY2(shown.startsWith(QString::fromStdString(ErrorFormat("OUTOFMEMORY"))), qPrintable(shown));
+
+        QCOMPARE(RunSystemCommand("print \"after"), int(rscRan));
+        QVERIFY(OutputWindow()->Text().contains("after"));
+        QVERIFY(w->Save());
+        QCOMPARE(gui_test::ReadFile(file), std::string("print \"kept\n"));
+        QVERIFY(!w->IsModified());
+
+        // Letting the list go gives its room back to the next program.
+        QCOMPARE(RunSystemCommand("make \"l []"), int(rscRan));
+        QCOMPARE(RunSystemCommand("make \"k [] , repeat 100000 [make \"k fput 1 :k] , print count :k"), int(rscRan));
+        QVERIFY(OutputWindow()->Text().contains("100000"));
+        SetMemoryCeiling(0);
+    }
+
+    void aCrashKeepsUnsavedProgramsForTheNextStart()
+    {
+        QTemporaryDir dir;
+        const std::string folder = dir.path().toStdString();
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {kCrashChild, dir.path()});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        writeConfiguration(folder);
+        const std::string recovery = RecoveryFilePath();
+        QCOMPARE(recovery, folder + "/tavro-recovery.txt");
+        std::vector<RecoveredProgram> kept = ReadRecoveryFile(recovery);
+        QCOMPARE(int(kept.size()), 2);
+
+        TMainForm main;
+        CloseSourceWindows closing;
+        main.ApplyConfiguration({});
+        size_t before = SourceWindows().size();
+        QString question;
+        answerNextDialog([&](TMsg* m) {
+            question = m->ShownText();
+            m->OkButton()->click();
+        });
+        QCOMPARE(OfferRecovery(), 2);
+        QVERIFY(question.contains("saved.tvr"));
+        QCOMPARE(SourceWindows().size(), before + 2);
+        TSource* changed = SourceWindows().back();
+        QCOMPARE(changed->FileName(), folder + "/saved.tvr");
+        QCOMPARE(changed->Editor()->toPlainText(), QString::fromUtf8("print 2\nprint \"ä\n"));
+        QVERIFY(changed->IsModified());
+        QCOMPARE(SourceWindows()[before]->Editor()->toPlainText(), QString("print \"unsaved"));
+        // Offered once: the file is gone.
+        QVERIFY(!QFile::exists(QString::fromStdString(recovery)));
+        QCOMPARE(OfferRecovery(), 0);
+        // A damaged file gives what it holds whole and nothing else.
+        gui_test::WriteFile(recovery, "TAVRO RECOVERY 1\nFILE \nCAPTION a\nSIZE 3\nabc\nFILE x\nCAPTION b\nSIZE 99\nshort\n");
+        kept = ReadRecoveryFile(recovery);
+        QCOMPARE(int(kept.size()), 1);
+        QCOMPARE(kept[0].text, std::string("abc"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    tavro::shell::EnsureLargeStack(argv);
+    gui_test::ChoosePlatform();
+    QApplication app(argc, argv);
+    gui_test::UseBuildTree();
+    if (argc == 3 && std::string(argv[1]) == kCrashChild) return crashWithUnsavedPrograms(argv[2]);
+    RecoveryTest test;
+    return QTest::qExec(&test, 1, argv);
+}
+
+#include "recovery_test.moc"
