@@ -280,9 +280,13 @@ enum {
                                       separated by the separator, BOUNDS
                                       "x y w h", TAG with N2 the control's node,
                                       whose parent's onclick a click runs) */
-    TAVRO_SVC_WIDGET_GET = 107     /* N1: a widget atom; text in: TEXT,
+    TAVRO_SVC_WIDGET_GET = 107,    /* N1: a widget atom; text in: TEXT,
                                       SELECTION or CHECKED; out: the value;
                                       result 1 when answered */
+    TAVRO_SVC_SCENE_GET = 108      /* N1: 1 eye, 2 look-at point, 3 up vector,
+                                      4 background -> result: a list of
+                                      numbers (x y z, or r g b a); 0 without
+                                      a scene */
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'

@@ -1,6 +1,7 @@
 #include "plane_window.h"
 
 #include <QCloseEvent>
+#include <QWheelEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -49,6 +50,18 @@ int shiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, bool d
     return s & 0x7F;
 }
 
+// A frame is asked for no sooner than this after the last one.
+constexpr int kFrameMilliseconds = 16;
+// Degrees of orbit per pixel dragged.
+constexpr double kOrbitPerPixel = 0.5;
+
+// The press that starts an orbit: middle button, or Alt with the left one.
+bool startsOrbit(const QMouseEvent* e)
+{
+    return e->button() == Qt::MiddleButton ||
+           (e->button() == Qt::LeftButton && (e->modifiers() & Qt::AltModifier));
+}
+
 }  // namespace
 
 TPlane* PlaneWindow() { return gPlane; }
@@ -70,6 +83,8 @@ PlaneView::PlaneView(TPlane* plane, QWidget* parent) : QOpenGLWidget(parent), pl
         format.setStencilBufferSize(used->StencilBits);
     }
     setFormat(format);
+    frameTimer_.setSingleShot(true);
+    connect(&frameTimer_, &QTimer::timeout, this, [this] { update(); });
 }
 
 bool PlaneView::MakeCurrent()
@@ -79,7 +94,16 @@ bool PlaneView::MakeCurrent()
     return true;
 }
 
-void PlaneView::Present() { update(); }
+void PlaneView::Present()
+{
+    if (frameTimer_.isActive()) return;
+    qint64 gap = std::max<qint64>(kFrameMilliseconds, lastPaintMs_);
+    qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : gap;
+    if (since >= gap)
+        update();
+    else
+        frameTimer_.start(int(gap - since));
+}
 
 int PlaneView::Width() const { return int(width() * devicePixelRatioF()); }
 int PlaneView::Height() const { return int(height() * devicePixelRatioF()); }
@@ -95,12 +119,21 @@ void PlaneView::paintGL()
 {
     if (shell::MainForm() && shell::MainForm()->Closing()) return;
     if (plane_->IsMoving()) return;
+    QElapsedTimer took;
+    took.start();
     shell::TheScene().Paint(workspaceColour());
+    lastPaintMs_ = took.elapsed();
+    sincePaint_.start();
 }
 
 void PlaneView::mousePressEvent(QMouseEvent* e)
 {
     QPoint p = e->position().toPoint();
+    if (startsOrbit(e) || orbiting_) {
+        orbiting_ = true;
+        dragFrom_ = p;
+        return;
+    }
     plane_->pressPoint_ = p;
     plane_->lastShift_ = shiftState(e->modifiers(), e->buttons(), false);
     plane_->DispatchMouseEvent("onmousedown", plane_->lastShift_, p.x(), p.y());
@@ -109,6 +142,10 @@ void PlaneView::mousePressEvent(QMouseEvent* e)
 void PlaneView::mouseReleaseEvent(QMouseEvent* e)
 {
     QPoint p = e->position().toPoint();
+    if (orbiting_) {
+        if (!(e->buttons() & (Qt::LeftButton | Qt::MiddleButton))) orbiting_ = false;
+        return;
+    }
     int shift = shiftState(e->modifiers(), e->buttons() | e->button(), false);
     plane_->DispatchMouseEvent("onmouseup", shift, p.x(), p.y());
     // A press and release at one place is a click.
@@ -125,6 +162,13 @@ void PlaneView::mouseDoubleClickEvent(QMouseEvent* e)
 void PlaneView::mouseMoveEvent(QMouseEvent* e)
 {
     QPoint p = e->position().toPoint();
+    if (orbiting_) {
+        QPoint d = p - dragFrom_;
+        dragFrom_ = p;
+        shell::TheScene().Orbit(d.x() * kOrbitPerPixel, d.y() * kOrbitPerPixel);
+        update();
+        return;
+    }
     if (p == plane_->lastMove_) return;
     plane_->lastMove_ = p;
     plane_->lastShift_ = shiftState(e->modifiers(), e->buttons(), false);
@@ -133,7 +177,19 @@ void PlaneView::mouseMoveEvent(QMouseEvent* e)
 
 void PlaneView::keyPressEvent(QKeyEvent* e)
 {
+    if (e->key() == Qt::Key_Home) return plane_->FitView();
+    if (e->key() == Qt::Key_End) return plane_->RestoreCamera();
     if (!e->text().isEmpty()) AppendKey(e->text().toStdString());
+}
+
+void PlaneView::wheelEvent(QWheelEvent* e)
+{
+    // One notch (120) is one zoom step; towards the screen zooms in.
+    double steps = e->angleDelta().y() / 120.0;
+    if (steps == 0) return;
+    shell::TheScene().Zoom(steps);
+    update();
+    e->accept();
 }
 
 void PlaneView::contextMenuEvent(QContextMenuEvent* e)
@@ -159,6 +215,8 @@ TPlane::TPlane(QWidget* parent) : TTavroForm(parent)
     AddButton("clear.bmp", "PLANE.CLEAR", [this] { ClearPlane(); });
     AddButton("print.bmp", "PLANE.PRINT", [this] { PrintPlane(); });
     AddButton("save.bmp", "PLANE.SAVE", [this] { SavePictureAs(); });
+    AddButton("fit.bmp", "PLANE.FIT", [this] { FitView(); });
+    AddButton("camera.bmp", "PLANE.CAMERA", [this] { RestoreCamera(); });
     view_ = new PlaneView(this, Body());
     view_->setObjectName("Panel");
     auto* layout = new QVBoxLayout(Body());
@@ -196,6 +254,18 @@ void TPlane::ClearPlane()
         Reset();
     }
     if (shell::TMainForm* main = shell::MainForm()) main->ApplySkin(true);
+}
+
+void TPlane::FitView()
+{
+    if (shell::MakeSceneContextCurrent()) shell::TheScene().Fit();
+    view_->update();
+}
+
+void TPlane::RestoreCamera()
+{
+    shell::TheScene().RestoreProgramCamera();
+    view_->update();
 }
 
 void TPlane::PrintPlane()
