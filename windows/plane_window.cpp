@@ -50,8 +50,13 @@ int shiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, bool d
     return s & 0x7F;
 }
 
-// A frame is asked for no sooner than this after the last one.
-constexpr int kFrameMilliseconds = 16;
+// A frame is asked for no sooner than this after the last one, and no
+// sooner than this many times its cost: the GL rasterises on threads of
+// its own, which share the processors with the running program.
+// 25 frames a second are enough to watch a drawing grow, and the program
+// keeps most of the processors.
+constexpr int kFrameMilliseconds = 40;
+constexpr int kFrameCostShare = 3;
 // Degrees of orbit per pixel dragged.
 constexpr double kOrbitPerPixel = 0.5;
 
@@ -85,6 +90,12 @@ PlaneView::PlaneView(TPlane* plane, QWidget* parent) : QOpenGLWidget(parent), pl
     setFormat(format);
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, [this] { update(); });
+    // A frame costs from its paint until the window shows it, the
+    // composition of the window included.
+    connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
+        if (paintStart_.isValid()) lastPaintMs_ = paintStart_.elapsed();
+        sincePaint_.start();
+    });
 }
 
 bool PlaneView::MakeCurrent()
@@ -97,7 +108,7 @@ bool PlaneView::MakeCurrent()
 void PlaneView::Present()
 {
     if (frameTimer_.isActive()) return;
-    qint64 gap = std::max<qint64>(kFrameMilliseconds, lastPaintMs_);
+    qint64 gap = std::max<qint64>(kFrameMilliseconds, kFrameCostShare * lastPaintMs_);
     qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : gap;
     if (since >= gap)
         update();
@@ -119,11 +130,8 @@ void PlaneView::paintGL()
 {
     if (shell::MainForm() && shell::MainForm()->Closing()) return;
     if (plane_->IsMoving()) return;
-    QElapsedTimer took;
-    took.start();
+    paintStart_.start();
     shell::TheScene().Paint(workspaceColour());
-    lastPaintMs_ = took.elapsed();
-    sincePaint_.start();
 }
 
 void PlaneView::mousePressEvent(QMouseEvent* e)
@@ -232,6 +240,13 @@ void TPlane::RefreshSettings()
     ApplySettings();
     SetCaption(QString::fromStdString(shell::Tr("PLANE")));
     RefreshView();
+}
+
+QSize TPlane::MinimumArrangedSize() const
+{
+    constexpr int kLeastWidth = 320, kLeastHeight = 240;
+    QSize frame = view_ ? size() - view_->size() : QSize(0, 0);
+    return {kLeastWidth + std::max(0, frame.width()), kLeastHeight + std::max(0, frame.height())};
 }
 
 void TPlane::RefreshView()

@@ -59,6 +59,7 @@ private:
     TPlane* plane_;
     QTimer frameTimer_;
     QElapsedTimer sincePaint_;
+    QElapsedTimer paintStart_;
     qint64 lastPaintMs_ = 0;
     // An orbit drag is under way from this point.
     bool orbiting_ = false;
@@ -70,6 +71,8 @@ class TPlane : public TTavroForm {
 public:
     TPlane(QWidget* parent = nullptr);
     void RefreshSettings() override;
+    // The drawing area stays at least 320 x 240 when windows are arranged.
+    QSize MinimumArrangedSize() const override;
     // Viewport, projection and a frame (once start-up has completed).
     void RefreshView();
     // After a skin switch: a fresh frame and drawing surface.

@@ -449,6 +449,73 @@ NATIVE(PACKEDLINE)
     return TAVRO_NOVALUE;
 }
 
+/* The turtle's two drawings per step, each one call. */
+
+static void set_colour(const long double c[3])
+{
+    style_colour[0] = (GLfloat)c[0];
+    style_colour[1] = (GLfloat)c[1];
+    style_colour[2] = (GLfloat)c[2];
+    glColor4fv(style_colour);
+}
+
+/* The open piece of the trail: a line strip of :width in :colour. */
+NATIVE(STROKE)
+{
+    TStructure *s = *state;
+    long double colour[3], width;
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    if (!vector_input(s, "colour", colour) || !tavro_number_input(s, "width", &width))
+        return NULL;
+    set_colour(colour);
+    glLineWidth((GLfloat)width);
+    return draw_points(s, "points", GL_LINE_STRIP, 0);
+}
+
+/* The arrow head at :p pointing along the heading of :frame: three
+   triangles from the tip 12 steps ahead to a base 4 steps behind, 10
+   steps wide and 4 high. */
+NATIVE(ARROW)
+{
+    TStructure *s = *state;
+    TAtom *axes[3];
+    long double p[3], v[3][3], colour[3];
+    double tip[3], left[3], right[3], top[3];
+    int i;
+    if (!compiling())
+        return TAVRO_NOVALUE;
+    if (!vector_input(s, "p", p) || !frame_input(s, axes, v) || !vector_input(s, "colour", colour))
+        return NULL;
+    for (i = 0; i < 3; ++i) {
+        double back = (double)(p[i] - 4 * v[0][i]);
+        tip[i] = (double)(p[i] + 12 * v[0][i]);
+        left[i] = back + (double)(5 * v[1][i]);
+        right[i] = back - (double)(5 * v[1][i]);
+        top[i] = back + (double)(4 * v[2][i]);
+    }
+    set_colour(colour);
+    normal_of(tip, left, right);
+    glBegin(GL_TRIANGLES);
+    glVertex3dv(tip);
+    glVertex3dv(left);
+    glVertex3dv(right);
+    glEnd();
+    normal_of(tip, left, top);
+    glBegin(GL_TRIANGLES);
+    glVertex3dv(tip);
+    glVertex3dv(left);
+    glVertex3dv(top);
+    glEnd();
+    normal_of(tip, top, right);
+    glBegin(GL_TRIANGLES);
+    glVertex3dv(tip);
+    glVertex3dv(top);
+    glVertex3dv(right);
+    glEnd();
+    return TAVRO_NOVALUE;
+}
+
 /* -------------------------------------------------------------- style */
 
 NATIVE(COLOR)
