@@ -94,7 +94,7 @@ TEST_F(TurtleSceneTest, StepsCostTheSameHoweverLongTheTrail)
 
     ASSERT_TRUE(Run("repeat 1009 [fd 1 rt 1]"));
     ASSERT_EQ(Run("print :turtlestate.pieces"), true);
-    EXPECT_EQ(Env.Lines.back(), "5 ");
+    EXPECT_EQ(Env.Lines.back(), "10 ");
     uint32_t first = Scene.ListOf(Node("turtle.trail.p1"));
     ASSERT_NE(first, 0u);
     before = Scene.ListsCompiled();
