@@ -34,9 +34,7 @@ int main(int argc, char** argv)
     main->ApplyConfiguration({});
     SetStartupComplete(true);
     QTimer::singleShot(300, [&] {
-        std::fprintf(stderr, "libraries\n");
         main->RunDeferredWork();
-        std::fprintf(stderr, "ran\n");
         TCommand* command = CommandWindow();
         TPlane* plane = PlaneWindow();
         if (!command || !plane || !QTest::qWaitForWindowExposed(plane->View())) {
@@ -44,7 +42,6 @@ int main(int argc, char** argv)
             QCoreApplication::exit(1);
             return;
         }
-        std::fprintf(stderr, "exposed\n");
         QTest::qWait(300);
         uint64_t frames = TheScene().FramesDrawn();
         QElapsedTimer t;
