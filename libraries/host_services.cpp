@@ -215,6 +215,7 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
     case TAVRO_SVC_SHOW_PLANE:
     case TAVRO_SVC_WIDGET_SET:
     case TAVRO_SVC_WIDGET_GET:
+    case TAVRO_SVC_SCENE_GET:
         return Env().SceneService(code, text, n1, n2, n3, n4);
     default:
         return 0;

@@ -81,6 +81,12 @@ void Scene::Paint(WindowColour workspace)
         background_ = opaque(workspace);
     if (!view_ || !view_->MakeCurrent()) return;
     applyProjection();
+    redrawAsPaint();
+}
+
+// Inside a paint the toolkit shows the frame itself: no Present.
+void Scene::redrawAsPaint()
+{
     inPaint_ = true;
     struct Done {
         bool& flag;

@@ -15,7 +15,7 @@ struct OffscreenView::Context {
     }
 };
 
-OffscreenView::OffscreenView() = default;
+OffscreenView::OffscreenView(bool lazy) : lazy_(lazy) {}
 OffscreenView::~OffscreenView() = default;
 
 bool OffscreenView::Create(int width, int height, std::string& error)
@@ -52,7 +52,7 @@ bool OffscreenView::MakeCurrent()
 
 void OffscreenView::Present()
 {
-    glFinish();
+    if (!lazy_) glFinish();
 }
 
 RgbImage OffscreenView::Read() const

@@ -17,7 +17,10 @@ namespace tavro::scene {
 
 class OffscreenView : public SceneView {
 public:
-    OffscreenView();
+    // A lazy view draws no frame when the program asks for a redraw, only
+    // when the host paints (Scene::Paint) or saves a picture: a runner
+    // that shows nothing spends no time on frames.
+    explicit OffscreenView(bool lazy = false);
     ~OffscreenView() override;
 
     // Creates an RGBA context with a 24-bit depth buffer drawing into a
@@ -26,6 +29,7 @@ public:
 
     bool MakeCurrent() override;
     void Present() override;
+    bool DrawsInPaintOnly() const override { return lazy_; }
     int Width() const override { return width_; }
     int Height() const override { return height_; }
 
@@ -35,6 +39,7 @@ public:
 private:
     struct Context;
     std::unique_ptr<Context> context_;
+    bool lazy_ = false;
     int width_ = 0;
     int height_ = 0;
 };

@@ -151,6 +151,33 @@ public:
     // mouse blocking 33-34. Other codes: 0.
     intptr_t Service(int code, TText* text, long double n1, long double n2, long double n3,
                      long double n4);
+    // ---- looking around (the plane window's own gestures). Each moves
+    // the camera that services 3-5 set, so the program reads the moved
+    // values back; none of them draws (the caller asks for a frame).
+    // Moves the eye along the line to the look-at point: each step of +1
+    // brings it 15% closer, -1 takes it back out. It never reaches the
+    // look-at point.
+    void Zoom(double steps);
+    // Orbits the eye around the look-at point: `across` degrees about the
+    // up vector (positive: the scene turns to the right), `upward` degrees
+    // about the horizontal axis of the view (positive: the eye rises),
+    // stopping 1 degree short of the up vector or its opposite.
+    void Orbit(double across, double upward);
+    // Frames everything drawn: the bounding box of the vertices of the
+    // root members' lists (in the scene's coordinates, read back through
+    // GL feedback) is centred and fitted into the view, seen from the
+    // current direction with the current up vector. False, and the camera
+    // unchanged, when nothing is drawn or no GL context is current.
+    bool Fit();
+    // The bounding box of the drawing as Fit sees it; false when empty.
+    bool DrawingBounds(Vector3& low, Vector3& high);
+    // Back to the camera the program set last (services 3-5), or the
+    // start-up camera.
+    void RestoreProgramCamera();
+    Vector3 Eye() const { return eye_; }
+    Vector3 LookAt() const { return lookAt_; }
+    Vector3 Up() const { return up_; }
+
     // Service 7: 16 numbers, row after row.
     void SetModelMatrix(const float matrix[16]);
 
@@ -176,6 +203,9 @@ private:
     void compileProcedure(Atom* node, uint32_t name);
     void compileContainer(Atom* node, uint32_t name);
     void drawFrame();
+    void redrawAsPaint();
+    Atom* sceneValue(int which) const;
+    bool feedbackBounds(const Vector3& low, const Vector3& high, Vector3& outLow, Vector3& outHigh);
     void applyProjection();
 
     SceneView* view_ = nullptr;
@@ -186,6 +216,9 @@ private:
     Vector3 eye_ = kDefaultEye;
     Vector3 lookAt_ = kDefaultLookAt;
     Vector3 up_ = kDefaultUp;
+    Vector3 programEye_ = kDefaultEye;
+    Vector3 programLookAt_ = kDefaultLookAt;
+    Vector3 programUp_ = kDefaultUp;
     float modelMatrix_[16];
     Colour background_{1, 1, 1, 1};
     bool backgroundSet_ = false;

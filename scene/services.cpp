@@ -20,7 +20,7 @@ constexpr int kJpegQuality = 90;
 
 bool Scene::HandlesService(int code)
 {
-    static constexpr int kCodes[] = {3, 4, 5, 6, 9, 10, 14, 27, 28, 31, 32, 33, 34};
+    static constexpr int kCodes[] = {3, 4, 5, 6, 9, 10, 14, 27, 28, 31, 32, 33, 34, TAVRO_SVC_SCENE_GET};
     return std::find(std::begin(kCodes), std::end(kCodes), code) != std::end(kCodes);
 }
 
@@ -29,17 +29,19 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
 {
     switch (code) {
     case TAVRO_SVC_EYE:
-        eye_ = {double(n1), double(n2), double(n3)};
+        eye_ = programEye_ = {double(n1), double(n2), double(n3)};
         return 0;
     case TAVRO_SVC_LOOKAT:
-        lookAt_ = {double(n1), double(n2), double(n3)};
+        lookAt_ = programLookAt_ = {double(n1), double(n2), double(n3)};
         return 0;
     case TAVRO_SVC_UPVECTOR:
-        up_ = {double(n1), double(n2), double(n3)};
+        up_ = programUp_ = {double(n1), double(n2), double(n3)};
         return 0;
     case TAVRO_SVC_BACKGROUND:
         background_ = {double(n1), double(n2), double(n3), double(n4)};
         backgroundSet_ = true;
+        // The new colour shows at once, not with the next change.
+        Redraw();
         return 0;
     case TAVRO_SVC_REDRAW:
         Redraw();
@@ -76,14 +78,48 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
     case TAVRO_SVC_UNBLOCK_MOUSE:
         mouseBlocked_ = false;
         return 0;
+    case TAVRO_SVC_SCENE_GET:
+        return reinterpret_cast<intptr_t>(sceneValue(int(ServiceWhole(n1))));
     default:
         return 0;
     }
 }
 
+// The camera and the background as the program reads them back.
+Atom* Scene::sceneValue(int which) const
+{
+    Atom* head = nullptr;
+    Atom* tail = nullptr;
+    auto add = [&](double v) { Append(head, tail, NewNumber(v)); };
+    auto vector = [&](const Vector3& v) {
+        add(v.x);
+        add(v.y);
+        add(v.z);
+    };
+    switch (which) {
+    case 1: vector(eye_); break;
+    case 2: vector(lookAt_); break;
+    case 3: vector(up_); break;
+    case 4:
+        add(background_.r);
+        add(background_.g);
+        add(background_.b);
+        add(background_.a);
+        break;
+    default: break;
+    }
+    return head;
+}
+
 void Scene::SavePicture(const std::string& fileName)
 {
     if (!view_ || !view_->MakeCurrent()) return;
+    // A view that shows frames only from its paint holds the last painted
+    // one: the picture shows the scene as it is now.
+    if (view_->DrawsInPaintOnly() && !inPaint_) {
+        applyProjection();
+        redrawAsPaint();
+    }
     int w = width_, h = height_;
     std::vector<uint8_t> rows(size_t(w) * h * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

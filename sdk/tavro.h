@@ -298,7 +298,11 @@ enum {
                                       the run ends) */
     TAVRO_SVC_THROW = 110,         /* text: tag, N1: the value (or
                                       TAVRO_NOVALUE) */
-    TAVRO_SVC_CATCH = 111          /* text: tag, N1: a list, N3 as above */
+    TAVRO_SVC_CATCH = 111,         /* text: tag, N1: a list, N3 as above */
+    TAVRO_SVC_SCENE_GET = 112      /* N1: 1 eye, 2 look-at point, 3 up vector,
+                                      4 background -> result: a list of
+                                      numbers (x y z, or r g b a); 0 without
+                                      a scene */
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'

@@ -590,6 +590,64 @@ static inline int tavro_list_append(TStructure *s, TKitList *l, TAtom *element)
     return 1;
 }
 
+/* ----------------------------------------------------------- degrees */
+
+/* Trigonometry in degrees. The angle is reduced in degrees, exactly: fmodl
+   is exact, and each fold below subtracts numbers within a factor of two
+   of each other, which is exact too (Sterbenz), so no digit of a tiny or
+   huge angle is lost before the one conversion to radians of an angle
+   within [-90, 90]. Multiples of 30 degrees give their exact values
+   (sin 180 and cos 90 are 0, sin 30 is 0.5), and opposite angles give
+   opposite sines. */
+
+/* The angle d folded into [-180, 180] with the same sine and cosine. */
+static inline long double tavro_turn_reduced(long double d)
+{
+    long double r = fmodl(d, 360);
+    if (r > 180)
+        r -= 360;
+    else if (r < -180)
+        r += 360;
+    return r;
+}
+
+/* Sine of r in [-180, 180]. */
+static inline long double tavro_sine_reduced(long double r)
+{
+    static const long double RADIANS_PER_DEGREE =
+        0.01745329251994329576923690768488612713L;
+    long double m;
+    if (r > 90)
+        r = 180 - r;
+    else if (r < -90)
+        r = -180 - r;
+    m = fabsl(r);
+    if (m == 0)
+        return 0;
+    if (m == 30 || m == 90) {
+        long double v = m == 30 ? 0.5L : 1;
+        return r < 0 ? -v : v;
+    }
+    if (m == 60) {
+        long double v = sqrtl(3) / 2;
+        return r < 0 ? -v : v;
+    }
+    return sinl(r * RADIANS_PER_DEGREE);
+}
+
+static inline long double tavro_sine_degrees(long double d)
+{
+    return tavro_sine_reduced(tavro_turn_reduced(d));
+}
+
+/* cos d = sin (90 - |d|); 90 - |r| is exact for |r| >= 45, and below
+   that its rounding moves a cosine near 1 by far less than its last
+   digit. */
+static inline long double tavro_cosine_degrees(long double d)
+{
+    return tavro_sine_reduced(90 - fabsl(tavro_turn_reduced(d)));
+}
+
 /* ------------------------------------------------------------- services */
 
 /* Calls the host service entry. `text` may be NULL when the service takes

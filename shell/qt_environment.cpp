@@ -113,7 +113,7 @@ void QtEnvironment::BuildDisplayList(Atom* node)
     // variable is a member of the object that draws (the executor redraws
     // only for variables that own a list).
     if (TheScene().ListsCompiled() != before)
-        if (TPlane* p = PlaneWindow()) p->View()->update();
+        if (TPlane* p = PlaneWindow()) p->View()->Present();
 }
 
 void QtEnvironment::RedrawScene()

@@ -12,7 +12,10 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <filesystem>
 
 #include "configuration.h"
@@ -58,6 +61,36 @@ std::vector<std::string> splitBy(const std::string& text, char sep)
     return parts;
 }
 
+// A list box shows its caption above its items: the control is a frame
+// holding a label and the list.
+QListWidget* listOf(QWidget* w)
+{
+    if (auto* list = qobject_cast<QListWidget*>(w)) return list;
+    return w ? w->findChild<QListWidget*>() : nullptr;
+}
+
+QLabel* captionOf(QWidget* w)
+{
+    return w && w->property("tavroCaptioned").toBool() ? w->findChild<QLabel*>() : nullptr;
+}
+
+// An edit box runs its onclick when it is clicked, as every widget does,
+// and also when Enter is pressed in it.
+class ClickFilter : public QObject {
+public:
+    ClickFilter(QObject* parent, std::function<void()> onClick) : QObject(parent), onClick_(std::move(onClick)) {}
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
+            QTimer::singleShot(0, this, onClick_);
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    std::function<void()> onClick_;
+};
+
 void clicked(WidgetHandle* h)
 {
     if (h->Owner.empty()) return;
@@ -96,13 +129,14 @@ intptr_t widgetSet(TText* text, long double n1, long double n2)
         std::sscanf(value.c_str(), "%d %d %d %d", &x, &y, &width, &height);
         w->setGeometry(x, y, std::max(1, width), std::max(1, height));
     } else if (property == "CAPTION" || property == "TEXT") {
-        if (auto* b = qobject_cast<QPushButton*>(w)) b->setText(v);
+        if (QLabel* caption = captionOf(w)) caption->setText(v);
+        else if (auto* b = qobject_cast<QPushButton*>(w)) b->setText(v);
         else if (auto* c = qobject_cast<QCheckBox*>(w)) c->setText(v);
         else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(v);
         else if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(v);
         else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) m->setPlainText(v);
     } else if (property == "ITEMS") {
-        if (auto* list = qobject_cast<QListWidget*>(w)) {
+        if (auto* list = listOf(w)) {
             list->clear();
             if (!value.empty())
                 for (const std::string& item : splitBy(value, TAVRO_ARG_SEPARATOR))
@@ -125,10 +159,10 @@ intptr_t widgetGet(TText* text, long double n1)
         else if (auto* l = qobject_cast<QLabel*>(w)) v = l->text();
         else if (auto* e = qobject_cast<QLineEdit*>(w)) v = e->text();
         else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) v = m->toPlainText();
-        else if (auto* list = qobject_cast<QListWidget*>(w)) v = list->currentItem() ? list->currentItem()->text() : QString();
+        else if (auto* list = listOf(w)) v = list->currentItem() ? list->currentItem()->text() : QString();
     } else if (property == "SELECTION") {
         // The selected item's text; unanswered when nothing is selected.
-        auto* list = qobject_cast<QListWidget*>(w);
+        auto* list = listOf(w);
         if (!list || !list->currentItem()) return 0;
         v = list->currentItem()->text();
     } else if (property == "CHECKED") {
@@ -203,14 +237,26 @@ Atom* CreatePlaneWidget(int serviceCode)
         break;
     }
     case TAVRO_SVC_LISTBOX: {
-        auto* l = new QListWidget(parent);
+        auto* frame = new QWidget(parent);
+        frame->setProperty("tavroCaptioned", true);
+        auto* layout = new QVBoxLayout(frame);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(1);
+        auto* caption = new QLabel(frame);
+        QPalette pal = caption->palette();
+        pal.setColor(QPalette::WindowText, CurrentSkin().Colours.Text);
+        caption->setPalette(pal);
+        auto* l = new QListWidget(frame);
+        layout->addWidget(caption);
+        layout->addWidget(l, 1);
         QObject::connect(l, &QListWidget::itemClicked, l, [handle] { clicked(handle); });
-        w = l;
+        w = frame;
         break;
     }
     case TAVRO_SVC_EDIT: {
         auto* e = new QLineEdit(parent);
         QObject::connect(e, &QLineEdit::returnPressed, e, [handle] { clicked(handle); });
+        e->installEventFilter(new ClickFilter(e, [handle] { clicked(handle); }));
         w = e;
         break;
     }
@@ -242,6 +288,8 @@ void ReleasePlaneWidget(Atom* widget)
     // A control may be released from inside its own click: it goes once
     // the event has been handled.
     if (handle->Control) {
+        // Its click filter (and a click it has queued) goes with it now.
+        qDeleteAll(handle->Control->findChildren<ClickFilter*>());
         handle->Control->disconnect();
         handle->Control->deleteLater();
     }

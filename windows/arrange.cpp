@@ -21,12 +21,12 @@ bool keepInside(WindowRect& w, int cw, int ch)
 bool minimumSize(WindowRect& w)
 {
     bool changed = false;
-    if (int d = 100 - (w.Right - w.Left); d > 0) {
+    if (int d = w.MinWidth - (w.Right - w.Left); d > 0) {
         w.Left -= d / 2;
         w.Right += d - d / 2;
         changed = true;
     }
-    if (int d = 100 - (w.Bottom - w.Top); d > 0) {
+    if (int d = w.MinHeight - (w.Bottom - w.Top); d > 0) {
         w.Top -= d / 2;
         w.Bottom += d - d / 2;
         changed = true;
@@ -69,7 +69,13 @@ bool shrink(WindowRect& i, WindowRect& j)
 {
     if (!overlap(i, j)) return false;
     int d = 0;
-    switch (cheapestDirection(i, j, d)) {
+    int dir = cheapestDirection(i, j, d);
+    // Windows at their minimum size stay as they are, overlapping.
+    bool across = dir < 2;
+    if (across ? (i.Right - i.Left <= i.MinWidth || j.Right - j.Left <= j.MinWidth)
+               : (i.Bottom - i.Top <= i.MinHeight || j.Bottom - j.Top <= j.MinHeight))
+        return false;
+    switch (dir) {
     case 0: i.Left += 1; j.Right -= 1; break;
     case 1: i.Right -= 1; j.Left += 1; break;
     case 2: i.Top += 1; j.Bottom -= 1; break;

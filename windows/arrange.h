@@ -1,5 +1,7 @@
 // Automatic arrangement of the tool windows inside the workspace: windows
-// are kept inside it, at least 100 x 100, and apart from each other.
+// are kept inside it, at least their minimum size (100 x 100 unless a
+// window asks for more), and apart from each other where that leaves them
+// their minimum size.
 //
 // This is the pure part, over a table of rectangles; the tool-window code
 // fills the table from the open windows and moves the ones that changed.
@@ -11,7 +13,13 @@ namespace tavro {
 
 struct WindowRect {
     int Left = 0, Right = 0, Top = 0, Bottom = 0;  // Right = Left + width, Bottom = Top + height
-    bool operator==(const WindowRect&) const = default;
+    // The window is never made smaller than this; where keeping windows
+    // apart would need it smaller, they overlap instead.
+    int MinWidth = 100, MinHeight = 100;
+    bool operator==(const WindowRect& o) const
+    {
+        return Left == o.Left && Right == o.Right && Top == o.Top && Bottom == o.Bottom;
+    }
 };
 
 // The table holds at most this many windows; windows beyond it are left

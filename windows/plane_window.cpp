@@ -1,6 +1,7 @@
 #include "plane_window.h"
 
 #include <QCloseEvent>
+#include <QWheelEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -49,6 +50,23 @@ int shiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, bool d
     return s & 0x7F;
 }
 
+// A frame is asked for no sooner than this after the last one, and no
+// sooner than this many times its cost: the GL rasterises on threads of
+// its own, which share the processors with the running program.
+// 25 frames a second are enough to watch a drawing grow, and the program
+// keeps most of the processors.
+constexpr int kFrameMilliseconds = 40;
+constexpr int kFrameCostShare = 3;
+// Degrees of orbit per pixel dragged.
+constexpr double kOrbitPerPixel = 0.5;
+
+// The press that starts an orbit: middle button, or Alt with the left one.
+bool startsOrbit(const QMouseEvent* e)
+{
+    return e->button() == Qt::MiddleButton ||
+           (e->button() == Qt::LeftButton && (e->modifiers() & Qt::AltModifier));
+}
+
 }  // namespace
 
 TPlane* PlaneWindow() { return gPlane; }
@@ -70,6 +88,14 @@ PlaneView::PlaneView(TPlane* plane, QWidget* parent) : QOpenGLWidget(parent), pl
         format.setStencilBufferSize(used->StencilBits);
     }
     setFormat(format);
+    frameTimer_.setSingleShot(true);
+    connect(&frameTimer_, &QTimer::timeout, this, [this] { update(); });
+    // A frame costs from its paint until the window shows it, the
+    // composition of the window included.
+    connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
+        if (paintStart_.isValid()) lastPaintMs_ = paintStart_.elapsed();
+        sincePaint_.start();
+    });
 }
 
 bool PlaneView::MakeCurrent()
@@ -79,7 +105,16 @@ bool PlaneView::MakeCurrent()
     return true;
 }
 
-void PlaneView::Present() { update(); }
+void PlaneView::Present()
+{
+    if (frameTimer_.isActive()) return;
+    qint64 gap = std::max<qint64>(kFrameMilliseconds, kFrameCostShare * lastPaintMs_);
+    qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : gap;
+    if (since >= gap)
+        update();
+    else
+        frameTimer_.start(int(gap - since));
+}
 
 int PlaneView::Width() const { return int(width() * devicePixelRatioF()); }
 int PlaneView::Height() const { return int(height() * devicePixelRatioF()); }
@@ -95,12 +130,18 @@ void PlaneView::paintGL()
 {
     if (shell::MainForm() && shell::MainForm()->Closing()) return;
     if (plane_->IsMoving()) return;
+    paintStart_.start();
     shell::TheScene().Paint(workspaceColour());
 }
 
 void PlaneView::mousePressEvent(QMouseEvent* e)
 {
     QPoint p = e->position().toPoint();
+    if (startsOrbit(e) || orbiting_) {
+        orbiting_ = true;
+        dragFrom_ = p;
+        return;
+    }
     plane_->pressPoint_ = p;
     plane_->lastShift_ = shiftState(e->modifiers(), e->buttons(), false);
     plane_->DispatchMouseEvent("onmousedown", plane_->lastShift_, p.x(), p.y());
@@ -109,6 +150,10 @@ void PlaneView::mousePressEvent(QMouseEvent* e)
 void PlaneView::mouseReleaseEvent(QMouseEvent* e)
 {
     QPoint p = e->position().toPoint();
+    if (orbiting_) {
+        if (!(e->buttons() & (Qt::LeftButton | Qt::MiddleButton))) orbiting_ = false;
+        return;
+    }
     int shift = shiftState(e->modifiers(), e->buttons() | e->button(), false);
     plane_->DispatchMouseEvent("onmouseup", shift, p.x(), p.y());
     // A press and release at one place is a click.
@@ -125,6 +170,13 @@ void PlaneView::mouseDoubleClickEvent(QMouseEvent* e)
 void PlaneView::mouseMoveEvent(QMouseEvent* e)
 {
     QPoint p = e->position().toPoint();
+    if (orbiting_) {
+        QPoint d = p - dragFrom_;
+        dragFrom_ = p;
+        shell::TheScene().Orbit(d.x() * kOrbitPerPixel, d.y() * kOrbitPerPixel);
+        update();
+        return;
+    }
     if (p == plane_->lastMove_) return;
     plane_->lastMove_ = p;
     plane_->lastShift_ = shiftState(e->modifiers(), e->buttons(), false);
@@ -133,7 +185,19 @@ void PlaneView::mouseMoveEvent(QMouseEvent* e)
 
 void PlaneView::keyPressEvent(QKeyEvent* e)
 {
+    if (e->key() == Qt::Key_Home) return plane_->FitView();
+    if (e->key() == Qt::Key_End) return plane_->RestoreCamera();
     if (!e->text().isEmpty()) AppendKey(e->text().toStdString());
+}
+
+void PlaneView::wheelEvent(QWheelEvent* e)
+{
+    // One notch (120) is one zoom step; towards the screen zooms in.
+    double steps = e->angleDelta().y() / 120.0;
+    if (steps == 0) return;
+    shell::TheScene().Zoom(steps);
+    update();
+    e->accept();
 }
 
 void PlaneView::contextMenuEvent(QContextMenuEvent* e)
@@ -159,6 +223,8 @@ TPlane::TPlane(QWidget* parent) : TTavroForm(parent)
     AddButton("clear.bmp", "PLANE.CLEAR", [this] { ClearPlane(); });
     AddButton("print.bmp", "PLANE.PRINT", [this] { PrintPlane(); });
     AddButton("save.bmp", "PLANE.SAVE", [this] { SavePictureAs(); });
+    AddButton("fit.bmp", "PLANE.FIT", [this] { FitView(); });
+    AddButton("camera.bmp", "PLANE.CAMERA", [this] { RestoreCamera(); });
     view_ = new PlaneView(this, Body());
     view_->setObjectName("Panel");
     auto* layout = new QVBoxLayout(Body());
@@ -174,6 +240,13 @@ void TPlane::RefreshSettings()
     ApplySettings();
     SetCaption(QString::fromStdString(shell::Tr("PLANE")));
     RefreshView();
+}
+
+QSize TPlane::MinimumArrangedSize() const
+{
+    constexpr int kLeastWidth = 320, kLeastHeight = 240;
+    QSize frame = view_ ? size() - view_->size() : QSize(0, 0);
+    return {kLeastWidth + std::max(0, frame.width()), kLeastHeight + std::max(0, frame.height())};
 }
 
 void TPlane::RefreshView()
@@ -196,6 +269,18 @@ void TPlane::ClearPlane()
         Reset();
     }
     if (shell::TMainForm* main = shell::MainForm()) main->ApplySkin(true);
+}
+
+void TPlane::FitView()
+{
+    if (shell::MakeSceneContextCurrent()) shell::TheScene().Fit();
+    view_->update();
+}
+
+void TPlane::RestoreCamera()
+{
+    shell::TheScene().RestoreProgramCamera();
+    view_->update();
 }
 
 void TPlane::PrintPlane()

@@ -6,7 +6,9 @@
 // picture. At most one plane window exists.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QOpenGLWidget>
+#include <QTimer>
 #include <string>
 
 #include "atom.h"
@@ -19,12 +21,22 @@ namespace tavro {
 
 class TPlane;
 
-// The drawing area: a view of the scene.
+// The drawing area: a view of the scene. Redraw requests are coalesced:
+// a frame is painted at most once per display frame, and never sooner
+// after the last one than that one took to paint, so a running program
+// keeps at least half of the time however slow the painting is; the paint
+// itself happens from the message pumping that the run does anyway.
+//
+// Gestures the view keeps for itself (no mouse hook sees them): the
+// wheel zooms, dragging with the middle button or with Alt and the left
+// button orbits the eye around the look-at point; the Home key frames the
+// whole drawing, the End key brings back the program's camera.
 class PlaneView : public QOpenGLWidget, public scene::SceneView {
     Q_OBJECT
 public:
     explicit PlaneView(TPlane* plane, QWidget* parent);
     bool MakeCurrent() override;
+    // Asks for a frame, coalesced as above.
     void Present() override;
     // A frame is drawn by the widget's own paint: Redraw only asks for one.
     bool DrawsInPaintOnly() const override { return true; }
@@ -40,10 +52,18 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     TPlane* plane_;
+    QTimer frameTimer_;
+    QElapsedTimer sincePaint_;
+    QElapsedTimer paintStart_;
+    qint64 lastPaintMs_ = 0;
+    // An orbit drag is under way from this point.
+    bool orbiting_ = false;
+    QPoint dragFrom_;
 };
 
 class TPlane : public TTavroForm {
@@ -51,11 +71,17 @@ class TPlane : public TTavroForm {
 public:
     TPlane(QWidget* parent = nullptr);
     void RefreshSettings() override;
+    // The drawing area stays at least 320 x 240 when windows are arranged.
+    QSize MinimumArrangedSize() const override;
     // Viewport, projection and a frame (once start-up has completed).
     void RefreshView();
     // After a skin switch: a fresh frame and drawing surface.
     void RecreateView();
     void ClearPlane();
+    // The Fit button and the Home key: frame everything drawn.
+    void FitView();
+    // The Camera button and the End key: the program's own camera.
+    void RestoreCamera();
     void PrintPlane();
     void SavePictureAs();
     // Service 17: one item per element, captioned with its text form.

@@ -440,6 +440,14 @@ void ToolWindowActivated(TTavroForm* window)
     gCurrentTool = window;
 }
 
+QSize TTavroForm::MinimumArrangedSize() const
+{
+    constexpr int kLeast = 100, kSourceLines = 12;
+    if (!IsSourceWindow()) return {kLeast, kLeast};
+    int frame = Body() ? height() - Body()->height() : 0;
+    return {kLeast, std::max(kLeast, frame + kSourceLines * fontMetrics().lineSpacing() + 8)};
+}
+
 void ArrangeWindows()
 {
     if (CurrentSkin().Plain || gArranging || !gWorkspace) return;
@@ -452,7 +460,9 @@ void ArrangeWindows()
         if (int(windows.size()) >= kMaxArrangedWindows) break;
         QRect g = form->geometry();
         windows.push_back(form);
-        table.push_back({g.left(), g.left() + g.width(), g.top(), g.top() + g.height()});
+        QSize least = form->MinimumArrangedSize();
+        table.push_back({g.left(), g.left() + g.width(), g.top(), g.top() + g.height(), least.width(),
+                         least.height()});
     }
     std::vector<WindowRect> before = table;
     if (gStartupComplete) {

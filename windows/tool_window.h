@@ -77,6 +77,9 @@ public:
     bool IsMoving() const { return moving_; }
     bool IsDestroying() const { return destroying_; }
     virtual bool IsSourceWindow() const { return false; }
+    // The size the automatic arrangement never goes below: 100 x 100, a
+    // source window 12 lines of text; the plane asks for more.
+    virtual QSize MinimumArrangedSize() const;
     const std::vector<ToolButton>& Buttons() const { return buttons_; }
 
     // Frame geometry of a picture skin, in window coordinates.

@@ -20,7 +20,7 @@ bool PictureEnvironment::Start()
         return false;
     }
     if (!options_.Requested()) return true;
-    auto view = std::make_unique<scene::OffscreenView>();
+    auto view = std::make_unique<scene::OffscreenView>(true);
     std::string error;
     if (!view->Create(options_.width, options_.height, error)) {
         std::fprintf(stderr, "tavro-run: cannot draw pictures: %s\n", error.c_str());

@@ -84,6 +84,23 @@ private slots:
         }
     }
 
+    // A window's own minimum outweighs keeping windows apart: a plane of
+    // at least 340 x 290 and a window beside it in a workspace too small
+    // for both keep their sizes and overlap.
+    void arrangementKeepsMinimumSizes()
+    {
+        std::vector<WindowRect> t = {{0, 400, 0, 300, 340, 290}, {200, 600, 0, 400}};
+        RelaxWindowTable(t, 500, 400);
+        QVERIFY(t[0].Right - t[0].Left >= 340);
+        QVERIFY(t[0].Bottom - t[0].Top >= 290);
+        QVERIFY(t[1].Right - t[1].Left >= 100);
+        QVERIFY(t[0].Right <= 495 && t[1].Right <= 495);
+        // Room enough: they are pulled apart as before.
+        t = {{0, 400, 0, 300, 340, 290}, {200, 600, 0, 300}};
+        RelaxWindowTable(t, 1200, 800);
+        QVERIFY(t[0].Right < t[1].Left || t[1].Right < t[0].Left);
+    }
+
     void messageDialogAnswersAndKeys()
     {
         LoadSkin("Windows");

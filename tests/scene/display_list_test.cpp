@@ -100,8 +100,8 @@ TEST_F(SceneTest, FrozenSceneBuildsNothingUntilThawedThenEverythingOnce)
     EXPECT_EQ(Scene.ListsCompiled(), before);
     EXPECT_EQ(Scene.FramesDrawn(), frames);
     ASSERT_TRUE(Run("unfreezescene"));
-    // sun, system, planet, moon, and the turtle library's turtle
-    EXPECT_EQ(Scene.ListsCompiled() - before, 5u);
+    // sun, system, planet, moon
+    EXPECT_EQ(Scene.ListsCompiled() - before, 4u);
     EXPECT_EQ(Scene.FramesDrawn(), frames + 1);
     EXPECT_TRUE(Scene.HasDisplayList(Node("sun")));
 }

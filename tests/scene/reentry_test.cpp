@@ -85,8 +85,8 @@ TEST_F(SceneTest, DrawingThatAsksForAFullRebuildDoesNotLoop)
     EXPECT_TRUE(Near(PixelAt(2, 2), {0, 0, 255}));
     uint64_t before = Scene.ListsCompiled();
     Scene.RebuildScene();
-    // ball, wall and the turtle, once each
-    EXPECT_EQ(Scene.ListsCompiled() - before, 3u);
+    // ball and wall, once each
+    EXPECT_EQ(Scene.ListsCompiled() - before, 2u);
 }
 
 TEST_F(SceneTest, OverflowingSelectionBufferStillReportsTheHitsThatFit)

@@ -26,7 +26,7 @@ void SceneTest::SetUp()
     FalseMarker = nullptr;
     CurrentCell = nullptr;
     PendingOutput = NoValue;
-    LibraryCommandText = BuildLibraryCommandText("core.tvr,graphics.tvr,turtle.tvr,");
+    LibraryCommandText = BuildLibraryCommandText(Libraries());
     Scene.OpenView(&View, {255, 255, 255});
     Reset();
     ASSERT_TRUE(Env.Messages.empty()) << Env.Messages.front();

@@ -37,6 +37,9 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
+    // The library programs run after each reset: core and graphics; the
+    // turtle's fixture adds the turtle, which draws from the start.
+    virtual const char* Libraries() const { return "core.tvr,graphics.tvr,"; }
 
     // Runs program text like a command typed into the command window;
     // true when it ran without error.
@@ -51,6 +54,11 @@ protected:
     tavro::scene::OffscreenView View;
     tavro::scene::Scene Scene;
     RecordingSceneEnvironment Env;
+};
+
+class TurtleSceneTest : public SceneTest {
+protected:
+    const char* Libraries() const override { return "core.tvr,graphics.tvr,turtle.tvr,"; }
 };
 
 // Components equal within the JPEG's and the rasteriser's tolerance.

@@ -1,0 +1,191 @@
+// The plane and the turtle with the shipped configuration, on pixels
+// under Xvfb: the turtle at home from the start, a square's four sides,
+// the plane's own zoom and orbit gestures read back by the camera words,
+// the pen on every skin, a background that shows at once, and frames
+// while a long drawing runs.
+#include <QtTest>
+
+#include <QWheelEvent>
+
+#include "gui_fixture.h"
+#include "interpreter.h"
+#include "main_window.h"
+#include "output_window.h"
+#include "plane_window.h"
+#include "run_control.h"
+#include "scene.h"
+#include "scene_host.h"
+#include "skin.h"
+#include "state.h"
+
+using namespace tavro;
+using namespace tavro::shell;
+
+namespace {
+
+QString lastLine() { return OutputWindow()->Text().split('\n').last().trimmed(); }
+
+QImage picture()
+{
+    QTest::qWait(60);  // a frame asked for shows within the frame interval
+    QCoreApplication::processEvents();
+    return PlaneWindow()->View()->grabFramebuffer();
+}
+
+// Whether some pixel within 2 of (x, y) differs clearly from `ground`.
+bool inkNear(const QImage& image, int x, int y, QColor ground)
+{
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) {
+            QColor c = image.pixelColor(x + dx, y + dy);
+            int d = std::abs(c.red() - ground.red()) + std::abs(c.green() - ground.green()) +
+                    std::abs(c.blue() - ground.blue());
+            if (d > 200) return true;
+        }
+    return false;
+}
+
+double pixelsPerStep(int height)
+{
+    double half = 30 * std::tan(scene::FieldOfView(height) / 2 * M_PI / 180);
+    return height / 2.0 / half * 0.05;
+}
+
+}  // namespace
+
+class TurtlePlaneTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    TMainForm* main_ = nullptr;
+
+    void run(const std::string& text) { QCOMPARE(RunSystemCommand(text), int(rscRan)); }
+
+private slots:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() == "offscreen") QSKIP("the plane window needs a display");
+        // The shipped configuration, not written back.
+        std::string shipped = gui_test::ReadFile(TAVRO_BUILD_DIR "/bin/default.ini");
+        std::string path = dir_.path().toStdString() + "/shipped.ini";
+        gui_test::WriteFile(path, shipped + "\nAUTOSAVE=No\n");
+        LoadChosenConfiguration({path, true});
+        main_ = new TMainForm();
+        main_->ApplyConfiguration({});
+        main_->RunDeferredWork();
+        QVERIFY(QTest::qWaitForWindowExposed(main_));
+        QVERIFY(PlaneWindow());
+        QTRY_VERIFY(PlaneWindow()->View()->isValid());
+        QVERIFY(PlaneWindow()->View()->width() >= 320 && PlaneWindow()->View()->height() >= 240);
+    }
+    void cleanupTestCase() { delete main_; }
+
+    void turtleIsAtHomeFromTheStart()
+    {
+        QImage image = picture();
+        QColor centre = image.pixelColor(image.width() / 2, image.height() / 2 - 2);
+        QVERIFY2(centre.green() > 120 && centre.red() < 100 && centre.blue() < 100, qPrintable(centre.name()));
+    }
+
+    void squareShowsItsFourSides()
+    {
+        run("clearscreen , hideturtle , repeat 4 [fd 50 rt 90]");
+        QImage image = picture();
+        QColor ground = CurrentSkin().Colours.Workspace;
+        double side = 50 * pixelsPerStep(image.height());
+        int cx = image.width() / 2, cy = image.height() / 2, half = int(side / 2), full = int(side);
+        QVERIFY(inkNear(image, cx, cy - half, ground));
+        QVERIFY(inkNear(image, cx + half, cy - full, ground));
+        QVERIFY(inkNear(image, cx + full, cy - half, ground));
+        QVERIFY(inkNear(image, cx + half, cy, ground));
+        QVERIFY(!inkNear(image, cx - half, cy + half, ground));
+        run("showturtle");
+    }
+
+    // The wheel and an orbit drag move the camera that geteye reads; the
+    // program's mouse procedures see neither; End brings the camera back.
+    void wheelAndOrbitMoveTheCamera()
+    {
+        run("make \"downs 0 , to onmousedown :x :y :px :py :shift , make \"downs :downs + 1 , end");
+        PlaneView* view = PlaneWindow()->View();
+        QPointF middle(view->width() / 2.0, view->height() / 2.0);
+        QWheelEvent wheel(middle, view->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view, &wheel);
+        run("print geteye");
+        QCOMPARE(lastLine(), QString("[0 0 25.5]"));
+
+        QPoint from = middle.toPoint();
+        QTest::mousePress(view, Qt::MiddleButton, Qt::NoModifier, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(40, 0)), view->mapToGlobal(QPointF(from + QPoint(40, 0))),
+                         Qt::NoButton, Qt::MiddleButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &move);
+        QTest::mouseRelease(view, Qt::MiddleButton, Qt::NoModifier, from + QPoint(40, 0));
+        QVERIFY(std::abs(TheScene().Eye().x) > 5);
+        run("print (item 1 geteye) < 0");
+        QCOMPARE(lastLine(), QString("true"));
+        run("print :downs");
+        QCOMPARE(lastLine(), QString("0"));
+
+        QTest::keyClick(view, Qt::Key_End);
+        run("print geteye");
+        QCOMPARE(lastLine(), QString("[0 0 30]"));
+        run("erase \"onmousedown");
+    }
+
+    void fitFramesALargeDrawing()
+    {
+        run("clearscreen , hideturtle , repeat 4 [fd 2000 rt 90]");
+        QTest::keyClick(PlaneWindow()->View(), Qt::Key_Home);
+        QImage image = picture();
+        QColor ground = CurrentSkin().Colours.Workspace;
+        // The four corners are on screen: ink near each, none on the border.
+        scene::Vector3 eye = TheScene().Eye(), at = TheScene().LookAt();
+        QVERIFY2(std::abs(at.x - 50) < 0.01 && std::abs(at.y - 50) < 0.01,
+                 qPrintable(QString("%1 %2").arg(at.x).arg(at.y)));
+        QVERIFY(eye.z > at.z);
+        int inked = 0;
+        for (int x = 0; x < image.width(); ++x)
+            if (inkNear(image, std::clamp(x, 2, image.width() - 3), 2, ground)) ++inked;
+        QCOMPARE(inked, 0);
+        QTest::keyClick(PlaneWindow()->View(), Qt::Key_End);
+        run("clearscreen , showturtle");
+    }
+
+    void penShowsOnEverySkin()
+    {
+        for (const char* skin : {"Midnight", "Daylight", "Windows"}) {
+            LoadSkin(skin);
+            main_->ApplySkin(true);
+            QTRY_VERIFY(PlaneWindow()->View()->isValid());
+            picture();  // the plane takes the skin's colour
+            run("clearscreen , hideturtle , setxy 0 -60 , fd 120");
+            auto inked = [] {
+                QImage image = picture();
+                return inkNear(image, image.width() / 2, image.height() / 2, image.pixelColor(3, 3));
+            };
+            QTRY_VERIFY2(inked(), skin);
+            run("showturtle");
+        }
+    }
+
+    void backgroundShowsAtOnce()
+    {
+        run("background 1 0 0 1");
+        QTRY_COMPARE(PlaneWindow()->View()->grabFramebuffer().pixelColor(3, 3), QColor(255, 0, 0));
+        run("clearscreen");
+    }
+
+    // A long drawing shows several frames while it runs.
+    void longDrawingGetsFrames()
+    {
+        uint64_t before = TheScene().FramesDrawn();
+        QElapsedTimer t;
+        t.start();
+        run("repeat 20000 [fd 1 rt 1]");
+        if (t.elapsed() >= 1000) QVERIFY2(TheScene().FramesDrawn() - before >= 3, qPrintable(QString::number(t.elapsed())));
+        else QVERIFY(TheScene().FramesDrawn() - before >= 1);
+    }
+};
+
+TAVRO_GUI_TEST_MAIN(TurtlePlaneTest)
+#include "turtle_plane_test.moc"
