@@ -176,6 +176,7 @@ bool runCommandText(std::string_view text, const Text* shared, std::string_view 
             CurrentPosition.Offset = RunSourceOffset;
         }
         ReportError(e.what());
+        if (e.IsStop() && gRunNesting == 1) Env().ShowRunStopped();
     } catch (const std::bad_alloc&) {
         // The system refused memory (the ceiling, or a limit of the
         // process): an error of the program like any other.
@@ -259,6 +260,7 @@ int RunSystemCommand(std::string_view text)
         PendingOutput = NoValue;
         LastRunStopped = e.IsStop();
         if (!e.IsStop()) Env().ShowMessage(e.what(), "");
+        else if (topLevel) Env().ShowRunStopped();
     } catch (const std::bad_alloc&) {
         result = rscRunFailed;
         while (ContextDepth() > savedContexts && ContextDepth() > 1) PopContext();
@@ -385,8 +387,8 @@ void ReportError(const std::string& message)
             w->ShowErrorAt(offset - 1);
         else
             w->ShowErrorAt(offset);
+        // The marker stays until its line is edited or the next run starts.
         Env().ShowMessage(message, source);
-        w->HideErrorMarker();
     } else {
         Env().ShowMessage(message, source);
     }

@@ -280,9 +280,12 @@ enum {
                                       separated by the separator, BOUNDS
                                       "x y w h", TAG with N2 the control's node,
                                       whose parent's onclick a click runs) */
-    TAVRO_SVC_WIDGET_GET = 107     /* N1: a widget atom; text in: TEXT,
+    TAVRO_SVC_WIDGET_GET = 107,    /* N1: a widget atom; text in: TEXT,
                                       SELECTION or CHECKED; out: the value;
                                       result 1 when answered */
+    TAVRO_SVC_SHOW_HELP = 108      /* text: a word, or "" for the start page:
+                                      the environment shows its help topic;
+                                      result 1 when it could */
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'

@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStatusBar>
+#include <QLabel>
 #include <QToolTip>
 #include <filesystem>
 
@@ -38,6 +40,7 @@
 #include "skin.h"
 #include "source_window.h"
 #include "state.h"
+#include "stop_keys.h"
 #include "tool_window.h"
 #include "window_placement.h"
 
@@ -48,7 +51,7 @@ namespace fs = std::filesystem;
 namespace {
 
 TMainForm* gMainForm = nullptr;
-constexpr const char* kDefaultTitle = "Tavro 5.1.1";
+constexpr const char* kDefaultTitle = "Tavro " TAVRO_VERSION;
 
 std::string upper(std::string s)
 {
@@ -158,6 +161,9 @@ TMainForm::TMainForm()
     // The edit popup's "Help file" shows the word's topic in the info window.
     SetHelpLookup([](const std::string& topic) { ShowHelpFor(topic); });
     buildActions();
+    buildStatusStrip();
+    // Escape and Ctrl+Break stop a running program from every window.
+    qApp->installEventFilter(new StopKeyFilter(this));
     buildPopeye();
     buildPopupEdit();
     startUpTimer_.setSingleShot(true);
@@ -423,8 +429,44 @@ void TMainForm::ToggleCommands() { toggleWindow(CommandWindow(), "COMMAND", [thi
 
 // ---- run state
 
+void TMainForm::buildStatusStrip()
+{
+    runStateLabel_ = new QLabel(this);
+    runStateLabel_->setObjectName("RunState");
+    statusBar()->setObjectName("StatusStrip");
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(runStateLabel_, 1);
+    showRunStateText(RunState);
+}
+
+void TMainForm::NoteRunOutcome(RunOutcome outcome) { outcome_ = outcome; }
+
+QString TMainForm::RunStateText() const { return runStateLabel_->text(); }
+
+void TMainForm::showRunStateText(uint8_t state)
+{
+    const char* key = "STATE.READY";
+    switch (state) {
+    case rsIdle:
+    case rsStopped:
+        key = outcome_ == RunOutcome::Stopped  ? "STATE.STOPPED"
+              : outcome_ == RunOutcome::Failed ? "STATE.FAILED"
+              : state == rsStopped             ? "STATE.FINISHED"
+                                               : "STATE.READY";
+        break;
+    case rsStopRequested: key = "STATE.STOPPING"; break;
+    case rsRunning: key = "STATE.RUNNING"; break;
+    case rsPaused: key = "STATE.PAUSED"; break;
+    default: key = "STATE.STEPPING"; break;
+    }
+    runStateLabel_->setText(QString::fromStdString(Tr(key)));
+}
+
 void TMainForm::ShowRunState(uint8_t oldState, uint8_t newState)
 {
+    // A run starting from rest has no outcome yet.
+    if (!IsRunActive(oldState) && IsRunActive(newState)) outcome_ = RunOutcome::Finished;
+    showRunStateText(newState);
     bool show = newState != oldState && buttons_;
     if (!show) return;
     switch (newState) {
@@ -433,7 +475,11 @@ void TMainForm::ShowRunState(uint8_t oldState, uint8_t newState)
     case rsRunByCommand:
     case rsStep:
     case rsRunTo: setWindowTitle(savedTitle_ + " is STOPPING"); break;
-    case rsStopped: setWindowTitle(savedTitle_ + " is STOPPED"); break;
+    case rsStopped:
+        setWindowTitle(savedTitle_ + (outcome_ == RunOutcome::Finished  ? " is FINISHED"
+                                      : outcome_ == RunOutcome::Stopped ? " is STOPPED"
+                                                                        : " is STOPPED BY AN ERROR"));
+        break;
     case rsRunning: setWindowTitle(savedTitle_ + " is RUNNING"); break;
     case rsPaused: setWindowTitle(savedTitle_ + " is PAUSED"); break;
     default: break;
@@ -543,6 +589,12 @@ void TMainForm::ApplySkin(bool repaint)
     }
     LoadSkin(CurrentSkin().Name);
     setDesktopBackground();
+    QPalette strip = statusBar()->palette();
+    strip.setColor(QPalette::Window, CurrentSkin().Colours.Menu);
+    strip.setColor(QPalette::WindowText, CurrentSkin().Colours.Text);
+    statusBar()->setAutoFillBackground(true);
+    statusBar()->setPalette(strip);
+    runStateLabel_->setPalette(strip);
     if (repaint) {
         for (QMdiSubWindow* w : desktop_->subWindowList(QMdiArea::CreationOrder)) {
             if (auto* plane = qobject_cast<TPlane*>(w)) plane->RecreateView();
@@ -565,6 +617,7 @@ void TMainForm::ApplySkin(bool repaint)
 void TMainForm::ApplyInterfaceTexts()
 {
     setFont(EnvironmentFont());
+    showRunStateText(RunState);
     std::string project = ConfigValue("PROJECT");
     savedTitle_ = QString::fromStdString(project.empty() ? std::string(kDefaultTitle) : project);
     setWindowTitle(savedTitle_);

@@ -103,6 +103,9 @@ TSource::TSource(QWidget* parent) : TTavroForm(parent)
     separator_ = new QLabel(" : ", status_);
     columnLabel_ = new QLabel("0000", status_);
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setFont(statusFont());
+    messageLabel_ = new QLabel(status_);
+    messageLabel_->setObjectName("ErrorMessage");
+    messageLabel_->setFont(statusFont());
 
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
@@ -116,6 +119,7 @@ TSource::TSource(QWidget* parent) : TTavroForm(parent)
     column->addWidget(status_);
 
     connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::UpdateStatus);
+    connect(edit_->document(), &QTextDocument::contentsChanged, this, &TSource::textEdited);
     connect(edit_, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
         // The popup's word at the cursor is the word under the mouse.
         ShowWordHint(CharAtPoint(p));
@@ -159,6 +163,9 @@ void TSource::RefreshSettings()
     markers_->setPalette(pal);
     status_->setPalette(pal);
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setPalette(pal);
+    QPalette errorPal = pal;
+    errorPal.setColor(QPalette::WindowText, skin.Colours.Error);
+    messageLabel_->setPalette(errorPal);
     edit_->setFont(shell::EnvironmentFont());
     // Tab stops every 280 twips (7/36 inch).
     edit_->setTabStopDistance(edit_->logicalDpiX() * 7.0 / 36.0);
@@ -184,6 +191,26 @@ void TSource::layoutStatus()
     separator_->setGeometry(half, 0, separator_->width(), h);
     columnLabel_->setGeometry(separator_->geometry().right() + 1, 0, columnLabel_->width(), h);
     lineLabel_->setGeometry(half - lineLabel_->width(), 0, lineLabel_->width(), h);
+    // The error's message fills the strip left of the line number.
+    int room = std::max(0, lineLabel_->x() - 12);
+    messageLabel_->setGeometry(4, 0, room, h);
+    messageLabel_->setText(messageLabel_->fontMetrics().elidedText(errorMessage_, Qt::ElideRight, room));
+    messageLabel_->setToolTip(errorMessage_);
+}
+
+void TSource::ShowErrorMessage(const QString& message)
+{
+    errorMessage_ = message;
+    layoutStatus();
+}
+
+QString TSource::ErrorMessage() const { return errorMessage_; }
+
+void TSource::textEdited()
+{
+    // Compared by text: colouring also reports changes of the document.
+    int line = markers_->ErrorLine();
+    if (line >= 0 && edit_->document()->findBlockByNumber(line).text() != errorLineText_) HideErrorMarker();
 }
 
 void TSource::UpdateStatus()

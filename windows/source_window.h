@@ -100,7 +100,13 @@ public:
     // as long as it runs).
     void ShowStepMarkerForState(uint8_t state);
     void ShowErrorAt(int index) override;
+    // Hides the error marker and the error's message in the status strip.
     void HideErrorMarker() override;
+    // The message of the run error marked in this window, shown in the
+    // status strip (in the skin's Error colour) until the marked line is
+    // edited or the next run starts.
+    void ShowErrorMessage(const QString& message);
+    QString ErrorMessage() const;
     int FirstVisibleLine() const override;
     int LineOfIndex(int index) const override;
     int CaretLine() const override { return caretLine_; }
@@ -148,6 +154,8 @@ private:
     void runOrSwitch(uint8_t state, int pauseDepth);
     void runMouseMove(QPoint point);
     bool search();
+    // An edit of the line with the error marker clears the error.
+    void textEdited();
     void askReplaceHere();
 
     QPlainTextEdit* edit_ = nullptr;
@@ -157,6 +165,9 @@ private:
     QLabel* lineLabel_ = nullptr;
     QLabel* separator_ = nullptr;
     QLabel* columnLabel_ = nullptr;
+    QLabel* messageLabel_ = nullptr;
+    QString errorMessage_;
+    QString errorLineText_;  // the marked line as it was when the run failed
     std::string fileName_;
     bool advanced_ = false;
     int caretLine_ = 0, caretColumn_ = 0;
