@@ -265,7 +265,7 @@ private slots:
         QVERIFY(!w->IsModified());
 
         // A file in a missing folder: the message says why, the text stays.
-        std::string bad = dir.path().toStdString() + "/missing/folder/p.tvr";
+        std::string bad = dir.path().toStdString() + "/missing/folder/unsaved-fresh-name.tvr";
         main.OpenProgramFile(bad);
         TSource* b = SourceWindows().back();
         QCOMPARE(b->FileName(), bad);
@@ -426,10 +426,23 @@ private slots:
         });
         session.main.RunFast();
         QCOMPARE(markedLine, 2);
-        QVERIFY(shown.contains("New File 0"));
-        QVERIFY(!w->Markers()->ErrorVisible());
+        QVERIFY(shown.contains("New File 0, " + QString::fromStdString(Tr("MAIN.LINE")) + " 3"));
         QCOMPARE(w->CaretLine(), 3);
         QCOMPARE(int(RunState), int(rsStopped));
+        // The marker and the message stay after the dialog, also when
+        // another line changes, until the marked line is edited.
+        QCOMPARE(w->Markers()->ErrorLine(), 2);
+        QVERIFY(w->ErrorMessage().contains("nothing"));
+        QTextCursor c(w->Editor()->document()->findBlockByNumber(0));
+        c.insertText("print 0\n");
+        QCOMPARE(w->Markers()->ErrorLine(), 3);
+        c = QTextCursor(w->Editor()->document()->findBlockByNumber(3));
+        c.movePosition(QTextCursor::EndOfBlock);
+        c.insertText("g");
+        QVERIFY(!w->Markers()->ErrorVisible());
+        QVERIFY(w->ErrorMessage().isEmpty());
+        // The error is in the transcript too, in the skin's Error colour.
+        QVERIFY(OutputWindow()->Text().contains("New File 0:3: "));
     }
 
     void closingAPausedWindowLetsTheRunFinish()

@@ -153,8 +153,17 @@ private slots:
         main.setWindowTitle("touched?");
         SetRunState(rsPaused);
         QCOMPARE(main.windowTitle(), QString("touched?"));
+        // A run that ended by itself reads as finished, one the user
+        // stopped as stopped; the status strip says the same.
+        SetRunState(rsStopped);
+        QCOMPARE(main.windowTitle(), QString("Proj is FINISHED"));
+        QCOMPARE(main.RunStateText(), QString::fromStdString(Tr("STATE.FINISHED")));
+        SetRunState(rsRunning);
+        QCOMPARE(main.RunStateText(), QString::fromStdString(Tr("STATE.RUNNING")));
+        main.NoteRunOutcome(TMainForm::RunOutcome::Stopped);
         SetRunState(rsStopped);
         QCOMPARE(main.windowTitle(), QString("Proj is STOPPED"));
+        QCOMPARE(main.RunStateText(), QString::fromStdString(Tr("STATE.STOPPED")));
         SetRunState(rsIdle);
         QCOMPARE(main.windowTitle(), QString("Proj"));
         // F9 without a source window does nothing.
