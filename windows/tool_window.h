@@ -103,6 +103,11 @@ private:
     class FrameSurface;
     friend class FrameSurface;
     bool painted() const;  // a picture skin is active
+    // The window draws its own frame: a picture skin, or the plain look
+    // with the button panel as its title bar.
+    bool selfFramed() const;
+    QMargins frameMargins() const;
+    static constexpr int kPlainEdge = 3;
     void applyFrameMode();
     void loadButtonImage(ToolButton& b);
     void beginDrag(HitArea area, QPoint globalPos);
