@@ -52,6 +52,7 @@ namespace {
 
 TMainForm* gMainForm = nullptr;
 constexpr const char* kDefaultTitle = "Tavro " TAVRO_VERSION;
+constexpr int kDefaultFontSize = 10;
 
 std::string upper(std::string s)
 {
@@ -202,6 +203,11 @@ void TMainForm::buildActions()
         {"FindText", QKeySequence("Ctrl+F"), [this] { EditAction("find"); }},
         {"ReplaceText", QKeySequence("Ctrl+R"), [this] { EditAction("replace"); }},
         {"FindNext", QKeySequence(Qt::Key_F3), [this] { EditAction("findnext"); }},
+        {"NewProgram", QKeySequence("Ctrl+N"), [this] { NewProgram(); }},
+        {"ZoomIn", QKeySequence("Ctrl++"), [this] { Zoom(1); }},
+        {"ZoomInEquals", QKeySequence("Ctrl+="), [this] { Zoom(1); }},
+        {"ZoomOut", QKeySequence("Ctrl+-"), [this] { Zoom(-1); }},
+        {"ZoomReset", QKeySequence("Ctrl+0"), [this] { Zoom(0); }},
     };
     for (const auto& s : shortcuts) {
         auto* a = new QAction(this);
@@ -244,10 +250,7 @@ void TMainForm::buildPopeye()
     popeye_ = newMenu(this);
     popeye_->setObjectName("Popeye");
     entry(popeye_, "MENU.PROGRAMS", "-Programs");
-    connect(entry(popeye_, "MENU.NEW", "New"), &QAction::triggered, this, [this] {
-        OpenSourceWindow(QRect(popupPoint_, QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), {});
-        SetRunState(RunState);
-    });
+    connect(entry(popeye_, "MENU.NEW", "New"), &QAction::triggered, this, [this] { NewProgram(); });
     connect(entry(popeye_, "MENU.OPEN", "Open"), &QAction::triggered, this, [this] {
         for (const QString& f : AskOpenFileNames(this)) OpenProgramFile(f.toStdString());
         SetRunState(RunState);
@@ -294,9 +297,12 @@ void TMainForm::buildPopupEdit()
         const char* design;
         const char* action;
     } kEditEntries[] = {
-        {"CLIPBOARD", "-Clipboard", nullptr}, {"CUT", "Cut", "cut"},        {"COPY", "Copy", "copy"},
-        {"DELETE", "Delete", "delete"},      {"PASTE", "Paste", "paste"},  {"SEARCH", "-Search", nullptr},
+        {"CLIPBOARD", "-Clipboard", nullptr}, {"UNDO", "Undo", "undo"},      {"REDO", "Redo", "redo"},
+        {"CUT", "Cut", "cut"},                {"COPY", "Copy", "copy"},
+        {"DELETE", "Delete", "delete"},      {"PASTE", "Paste", "paste"},  {"SELECTALL", "Select all", "selectall"},
+        {"SEARCH", "-Search", nullptr},
         {"FIND", "Find", "find"},            {"REPLACE", "Replace", "replace"},
+        {"SOURCE.REPLACEALL", "Replace all", "replaceall"},
         {"FINDNEXT", "Find next", "findnext"},
     };
     for (const auto& e : kEditEntries) {
@@ -335,7 +341,7 @@ void TMainForm::PreparePopupEdit()
     // Without a source window there is nothing to search and no word at the
     // cursor.
     TSource* source = CurrentSource();
-    for (const char* key : {"SEARCH", "FIND", "REPLACE", "FINDNEXT"}) MenuEntry(key)->setVisible(source);
+    for (const char* key : {"SEARCH", "FIND", "REPLACE", "SOURCE.REPLACEALL", "FINDNEXT"}) MenuEntry(key)->setVisible(source);
     QAction* openFile = MenuEntry("OPENFILE");
     QAction* helpFile = MenuEntry("HELPFILE");
     openFile->setVisible(false);
@@ -535,10 +541,11 @@ void TMainForm::EditAction(const QString& which)
     QWidget* target = nullptr;
     TTavroForm* tool = CurrentToolWindow();
     TSource* source = CurrentSource();
-    if (which == "find" || which == "replace" || which == "findnext") {
+    if (which == "find" || which == "replace" || which == "replaceall" || which == "findnext") {
         if (!source) return;
         if (which == "find") source->AskFind();
         else if (which == "replace") source->AskReplace();
+        else if (which == "replaceall") source->AskReplaceAll();
         else source->FindAgain();
         return;
     }
@@ -550,8 +557,14 @@ void TMainForm::EditAction(const QString& which)
         else if (which == "copy") line->copy();
         else if (which == "paste") line->paste();
         else if (which == "delete") line->del();
+        else if (which == "undo") line->undo();
+        else if (which == "redo") line->redo();
+        else if (which == "selectall") line->selectAll();
     } else if (auto* edit = qobject_cast<QPlainTextEdit*>(target)) {
-        if (which == "cut") edit->cut();
+        if (which == "undo") edit->undo();
+        else if (which == "redo") edit->redo();
+        else if (which == "selectall") edit->selectAll();
+        else if (which == "cut") edit->cut();
         else if (which == "copy") edit->copy();
         else if (which == "paste") edit->paste();
         else if (which == "delete") {
@@ -727,6 +740,24 @@ void TMainForm::SwitchLanguage(QAction* clicked)
     for (QAction* a : entriesOf(translateMenu_))
         if (std::string shown = TrOrEmpty("LANGUAGE." + a->text().toStdString()); !shown.empty())
             a->setText(QString::fromStdString(shown));
+}
+
+void TMainForm::NewProgram()
+{
+    OpenSourceWindow(QRect(popupPoint_, QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), {});
+    SetRunState(RunState);
+}
+
+void TMainForm::Zoom(int step)
+{
+    QFont font = EnvironmentFont();
+    int size = step == 0 ? kDefaultFontSize : std::clamp(font.pointSize() + step, 6, 48);
+    if (size == font.pointSize()) return;
+    font.setPointSize(size);
+    SetEnvironmentFont(font);
+    // Written with the configuration like a font chosen in the dialog.
+    ConfigSetInt("FONT.SIZE", size);
+    ApplyInterfaceTexts();
 }
 
 void TMainForm::ChangeFont()

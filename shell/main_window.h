@@ -102,6 +102,11 @@ public:
     void PickSkin(QAction* entry);
     void SwitchLanguage(QAction* entry);
     void ChangeFont();
+    // The environment font one point larger (1) or smaller (-1), or back
+    // to its default size (0); kept in FONT.SIZE.
+    void Zoom(int step);
+    // A source window for a new program (Ctrl+N, "New").
+    void NewProgram();
 
     // ---- windows
     DesktopArea* Desktop() const { return desktop_; }

@@ -30,7 +30,9 @@ bool StopKeyFilter::eventFilter(QObject* watched, QEvent* event)
     QWidget* focus = QApplication::focusWidget();
     if (watched != focus && !(focus == nullptr && watched->isWidgetType()))
         return QObject::eventFilter(watched, event);
-    if (!IsStopKey(*static_cast<QKeyEvent*>(event), focus)) return QObject::eventFilter(watched, event);
+    // Without a focus widget (a window not shown yet) the receiver counts.
+    if (!IsStopKey(*static_cast<QKeyEvent*>(event), focus ? focus : static_cast<QWidget*>(watched)))
+        return QObject::eventFilter(watched, event);
     SetRunState(rsStopRequested);
     return true;
 }

@@ -16,6 +16,7 @@
 #include <QTextBlock>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <filesystem>
 
@@ -120,6 +121,8 @@ TSource::TSource(QWidget* parent) : TTavroForm(parent)
 
     connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::UpdateStatus);
     connect(edit_->document(), &QTextDocument::contentsChanged, this, &TSource::textEdited);
+    connect(edit_->document(), &QTextDocument::modificationChanged, this, &TSource::showModified);
+    connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::matchBrackets);
     connect(edit_, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
         // The popup's word at the cursor is the word under the mouse.
         ShowWordHint(CharAtPoint(p));
@@ -163,13 +166,12 @@ void TSource::RefreshSettings()
     markers_->setPalette(pal);
     status_->setPalette(pal);
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setPalette(pal);
-    QPalette errorPal = pal;
-    errorPal.setColor(QPalette::WindowText, skin.Colours.Error);
-    messageLabel_->setPalette(errorPal);
+    messageLabel_->setPalette(pal);
     edit_->setFont(shell::EnvironmentFont());
     // Tab stops every 280 twips (7/36 inch).
     edit_->setTabStopDistance(edit_->logicalDpiX() * 7.0 / 36.0);
-    markers_->LoadPictures(skin.Folder);  // hidden without the advanced interface
+    markers_->LoadPictures(skin.Folder);
+    applyComfortSettings();
     status_->setFixedHeight(std::max(12, QFontMetrics(statusFont()).height()));
     layoutStatus();
     highlighter_->ColourAll();
@@ -194,8 +196,19 @@ void TSource::layoutStatus()
     // The error's message fills the strip left of the line number.
     int room = std::max(0, lineLabel_->x() - 12);
     messageLabel_->setGeometry(4, 0, room, h);
-    messageLabel_->setText(messageLabel_->fontMetrics().elidedText(errorMessage_, Qt::ElideRight, room));
-    messageLabel_->setToolTip(errorMessage_);
+    const QString& shown = errorMessage_.isEmpty() ? note_ : errorMessage_;
+    const shell::SkinColours& colours = shell::CurrentSkin().Colours;
+    QPalette pal = messageLabel_->palette();
+    pal.setColor(QPalette::WindowText, errorMessage_.isEmpty() ? colours.Text : colours.Error);
+    messageLabel_->setPalette(pal);
+    messageLabel_->setText(messageLabel_->fontMetrics().elidedText(shown, Qt::ElideRight, room));
+    messageLabel_->setToolTip(shown);
+}
+
+void TSource::ShowStatusNote(const QString& note)
+{
+    note_ = note;
+    layoutStatus();
 }
 
 void TSource::ShowErrorMessage(const QString& message)
@@ -208,6 +221,7 @@ QString TSource::ErrorMessage() const { return errorMessage_; }
 
 void TSource::textEdited()
 {
+    if (!note_.isEmpty()) ShowStatusNote(QString());
     // Compared by text: colouring also reports changes of the document.
     int line = markers_->ErrorLine();
     if (line >= 0 && edit_->document()->findBlockByNumber(line).text() != errorLineText_) HideErrorMarker();
@@ -367,6 +381,9 @@ bool TSource::eventFilter(QObject* watched, QEvent* event)
             Save();
             return true;
         }
+        if (comfortKey(k)) return true;
+    } else if (watched == edit_->viewport() && event->type() == QEvent::Wheel) {
+        if (comfortWheel(static_cast<QWheelEvent*>(event))) return true;
     } else if (watched == edit_->viewport()) {
         switch (event->type()) {
         case QEvent::MouseMove: runMouseMove(static_cast<QMouseEvent*>(event)->position().toPoint()); break;

@@ -247,17 +247,29 @@ void TTavroForm::AddButton(const QString& imageFile, const std::string& key, std
 void TTavroForm::SetCaption(const QString& caption)
 {
     caption_ = caption;
-    captionPanel_->setText("  " + caption);
+    showCaption();
+}
+
+void TTavroForm::SetCaptionMark(const QString& mark)
+{
+    captionMark_ = mark;
+    showCaption();
+}
+
+void TTavroForm::showCaption()
+{
+    QString shown = caption_ + captionMark_;
+    captionPanel_->setText("  " + shown);
     // The platform frame shows the caption only when the toolbar panel,
     // which carries it, is hidden: a window always has a visible title.
-    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption);
+    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : shown);
     RepaintFrame();
 }
 
 void TTavroForm::ApplySettings()
 {
     toolbar_->setVisible(!painted() && buttonsFlag());
-    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption_);
+    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption_ + captionMark_);
     const Skin& s = CurrentSkin();
     QMargins m = frameMargins();
     setMinimumSize(m.left() + m.right() + 32, m.top() + m.bottom() + 32);
@@ -385,7 +397,7 @@ QImage TTavroForm::ComposeFrame()
     p.setFont(font());
     p.setPen(s.Colours.Caption);
     QFontMetrics fm(font());
-    QString text = ShortenCaption(caption_, fm, x - L);
+    QString text = ShortenCaption(caption_ + captionMark_, fm, x - L);
     p.drawText(QRect(s.CaptionLeft, s.CaptionTop, std::max(0, W - s.CaptionLeft), std::max(T, fm.height())),
                Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
     if (moving_) {
