@@ -33,14 +33,6 @@ using namespace tavro::shell;
 
 namespace {
 
-void answerNextDialog(std::function<void(TMsg*)> answer)
-{
-    QTimer::singleShot(0, [answer] {
-        if (TMsg* m = OpenMessageDialog()) answer(m);
-        else answerNextDialog(answer);
-    });
-}
-
 struct Session {
     explicit Session(const std::string& extra = "")
     {
@@ -90,7 +82,7 @@ private slots:
         QLineEdit* line = CommandWindow()->CommandLine();
         QCoreApplication::postEvent(line, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
         bool answeredByUs = false;
-        answerNextDialog([&](TMsg* m) {
+        gui_test::AnswerNextDialog([&](TMsg* m) {
             answeredByUs = true;
             m->OkButton()->click();
         });
@@ -110,11 +102,11 @@ private slots:
             shown.push_back(m->ShownText().toStdString());
             m->OkButton()->click();
         };
-        answerNextDialog(answer);
+        gui_test::AnswerNextDialog(answer);
         RunSystemCommand("to sq :n , output :n * :n , end , print sq");
-        answerNextDialog(answer);
+        gui_test::AnswerNextDialog(answer);
         RunSystemCommand("print sum 1");
-        answerNextDialog(answer);
+        gui_test::AnswerNextDialog(answer);
         RunSystemCommand("print :nosuch");
         QCOMPARE(shown.size(), size_t(3));
         QCOMPARE(shown[0], FormatMessage(ErrorMessages().TextOrKey("NOINPUT"), {"sq", "n"}));
@@ -236,7 +228,7 @@ private slots:
         w->Editor()->setPlainText("x y x y x");
         c.setPosition(8);
         w->Editor()->setTextCursor(c);
-        answerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](TMsg* m) {
             m->EditBox()->setText("y");
             m->OkButton()->click();
         });
