@@ -323,9 +323,11 @@ bool TSource::Save()
 
 bool TSource::SaveAs()
 {
-    QString folder = fileName_.empty() ? QString::fromStdString(fs::current_path().string())
-                                       : QString::fromStdString(fs::path(fileName_).parent_path().string());
-    QString chosen = shell::AskSaveFileName(this, shell::kProgramFilterIndex, folder + "/" + GetCaption());
+    // A program never saved is proposed in the dialogs' start folder.
+    QString proposed = fileName_.empty()
+                           ? GetCaption()
+                           : QString::fromStdString(fs::path(fileName_).parent_path().string()) + "/" + GetCaption();
+    QString chosen = shell::AskSaveFileName(this, shell::kProgramFilterIndex, proposed);
     if (chosen.isEmpty()) return false;
     std::error_code ec;
     std::string path = fs::absolute(chosen.toStdString(), ec).lexically_normal().string();

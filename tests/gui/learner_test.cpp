@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -14,6 +15,7 @@
 #include "command_window.h"
 #include "configuration.h"
 #include "environment_font.h"
+#include "file_dialogs.h"
 #include "gui_fixture.h"
 #include "info_window.h"
 #include "errors.h"
@@ -257,6 +259,31 @@ private slots:
         QCOMPARE(InfoWindow()->AddressBox()->currentText(), QString("print"));
         QCOMPARE(RunSystemCommand("help"), int(rscRan));
         QCOMPARE(InfoWindow()->AddressBox()->currentText(), QString("help"));
+    }
+
+    void fileDialogsStartWhereTheUserKeepsFiles()
+    {
+        Session session;
+        QTemporaryDir documents, last;
+        qputenv("XDG_DOCUMENTS_DIR", documents.path().toLocal8Bit());
+        ConfigSet("LASTFOLDER", "");
+        QCOMPARE(StartFolder(), documents.path());
+        ConfigSet("LASTFOLDER", (last.path() + "/gone").toStdString());
+        QCOMPARE(StartFolder(), documents.path());
+        // A file chosen in a dialog makes its folder the next start.
+        QString chosen = last.path() + "/picture.jpg";
+        QString shownFolder;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            shownFolder = d->directory().absolutePath();
+            d->selectFile(chosen);
+            QMetaObject::invokeMethod(d, "accept");
+        });
+        QCOMPARE(AskSaveFileName(&session.main, kJpegFilterIndex), chosen);
+        QCOMPARE(shownFolder, documents.path());
+        QCOMPARE(StartFolder(), last.path());
+        qunsetenv("XDG_DOCUMENTS_DIR");
     }
 
     void oneVersionEverywhere()
