@@ -17,6 +17,7 @@
 #include "environment_font.h"
 #include "file_dialogs.h"
 #include "gui_fixture.h"
+#include "help_suggestions.h"
 #include "info_window.h"
 #include "errors.h"
 #include "installation.h"
@@ -259,6 +260,16 @@ private slots:
         QCOMPARE(InfoWindow()->AddressBox()->currentText(), QString("print"));
         QCOMPARE(RunSystemCommand("help"), int(rscRan));
         QCOMPARE(InfoWindow()->AddressBox()->currentText(), QString("help"));
+        // A word of another dialect points to the words to use here; a
+        // misspelt one to the topics spelt like it.
+        QCOMPARE(RunSystemCommand("help \"setxy"), int(rscRan));
+        QTRY_VERIFY(InfoWindow()->View()->toPlainText().contains("Other Logo dialects have setxy"));
+        QVERIFY(InfoWindow()->View()->toPlainText().contains("here read: home forward"));
+        QCOMPARE(RunSystemCommand("help \"prnit"), int(rscRan));
+        QTRY_VERIFY(InfoWindow()->View()->toPlainText().contains("Topics with a similar name: print"));
+        QCOMPARE(ClosestTopics({"print", "repeat", "pi", "butfirst"}, "BUTF"), std::string("butfirst"));
+        QCOMPARE(ClosestTopics({"print", "repeat"}, "zzzzzz"), std::string());
+        QCOMPARE(DialectTopics("IFELSE"), std::string("if"));
     }
 
     void fileDialogsStartWhereTheUserKeepsFiles()
