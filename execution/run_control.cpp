@@ -284,6 +284,13 @@ int RunSystemCommand(std::string_view text)
     return result;
 }
 
+void NoteLibraryNames()
+{
+    LibraryNames.clear();
+    if (Atom* root = RootNode())
+        for (Atom* m = root->FirstChild; m; m = m->NextSibling) LibraryNames.emplace(TextOf(m));
+}
+
 void Reset()
 {
     if (!State) return;
@@ -307,12 +314,14 @@ void Reset()
         ForgetMembers(root);
         if (gRunNesting == 0) FreeDiscardedCode();
         LibrarySources.clear();
+        LibraryNames.clear();
         if (!LibraryCommandText.empty()) {
             struct Flag {
                 Flag() { RunningLibraries = true; }
                 ~Flag() { RunningLibraries = false; }
             } flag;
             RunSystemCommand(LibraryCommandText);
+            NoteLibraryNames();
             Env().RebuildTree();
         }
         Env().RedrawScene();

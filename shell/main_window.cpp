@@ -1051,6 +1051,7 @@ void TMainForm::RunDeferredWork()
     RunScope scope;
     try {
         if (!LibraryCommandText.empty()) RunSystemCommand(LibraryCommandText);
+        NoteLibraryNames();
         if (!startupProgram_.empty() && !closing_) {
             // File names here are case-sensitive: only the keyword follows
             // the naming mode.
