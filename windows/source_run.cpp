@@ -103,12 +103,14 @@ void TSource::ShowErrorAt(int index)
     placeCaret(at);
     markers_->ShowError(at);
     errorLineText_ = edit_->document()->findBlock(at).text();
+    watchEdits();
 }
 
 void TSource::HideErrorMarker()
 {
     markers_->HideError();
     if (!errorMessage_.isEmpty()) ShowErrorMessage(QString());
+    watchEdits();
 }
 
 int TSource::FirstVisibleLine() const { return edit_->cursorForPosition(QPoint(0, 0)).blockNumber(); }

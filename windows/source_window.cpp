@@ -19,6 +19,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "configuration.h"
 #include "environment_font.h"
@@ -120,7 +121,6 @@ TSource::TSource(QWidget* parent) : TTavroForm(parent)
     column->addWidget(status_);
 
     connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::UpdateStatus);
-    connect(edit_->document(), &QTextDocument::contentsChanged, this, &TSource::textEdited);
     connect(edit_->document(), &QTextDocument::modificationChanged, this, &TSource::showModified);
     connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::matchBrackets);
     connect(edit_, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
@@ -208,7 +208,20 @@ void TSource::layoutStatus()
 void TSource::ShowStatusNote(const QString& note)
 {
     note_ = note;
+    watchEdits();
     layoutStatus();
+}
+
+void TSource::watchEdits()
+{
+    // Edits are watched only while there is an error or a note to clear:
+    // colouring reports every line as a change, which costs when a large
+    // text is opened.
+    bool wanted = markers_->ErrorVisible() || !note_.isEmpty();
+    if (wanted && !editWatch_)
+        editWatch_ = connect(edit_->document(), &QTextDocument::contentsChanged, this, &TSource::textEdited);
+    else if (!wanted && editWatch_)
+        disconnect(std::exchange(editWatch_, QMetaObject::Connection()));
 }
 
 void TSource::ShowErrorMessage(const QString& message)

@@ -179,6 +179,8 @@ private:
     bool comfortWheel(QWheelEvent* w);
     // An edit of the line with the error marker clears the error.
     void textEdited();
+    void watchEdits();
+    QMetaObject::Connection editWatch_;
     void askReplaceHere();
 
     QPlainTextEdit* edit_ = nullptr;
