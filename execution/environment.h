@@ -53,15 +53,23 @@ public:
 
     // ---- run state: show it (caption, icon)
     virtual void ShowRunState(uint8_t state) {}
+    // A stop the user asked for has ended the outermost run.
+    virtual void ShowRunStopped() {}
 
     // ---- source windows
     virtual SourceWindow* FindSourceWindow(std::string_view sourceName) { return nullptr; }
 
     // ---- dialogs
-    // The one message dialog; `source` names the source of an error or "".
+    // A run error: `source` names the program whose text failed (its line
+    // is CurrentPosition.Line), or is "" for a command.
     virtual void ShowMessage(std::string_view message, std::string_view source) {}
     // Asks for a line of text; nullopt when the user cancels or input ends.
     virtual std::optional<std::string> AskText(std::string_view prompt) { return std::nullopt; }
+
+    // ---- help
+    // Shows the help topic of a word ("" for the start page); false when
+    // the environment has no help to show.
+    virtual bool ShowHelp(std::string_view topic) { return false; }
 
     // ---- keys
     // Moves keys received since the last call into the key buffer

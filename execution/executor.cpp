@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -311,6 +313,31 @@ void runNativeBody(Atom* statement)
     return false;
 }
 
+// A name that nothing answers to. Inside a procedure whose caller gave
+// fewer inputs than it has parameters, the name may be one of the missing
+// ones: the learner is told which input the procedure lacks.
+[[noreturn]] void raiseUnknownName(std::string_view name)
+{
+    Atom* record = ContextNode(TopContext());
+    Atom* procedure = record && (record->Flags & flActivation) ? record->Parent : nullptr;
+    Atom* value = procedure ? LeftOf(procedure) : nullptr;
+    if (IsObject(value) && value->Kind == akList && IsList(LeftOf(value))) {
+        auto same = [](std::string_view a, std::string_view b) {
+            if (NamesCaseSensitive()) return a == b;
+            return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+            });
+        };
+        // The right parameters, and the left ones when there are two lists.
+        Atom* lists[2] = {LeftOf(value), RightOf(value) && IsList(LeftOf(RightOf(value))) ? LeftOf(RightOf(value)) : nullptr};
+        for (Atom* params : lists)
+            for (Atom* cell = params; cell && RightOf(cell); cell = RightOf(RightOf(cell)))
+                if (Atom* param = LeftOf(RightOf(cell)); IsWordOrNumber(param) && same(TextOf(param), name))
+                    RaiseError("NOINPUT", {std::string(TextOf(procedure)), std::string(name)});
+    }
+    RaiseError("UNKNOWNVAR", {std::string(name)});
+}
+
 void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)
 {
@@ -323,7 +350,7 @@ void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
         name = spelled;
     }
     Atom* node = ResolveName(nameAtom, name);
-    if (!node) RaiseError("UNKNOWNVAR", {std::string(name)});
+    if (!node) raiseUnknownName(name);
     if (LambdaMayExist())
         if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
     Atom* definition = LeftOf(node);
@@ -729,7 +756,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             std::string spelled;
             std::string_view name = NameText(nameAtom, spelled);
             Atom* node = ResolveName(nameAtom, name);
-            if (!node) RaiseError("UNKNOWNVAR", {std::string(name)});
+            if (!node) raiseUnknownName(name);
             if (node->FirstChild) {
                 Atom* copy = NewAnonymous(nullptr);
                 CopyInto(node, copy);

@@ -20,6 +20,7 @@ bool MessagePumpingSuppressed = false;
 bool LastRunStopped = false;
 TText RunSource = nullptr;
 std::set<std::string> LibrarySources;
+std::set<std::string> LibraryNames;
 bool RunningLibraries = false;
 int RunSourceLine = 0;
 int RunSourceOffset = 0;

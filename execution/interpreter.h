@@ -68,6 +68,8 @@ extern bool MessagePumpingSuppressed;
 extern TText RunSource;
 // Paths of the library program files that the last reset ran.
 extern std::set<std::string> LibrarySources;
+// The names the library programs defined under the root at the last reset.
+extern std::set<std::string> LibraryNames;
 // Set while the reset runs the library command text.
 extern bool RunningLibraries;
 extern int RunSourceLine;

@@ -243,6 +243,7 @@ bool runCommandText(std::string_view text, const Text* shared, std::string_view 
             CurrentPosition.Offset = RunSourceOffset;
         }
         ReportError(e.what());
+        if (e.IsStop() && gRunNesting == 1) Env().ShowRunStopped();
     } catch (const std::bad_alloc&) {
         // The system refused memory (the ceiling, or a limit of the
         // process): an error of the program like any other.
@@ -333,6 +334,7 @@ int RunSystemCommand(std::string_view text)
         PendingOutput = NoValue;
         LastRunStopped = e.IsStop();
         if (!e.IsStop()) showMessage(e.what());
+        else if (topLevel) bestEffort([] { Env().ShowRunStopped(); });
     } catch (const std::bad_alloc&) {
         result = rscRunFailed;
         dropContextsTo(savedContexts);
@@ -353,6 +355,13 @@ int RunSystemCommand(std::string_view text)
         }
     }
     return result;
+}
+
+void NoteLibraryNames()
+{
+    LibraryNames.clear();
+    if (Atom* root = RootNode())
+        for (Atom* m = root->FirstChild; m; m = m->NextSibling) LibraryNames.emplace(TextOf(m));
 }
 
 void Reset()
@@ -378,12 +387,14 @@ void Reset()
         ForgetMembers(root);
         if (gRunNesting == 0) FreeDiscardedCode();
         LibrarySources.clear();
+        LibraryNames.clear();
         if (!LibraryCommandText.empty()) {
             struct Flag {
                 Flag() { RunningLibraries = true; }
                 ~Flag() { RunningLibraries = false; }
             } flag;
             RunSystemCommand(LibraryCommandText);
+            NoteLibraryNames();
             Env().RebuildTree();
         }
         Env().RedrawScene();
@@ -471,8 +482,8 @@ void reportError(const std::string& message)
             w->ShowErrorAt(offset - 1);
         else
             w->ShowErrorAt(offset);
+        // The marker stays until its line is edited or the next run starts.
         Env().ShowMessage(message, source);
-        w->HideErrorMarker();
     } else {
         Env().ShowMessage(message, source);
     }

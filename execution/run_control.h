@@ -27,6 +27,10 @@ enum RunSystemResult { rscRan = 0, rscTranslationFailed = 1, rscRunFailed = 2 };
 // message); a run error gives 2 and is shown as a message.
 int RunSystemCommand(std::string_view text);
 
+// Takes the names now under the root as the library programs' names
+// (LibraryNames); run after the library command text.
+void NoteLibraryNames();
+
 // Forgets the whole program state and runs the library command text.
 void Reset();
 

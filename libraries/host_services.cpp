@@ -156,6 +156,8 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
         if (text) SetText(text, *answer);
         return 1;
     }
+    case TAVRO_SVC_SHOW_HELP:
+        return Env().ShowHelp(t) ? 1 : 0;
     case TAVRO_SVC_STOP_REQUESTED:
         if (!MessagePumpingSuppressed) Env().ProcessMessages();
         return RunState == rsStopRequested ? 1 : 0;

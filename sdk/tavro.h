@@ -299,10 +299,13 @@ enum {
     TAVRO_SVC_THROW = 110,         /* text: tag, N1: the value (or
                                       TAVRO_NOVALUE) */
     TAVRO_SVC_CATCH = 111,         /* text: tag, N1: a list, N3 as above */
-    TAVRO_SVC_SCENE_GET = 112      /* N1: 1 eye, 2 look-at point, 3 up vector,
+    TAVRO_SVC_SCENE_GET = 112,     /* N1: 1 eye, 2 look-at point, 3 up vector,
                                       4 background -> result: a list of
                                       numbers (x y z, or r g b a); 0 without
                                       a scene */
+    TAVRO_SVC_SHOW_HELP = 113      /* text: a word, or "" for the start page:
+                                      the environment shows its help topic;
+                                      result 1 when it could */
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'

@@ -1,7 +1,12 @@
 #include "file_dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <cstdlib>
+
+#include "configuration.h"
 
 namespace tavro::shell {
 
@@ -16,7 +21,25 @@ const QStringList& saveFilters()
 
 const char* const kExtensions[] = {"tvr", "txt", "jpg", ""};
 
+// Remembers the folder of the file the user chose.
+void noteFolder(const QStringList& chosen)
+{
+    if (!chosen.isEmpty()) ConfigSet("LASTFOLDER", QFileInfo(chosen.first()).absolutePath().toStdString());
+}
+
 }  // namespace
+
+QString StartFolder()
+{
+    QString last = QString::fromStdString(ConfigValue("LASTFOLDER"));
+    if (!last.isEmpty() && QDir(last).exists()) return last;
+    if (const char* documents = std::getenv("XDG_DOCUMENTS_DIR"); documents && QDir(documents).exists())
+        return QString::fromLocal8Bit(documents);
+    // The user's own documents folder as the desktop names it (user-dirs).
+    QString named = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!named.isEmpty() && QDir(named).exists()) return named;
+    return QDir::homePath();
+}
 
 QStringList AskOpenFileNames(QWidget* parent)
 {
@@ -24,7 +47,9 @@ QStringList AskOpenFileNames(QWidget* parent)
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters({"Tavro files (*.tvr *.TVR)", "Text files (*.txt *.TXT)", "All files (*)"});
     dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setDirectory(StartFolder());
     if (dialog.exec() != QDialog::Accepted) return {};
+    noteFolder(dialog.selectedFiles());
     return dialog.selectedFiles();
 }
 
@@ -37,12 +62,15 @@ QString AskSaveFileName(QWidget* parent, int filterIndex, const QString& propose
     if (filterIndex < 0 || filterIndex >= saveFilters().size()) filterIndex = kProgramFilterIndex;
     dialog.selectNameFilter(saveFilters()[filterIndex]);
     dialog.setDefaultSuffix(kExtensions[filterIndex]);
+    // A proposed name without a folder goes into the start folder.
+    if (proposed.isEmpty() || QFileInfo(proposed).isRelative()) dialog.setDirectory(StartFolder());
     if (!proposed.isEmpty()) dialog.selectFile(proposed);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
         int i = int(saveFilters().indexOf(f));
         dialog.setDefaultSuffix(i >= 0 ? kExtensions[i] : "");
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    noteFolder(dialog.selectedFiles());
     return dialog.selectedFiles().first();
 }
 

@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStatusBar>
+#include <QLabel>
 #include <QToolTip>
 #include <filesystem>
 
@@ -38,6 +40,7 @@
 #include "skin.h"
 #include "source_window.h"
 #include "state.h"
+#include "stop_keys.h"
 #include "tool_window.h"
 #include "window_placement.h"
 
@@ -48,7 +51,8 @@ namespace fs = std::filesystem;
 namespace {
 
 TMainForm* gMainForm = nullptr;
-constexpr const char* kDefaultTitle = "Tavro 5.1.1";
+constexpr const char* kDefaultTitle = "Tavro " TAVRO_VERSION;
+constexpr int kDefaultFontSize = 10;
 
 std::string upper(std::string s)
 {
@@ -158,6 +162,9 @@ TMainForm::TMainForm()
     // The edit popup's "Help file" shows the word's topic in the info window.
     SetHelpLookup([](const std::string& topic) { ShowHelpFor(topic); });
     buildActions();
+    buildStatusStrip();
+    // Escape and Ctrl+Break stop a running program from every window.
+    qApp->installEventFilter(new StopKeyFilter(this));
     buildPopeye();
     buildPopupEdit();
     startUpTimer_.setSingleShot(true);
@@ -196,6 +203,11 @@ void TMainForm::buildActions()
         {"FindText", QKeySequence("Ctrl+F"), [this] { EditAction("find"); }},
         {"ReplaceText", QKeySequence("Ctrl+R"), [this] { EditAction("replace"); }},
         {"FindNext", QKeySequence(Qt::Key_F3), [this] { EditAction("findnext"); }},
+        {"NewProgram", QKeySequence("Ctrl+N"), [this] { NewProgram(); }},
+        {"ZoomIn", QKeySequence("Ctrl++"), [this] { Zoom(1); }},
+        {"ZoomInEquals", QKeySequence("Ctrl+="), [this] { Zoom(1); }},
+        {"ZoomOut", QKeySequence("Ctrl+-"), [this] { Zoom(-1); }},
+        {"ZoomReset", QKeySequence("Ctrl+0"), [this] { Zoom(0); }},
     };
     for (const auto& s : shortcuts) {
         auto* a = new QAction(this);
@@ -238,10 +250,7 @@ void TMainForm::buildPopeye()
     popeye_ = newMenu(this);
     popeye_->setObjectName("Popeye");
     entry(popeye_, "MENU.PROGRAMS", "-Programs");
-    connect(entry(popeye_, "MENU.NEW", "New"), &QAction::triggered, this, [this] {
-        OpenSourceWindow(QRect(popupPoint_, QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), {});
-        SetRunState(RunState);
-    });
+    connect(entry(popeye_, "MENU.NEW", "New"), &QAction::triggered, this, [this] { NewProgram(); });
     connect(entry(popeye_, "MENU.OPEN", "Open"), &QAction::triggered, this, [this] {
         for (const QString& f : AskOpenFileNames(this)) OpenProgramFile(f.toStdString());
         SetRunState(RunState);
@@ -288,9 +297,12 @@ void TMainForm::buildPopupEdit()
         const char* design;
         const char* action;
     } kEditEntries[] = {
-        {"CLIPBOARD", "-Clipboard", nullptr}, {"CUT", "Cut", "cut"},        {"COPY", "Copy", "copy"},
-        {"DELETE", "Delete", "delete"},      {"PASTE", "Paste", "paste"},  {"SEARCH", "-Search", nullptr},
+        {"CLIPBOARD", "-Clipboard", nullptr}, {"UNDO", "Undo", "undo"},      {"REDO", "Redo", "redo"},
+        {"CUT", "Cut", "cut"},                {"COPY", "Copy", "copy"},
+        {"DELETE", "Delete", "delete"},      {"PASTE", "Paste", "paste"},  {"SELECTALL", "Select all", "selectall"},
+        {"SEARCH", "-Search", nullptr},
         {"FIND", "Find", "find"},            {"REPLACE", "Replace", "replace"},
+        {"SOURCE.REPLACEALL", "Replace all", "replaceall"},
         {"FINDNEXT", "Find next", "findnext"},
     };
     for (const auto& e : kEditEntries) {
@@ -329,7 +341,7 @@ void TMainForm::PreparePopupEdit()
     // Without a source window there is nothing to search and no word at the
     // cursor.
     TSource* source = CurrentSource();
-    for (const char* key : {"SEARCH", "FIND", "REPLACE", "FINDNEXT"}) MenuEntry(key)->setVisible(source);
+    for (const char* key : {"SEARCH", "FIND", "REPLACE", "SOURCE.REPLACEALL", "FINDNEXT"}) MenuEntry(key)->setVisible(source);
     QAction* openFile = MenuEntry("OPENFILE");
     QAction* helpFile = MenuEntry("HELPFILE");
     openFile->setVisible(false);
@@ -423,8 +435,44 @@ void TMainForm::ToggleCommands() { toggleWindow(CommandWindow(), "COMMAND", [thi
 
 // ---- run state
 
+void TMainForm::buildStatusStrip()
+{
+    runStateLabel_ = new QLabel(this);
+    runStateLabel_->setObjectName("RunState");
+    statusBar()->setObjectName("StatusStrip");
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(runStateLabel_, 1);
+    showRunStateText(RunState);
+}
+
+void TMainForm::NoteRunOutcome(RunOutcome outcome) { outcome_ = outcome; }
+
+QString TMainForm::RunStateText() const { return runStateLabel_->text(); }
+
+void TMainForm::showRunStateText(uint8_t state)
+{
+    const char* key = "STATE.READY";
+    switch (state) {
+    case rsIdle:
+    case rsStopped:
+        key = outcome_ == RunOutcome::Stopped  ? "STATE.STOPPED"
+              : outcome_ == RunOutcome::Failed ? "STATE.FAILED"
+              : state == rsStopped             ? "STATE.FINISHED"
+                                               : "STATE.READY";
+        break;
+    case rsStopRequested: key = "STATE.STOPPING"; break;
+    case rsRunning: key = "STATE.RUNNING"; break;
+    case rsPaused: key = "STATE.PAUSED"; break;
+    default: key = "STATE.STEPPING"; break;
+    }
+    runStateLabel_->setText(QString::fromStdString(Tr(key)));
+}
+
 void TMainForm::ShowRunState(uint8_t oldState, uint8_t newState)
 {
+    // A run starting from rest has no outcome yet.
+    if (!IsRunActive(oldState) && IsRunActive(newState)) outcome_ = RunOutcome::Finished;
+    showRunStateText(newState);
     bool show = newState != oldState && buttons_;
     if (!show) return;
     switch (newState) {
@@ -433,7 +481,11 @@ void TMainForm::ShowRunState(uint8_t oldState, uint8_t newState)
     case rsRunByCommand:
     case rsStep:
     case rsRunTo: setWindowTitle(savedTitle_ + " is STOPPING"); break;
-    case rsStopped: setWindowTitle(savedTitle_ + " is STOPPED"); break;
+    case rsStopped:
+        setWindowTitle(savedTitle_ + (outcome_ == RunOutcome::Finished  ? " is FINISHED"
+                                      : outcome_ == RunOutcome::Stopped ? " is STOPPED"
+                                                                        : " is STOPPED BY AN ERROR"));
+        break;
     case rsRunning: setWindowTitle(savedTitle_ + " is RUNNING"); break;
     case rsPaused: setWindowTitle(savedTitle_ + " is PAUSED"); break;
     default: break;
@@ -489,10 +541,11 @@ void TMainForm::EditAction(const QString& which)
     QWidget* target = nullptr;
     TTavroForm* tool = CurrentToolWindow();
     TSource* source = CurrentSource();
-    if (which == "find" || which == "replace" || which == "findnext") {
+    if (which == "find" || which == "replace" || which == "replaceall" || which == "findnext") {
         if (!source) return;
         if (which == "find") source->AskFind();
         else if (which == "replace") source->AskReplace();
+        else if (which == "replaceall") source->AskReplaceAll();
         else source->FindAgain();
         return;
     }
@@ -504,8 +557,14 @@ void TMainForm::EditAction(const QString& which)
         else if (which == "copy") line->copy();
         else if (which == "paste") line->paste();
         else if (which == "delete") line->del();
+        else if (which == "undo") line->undo();
+        else if (which == "redo") line->redo();
+        else if (which == "selectall") line->selectAll();
     } else if (auto* edit = qobject_cast<QPlainTextEdit*>(target)) {
-        if (which == "cut") edit->cut();
+        if (which == "undo") edit->undo();
+        else if (which == "redo") edit->redo();
+        else if (which == "selectall") edit->selectAll();
+        else if (which == "cut") edit->cut();
         else if (which == "copy") edit->copy();
         else if (which == "paste") edit->paste();
         else if (which == "delete") {
@@ -543,6 +602,12 @@ void TMainForm::ApplySkin(bool repaint)
     }
     LoadSkin(CurrentSkin().Name);
     setDesktopBackground();
+    QPalette strip = statusBar()->palette();
+    strip.setColor(QPalette::Window, CurrentSkin().Colours.Menu);
+    strip.setColor(QPalette::WindowText, CurrentSkin().Colours.Text);
+    statusBar()->setAutoFillBackground(true);
+    statusBar()->setPalette(strip);
+    runStateLabel_->setPalette(strip);
     if (repaint) {
         for (QMdiSubWindow* w : desktop_->subWindowList(QMdiArea::CreationOrder)) {
             if (auto* plane = qobject_cast<TPlane*>(w)) plane->RecreateView();
@@ -565,6 +630,7 @@ void TMainForm::ApplySkin(bool repaint)
 void TMainForm::ApplyInterfaceTexts()
 {
     setFont(EnvironmentFont());
+    showRunStateText(RunState);
     std::string project = ConfigValue("PROJECT");
     savedTitle_ = QString::fromStdString(project.empty() ? std::string(kDefaultTitle) : project);
     setWindowTitle(savedTitle_);
@@ -674,6 +740,24 @@ void TMainForm::SwitchLanguage(QAction* clicked)
     for (QAction* a : entriesOf(translateMenu_))
         if (std::string shown = TrOrEmpty("LANGUAGE." + a->text().toStdString()); !shown.empty())
             a->setText(QString::fromStdString(shown));
+}
+
+void TMainForm::NewProgram()
+{
+    OpenSourceWindow(QRect(popupPoint_, QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), {});
+    SetRunState(RunState);
+}
+
+void TMainForm::Zoom(int step)
+{
+    QFont font = EnvironmentFont();
+    int size = step == 0 ? kDefaultFontSize : std::clamp(font.pointSize() + step, 6, 48);
+    if (size == font.pointSize()) return;
+    font.setPointSize(size);
+    SetEnvironmentFont(font);
+    // Written with the configuration like a font chosen in the dialog.
+    ConfigSetInt("FONT.SIZE", size);
+    ApplyInterfaceTexts();
 }
 
 void TMainForm::ChangeFont()
@@ -967,6 +1051,7 @@ void TMainForm::RunDeferredWork()
     RunScope scope;
     try {
         if (!LibraryCommandText.empty()) RunSystemCommand(LibraryCommandText);
+        NoteLibraryNames();
         if (!startupProgram_.empty() && !closing_) {
             // File names here are case-sensitive: only the keyword follows
             // the naming mode.

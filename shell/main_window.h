@@ -21,6 +21,7 @@
 
 class QMenu;
 class QAction;
+class QLabel;
 
 namespace tavro {
 class TOutput;
@@ -79,7 +80,14 @@ public:
     void InterpreterIdle();
 
     // ---- run state display
+    // The caption and icon (with BUTTONS=Yes) and the status strip. A run
+    // that has ended (state stopped, or idle after a command) reads as
+    // finished, stopped by the user or ended by an error.
     void ShowRunState(uint8_t oldState, uint8_t newState);
+    enum class RunOutcome { Finished, Stopped, Failed };
+    // How the current run ends; shown once the run state says so.
+    void NoteRunOutcome(RunOutcome outcome);
+    QString RunStateText() const;
     QString SavedTitle() const { return savedTitle_; }
     bool IconAnimating() const { return iconTimer_.isActive(); }
     // The run actions (F9, F8, F7, F4).
@@ -94,6 +102,11 @@ public:
     void PickSkin(QAction* entry);
     void SwitchLanguage(QAction* entry);
     void ChangeFont();
+    // The environment font one point larger (1) or smaller (-1), or back
+    // to its default size (0); kept in FONT.SIZE.
+    void Zoom(int step);
+    // A source window for a new program (Ctrl+N, "New").
+    void NewProgram();
 
     // ---- windows
     DesktopArea* Desktop() const { return desktop_; }
@@ -147,6 +160,8 @@ private:
     // with the kind's configured size.
     void toggleWindow(TTavroForm* open, const std::string& key, const std::function<void()>& opener);
     void buildActions();
+    void buildStatusStrip();
+    void showRunStateText(uint8_t state);
     void buildPopeye();
     void buildPopupEdit();
     QAction* entry(QMenu* menu, const std::string& key, const QString& design);
@@ -174,6 +189,8 @@ private:
     QMenu* librariesMenu_ = nullptr;
     std::map<std::string, QAction*> entries_;
     QString savedTitle_;
+    QLabel* runStateLabel_ = nullptr;
+    RunOutcome outcome_ = RunOutcome::Finished;
     QPoint popupPoint_;
     QTimer startUpTimer_;
     QTimer iconTimer_;

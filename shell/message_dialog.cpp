@@ -1,6 +1,7 @@
 #include "message_dialog.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -196,9 +197,36 @@ void TMsg::mouseMoveEvent(QMouseEvent* event)
 
 void TMsg::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
 
+namespace {
+
+// Eats every key event while installed: keys typed before the dialog
+// appeared were meant for the window the user was typing into, and must
+// not answer the dialog (a Space typed after "print" would press OK).
+class StaleKeyFilter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        return event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease ||
+               event->type() == QEvent::ShortcutOverride;
+    }
+};
+
+// Delivers, and so drops, the key events that are already queued.
+void dropQueuedKeys()
+{
+    StaleKeyFilter filter;
+    qApp->installEventFilter(&filter);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    qApp->removeEventFilter(&filter);
+}
+
+}  // namespace
+
 int ShowMessageDialog(const std::string& message, const std::string& file, const std::string& detail, int flags)
 {
     if (message.empty()) return answerOK;
+    dropQueuedKeys();
     TMsg dialog(message, file, detail, flags);
     gOpen = &dialog;
     dialog.show();

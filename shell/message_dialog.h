@@ -19,7 +19,8 @@ enum MessageAnswer { answerOK = 0, answerNo = 1, answerCancel = 2, answerOther =
 // Shows the dialog and returns the answer. An empty message shows nothing
 // and answers 0. Flags: 1 message (OK), 3 question (OK, No), 7 three-way
 // (OK, No, Cancel), 21 input (OK, Cancel, edit box). For an input, OK
-// makes the typed text the last input text.
+// makes the typed text the last input text. Key events queued before the
+// dialog shows are dropped, so keys typed ahead never answer it.
 int ShowMessageDialog(const std::string& message, const std::string& file = {}, const std::string& detail = {},
                       int flags = 1);
 

@@ -7,7 +7,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "info_window.h"
 #include "interpreter.h"
+#include "languages.h"
 #include "main_window.h"
 #include "memory_window.h"
 #include "message_dialog.h"
@@ -16,6 +18,7 @@
 #include "scene.h"
 #include "scene_host.h"
 #include "source_window.h"
+#include "state.h"
 
 namespace tavro::shell {
 
@@ -54,7 +57,33 @@ SourceWindow* QtEnvironment::FindSourceWindow(std::string_view sourceName)
 void QtEnvironment::ShowMessage(std::string_view message, std::string_view source)
 {
     EnvironmentRoom room;
-    ShowMessageDialog(std::string(message), std::string(source));
+    // The error stays readable in the transcript after the dialog is gone:
+    // "FILE:LINE: message" for a program, the message alone for a command.
+    std::string text(message), where;
+    if (!source.empty()) {
+        int line = CurrentPosition.Line;
+        text = std::string(source) + ":" + std::to_string(line) + ": " + text;
+        where = std::string(source) + ", " + Tr("MAIN.LINE") + " " + std::to_string(line);
+    }
+    if (TOutput* out = OutputWindow()) out->AppendLine(text, OutputRole::Error);
+    if (TMainForm* main = MainForm()) main->NoteRunOutcome(TMainForm::RunOutcome::Failed);
+    if (TSource* w = source.empty() ? nullptr : tavro::FindSourceWindow(source))
+        w->ShowErrorMessage(QString::fromStdString(std::string(message)));
+    ShowMessageDialog(std::string(message), where);
+}
+
+void QtEnvironment::ShowRunStopped()
+{
+    if (TOutput* out = OutputWindow()) out->AppendLine(Tr("OUTPUT.STOPPED"), OutputRole::Error);
+    if (TMainForm* main = MainForm()) main->NoteRunOutcome(TMainForm::RunOutcome::Stopped);
+}
+
+bool QtEnvironment::ShowHelp(std::string_view topic)
+{
+    if (!MainForm()) return false;
+    // The start page is the topic "help".
+    ShowHelpFor(topic.empty() ? std::string("help") : std::string(topic));
+    return InfoWindow() != nullptr;
 }
 
 std::optional<std::string> QtEnvironment::AskText(std::string_view prompt)

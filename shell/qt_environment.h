@@ -19,7 +19,14 @@ public:
     // The source window captioned `sourceName`, ignoring case (the window
     // of the running program first).
     SourceWindow* FindSourceWindow(std::string_view sourceName) override;
+    // A run error goes to the output window in the skin's Error colour,
+    // to the status strip of the failed program's source window and to
+    // the message dialog, which names the program's line.
     void ShowMessage(std::string_view message, std::string_view source) override;
+    // "stopped" in the output window.
+    void ShowRunStopped() override;
+    // Opens the info window at the topic (the start page for "").
+    bool ShowHelp(std::string_view topic) override;
     std::optional<std::string> AskText(std::string_view prompt) override;
     // Keys arrive as the windows receive them; waiting for one keeps the
     // windows alive.

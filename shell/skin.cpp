@@ -121,6 +121,8 @@ void LoadSkin(const std::string& name)
     s.Colours.Workspace = colour("Workspace").Colour;
     s.Colours.Caption = colour("Caption").Colour;
     s.Colours.MenuCap = colour("MenuCap").Colour;
+    if (auto error = list.Find("Error")) s.Colours.Error = ParseColour(*error).Colour;
+    else s.Colours.Error = s.Colours.Workspace.lightness() < 128 ? QColor(255, 110, 110) : QColor(192, 0, 0);
     s.CaptionLeft = layoutValue(list, "Caption.Left", colours);
     s.CaptionTop = layoutValue(list, "Caption.Top", colours);
     s.SelectionTop = layoutValue(list, "Selection.Top", colours);

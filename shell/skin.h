@@ -1,4 +1,4 @@
-// Skins: the eleven colours, the sixteen border pictures, the optional
+// Skins: the eleven colours and the Error colour, the sixteen border pictures, the optional
 // desktop picture and the layout values every self-drawn window uses.
 //
 // A skin is a folder of the images folder's "Skins/". The skin named
@@ -33,6 +33,10 @@ struct SkinColours {
     QColor Workspace{255, 255, 255};
     QColor Caption{0, 0, 0};
     QColor MenuCap{160, 160, 160};
+    // Run errors in the output window and the source window's status
+    // strip; a skin without an "Error" line gets a red that suits its
+    // working area.
+    QColor Error{192, 0, 0};
 };
 
 // The picture slots: the edges and corners with their shade masks, and the

@@ -118,7 +118,7 @@ void TCommand::EnterLine(const std::string& line)
         // ends without a blank.
         std::string prompt = prompt_->text().toStdString();
         if (!prompt.empty() && prompt.back() != ' ') prompt += ' ';
-        out->AppendLine(prompt + line, QColor(), true);
+        out->AppendLine(prompt + line, OutputRole::Echo);
     }
     // The window may close while the command runs (the command can close
     // it, or the main window may close): keep a guarded pointer.

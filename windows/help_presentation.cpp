@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "help_suggestions.h"
+
 #include "help_values.h"
 
 namespace tavro {
@@ -103,6 +105,29 @@ void collectError(void* context, const char* format, ...)
     static_cast<std::string*>(context)->append(buffer);
 }
 
+// The names, keys and aliases of every topic.
+std::vector<std::string> TopicNames(xmlDocPtr doc)
+{
+    std::vector<std::string> names;
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    for (xmlNodePtr n = root ? root->children : nullptr; n; n = n->next) {
+        if (n->type != XML_ELEMENT_NODE || xmlStrcmp(n->name, BAD_CAST "topic") != 0) continue;
+        for (const char* attribute : {"name", "aliases"}) {
+            xmlChar* value = xmlGetProp(n, BAD_CAST attribute);
+            if (!value) continue;
+            std::string all(reinterpret_cast<const char*>(value));
+            xmlFree(value);
+            for (size_t at = 0; at < all.size();) {
+                size_t end = all.find(' ', at);
+                if (end == std::string::npos) end = all.size();
+                if (end > at) names.push_back(all.substr(at, end - at));
+                at = end + 1;
+            }
+        }
+    }
+    return names;
+}
+
 }  // namespace
 
 HelpPage RenderHelpPage(const std::string& helpFolder, const std::string& valueFolder)
@@ -127,7 +152,7 @@ HelpPage RenderHelpPage(const std::string& helpFolder, const std::string& valueF
     // Names and values as libxslt wants them: pairs, then a null.
     std::vector<std::string> values;
     std::vector<const char*> params;
-    values.reserve(std::size(kParameters));
+    values.reserve(std::size(kParameters) + 2);  // c_str() pointers must stay valid
     for (const Parameter& p : kParameters) {
         bool found = false;
         std::string v = ReadHelpValue(valueFolder, p.File, &found);
@@ -136,6 +161,15 @@ HelpPage RenderHelpPage(const std::string& helpFolder, const std::string& valueF
         params.push_back(p.Name);
         params.push_back(values.back().c_str());
     }
+    // For a word that names no topic: the nearest topics by spelling and
+    // the words of other dialects (used only on the "no topic" page).
+    std::string wanted = ReadHelpValue(valueFolder, kTopicFilterFile, nullptr);
+    values.push_back(ClosestTopics(TopicNames(d.Doc()), wanted));
+    params.push_back("closest");
+    params.push_back(values.back().c_str());
+    values.push_back(DialectTopics(wanted));
+    params.push_back("dialect");
+    params.push_back(values.back().c_str());
     params.push_back(nullptr);
 
     xsltTransformContextPtr context = xsltNewTransformContext(d.Style(), d.Doc());

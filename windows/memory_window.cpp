@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -16,6 +17,7 @@
 
 #include "configuration.h"
 #include "environment_font.h"
+#include "interpreter.h"
 #include "languages.h"
 #include "menu_style.h"
 #include "skin.h"
@@ -83,13 +85,23 @@ TDebugVars* MemoryWindow() { return gMemory; }
 std::string ItemPath(const QTreeWidgetItem* item)
 {
     if (!item) return {};
-    if (!item->parent()) return TDebugVars::NodeOf(item) ? item->text(0).toStdString() : std::string();
-    std::string path = item->text(0).toStdString();
-    const QTreeWidgetItem* top = item->parent();
-    for (; top->parent(); top = top->parent()) path = top->text(0).toStdString() + "." + path;
-    // Below "[Root]" the path starts at the root's member; below a
-    // call-stack entry it starts with the entry's own path.
-    if (!TDebugVars::NodeOf(top)) path = top->text(0).toStdString() + "." + path;
+    std::string path;
+    for (const QTreeWidgetItem* it = item; it; it = it->parent()) {
+        MemoryItem* m = asMemoryItem(it);
+        if (m && !m->Node && !m->Owner) continue;  // the "Libraries" group
+        if (!it->parent() && m && m->Node) {
+            // "[Root]" itself; below it a path starts at the root's member.
+            if (it == item) return it->text(0).toStdString();
+            break;
+        }
+        std::string text = it->text(0).toStdString();
+        path = path.empty() ? text : text + "." + path;
+        // A call-stack entry is captioned with its own whole path.
+        if (m && !m->Node) {
+            if (it == item && !it->parent()) return {};
+            break;
+        }
+    }
     return path;
 }
 
@@ -277,6 +289,7 @@ void TDebugVars::addMembers(Atom* owner, QTreeWidgetItem* item, const std::strin
         addMembers(m, child, childPath, sort);
         if (HasFlag(m, kExpandedInMemoryWindow)) toExpand_.push_back(child);
         if (!newTop_ && !topPath_.empty() && childPath == topPath_) newTop_ = child;
+        if (!newSelected_ && !selectedPath_.empty() && childPath == selectedPath_) newSelected_ = child;
         children.push_back(child);
     }
     item->addChildren(children);
@@ -290,12 +303,21 @@ void TDebugVars::RebuildTree()
     QTreeWidgetItem* top = tree_->itemAt(QPoint(1, 1));
     topPath_ = NodeOf(top) ? ItemPath(top) : std::string();
     newTop_ = nullptr;
+    // The scroll position and the selected item survive the rebuild.
+    const int scrolled = tree_->verticalScrollBar()->value();
+    selectedPath_ = ItemPath(tree_->currentItem());
+    newSelected_ = nullptr;
+    if (librariesItem_) librariesOpen_ = librariesItem_->isExpanded();
+    librariesItem_ = nullptr;
     tree_->clear();
     looks_.clear();
     toExpand_.clear();
     bool sort = optionOn("MEMORY.SORT");
+    // MEMORY.FLAT=Yes: the call stack beside "[Root]" and every name in
+    // one list, as the window always showed them.
+    bool flat = shell::ConfigYes("MEMORY.FLAT");
 
-    QList<QTreeWidgetItem*> tops;
+    QList<QTreeWidgetItem*> tops, frames;
     std::vector<QTreeWidgetItem*> openTops;
     for (TContext* c = TopContext(); c; c = ContextLink(c)) {
         Atom* node = ContextNode(c);
@@ -303,13 +325,15 @@ void TDebugVars::RebuildTree()
         std::string path = DottedPath(node);
         QTreeWidgetItem* item = newItem(qs(path), nullptr, node);
         addMembers(node, item, path, sort);
-        if (optionOn("MEMORY.EXPANDCALLSTACK")) openTops.push_back(item);
-        tops.push_back(item);
+        if (optionOn("MEMORY.EXPANDCALLSTACK") || (!flat && RunState == rsPaused)) openTops.push_back(item);
+        frames.push_back(item);
     }
+    if (flat) tops = frames;
     if (Atom* root = RootNode()) {
         QTreeWidgetItem* item = newItem(qs(NameOf(root)), root, root);
         if (topPath_ == "[Root]") newTop_ = item;
         addMembers(root, item, "", sort);
+        if (!flat) groupForLearner(item, frames);
         if (optionOn("MEMORY.EXPANDROOT")) openTops.push_back(item);
         tops.push_back(item);
     }
@@ -320,12 +344,32 @@ void TDebugVars::RebuildTree()
     tree_->addTopLevelItems(tops);
     for (QTreeWidgetItem* item : openTops) item->setExpanded(true);
     for (QTreeWidgetItem* item : toExpand_) item->setExpanded(true);
+    if (librariesItem_) librariesItem_->setExpanded(librariesOpen_);
     toExpand_.clear();
+    if (newSelected_) tree_->setCurrentItem(newSelected_);
     if (newTop_) tree_->scrollToItem(newTop_, QAbstractItemView::PositionAtTop);
-    newTop_ = nullptr;
+    else tree_->verticalScrollBar()->setValue(scrolled);
+    newTop_ = newSelected_ = nullptr;
     topPath_.clear();
+    selectedPath_.clear();
     updateWidth();
     tree_->setUpdatesEnabled(true);
+}
+
+void TDebugVars::groupForLearner(QTreeWidgetItem* root, const QList<QTreeWidgetItem*>& frames)
+{
+    // The user's own names first; what the library programs defined (the
+    // operators among them) under one branch at the end; the running
+    // program's calls right under the root, innermost first.
+    QList<QTreeWidgetItem*> mine, libraries;
+    for (QTreeWidgetItem* child : root->takeChildren())
+        (LibraryNames.count(child->text(0).toStdString()) ? libraries : mine).push_back(child);
+    root->addChildren(frames);
+    root->addChildren(mine);
+    if (libraries.isEmpty()) return;
+    librariesItem_ = newItem(QString::fromStdString(shell::Tr("MEMORY.LIBRARIES")), nullptr, nullptr);
+    librariesItem_->addChildren(libraries);
+    root->addChild(librariesItem_);
 }
 
 void TDebugVars::updateWidth()

@@ -9,7 +9,14 @@
 //
 // Which items are open is kept on the nodes themselves (flag bit 256), so
 // a rebuilt tree opens the same way; the item at the top of the view stays
-// at the top. MEMORY.SORT sorts every level by text ("[Root]" and the
+// at the top, and the scroll position and the selected item are kept.
+//
+// By default the user's own names come first: the call frames of a running
+// or paused program sit right under "[Root]" (open while paused), then
+// the names the user made, then one branch (closed until opened) with the
+// names the library programs defined, operators included. MEMORY.FLAT=Yes
+// shows the call stack beside "[Root]" and every name in one list instead.
+// MEMORY.SORT sorts every level by text ("[Root]" and the
 // call-stack branches included), MEMORY.EXPANDROOT and
 // MEMORY.EXPANDCALLSTACK open those branches (each on unless "No").
 //
@@ -97,6 +104,13 @@ private:
     QImage plus_, minus_;
     std::vector<ItemLook> looks_;
     std::vector<QTreeWidgetItem*> toExpand_;
+    // Learner's order: call frames under the root, then the user's names,
+    // then the "Libraries" branch.
+    void groupForLearner(QTreeWidgetItem* root, const QList<QTreeWidgetItem*>& frames);
+    QTreeWidgetItem* librariesItem_ = nullptr;
+    bool librariesOpen_ = false;
+    std::string selectedPath_;
+    QTreeWidgetItem* newSelected_ = nullptr;
     std::string topPath_;               // dotted path of the top item while rebuilding
     QTreeWidgetItem* newTop_ = nullptr;  // the item found for it
 };

@@ -29,6 +29,19 @@ QPointer<TOutput> gOutput;
 constexpr int kTrimAbove = 500;
 constexpr int kTrimCount = 300;
 int gMaxPrint = 4000;
+constexpr int kRoleProperty = QTextFormat::UserProperty + 17;
+
+QTextCharFormat formatFor(OutputRole role, const QColor& colour, bool bold)
+{
+    const shell::SkinColours& skin = shell::CurrentSkin().Colours;
+    QTextCharFormat format;
+    format.setProperty(kRoleProperty, int(role));
+    format.setForeground(role == OutputRole::Error      ? skin.Error
+                         : role == OutputRole::Coloured ? colour
+                                                        : skin.Text);
+    format.setFontWeight(bold || role == OutputRole::Echo ? QFont::Bold : QFont::Normal);
+    return format;
+}
 }  // namespace
 
 void SetMaxPrint(int maxPrint) { gMaxPrint = maxPrint; }
@@ -80,6 +93,30 @@ void TOutput::RefreshSettings()
     pal.setColor(QPalette::Text, shell::CurrentSkin().Colours.Text);
     edit_->setPalette(pal);
     edit_->setFont(shell::EnvironmentFont());
+    repaintRoles();
+}
+
+void TOutput::repaintRoles()
+{
+    Flush();
+    const shell::SkinColours& skin = shell::CurrentSkin().Colours;
+    QTextCursor cursor(edit_->document());
+    cursor.beginEditBlock();
+    for (QTextBlock block = edit_->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            QTextFragment fragment = it.fragment();
+            auto role = OutputRole(fragment.charFormat().property(kRoleProperty).toInt());
+            if (role == OutputRole::Coloured) continue;
+            QColor wanted = role == OutputRole::Error ? skin.Error : skin.Text;
+            if (fragment.charFormat().foreground().color() == wanted) continue;
+            QTextCharFormat recolour;
+            recolour.setForeground(wanted);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(recolour);
+        }
+    }
+    cursor.endEditBlock();
 }
 
 int TOutput::LineCount()
@@ -96,12 +133,16 @@ QString TOutput::Text()
 
 void TOutput::AppendLine(std::string_view text, const QColor& colour, bool bold)
 {
-    std::string shown = CutToMaxPrint(text, gMaxPrint);
-    QTextCharFormat format;
     bool plain = !colour.isValid() || colour == QColor(Qt::black);
-    format.setForeground(plain ? shell::CurrentSkin().Colours.Text : colour);
-    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
-    pending_.push_back({QString::fromUtf8(shown.data(), qsizetype(shown.size())), format});
+    queue(text, plain ? OutputRole::Normal : OutputRole::Coloured, colour, bold);
+}
+
+void TOutput::AppendLine(std::string_view text, OutputRole role) { queue(text, role, QColor(), false); }
+
+void TOutput::queue(std::string_view text, OutputRole role, const QColor& colour, bool bold)
+{
+    std::string shown = CutToMaxPrint(text, gMaxPrint);
+    pending_.push_back({QString::fromUtf8(shown.data(), qsizetype(shown.size())), role, colour, bold});
     // Lines are shown in batches: a program printing in a loop would
     // otherwise spend its time laying out lines that are trimmed away.
     if (!flushTimer_.isActive()) flushTimer_.start();
@@ -142,7 +183,8 @@ void TOutput::Flush()
     for (size_t i = fromPending; i < pending_.size(); ++i) {
         if (started_) cursor.insertBlock();
         started_ = true;
-        cursor.insertText(pending_[i].Text, pending_[i].Format);
+        const PendingLine& line = pending_[i];
+        cursor.insertText(line.Text, formatFor(line.Role, line.Colour, line.Bold));
     }
     cursor.endEditBlock();
     pending_.clear();

@@ -3,6 +3,10 @@
 // long lines are cut to MAXPRINT characters, the oldest 300 lines go when
 // more than 500 are held, and the view follows the newest line. Characters
 // typed into it go to the key buffer that running programs read.
+//
+// Every line keeps its role (program output, echoed command, run error, or
+// a colour the program chose), not the colour it was first drawn in, so a
+// skin switch repaints the lines already shown in the new skin's colours.
 #pragma once
 
 #include <QColor>
@@ -17,6 +21,8 @@ class QPlainTextEdit;
 
 namespace tavro {
 
+enum class OutputRole { Normal, Echo, Error, Coloured };
+
 class TOutput : public TTavroForm {
     Q_OBJECT
 public:
@@ -25,6 +31,9 @@ public:
     // An invalid colour (the default) and black are drawn in the skin's Text
     // colour, so program output stays readable on a dark working area.
     void AppendLine(std::string_view text, const QColor& colour = QColor(), bool bold = false);
+    // A line in a role's colour: echoes are bold in the Text colour, errors
+    // in the skin's Error colour.
+    void AppendLine(std::string_view text, OutputRole role);
     void TypeText(std::string_view text);
     // Shows the lines appended since the last flush (done by a short timer
     // and before anything reads or edits the text).
@@ -44,8 +53,13 @@ protected:
 private:
     struct PendingLine {
         QString Text;
-        QTextCharFormat Format;
+        OutputRole Role;
+        QColor Colour;  // for OutputRole::Coloured
+        bool Bold;
     };
+    void queue(std::string_view text, OutputRole role, const QColor& colour, bool bold);
+    // Sets the colour of every shown line from its role and the skin.
+    void repaintRoles();
     QPlainTextEdit* edit_ = nullptr;
     std::vector<PendingLine> pending_;
     QTimer flushTimer_;

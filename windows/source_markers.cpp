@@ -33,6 +33,9 @@ MarkerStrip::MarkerStrip(QPlainTextEdit* editor, QWidget* parent) : QWidget(pare
     setAutoFillBackground(true);
     // Scrolling or editing moves the lines: the markers move with them.
     connect(editor_, &QPlainTextEdit::updateRequest, this, [this] { update(); });
+    connect(editor_, &QPlainTextEdit::blockCountChanged, this, [this] {
+        if (lineNumbers_) fitWidth();
+    });
 }
 
 void MarkerStrip::LoadPictures(const std::string& skinFolder)
@@ -41,9 +44,30 @@ void MarkerStrip::LoadPictures(const std::string& skinFolder)
     error_ = TransparentByBottomLeft(shell::LoadPicture(skinFolder + "error.bmp"));
     if (step_.isNull()) step_ = drawnMark(QColor(40, 160, 40));
     if (error_.isNull()) error_ = drawnMark(QColor(200, 40, 40));
-    setFixedWidth(step_.width() + 1);
+    fitWidth();
     tintLines();
     update();
+}
+
+void MarkerStrip::fitWidth()
+{
+    int digits = QString::number(std::max(999, editor_->document()->blockCount())).size();
+    int numbers = lineNumbers_ ? editor_->fontMetrics().horizontalAdvance(QString(digits, '9')) + 6 : 0;
+    setFixedWidth(step_.width() + 1 + numbers);
+}
+
+void MarkerStrip::SetLineNumbers(bool shown)
+{
+    lineNumbers_ = shown;
+    fitWidth();
+    update();
+}
+
+void MarkerStrip::SetExtraMarks(const QList<QTextEdit::ExtraSelection>& marks)
+{
+    if (marks.isEmpty() && extraMarks_.isEmpty()) return;
+    extraMarks_ = marks;
+    tintLines();
 }
 
 void MarkerStrip::mark(QTextCursor& at, bool& shown, int position)
@@ -75,7 +99,7 @@ void MarkerStrip::tintLines()
     };
     add(stepShown_, stepAt_, QColor(240, 190, 40));
     add(errorShown_, errorAt_, QColor(230, 40, 40));
-    editor_->setExtraSelections(lines);
+    editor_->setExtraSelections(lines + extraMarks_);
 }
 
 void MarkerStrip::ShowStep(int position)
@@ -121,8 +145,23 @@ void MarkerStrip::paintEvent(QPaintEvent*)
         if (!shown || picture.isNull()) return;
         int y = MarkerTop(at.position(), picture);
         if (y + picture.height() < 0 || y > height()) return;  // scrolled out of view
-        p.drawImage((width() - picture.width()) / 2, y, picture);
+        p.drawImage(width() - picture.width() - 1, y, picture);
     };
+    if (lineNumbers_) {
+        // The numbers of the lines in view, right-aligned before the marks.
+        p.setFont(editor_->font());
+        p.setPen(shell::CurrentSkin().Colours.Comment);
+        int right = width() - step_.width() - 2;
+        QTextCursor c = editor_->cursorForPosition(QPoint(0, 0));
+        for (QTextBlock block = c.block(); block.isValid(); block = block.next()) {
+            QTextCursor at(block);
+            QRect line = editor_->cursorRect(at);
+            int top = editor_->viewport()->mapTo(parentWidget(), QPoint(0, line.top())).y() - pos().y();
+            if (top > height()) break;
+            p.drawText(QRect(0, top, right, line.height()), Qt::AlignRight | Qt::AlignVCenter,
+                       QString::number(block.blockNumber() + 1));
+        }
+    }
     draw(errorShown_, errorAt_, error_);
     draw(stepShown_, stepAt_, step_);
 }

@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QTextCursor>
+#include <QTextEdit>
 #include <QWidget>
 
 class QPlainTextEdit;
@@ -35,6 +36,11 @@ public:
     // 0-based line of a marker (-1 when hidden).
     int StepLine() const;
     int ErrorLine() const;
+    // Line numbers beside the lines (the strip widens to hold them).
+    void SetLineNumbers(bool shown);
+    bool LineNumbers() const { return lineNumbers_; }
+    // Further tints drawn with the marked lines (the matching brackets).
+    void SetExtraMarks(const QList<QTextEdit::ExtraSelection>& marks);
     // The marker's top in strip coordinates (what is painted).
     int MarkerTop(int position, const QImage& picture) const;
 
@@ -51,6 +57,9 @@ private:
     QTextCursor stepAt_, errorAt_;
     bool stepShown_ = false, errorShown_ = false;
     bool stepPlaced_ = false;
+    bool lineNumbers_ = false;
+    QList<QTextEdit::ExtraSelection> extraMarks_;
+    void fitWidth();
 };
 
 }  // namespace tavro

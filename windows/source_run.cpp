@@ -102,9 +102,16 @@ void TSource::ShowErrorAt(int index)
     int at = CharIndexOfByte(index);
     placeCaret(at);
     markers_->ShowError(at);
+    errorLineText_ = edit_->document()->findBlock(at).text();
+    watchEdits();
 }
 
-void TSource::HideErrorMarker() { markers_->HideError(); }
+void TSource::HideErrorMarker()
+{
+    markers_->HideError();
+    if (!errorMessage_.isEmpty()) ShowErrorMessage(QString());
+    watchEdits();
+}
 
 int TSource::FirstVisibleLine() const { return edit_->cursorForPosition(QPoint(0, 0)).blockNumber(); }
 
@@ -118,6 +125,8 @@ int TSource::LineOfIndex(int index) const
 void TSource::startRun(uint8_t state, int pauseDepth, bool autosave)
 {
     shell::RunScope scope;
+    // A new run forgets the errors of the last one.
+    for (TSource* w : SourceWindows()) w->HideErrorMarker();
     Reset();  // the memory window's tree is rebuilt there
     SetRunState(state);
     LastPauseDepth = pauseDepth;

@@ -23,6 +23,12 @@ bool TSource::search()
     QTextCursor caret = edit_->textCursor();
     int from = caret.hasSelection() ? caret.selectionStart() + 1 : caret.position();
     QTextCursor found = edit_->document()->find(searchText_, from);
+    if (found.isNull() && from > 0) {
+        // On from the start, with a note that the search went round.
+        found = edit_->document()->find(searchText_, 0);
+        if (!found.isNull())
+            ShowStatusNote(QString::fromStdString(shell::FormatOne(shell::Tr("SOURCE.WRAPPED"), searchText_.toStdString())));
+    }
     if (found.isNull()) {
         shell::ShowMessageDialog(shell::FormatOne(shell::Tr("SOURCE.NOMORE"), searchText_.toStdString()));
         return false;
@@ -51,18 +57,43 @@ void TSource::AskFind()
     if (!searchText_.isEmpty()) search();
 }
 
-void TSource::AskReplace()
+bool TSource::askReplaceTexts()
 {
     QTextCursor caret = edit_->textCursor();
     QString proposed = caret.hasSelection() ? caret.selectedText() : searchText_;
     shell::LastInputText() = proposed.toStdString();
-    if (shell::ShowMessageDialog(shell::Tr("SOURCE.FINDTHIS"), {}, {}, kInput) != shell::answerOK) return;
+    if (shell::ShowMessageDialog(shell::Tr("SOURCE.FINDTHIS"), {}, {}, kInput) != shell::answerOK) return false;
     searchText_ = QString::fromStdString(shell::LastInputText());
     shell::LastInputText() = replaceText_.toStdString();
-    if (shell::ShowMessageDialog(shell::Tr("SOURCE.REPLACE"), {}, {}, kInput) != shell::answerOK) return;
+    if (shell::ShowMessageDialog(shell::Tr("SOURCE.REPLACE"), {}, {}, kInput) != shell::answerOK) return false;
     findMode_ = false;
     replaceText_ = QString::fromStdString(shell::LastInputText());
-    if (!searchText_.isEmpty() && search()) askReplaceHere();
+    return !searchText_.isEmpty();
+}
+
+void TSource::AskReplace()
+{
+    if (askReplaceTexts() && search()) askReplaceHere();
+}
+
+void TSource::AskReplaceAll()
+{
+    if (askReplaceTexts()) ReplaceAll(searchText_, replaceText_);
+}
+
+int TSource::ReplaceAll(const QString& find, const QString& with)
+{
+    int count = 0;
+    QTextCursor edit(edit_->document());
+    edit.beginEditBlock();  // one undo step
+    for (QTextCursor found = edit_->document()->find(find, 0); !found.isNull();
+         found = edit_->document()->find(find, found.position())) {
+        found.insertText(with);
+        ++count;
+    }
+    edit.endEditBlock();
+    ShowStatusNote(QString::fromStdString(shell::FormatOne(shell::Tr("SOURCE.REPLACED"), std::to_string(count))));
+    return count;
 }
 
 void TSource::FindAgain()

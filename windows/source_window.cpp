@@ -16,8 +16,10 @@
 #include <QTextBlock>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "configuration.h"
 #include "environment_font.h"
@@ -103,6 +105,9 @@ TSource::TSource(QWidget* parent) : TTavroForm(parent)
     separator_ = new QLabel(" : ", status_);
     columnLabel_ = new QLabel("0000", status_);
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setFont(statusFont());
+    messageLabel_ = new QLabel(status_);
+    messageLabel_->setObjectName("ErrorMessage");
+    messageLabel_->setFont(statusFont());
 
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
@@ -116,6 +121,8 @@ TSource::TSource(QWidget* parent) : TTavroForm(parent)
     column->addWidget(status_);
 
     connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::UpdateStatus);
+    connect(edit_->document(), &QTextDocument::modificationChanged, this, &TSource::showModified);
+    connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::matchBrackets);
     connect(edit_, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
         // The popup's word at the cursor is the word under the mouse.
         ShowWordHint(CharAtPoint(p));
@@ -159,10 +166,12 @@ void TSource::RefreshSettings()
     markers_->setPalette(pal);
     status_->setPalette(pal);
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setPalette(pal);
+    messageLabel_->setPalette(pal);
     edit_->setFont(shell::EnvironmentFont());
     // Tab stops every 280 twips (7/36 inch).
     edit_->setTabStopDistance(edit_->logicalDpiX() * 7.0 / 36.0);
-    markers_->LoadPictures(skin.Folder);  // hidden without the advanced interface
+    markers_->LoadPictures(skin.Folder);
+    applyComfortSettings();
     status_->setFixedHeight(std::max(12, QFontMetrics(statusFont()).height()));
     layoutStatus();
     highlighter_->ColourAll();
@@ -184,6 +193,51 @@ void TSource::layoutStatus()
     separator_->setGeometry(half, 0, separator_->width(), h);
     columnLabel_->setGeometry(separator_->geometry().right() + 1, 0, columnLabel_->width(), h);
     lineLabel_->setGeometry(half - lineLabel_->width(), 0, lineLabel_->width(), h);
+    // The error's message fills the strip left of the line number.
+    int room = std::max(0, lineLabel_->x() - 12);
+    messageLabel_->setGeometry(4, 0, room, h);
+    const QString& shown = errorMessage_.isEmpty() ? note_ : errorMessage_;
+    const shell::SkinColours& colours = shell::CurrentSkin().Colours;
+    QPalette pal = messageLabel_->palette();
+    pal.setColor(QPalette::WindowText, errorMessage_.isEmpty() ? colours.Text : colours.Error);
+    messageLabel_->setPalette(pal);
+    messageLabel_->setText(messageLabel_->fontMetrics().elidedText(shown, Qt::ElideRight, room));
+    messageLabel_->setToolTip(shown);
+}
+
+void TSource::ShowStatusNote(const QString& note)
+{
+    note_ = note;
+    watchEdits();
+    layoutStatus();
+}
+
+void TSource::watchEdits()
+{
+    // Edits are watched only while there is an error or a note to clear:
+    // colouring reports every line as a change, which costs when a large
+    // text is opened.
+    bool wanted = markers_->ErrorVisible() || !note_.isEmpty();
+    if (wanted && !editWatch_)
+        editWatch_ = connect(edit_->document(), &QTextDocument::contentsChanged, this, &TSource::textEdited);
+    else if (!wanted && editWatch_)
+        disconnect(std::exchange(editWatch_, QMetaObject::Connection()));
+}
+
+void TSource::ShowErrorMessage(const QString& message)
+{
+    errorMessage_ = message;
+    layoutStatus();
+}
+
+QString TSource::ErrorMessage() const { return errorMessage_; }
+
+void TSource::textEdited()
+{
+    if (!note_.isEmpty()) ShowStatusNote(QString());
+    // Compared by text: colouring also reports changes of the document.
+    int line = markers_->ErrorLine();
+    if (line >= 0 && edit_->document()->findBlockByNumber(line).text() != errorLineText_) HideErrorMarker();
 }
 
 void TSource::UpdateStatus()
@@ -282,9 +336,11 @@ bool TSource::Save()
 
 bool TSource::SaveAs()
 {
-    QString folder = fileName_.empty() ? QString::fromStdString(fs::current_path().string())
-                                       : QString::fromStdString(fs::path(fileName_).parent_path().string());
-    QString chosen = shell::AskSaveFileName(this, shell::kProgramFilterIndex, folder + "/" + GetCaption());
+    // A program never saved is proposed in the dialogs' start folder.
+    QString proposed = fileName_.empty()
+                           ? GetCaption()
+                           : QString::fromStdString(fs::path(fileName_).parent_path().string()) + "/" + GetCaption();
+    QString chosen = shell::AskSaveFileName(this, shell::kProgramFilterIndex, proposed);
     if (chosen.isEmpty()) return false;
     std::error_code ec;
     std::string path = fs::absolute(chosen.toStdString(), ec).lexically_normal().string();
@@ -340,6 +396,9 @@ bool TSource::eventFilter(QObject* watched, QEvent* event)
             Save();
             return true;
         }
+        if (comfortKey(k)) return true;
+    } else if (watched == edit_->viewport() && event->type() == QEvent::Wheel) {
+        if (comfortWheel(static_cast<QWheelEvent*>(event))) return true;
     } else if (watched == edit_->viewport()) {
         switch (event->type()) {
         case QEvent::MouseMove: runMouseMove(static_cast<QMouseEvent*>(event)->position().toPoint()); break;

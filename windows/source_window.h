@@ -34,8 +34,10 @@
 #include "environment.h"
 #include "tool_window.h"
 
+class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
+class QWheelEvent;
 
 namespace tavro {
 
@@ -85,6 +87,14 @@ public:
     // ---- find and replace (the main window's Find, Replace, Find next)
     void AskFind();
     void AskReplace();
+    // Asks for both texts and replaces every occurrence (one undo step).
+    void AskReplaceAll();
+    // Returns how many were replaced; the status strip tells it too.
+    int ReplaceAll(const QString& find, const QString& with);
+    // A passing note in the status strip (the search went round, how many
+    // were replaced); an error's message takes precedence.
+    void ShowStatusNote(const QString& note);
+    QString StatusNote() const { return note_; }
     void FindAgain();
 
     // ---- SourceWindow (run control)
@@ -100,7 +110,13 @@ public:
     // as long as it runs).
     void ShowStepMarkerForState(uint8_t state);
     void ShowErrorAt(int index) override;
+    // Hides the error marker and the error's message in the status strip.
     void HideErrorMarker() override;
+    // The message of the run error marked in this window, shown in the
+    // status strip (in the skin's Error colour) until the marked line is
+    // edited or the next run starts.
+    void ShowErrorMessage(const QString& message);
+    QString ErrorMessage() const;
     int FirstVisibleLine() const override;
     int LineOfIndex(int index) const override;
     int CaretLine() const override { return caretLine_; }
@@ -120,6 +136,11 @@ public:
     int CharAtPoint(QPoint point) const;
     // Selects the placeholder under a viewport point (a drop replaces it).
     void MarkDropPoint(QPoint point);
+
+    // ---- comforts (source_comforts.cpp)
+    // Line numbers on or off in every source window (Ctrl+Shift+L; kept
+    // as SOURCE.LINENUMBERS).
+    void ToggleLineNumbers();
 
     QPlainTextEdit* Editor() const { return edit_; }
     TSyntaxHighlighter* Highlighter() const { return highlighter_; }
@@ -148,6 +169,18 @@ private:
     void runOrSwitch(uint8_t state, int pauseDepth);
     void runMouseMove(QPoint point);
     bool search();
+    bool askReplaceTexts();
+    void applyComfortSettings();
+    void showModified(bool modified);
+    void matchBrackets();
+    // Enter keeps the indent, F1 shows help, Ctrl+Y redoes, Ctrl+Shift+L
+    // toggles line numbers; Ctrl+wheel zooms. True when handled.
+    bool comfortKey(QKeyEvent* k);
+    bool comfortWheel(QWheelEvent* w);
+    // An edit of the line with the error marker clears the error.
+    void textEdited();
+    void watchEdits();
+    QMetaObject::Connection editWatch_;
     void askReplaceHere();
 
     QPlainTextEdit* edit_ = nullptr;
@@ -157,6 +190,10 @@ private:
     QLabel* lineLabel_ = nullptr;
     QLabel* separator_ = nullptr;
     QLabel* columnLabel_ = nullptr;
+    QLabel* messageLabel_ = nullptr;
+    QString errorMessage_;
+    QString note_;
+    QString errorLineText_;  // the marked line as it was when the run failed
     std::string fileName_;
     bool advanced_ = false;
     int caretLine_ = 0, caretColumn_ = 0;
@@ -167,6 +204,12 @@ private:
     QString searchText_, replaceText_;
     bool findMode_ = true;
 };
+
+// The indent a new line after `line` takes: the same, one level more after
+// "to ...".
+QString IndentAfter(const QString& line);
+// The index of the bracket that matches the one at `at` in `text`, or -1.
+int MatchingBracket(const QString& text, int at);
 
 // The open source windows in creation order.
 const std::vector<TSource*>& SourceWindows();

@@ -92,7 +92,7 @@ protected:
     }
     void mousePressEvent(QMouseEvent* e) override
     {
-        if (!form_->painted() || e->button() != Qt::LeftButton) return QWidget::mousePressEvent(e);
+        if (!form_->selfFramed() || e->button() != Qt::LeftButton) return QWidget::mousePressEvent(e);
         HitArea area = form_->HitTest(e->position().toPoint());
         form_->activateWindow();
         if (auto* area_ = form_->mdiArea()) area_->setActiveSubWindow(form_);
@@ -100,7 +100,7 @@ protected:
     }
     void mouseMoveEvent(QMouseEvent* e) override
     {
-        if (!form_->painted()) return;
+        if (!form_->selfFramed()) return;
         QPoint p = e->position().toPoint();
         if (form_->moving_) {
             form_->dragTo(e->globalPosition().toPoint());
@@ -123,7 +123,7 @@ protected:
     }
     void mouseReleaseEvent(QMouseEvent* e) override
     {
-        if (!form_->painted() || e->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(e);
+        if (!form_->selfFramed() || e->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(e);
         if (form_->moving_) {
             form_->endDrag();
             return;
@@ -163,6 +163,18 @@ TTavroForm::~TTavroForm()
 
 bool TTavroForm::painted() const { return !CurrentSkin().Plain; }
 
+bool TTavroForm::selfFramed() const { return painted() || buttonsFlag(); }
+
+QMargins TTavroForm::frameMargins() const
+{
+    const Skin& s = CurrentSkin();
+    if (painted()) return QMargins(s.Left, s.Top, s.Right, s.Bottom);
+    // The plain look with the button panel: the panel is the one title bar
+    // (caption and buttons), a thin edge around it sizes the window.
+    if (selfFramed()) return QMargins(kPlainEdge, kPlainEdge, kPlainEdge, kPlainEdge);
+    return QMargins();
+}
+
 void TTavroForm::InitToolWindow()
 {
     hide();
@@ -180,12 +192,14 @@ void TTavroForm::applyFrameMode()
     const Skin& s = CurrentSkin();
     bool wasVisible = isVisible();
     QRect g = geometry();
-    if (painted())
+    // Without the button panel the platform's title bar carries the caption.
+    if (selfFramed())
         setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
     else
         setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    surface_->layout()->setContentsMargins(s.Left, s.Top, s.Right, s.Bottom);
-    setMinimumSize(s.Left + s.Right + 32, s.Top + s.Bottom + 32);
+    QMargins m = frameMargins();
+    surface_->layout()->setContentsMargins(m);
+    setMinimumSize(m.left() + m.right() + 32, m.top() + m.bottom() + 32);
     setGeometry(g);
     if (wasVisible) show();
 }
@@ -233,19 +247,32 @@ void TTavroForm::AddButton(const QString& imageFile, const std::string& key, std
 void TTavroForm::SetCaption(const QString& caption)
 {
     caption_ = caption;
-    captionPanel_->setText("  " + caption);
+    showCaption();
+}
+
+void TTavroForm::SetCaptionMark(const QString& mark)
+{
+    captionMark_ = mark;
+    showCaption();
+}
+
+void TTavroForm::showCaption()
+{
+    QString shown = caption_ + captionMark_;
+    captionPanel_->setText("  " + shown);
     // The platform frame shows the caption only when the toolbar panel,
     // which carries it, is hidden: a window always has a visible title.
-    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption);
+    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : shown);
     RepaintFrame();
 }
 
 void TTavroForm::ApplySettings()
 {
     toolbar_->setVisible(!painted() && buttonsFlag());
-    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption_);
+    setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption_ + captionMark_);
     const Skin& s = CurrentSkin();
-    setMinimumSize(s.Left + s.Right + 32, s.Top + s.Bottom + 32);
+    QMargins m = frameMargins();
+    setMinimumSize(m.left() + m.right() + 32, m.top() + m.bottom() + 32);
     setFont(shell::EnvironmentFont());
     captionPanel_->setFont(shell::EnvironmentFont());
     QPalette pal = palette();
@@ -263,7 +290,7 @@ void TTavroForm::ApplySettings()
         tallest = std::max(tallest, b.Height);
     }
     toolbar_->setFixedHeight(tallest + 10);
-    surface_->layout()->setContentsMargins(s.Left, s.Top, s.Right, s.Bottom);
+    surface_->layout()->setContentsMargins(m);
     RepaintFrame();
 }
 
@@ -292,6 +319,16 @@ int TTavroForm::LayoutFrameButtons()
 
 TTavroForm::HitArea TTavroForm::HitTest(QPoint p) const
 {
+    if (!painted()) {
+        // The plain title bar: the panel moves the window, the edge sizes it.
+        int W = width(), H = height(), x = p.x(), y = p.y();
+        bool right = x >= W - kPlainEdge - 8, bottom = y >= H - kPlainEdge - 8;
+        if ((right && bottom) || (right && y >= H - kPlainEdge) || (bottom && x >= W - kPlainEdge)) return hitBottomRight;
+        if (x >= W - kPlainEdge) return hitRightEdge;
+        if (y >= H - kPlainEdge) return hitBottomEdge;
+        if (toolbar_->isVisible() && toolbar_->geometry().contains(surface_->mapFrom(this, p))) return hitCaption;
+        return x < kPlainEdge || y < kPlainEdge ? hitCaption : hitClient;
+    }
     const Skin& s = CurrentSkin();
     int W = width(), H = height(), x = p.x(), y = p.y();
     if (ButtonAt(p) >= 0) return hitClient;
@@ -308,6 +345,7 @@ TTavroForm::HitArea TTavroForm::HitTest(QPoint p) const
 
 int TTavroForm::ButtonAt(QPoint p) const
 {
+    if (!painted()) return -1;  // the panel's own buttons take their clicks
     for (size_t i = 0; i < buttons_.size(); ++i) {
         const auto& b = buttons_[i];
         if (b.X == -100) continue;
@@ -359,7 +397,7 @@ QImage TTavroForm::ComposeFrame()
     p.setFont(font());
     p.setPen(s.Colours.Caption);
     QFontMetrics fm(font());
-    QString text = ShortenCaption(caption_, fm, x - L);
+    QString text = ShortenCaption(caption_ + captionMark_, fm, x - L);
     p.drawText(QRect(s.CaptionLeft, s.CaptionTop, std::max(0, W - s.CaptionLeft), std::max(T, fm.height())),
                Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
     if (moving_) {

@@ -65,6 +65,10 @@ public:
     void AddButton(const QString& imageFile, const std::string& key, std::function<void()> handler);
     void SetCaption(const QString& caption);
     QString GetCaption() const { return caption_; }
+    // Shown after the caption but no part of it (a source window's "*"
+    // for unsaved changes; its caption stays the program's name).
+    void SetCaptionMark(const QString& mark);
+    QString ShownCaption() const { return caption_ + captionMark_; }
     void ApplySettings();
     virtual void RefreshSettings() { ApplySettings(); }
     // Repaints the painted frame (picture skins); nothing with the plain skin.
@@ -106,7 +110,13 @@ private:
     class FrameSurface;
     friend class FrameSurface;
     bool painted() const;  // a picture skin is active
+    // The window draws its own frame: a picture skin, or the plain look
+    // with the button panel as its title bar.
+    bool selfFramed() const;
+    QMargins frameMargins() const;
+    static constexpr int kPlainEdge = 3;
     void applyFrameMode();
+    void showCaption();
     void loadButtonImage(ToolButton& b);
     void beginDrag(HitArea area, QPoint globalPos);
     void dragTo(QPoint globalPos);
@@ -117,6 +127,7 @@ private:
     QFrame* toolbar_ = nullptr;
     QLabel* captionPanel_ = nullptr;
     QString caption_;
+    QString captionMark_;
     std::vector<ToolButton> buttons_;
     bool destroying_ = false;
     bool moving_ = false;

@@ -8,6 +8,8 @@
 #include <iostream>
 #include <string>
 
+#include "help_text.h"
+
 #include "interpreter.h"
 #include "run_control.h"
 #include "state.h"
@@ -62,6 +64,14 @@ void ConsoleEnvironment::ShowMessage(std::string_view message, std::string_view 
     text += message;
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
+}
+
+bool ConsoleEnvironment::ShowHelp(std::string_view topic)
+{
+    FinishLine();
+    std::fputs(RunnerHelp(topic).c_str(), stdout);
+    std::fflush(stdout);
+    return true;
 }
 
 std::optional<std::string> ConsoleEnvironment::AskText(std::string_view prompt)

@@ -19,6 +19,9 @@ public:
     void SleepMilliseconds(int ms) override;
     // Keys come from standard input, read only when a program waits for one.
     bool CollectKeys() override;
+    // No info window here: the topic is printed as plain text on standard
+    // output (help_text.h).
+    bool ShowHelp(std::string_view topic) override;
 
     // Ends an open output line (before a prompt or at exit).
     void FinishLine();

@@ -56,6 +56,10 @@
   <xsl:param name="link-color" select="'#0000C0'"/>
   <xsl:param name="font-size" select="'-13'"/>
   <xsl:param name="font-family" select="'sans-serif'"/>
+  <!-- Given by the info window for a word that names no topic: topics
+       spelt like it, and the topics for a word of another Logo dialect. -->
+  <xsl:param name="closest" select="''"/>
+  <xsl:param name="dialect" select="''"/>
 
   <xsl:variable name="upper" select="'ABCDEFGHIJKLMNOPQRSTUVWXYZ'"/>
   <xsl:variable name="lower" select="'abcdefghijklmnopqrstuvwxyz'"/>
@@ -139,6 +143,20 @@ table.facts td { vertical-align: top; padding: 0.1em 0.8em 0.1em 0; }
               <xsl:text>No topic named </xsl:text>
               <xsl:value-of select="$wanted"/>
             </h1>
+            <xsl:if test="normalize-space($dialect) != ''">
+              <p>Other Logo dialects have <code><xsl:value-of select="$wanted"/></code>; here read:
+                <xsl:call-template name="see-links">
+                  <xsl:with-param name="rest" select="concat(normalize-space($dialect), ' ')"/>
+                </xsl:call-template>
+              </p>
+            </xsl:if>
+            <xsl:if test="normalize-space($closest) != ''">
+              <p>Topics with a similar name:
+                <xsl:call-template name="see-links">
+                  <xsl:with-param name="rest" select="concat(normalize-space($closest), ' ')"/>
+                </xsl:call-template>
+              </p>
+            </xsl:if>
             <p>Choose one of these topics:</p>
             <xsl:call-template name="all-topics"/>
           </xsl:otherwise>

@@ -1427,6 +1427,18 @@ static TAtom *text_service(TStructure *s, const char *name, int code)
     return w;
 }
 
+/* help: the environment shows the topic of a word, or its start page
+   when the word is left out. */
+NATIVE(HELP)
+{
+    TStructure *s = *state;
+    TAtom *v;
+    char *topic = tavro_arg(s, "topic", &v) ? tavro_to_text(v) : NULL;
+    tavro_service_text(s, TAVRO_SVC_SHOW_HELP, topic ? topic : "", 0);
+    free(topic);
+    return TAVRO_NOVALUE;
+}
+
 NATIVE(RESOLVEPATH) { return text_service(*state, "file", TAVRO_SVC_RESOLVE_PATH); }
 NATIVE(TRANSLATE) { return text_service(*state, "key", TAVRO_SVC_INTERFACE_TEXT); }
 

@@ -5,12 +5,15 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "configuration.h"
 #include "host_services.h"
+#include "message_dialog.h"
 #include "qt_environment.h"
 #include "startup.h"
 #include "state.h"
@@ -38,6 +41,15 @@ inline std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Calls `answer` with the next modal message dialog once it is open.
+inline void AnswerNextDialog(std::function<void(tavro::shell::TMsg*)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        if (tavro::shell::TMsg* m = tavro::shell::OpenMessageDialog()) answer(m);
+        else AnswerNextDialog(answer);
+    });
 }
 
 // Qt's offscreen platform when no display is there (a developer's

@@ -6,10 +6,12 @@
 
 #include <QClipboard>
 #include <QMenu>
+#include <QScrollBar>
 #include <memory>
 
 #include "configuration.h"
 #include "gui_fixture.h"
+#include "languages.h"
 #include "main_window.h"
 #include "memory_window.h"
 #include "run_control.h"
@@ -25,8 +27,10 @@ namespace {
 std::unique_ptr<TMainForm> start(const QTemporaryDir& dir, const std::string& extra = {})
 {
     std::string path = dir.path().toStdString() + "/t.ini";
-    gui_test::WriteFile(path, "SKIN=Windows\nADVANCEDGUI=Yes\nAUTOSAVE=No\nLIBRARIES=core.tvr,\nOUTPUT=Yes\n"
-                              "MEMORY=Yes\n" + extra);
+    // The first line of a key counts: `extra` comes first. The flat order
+    // unless a test asks for the learner's order.
+    gui_test::WriteFile(path, extra + "SKIN=Windows\nADVANCEDGUI=Yes\nAUTOSAVE=No\nLIBRARIES=core.tvr,\nOUTPUT=Yes\n"
+                                      "MEMORY=Yes\nMEMORY.FLAT=Yes\n");
     LoadChosenConfiguration({path, true});
     auto main = std::make_unique<TMainForm>();
     main->ApplyConfiguration({});
@@ -142,6 +146,49 @@ private slots:
         // After the run only the root is left.
         memory->RebuildTree();
         QCOMPARE(topTexts(memory->Tree()), QStringList({"[Root]"}));
+    }
+
+    void theLearnersOrderShowsOwnNamesFirstAndKeepsTheView()
+    {
+        QTemporaryDir dir;
+        auto main = start(dir, "MEMORY.FLAT=No\nMEMORY.EXPANDROOT=Yes\n");
+        TDebugVars* memory = MemoryWindow();
+        QTreeWidget* tree = memory->Tree();
+        run("make \"apple 1");
+        run("to inner :x\nmake \"k readchar\nend");
+        QStringList during;
+        QTimer::singleShot(0, [&] {
+            memory->RebuildTree();
+            QTreeWidgetItem* root = topItem(tree, "[Root]");
+            QVERIFY(root);
+            for (int i = 0; i < root->childCount(); ++i) during << root->child(i)->text(0);
+            AppendKey("z");
+        });
+        run("inner 5");
+        // The calls right under the root, innermost first, then the user's
+        // names, then the libraries' names in one closed branch.
+        QCOMPARE(during.mid(0, 2), QStringList({"readchar.[]", "inner.[]"}));
+        QVERIFY(during.indexOf("apple") > 1);
+        QCOMPARE(during.last(), QString::fromStdString(Tr("MEMORY.LIBRARIES")));
+        memory->RebuildTree();
+        QTreeWidgetItem* root = topItem(tree, "[Root]");
+        QTreeWidgetItem* libraries = child(root, QString::fromStdString(Tr("MEMORY.LIBRARIES")));
+        QVERIFY(libraries && !libraries->isExpanded());
+        QVERIFY(child(libraries, "sum") && child(libraries, "print") == nullptr);
+        QVERIFY(!child(root, "sum"));
+        QCOMPARE(root->child(0)->text(0), QString("apple"));
+        // The selection and the scroll position survive a rebuild; an
+        // opened branch stays open.
+        libraries->setExpanded(true);
+        tree->setCurrentItem(child(libraries, "sum"));
+        tree->resize(200, 120);
+        tree->verticalScrollBar()->setValue(tree->verticalScrollBar()->maximum() / 2);
+        int scrolled = tree->verticalScrollBar()->value();
+        memory->RebuildTree();
+        QVERIFY(tree->currentItem());
+        QCOMPARE(tree->currentItem()->text(0), QString("sum"));
+        QCOMPARE(tree->verticalScrollBar()->value(), scrolled);
+        QVERIFY(child(topItem(tree, "[Root]"), QString::fromStdString(Tr("MEMORY.LIBRARIES")))->isExpanded());
     }
 
     void expansionSurvivesRebuildsAndCopyFollowsTheTree()

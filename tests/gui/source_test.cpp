@@ -34,15 +34,6 @@ using namespace tavro::shell;
 
 namespace {
 
-// Calls `answer` with the next modal message dialog once it is open.
-void answerNextDialog(std::function<void(TMsg*)> answer)
-{
-    QTimer::singleShot(0, [answer] {
-        if (TMsg* m = OpenMessageDialog()) answer(m);
-        else answerNextDialog(answer);
-    });
-}
-
 // Chooses `path` in the next file dialog.
 void answerFileDialog(const QString& path)
 {
@@ -214,13 +205,13 @@ private slots:
 
         // Cancel keeps the window and its text; No closes without saving.
         QTest::keyClicks(second->Editor(), "print 1");
-        answerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](TMsg* m) {
             QVERIFY(m->ShownText().contains("New File 1"));
             m->CancelButton()->click();
         });
         QVERIFY(!second->close());
         QCOMPARE(second->Editor()->toPlainText(), QString("print 1"));
-        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
         QVERIFY(second->close());
 
         // OK on a window never saved goes through the save dialog; the
@@ -228,7 +219,7 @@ private slots:
         TSource* third = newWindow(main);
         QTest::keyClicks(third->Editor(), "print 2");
         QString target = dir.path() + "/saved";
-        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });
         answerFileDialog(target);
         QVERIFY(third->close());
         QCOMPARE(gui_test::ReadFile(target.toStdString() + ".tvr"), std::string("print 2\n"));
@@ -237,12 +228,15 @@ private slots:
 
     void theSimpleInterfaceHasFourButtonsAndNoMarkerStrip()
     {
-        Session session("ADVANCEDGUI=No\n");
+        // Without line numbers; with them the strip shows for the numbers.
+        Session session("ADVANCEDGUI=No\nSOURCE.LINENUMBERS=No\n");
         TSource* w = newWindow(session.main);
         std::vector<std::string> keys;
         for (const auto& b : w->Buttons()) keys.push_back(b.Key);
         QCOMPARE(keys, (std::vector<std::string>{"CLOSE", "SOURCE.STOP", "SOURCE.RUN", "SOURCE.SAVE"}));
         QVERIFY(!w->Markers()->isVisibleTo(w));
+        w->ToggleLineNumbers();
+        QVERIFY(w->Markers()->isVisibleTo(w));
     }
 
     void filesSaveAndLoadUnchangedAndAFailedSaveKeepsTheText()
@@ -265,12 +259,12 @@ private slots:
         QVERIFY(!w->IsModified());
 
         // A file in a missing folder: the message says why, the text stays.
-        std::string bad = dir.path().toStdString() + "/missing/folder/p.tvr";
+        std::string bad = dir.path().toStdString() + "/missing/folder/unsaved-fresh-name.tvr";
         main.OpenProgramFile(bad);
         TSource* b = SourceWindows().back();
         QCOMPARE(b->FileName(), bad);
         QTest::keyClicks(b->Editor(), "print 3");
-        answerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](TMsg* m) {
             QVERIFY(m->ShownText().startsWith(QString::fromStdString(Tr("SYSTEMERROR"))));
             m->OkButton()->click();
         });
@@ -285,7 +279,7 @@ private slots:
         TSource* w = newWindow(session.main);
         w->Editor()->setPlainText("alpha beta\nALPHA beta alpha");
         auto selection = [w] { return w->Editor()->textCursor().selectionStart(); };
-        answerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](TMsg* m) {
             QTest::keyClicks(m->EditBox(), "alpha");
             m->OkButton()->click();
         });
@@ -295,24 +289,32 @@ private slots:
         QCOMPARE(selection(), 11);  // any letter case
         w->FindAgain();
         QCOMPARE(selection(), 22);
-        answerNextDialog([](TMsg* m) {
-            QCOMPARE(m->ShownText(), QString("No further \"alpha\" found."));
-            m->OkButton()->click();
-        });
+        // Past the last one the search goes round, with a note.
         w->FindAgain();
-        QCOMPARE(selection(), 22);
+        QCOMPARE(selection(), 0);
+        QVERIFY(w->StatusNote().contains("alpha"));
+        gui_test::AnswerNextDialog([](TMsg* m) {
+            m->EditBox()->setText("omega");
+            m->OkButton()->click();
+            gui_test::AnswerNextDialog([](TMsg* m) {
+                QCOMPARE(m->ShownText(), QString("No further \"omega\" found."));
+                m->OkButton()->click();
+            });
+        });
+        w->AskFind();
+        QCOMPARE(selection(), 0);
 
         // Replace: each match is asked for; No skips it.
         QTextCursor start(w->Editor()->document());
         w->Editor()->setTextCursor(start);
-        answerNextDialog([](TMsg* m) {
-            QCOMPARE(m->EditBox()->text(), QString("alpha"));  // the last search text
+        gui_test::AnswerNextDialog([](TMsg* m) {
+            QCOMPARE(m->EditBox()->text(), QString("omega"));  // the last search text
             m->EditBox()->setText("beta");
             m->OkButton()->click();
-            answerNextDialog([](TMsg* m) {
+            gui_test::AnswerNextDialog([](TMsg* m) {
                 m->EditBox()->setText("gamma");
                 m->OkButton()->click();
-                answerNextDialog([](TMsg* m) {
+                gui_test::AnswerNextDialog([](TMsg* m) {
                     QCOMPARE(m->ShownText(), QString("Replace \"beta\" with \"gamma\" here?"));
                     m->OkButton()->click();
                 });
@@ -320,11 +322,13 @@ private slots:
         });
         w->AskReplace();
         QCOMPARE(w->Editor()->toPlainText(), QString("alpha gamma\nALPHA beta alpha"));
-        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
         w->FindAgain();
         QCOMPARE(w->Editor()->toPlainText(), QString("alpha gamma\nALPHA beta alpha"));
-        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });  // no further "beta"
+        // Round again to the one skipped, which is replaced now.
+        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });
         w->FindAgain();
+        QCOMPARE(w->Editor()->toPlainText(), QString("alpha gamma\nALPHA gamma alpha"));
     }
 
     void stepsThroughACallAndContinuesWithoutAReset()
@@ -419,17 +423,30 @@ private slots:
         w->Editor()->setPlainText("print \"äöü\nprint 2\nprint :nothing\nprint 4");
         int markedLine = -1;
         QString shown;
-        answerNextDialog([&](TMsg* m) {
+        gui_test::AnswerNextDialog([&](TMsg* m) {
             markedLine = w->Markers()->ErrorLine();
             shown = m->ShownText();
             m->OkButton()->click();
         });
         session.main.RunFast();
         QCOMPARE(markedLine, 2);
-        QVERIFY(shown.contains("New File 0"));
-        QVERIFY(!w->Markers()->ErrorVisible());
+        QVERIFY(shown.contains("New File 0, " + QString::fromStdString(Tr("MAIN.LINE")) + " 3"));
         QCOMPARE(w->CaretLine(), 3);
         QCOMPARE(int(RunState), int(rsStopped));
+        // The marker and the message stay after the dialog, also when
+        // another line changes, until the marked line is edited.
+        QCOMPARE(w->Markers()->ErrorLine(), 2);
+        QVERIFY(w->ErrorMessage().contains("nothing"));
+        QTextCursor c(w->Editor()->document()->findBlockByNumber(0));
+        c.insertText("print 0\n");
+        QCOMPARE(w->Markers()->ErrorLine(), 3);
+        c = QTextCursor(w->Editor()->document()->findBlockByNumber(3));
+        c.movePosition(QTextCursor::EndOfBlock);
+        c.insertText("g");
+        QVERIFY(!w->Markers()->ErrorVisible());
+        QVERIFY(w->ErrorMessage().isEmpty());
+        // The error is in the transcript too, in the skin's Error colour.
+        QVERIFY(OutputWindow()->Text().contains("New File 0:3: "));
     }
 
     void closingAPausedWindowLetsTheRunFinish()
@@ -489,11 +506,11 @@ private slots:
         Session session;
         TSource* w = newWindow(session.main);
         QTest::keyClicks(w->Editor(), "print 1");
-        answerNextDialog([](TMsg* m) { m->CancelButton()->click(); });
+        gui_test::AnswerNextDialog([](TMsg* m) { m->CancelButton()->click(); });
         session.main.close();
         QVERIFY(!session.main.Closing());
         QVERIFY(session.main.isVisible());
-        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
         session.main.close();
         QVERIFY(session.main.Closing());
         QCOMPARE(SourceWindows().size(), size_t(1));  // kept for the configuration
@@ -519,7 +536,7 @@ private slots:
         TSource* second = SourceWindows()[1];
         second->Editor()->setPlainText("print :nothing");
         bool markedHere = false;
-        answerNextDialog([&](TMsg* m) {
+        gui_test::AnswerNextDialog([&](TMsg* m) {
             markedHere = second->Markers()->ErrorVisible() && !SourceWindows()[0]->Markers()->ErrorVisible();
             m->OkButton()->click();
         });
@@ -574,7 +591,7 @@ private slots:
         const std::string& config = session.config;
         std::string lib = dir.path().toStdString() + "/extra.tvr";
         gui_test::WriteFile(lib, "to extraword\noutput 7\nend\n");
-        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });
         main.LoadLibraries({lib});
         QVERIFY(LibraryCommandText.find("extra.tvr") != std::string::npos);
         // A library of the executable's folder that is loaded already is
@@ -587,15 +604,15 @@ private slots:
         QAction* entry = main.LibrariesMenu()->actions().back();
         QCOMPARE(entry->text().toStdString(), lib);
         // No keeps it; OK unloads it and resets.
-        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
         main.UnloadLibrary(entry);
         QVERIFY(LibraryCommandText.find("extra.tvr") != std::string::npos);
-        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });
         main.UnloadLibrary(entry);
         QVERIFY(LibraryCommandText.find("extra.tvr") == std::string::npos);
         QVERIFY(LibraryCommandText.find("core.tvr") != std::string::npos);
         QVERIFY(!Resolve("gone"));
-        answerNextDialog([](TMsg* m) { m->OkButton()->click(); });  // extraword is unknown now
+        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });  // extraword is unknown now
         QCOMPARE(RunSystemCommand("print extraword"), int(rscRunFailed));
         main.SaveConfiguration();
         QVERIFY(gui_test::ReadFile(config).find("LIBRARIES=core.tvr,\n") != std::string::npos);

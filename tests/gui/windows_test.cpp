@@ -28,18 +28,6 @@ using namespace tavro::shell;
 
 namespace {
 
-// Answers the next modal message dialog with a key (or a button click).
-void answerNextDialog(std::function<void(TMsg*)> answer)
-{
-    QTimer::singleShot(0, [answer] {
-        TMsg* m = OpenMessageDialog();
-        if (!m) {
-            answerNextDialog(answer);  // not open yet: try on the next turn
-            return;
-        }
-        answer(m);
-    });
-}
 
 std::string writeConfiguration(const QTemporaryDir& dir, const std::string& extra)
 {
@@ -105,7 +93,7 @@ private slots:
     {
         LoadSkin("Windows");
         QCOMPARE(ShowMessageDialog("", "", "", 7), int(answerOK));  // nothing shown
-        answerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](TMsg* m) {
             QVERIFY(m->OkButton()->isVisibleTo(m) && m->NoButton()->isVisibleTo(m));
             QVERIFY(!m->CancelButton()->isVisibleTo(m));
             // The pair is centred: OK's left + No's right around the middle.
@@ -117,15 +105,15 @@ private slots:
             QTest::keyClick(m, Qt::Key_Space);
         });
         QCOMPARE(ShowMessageDialog("Question?", "", "", 3), int(answerOK));
-        answerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
         QCOMPARE(ShowMessageDialog("Question?", "", "", 7), int(answerNo));
-        answerNextDialog([](TMsg* m) { QTest::keyClick(m, Qt::Key_Escape); });
+        gui_test::AnswerNextDialog([](TMsg* m) { QTest::keyClick(m, Qt::Key_Escape); });
         QCOMPARE(ShowMessageDialog("Question?", "", "", 7), int(answerCancel));
 
         // Input: pre-filled with the last input, fully selected; Enter keeps
         // the typed text; Cancel keeps the old one.
         LastInputText() = "old";
-        answerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](TMsg* m) {
             QCOMPARE(m->EditBox()->text(), QString("old"));
             QCOMPARE(m->EditBox()->selectedText(), QString("old"));
             QTest::keyClicks(m->EditBox(), "new text");
@@ -134,7 +122,7 @@ private slots:
         });
         QCOMPARE(ShowMessageDialog("Name?", "", "", 21), int(answerOK));
         QCOMPARE(LastInputText(), std::string("new text "));
-        answerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](TMsg* m) {
             QTest::keyClicks(m->EditBox(), "dropped");
             QTest::keyClick(m->EditBox(), Qt::Key_Escape);
         });
@@ -142,7 +130,7 @@ private slots:
         QCOMPARE(LastInputText(), std::string("new text "));
 
         // Message, file and detail.
-        answerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](TMsg* m) {
             QCOMPARE(m->ShownText(), QString("Broken in prog.tvr\n\nmore"));
             m->OkButton()->click();
         });
@@ -170,8 +158,17 @@ private slots:
         main.setWindowTitle("touched?");
         SetRunState(rsPaused);
         QCOMPARE(main.windowTitle(), QString("touched?"));
+        // A run that ended by itself reads as finished, one the user
+        // stopped as stopped; the status strip says the same.
+        SetRunState(rsStopped);
+        QCOMPARE(main.windowTitle(), QString("Proj is FINISHED"));
+        QCOMPARE(main.RunStateText(), QString::fromStdString(Tr("STATE.FINISHED")));
+        SetRunState(rsRunning);
+        QCOMPARE(main.RunStateText(), QString::fromStdString(Tr("STATE.RUNNING")));
+        main.NoteRunOutcome(TMainForm::RunOutcome::Stopped);
         SetRunState(rsStopped);
         QCOMPARE(main.windowTitle(), QString("Proj is STOPPED"));
+        QCOMPARE(main.RunStateText(), QString::fromStdString(Tr("STATE.STOPPED")));
         SetRunState(rsIdle);
         QCOMPARE(main.windowTitle(), QString("Proj"));
         // F9 without a source window does nothing.
@@ -303,7 +300,9 @@ private slots:
                 if (a->text() == text) return a;
             return nullptr;
         };
-        QVERIFY(!(out->windowFlags() & Qt::FramelessWindowHint));
+        // The plain look draws one title bar of its own: the button panel.
+        QVERIFY(out->windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(out->windowTitle().isEmpty());
         QAction* midnight = entryNamed(main.SkinsMenu(), "Midnight");
         QVERIFY(midnight);
         midnight->trigger();
@@ -316,7 +315,7 @@ private slots:
         // The shown name "Plain" leads back to the folder "Windows".
         entryNamed(main.SkinsMenu(), "Plain")->trigger();
         QVERIFY(CurrentSkin().Plain);
-        QVERIFY(!(out->windowFlags() & Qt::FramelessWindowHint));
+        QVERIFY(out->windowFlags() & Qt::FramelessWindowHint);
 
         QString englishNew = main.MenuEntry("MENU.NEW")->text();
         entryNamed(main.LanguagesMenu(), "Deutsch")->trigger();
@@ -356,7 +355,7 @@ private slots:
         main.ApplyConfiguration({});
         main.RunDeferredWork();
         std::string shown;
-        answerNextDialog([&shown](TMsg* m) {
+        gui_test::AnswerNextDialog([&shown](TMsg* m) {
             shown = m->ShownText().toStdString();
             m->OkButton()->click();
         });
