@@ -58,20 +58,11 @@ std::string DialectTopics(std::string_view word)
     // Words of the common Logo dialects and where this one's help covers
     // the same thing.
     static const std::pair<const char*, const char*> kWords[] = {
-        {"ifelse", "if"},           {"iftrue", "if"},           {"test", "if"},
-        {"stop", "output"},         {"for", "repeat while"},    {"foreach", "repeat while"},
-        {"dotimes", "repeat"},      {"repcount", "counters"},   {"until", "while"},
-        {"do.while", "while"},      {"do.until", "while"},      {"setxy", "home forward turn pos"},
-        {"setpos", "home forward pos"}, {"setx", "forward pos"}, {"sety", "forward pos"},
-        {"xcor", "pos"},            {"ycor", "pos"},            {"setheading", "right left heading"},
-        {"seth", "right left heading"}, {"towards", "heading"}, {"setpc", "setpencolor"},
-        {"pencolor", "setpencolor"}, {"setpensize", "linewidth"}, {"setwidth", "linewidth"},
-        {"setbg", "background"},    {"setbackground", "background"}, {"pr", "print"},
-        {"name", "make"},           {"define", "to"},           {"load", "run"},
-        {"readlist", "readword"},   {"rl", "readword"},         {"rw", "readword"},
-        {"circle", "disk sphere"},  {"arc", "disk"},            {"penerase", "penup"},
-        {"pe", "penup"},            {"clean", "clean"},         {"erall", "erase"},
-        {"bye", "help"},            {"text", "text3d"},         {"label", "text3d"},
+        {"dotimes", "repeat for"},  {"setpc", "setpencolor"},   {"name", "make"},
+        {"define", "to"},           {"load", "run"},            {"readlist", "readword"},
+        {"rl", "readword"},         {"rw", "readword"},         {"penerase", "penup"},
+        {"pe", "penup"},            {"erall", "erase"},         {"bye", "help"},
+        {"text", "text3d"},         {"fill", "disk"},           {"sort", "map filter"},
     };
     std::string wanted = lower(word);
     for (const auto& [other, here] : kWords)

@@ -262,14 +262,15 @@ private slots:
         QCOMPARE(InfoWindow()->AddressBox()->currentText(), QString("help"));
         // A word of another dialect points to the words to use here; a
         // misspelt one to the topics spelt like it.
-        QCOMPARE(RunSystemCommand("help \"setxy"), int(rscRan));
-        QTRY_VERIFY(InfoWindow()->View()->toPlainText().contains("Other Logo dialects have setxy"));
-        QVERIFY(InfoWindow()->View()->toPlainText().contains("here read: home forward"));
+        QCOMPARE(RunSystemCommand("help \"setpc"), int(rscRan));
+        QTRY_VERIFY(InfoWindow()->View()->toPlainText().contains("Other Logo dialects have setpc"));
+        QVERIFY(InfoWindow()->View()->toPlainText().contains("here read: setpencolor"));
         QCOMPARE(RunSystemCommand("help \"prnit"), int(rscRan));
         QTRY_VERIFY(InfoWindow()->View()->toPlainText().contains("Topics with a similar name: print"));
         QCOMPARE(ClosestTopics({"print", "repeat", "pi", "butfirst"}, "BUTF"), std::string("butfirst"));
         QCOMPARE(ClosestTopics({"print", "repeat"}, "zzzzzz"), std::string());
-        QCOMPARE(DialectTopics("IFELSE"), std::string("if"));
+        QCOMPARE(DialectTopics("DOTIMES"), std::string("repeat for"));
+        QCOMPARE(DialectTopics("setxy"), std::string());
     }
 
     void fileDialogsStartWhereTheUserKeepsFiles()
