@@ -38,6 +38,9 @@ make_file() {  # n statements, one per line
 make_iseq() {  # one print of a list of n numbers
   echo "print iseq 1 $1" >"$2"
 }
+make_objects() {  # n objects made with ob in a while loop
+  echo "make \"i 0 , while :i < $1 [make \"i :i + 1 , ob word \"o :i []]" >"$2"
+}
 make_dump() {  # DUMP of an object n levels deep (n a power of two)
   local k
   k=$(awk -v n="$1" 'BEGIN { print int(log(n) / log(2) + 0.5) }')
@@ -62,7 +65,7 @@ run() {  # workload, size: prints "ms KB"
 }
 # Workloads named on the command line, or all of them.
 workloads=("names 50000" "procedures 50000" "calls 50000" "line 40000" "file 500000"
-       "iseq 1000000" "dump 8192")
+       "iseq 1000000" "dump 8192" "objects 50000")
 for workload in "${workloads[@]}"; do
   set -- $workload
   if [ -n "$ONLY" ] && ! echo " $ONLY " | grep -q " $1 "; then continue; fi

@@ -13,6 +13,9 @@
 #
 # Usage: sh bench/run.sh            (as root or with sudo for the packages)
 #        RUNS=9 bash bench/run.sh
+#        BASELINE=/path/to/other/bin/tavro-run bash bench/run.sh
+#            (another build of Tavro, timed interleaved with the others:
+#            its median and peak memory are added to each row)
 set -e
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -53,11 +56,12 @@ printf "%-8s %10s %10s %10s %8s %8s %10s\n" program tavro_ms ucblogo_ms qlogo_ms
 for program in "$ROOT"/bench/programs/*.tvr; do
   name=$(basename "$program" .tvr)
   peer="$ROOT/bench/programs/$name.lg"
-  : >t.times; : >u.times; : >q.times
+  : >t.times; : >u.times; : >q.times; : >b.times
   for i in $(seq "$RUNS"); do
     time_ms "'$TAVRO' '$program'" t.out >>t.times
     time_ms "DISPLAY=:$DISPLAY_NUMBER timeout 300 ucblogo prelude.lg '$peer' bye.lg </dev/null" u.out >>u.times
     time_ms "timeout 300 QLogo-cli <'$peer'" q.out >>q.times
+    [ -z "$BASELINE" ] || time_ms "'$BASELINE' '$program'" b.out >>b.times
   done
   memory=$(/usr/bin/time -f %M "$TAVRO" "$program" 2>&1 >/dev/null | tail -1)
   t=$(median <t.times); u=$(median <u.times); q=$(median <q.times)
@@ -67,4 +71,8 @@ for program in "$ROOT"/bench/programs/*.tvr; do
   printf "%-8s %10s %10s %10s %8s %8s %10s%s\n" "$name" "$t" "$u" "$q" \
     "$(awk -v a="$u" -v b="$t" 'BEGIN { printf "%.2f", a / b }')" \
     "$(awk -v a="$q" -v b="$t" 'BEGIN { printf "%.2f", a / b }')" "$memory" "$agree"
+  if [ -n "$BASELINE" ]; then
+    printf "%-8s %10s %43s %10s\n" "  base" "$(median <b.times)" "" \
+      "$(/usr/bin/time -f %M "$BASELINE" "$program" 2>&1 >/dev/null | tail -1)"
+  fi
 done

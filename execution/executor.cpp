@@ -141,12 +141,14 @@ Atom* callNative(TNativeFunction fn)
 // parameter), and it is trusted only while the tree epoch stays the same:
 // every collection changes it, and the spare's nodes are then ordinary
 // garbage. One spare per slot; a slot taken by another procedure's spare
-// leaves the new one to be freed as before.
+// leaves the new one to be freed as before. Nothing reaches a kept spare,
+// so its members are still the parameters it was kept with, in order.
 struct SpareRecord {
     const Atom* procedure = nullptr;
     Atom* record = nullptr;
     int count = 0;
     uint64_t epoch = 0;
+    Atom* params[kReclaimableParameters];
 };
 constexpr size_t kSpareRecords = 256;
 SpareRecord gSpareRecords[kSpareRecords];
@@ -157,31 +159,33 @@ SpareRecord& spareSlot(const Atom* procedure)
     return gSpareRecords[(h >> 40) & (kSpareRecords - 1)];
 }
 
-// Whether a node is as a new call would make it (with `flags`). Members and
-// references are the caller's checks.
-bool cleanNode(Atom* a, uint32_t flags)
+// Whether a node's own fields are as a new call would make them (with
+// `flags`); the display list, members and references are checked apart.
+bool cleanFields(const Atom* a, uint32_t flags)
 {
-    return a->Flags == flags && !a->Code && !a->Position && !a->ChangeChild && !a->DrawImageChild &&
-           !Env().HasDisplayList(a);
+    return a->Flags == flags && !a->Code && !a->Position && !a->ChangeChild && !a->DrawImageChild;
 }
 
-// Keeps the nodes of a finished call as the spare of `procedure`; false
-// when they do not qualify or the slot is taken.
+// Keeps the nodes of a finished call, whose fields are clean, as the spare
+// of `procedure`; false when a node has a display list or the slot is taken.
 bool keepSpare(const Atom* procedure, Atom* record, Atom* const* made, int madeCount)
 {
     SpareRecord& slot = spareSlot(procedure);
     if (slot.record && slot.epoch == TreeEpoch() && slot.procedure != procedure) return false;
-    if (record->Left || TextOf(record) != "[]" || !cleanNode(record, flActivation)) return false;
-    // The members are the parameters, without members or references of
-    // their own (checked by the caller), and nothing else.
-    for (Atom* m = record->FirstChild; m; m = m->NextSibling)
-        if (!cleanNode(m, 0)) return false;
+    Environment& env = Env();
+    if (env.HasDisplayList(record)) return false;
+    for (int i = 0; i < madeCount; ++i)
+        if (env.HasDisplayList(made[i])) return false;
+    slot.procedure = procedure;
+    slot.record = record;
+    slot.count = madeCount;
+    slot.epoch = TreeEpoch();
     for (int i = 0; i < madeCount; ++i) {
         made[i]->Left = nullptr;
         made[i]->Stamp = 0;
+        slot.params[i] = made[i];
     }
     record->Stamp = 0;
-    slot = SpareRecord{procedure, record, madeCount, TreeEpoch()};
     return true;
 }
 
@@ -193,36 +197,32 @@ Atom* takeSpare(const Atom* procedure, int argCount, const TCodeWord* args, Atom
     SpareRecord& slot = spareSlot(procedure);
     if (!slot.record || slot.procedure != procedure || slot.epoch != TreeEpoch() || slot.count != argCount)
         return nullptr;
-    Atom* record = slot.record;
-    slot = SpareRecord{};
-    // Members are in the reverse order of attachment.
-    int k = argCount;
-    for (Atom* m = record->FirstChild; m; m = m->NextSibling) {
-        if (k == 0) return nullptr;
-        params[--k] = m;
-    }
-    if (k != 0) return nullptr;
     for (int i = 0; i < argCount; ++i)
-        if (params[i]->Text != reinterpret_cast<const Atom*>(args[2 * i + 1])->Text) return nullptr;
+        if (slot.params[i]->Text != reinterpret_cast<const Atom*>(args[2 * i + 1])->Text) return nullptr;
+    Atom* record = slot.record;
+    slot.record = nullptr;
+    slot.procedure = nullptr;
+    for (int i = 0; i < argCount; ++i) params[i] = slot.params[i];
     return record;
 }
 
 void reclaimRecord(Atom* record, Atom* const* made, int madeCount, Atom* output, const Atom* procedure,
                    bool plain)
 {
-    auto reachable = [&](Atom* a) {
-        return a->RefCount > 0 || a == output || a == LastPopped || a->Parent != nullptr;
-    };
-    if (reachable(record)) return;
-    int members = 0;
+    Atom* const lastPopped = LastPopped;
+    auto reachable = [&](const Atom* a) { return a->RefCount > 0 || a == output || a == lastPopped; };
+    if (reachable(record) || record->Parent != nullptr) return;
+    // The members must be the parameter nodes this call made, as their
+    // attachment left them (the last made first); anything else, even the
+    // same nodes in another order, is left to the collector.
+    bool clean = plain && !record->Left && TextOf(record) == "[]" && cleanFields(record, flActivation);
+    int k = madeCount;
     for (Atom* m = record->FirstChild; m; m = m->NextSibling) {
-        bool ours = false;
-        for (int i = 0; i < madeCount; ++i) ours = ours || made[i] == m;
-        if (!ours || m->FirstChild || m->RefCount > 0 || m == output || m == LastPopped) return;
-        ++members;
+        if (k == 0 || m != made[--k] || m->FirstChild || reachable(m)) return;
+        clean = clean && cleanFields(m, 0);
     }
-    if (members != madeCount) return;
-    if (plain && keepSpare(procedure, record, made, madeCount)) return;
+    if (k != 0) return;
+    if (clean && keepSpare(procedure, record, made, madeCount)) return;
 
     // Marks are clear outside a collection: they tag the atoms to free.
     record->Flags |= flMarked;

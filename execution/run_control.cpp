@@ -547,6 +547,11 @@ void CollectGarbage()
         return;
     }
 
+    // The indexes of owners the sweep frees go: their atoms will serve
+    // other nodes. Every other index stays exact (its members survive with
+    // their owner) and need not be built again.
+    member_index::DropUnless([](const Atom* owner) { return (owner->Flags & flMarked) || owner->RefCount > 0; });
+
     // Releasing a widget may pump messages; nothing may run mid-sweep.
     bool suppressed = MessagePumpingSuppressed;
     MessagePumpingSuppressed = true;
@@ -576,7 +581,6 @@ void CollectGarbage()
     // Freed atoms will be reused: nothing remembered about them may
     // survive, whatever they become next.
     member_cache::Clear();
-    member_index::Clear();
     ForgetGlobalScopes();
     gLastCollection = nowMs();
     gNextRoomCheck = State->LiveCount + kRoomCheckAtoms;

@@ -156,4 +156,9 @@ void Drop(const Atom* owner)
 
 void Clear() { gIndexes.clear(); }
 
+void DropUnless(bool (*keep)(const Atom* owner))
+{
+    std::erase_if(gIndexes, [&](const auto& entry) { return !keep(entry.first); });
+}
+
 }  // namespace tavro::member_index

@@ -42,7 +42,9 @@ void Clear();
 // name to the first member of that name, built on the first long scan and
 // kept exact by the tree operations (Attach, Detach, renaming); operations
 // that drop members wholesale drop the owner's index, and the collector
-// drops them all after every sweep (owners may have been recycled).
+// drops the indexes of the owners it is about to free (their atoms will be
+// recycled); a surviving owner's members survive with it, so its index
+// stays exact.
 // Activation records are never indexed.
 namespace tavro::member_index {
 
@@ -61,5 +63,7 @@ void Detached(const Atom* owner, std::string_view name, const Atom* member, Atom
 // Forgets the index of one owner, or of all owners.
 void Drop(const Atom* owner);
 void Clear();
+// Forgets the index of every owner for which keep(owner) is false.
+void DropUnless(bool (*keep)(const Atom* owner));
 
 }  // namespace tavro::member_index

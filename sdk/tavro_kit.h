@@ -53,6 +53,24 @@ static inline int tavro_bytes_equal(const char *a, size_t alen, const char *b, s
     return 1;
 }
 
+/* True when the text `t` is the C string `name`, letter case folded with
+   `fold`. Compared as it is walked, with no length taken first: records
+   are searched for a parameter with every input a native reads. */
+static inline int tavro_text_is(TText t, const char *name, int fold)
+{
+    const char *a = tavro_text_cstr(t);
+    size_t len = (size_t)tavro_text_length(t), i;
+    for (i = 0; i < len; ++i) {
+        /* The end of `name` comes first: a shorter name, or a text with a
+           zero byte where the name ends. */
+        if (name[i] == '\0')
+            return 0;
+        if (fold ? tavro_ascii_upper(a[i]) != tavro_ascii_upper(name[i]) : a[i] != name[i])
+            return 0;
+    }
+    return name[len] == '\0';
+}
+
 /* True when the name `name` matches the text of `node` the way the
    interpreter compares names (case-insensitively when the state says
    names are not case-sensitive). */
@@ -85,18 +103,13 @@ static inline TAtom *tavro_param(const TStructure *s, const char *name)
 {
     TAtom *r = tavro_record(s);
     TAtom *m;
-    size_t len;
+    int fold;
     if (!r)
         return NULL;
-    len = strlen(name);
-    for (m = r->FirstChild; m; m = m->NextSibling) {
-        if (m->Kind != akVariable)
-            continue;
-        /* Letter case changes no byte count: the lengths first. */
-        if ((size_t)tavro_text_length(m->Text) == len &&
-            tavro_bytes_equal(tavro_text_cstr(m->Text), len, name, len, !s->CaseSensitive))
+    fold = !s->CaseSensitive;
+    for (m = r->FirstChild; m; m = m->NextSibling)
+        if (m->Kind == akVariable && tavro_text_is(m->Text, name, fold))
             return m;
-    }
     return NULL;
 }
 

@@ -277,7 +277,14 @@ NATIVE(FOR)
     call = tavro_new_cell(s, group, NULL);
     if (!tavro_run_for_caller(s, call, 0, NULL, &numbers))
         return numbers;
-    numbers = tavro_right(tavro_right(numbers));
+    /* Past the two zeros. An input that gave no value (an expression
+       such as `print ...`) leaves list fewer cells than that. */
+    for (n = 0; n < 2; ++n) {
+        if (!tavro_is_object(numbers) || numbers->Kind != akList)
+            return tavro_fail_input(s, control);
+        numbers = tavro_right(numbers);
+    }
+    n = 0;
     for (; tavro_is_object(numbers) && numbers->Kind == akList; numbers = tavro_right(numbers)) {
         if (n == 3 || !tavro_to_number(tavro_left(numbers), &v[n]))
             return tavro_fail_input(s, control);

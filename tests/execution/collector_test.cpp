@@ -4,6 +4,7 @@
 
 #include "execution_fixture.h"
 #include "atom_slabs.h"
+#include "member_cache.h"
 #include "structure.h"
 
 using namespace tavro;
@@ -145,4 +146,38 @@ TEST_F(Collector, FreedSlabsGoBackWholeAndTheRestIsReused)
     Atom* kept = CreatePath(Root, "kept", NewWord("value"), true);
     CollectGarbage();
     EXPECT_EQ(ToText(LeftOf(kept)), "value");
+}
+
+TEST_F(Collector, IndexesOfManyMembersStayExactAcrossCollections)
+{
+    // Owners of many members are indexed: the index of one that survives a
+    // collection keeps answering, and one that is freed leaves nothing a
+    // new owner in its atom could find.
+    auto fill = [](Atom* owner, const char* prefix) {
+        for (int i = 0; i < 2 * member_index::kIndexedMembers; ++i)
+            CreatePath(owner, prefix + std::to_string(i), NewNumber(i), true);
+        FindMember(owner, "absent");  // a long scan builds the index
+    };
+    Atom* kept = CreatePath(Root, "kept", nullptr, true);
+    fill(kept, "k");
+    for (int round = 0; round < 4; ++round) {
+        Atom* gone = CreatePath(Root, "gone" + std::to_string(round), nullptr, true);
+        fill(gone, "g");
+        Detach(gone);
+        CollectGarbage();
+        Atom* fresh = CreatePath(Root, "fresh" + std::to_string(round), nullptr, true);
+        fill(fresh, "f");
+        EXPECT_EQ(FindMember(fresh, "g3"), nullptr);
+        ASSERT_NE(FindMember(fresh, "f3"), nullptr);
+        EXPECT_EQ(FindMember(fresh, "f3")->Parent, fresh);
+    }
+    Atom* k5 = FindMember(kept, "k5");
+    ASSERT_NE(k5, nullptr);
+    EXPECT_EQ(k5->Parent, kept);
+    Detach(k5);
+    EXPECT_EQ(FindMember(kept, "k5"), nullptr);
+    CreatePath(kept, "late", NewNumber(1), true);
+    CollectGarbage();
+    ASSERT_NE(FindMember(kept, "late"), nullptr);
+    EXPECT_EQ(FindMember(kept, "k5"), nullptr);
 }

@@ -39,3 +39,19 @@ TEST_F(Reclaim, WhatTheProgramCanReachIsKept)
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->Parent, RootNode());
 }
+
+TEST_F(Reclaim, ReusedNodesCarryEachCallsOwnInputsInOrder)
+{
+    // The nodes of one call serve the next call of the same procedure: each
+    // must see its own inputs, by name and in order, also after the
+    // procedure is defined again with other parameters.
+    ASSERT_TRUE(Run("to three :a :b :c\n make \"ra :a\n make \"rb :b\n output :c\nend\n"
+                    "make \"c1 three 1 2 3"));
+    ASSERT_TRUE(Run("make \"c2 three 4 5 6\nmake \"c3 three 7 8 9"));
+    ASSERT_TRUE(Run("print :ra\nprint :rb\nprint :c2\nprint :c3"));
+    EXPECT_EQ(TakeLines(), (std::vector<std::string>{"7", "8", "6", "9"}));
+    ASSERT_TRUE(Run("to three :x :b :a\n make \"ra :a\n make \"rb :b\n output :x\nend\n"
+                    "make \"c4 three 1 2 3\nmake \"c5 three 4 5 6\n"
+                    "print :ra\nprint :rb\nprint :c4\nprint :c5"));
+    EXPECT_EQ(TakeLines(), (std::vector<std::string>{"6", "5", "1", "4"}));
+}

@@ -146,6 +146,8 @@ static void arguments(void)
     CHECK(tavro_arg(&f.state, "l", &v) && v == NULL);
     v = TAVRO_NOVALUE;
     CHECK(!tavro_arg(&f.state, "b", &v) && v == NULL);
+    /* a name is found whole: neither a longer nor a shorter one matches */
+    CHECK(!tavro_arg(&f.state, "ab", NULL) && !tavro_arg(&f.state, "", NULL));
     /* names compare by case only when the state says so */
     CHECK(!tavro_arg(&f.state, "A", NULL));
     f.state.CaseSensitive = 0;
