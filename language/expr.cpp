@@ -11,7 +11,7 @@
 
 #include "errors.h"
 #include "stack_guard.h"
-#include "native_loader.h"
+#include "native_words.h"
 #include "reserved_words.h"
 #include "state.h"
 #include "structure.h"
@@ -596,7 +596,7 @@ std::pair<int, int> TExpr::Emit(int index)
     case opWord:
         if (IsObject(e) && e->Kind == akWord && IsNativeWord(TextOf(e))) {
             Put(opNative);
-            Put(reinterpret_cast<TCodeWord>(ResolveNative(TextOf(e))));
+            Put(reinterpret_cast<TCodeWord>(ResolveNativeWord(TextOf(e))));
             return range;
         }
         Put(opCall);

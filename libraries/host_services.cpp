@@ -1,5 +1,7 @@
 #include "host_services.h"
 
+#include "native_loader.h"
+
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -248,6 +250,7 @@ void InstallHostServices()
 {
     HostService = &HostServiceEntry;
     if (State) State->ServiceCallback = &HostServiceEntry;
+    SetNativeResolver(&ResolveNative);
 }
 
 }  // namespace tavro

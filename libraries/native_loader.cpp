@@ -56,13 +56,6 @@ void* LookUpOrdinal(void* handle, std::string_view text)
 
 }  // namespace
 
-bool IsNativeWord(std::string_view word)
-{
-    const std::string& prefix = UpperReserved(rwDll);
-    if (word.size() <= prefix.size() || word[prefix.size()] != '.') return false;
-    return UpperCase(word.substr(0, prefix.size())) == prefix;
-}
-
 TNativeFunction ResolveNative(std::string_view word)
 {
     if (!IsNativeWord(word)) RaiseError("BADNATIVE", {std::string(word)});
@@ -88,5 +81,13 @@ TNativeFunction ResolveNative(std::string_view word)
     if (!address) RaiseError("INMODULE", {function, library});
     return reinterpret_cast<TNativeFunction>(address);
 }
+
+namespace {
+// The compiler finds native words through this loader wherever the loader
+// is linked in; InstallHostServices installs it as well.
+struct ResolverInstaller {
+    ResolverInstaller() { SetNativeResolver(&ResolveNative); }
+} gResolverInstaller;
+}  // namespace
 
 }  // namespace tavro

@@ -35,12 +35,10 @@
 
 #include <string_view>
 
+#include "native_words.h"
 #include "tavro.h"
 
 namespace tavro {
-
-// True when `word` starts with the native prefix ("dll." in any case).
-bool IsNativeWord(std::string_view word);
 
 // The address of the function that the native word names (see above).
 TNativeFunction ResolveNative(std::string_view word);
