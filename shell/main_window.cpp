@@ -106,11 +106,10 @@ QMenu* newMenu(QWidget* parent)
 
 TMainForm* MainForm() { return gMainForm; }
 
-void ShowEditPopup(QPoint globalPos)
+void TMainForm::ShowEditPopup(QPoint globalPos)
 {
-    if (!gMainForm) return;
-    gMainForm->PreparePopupEdit();
-    gMainForm->PopupEdit()->popup(globalPos);
+    PreparePopupEdit();
+    PopupEdit()->popup(globalPos);
 }
 
 // ---- workspace
@@ -150,6 +149,7 @@ void DesktopArea::resizeEvent(QResizeEvent* event)
 TMainForm::TMainForm()
 {
     gMainForm = this;
+    SetApplication(this);
     setObjectName("MainForm");
     desktop_ = new DesktopArea(this);
     desktop_->setObjectName("Workspace");
@@ -181,6 +181,7 @@ TMainForm::~TMainForm()
     // The tool windows go first, while the workspace they live in exists.
     for (QMdiSubWindow* w : desktop_->subWindowList()) delete w;
     if (gMainForm == this) gMainForm = nullptr;
+    if (TheApplication() == this) SetApplication(nullptr);
 }
 
 void TMainForm::buildActions()

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "application.h"
+
 class QMenu;
 class QAction;
 class QLabel;
@@ -55,7 +57,7 @@ private:
     QString hint_;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public Application {
     Q_OBJECT
 public:
     TMainForm();
@@ -75,9 +77,9 @@ public:
     // The deferred work itself (what the timer runs).
     void RunDeferredWork();
     const std::string& StartupProgram() const { return startupProgram_; }
-    bool Closing() const { return closing_; }
+    bool Closing() const override { return closing_; }
     // Called when the outermost run of the interpreter has returned.
-    void InterpreterIdle();
+    void InterpreterIdle() override;
 
     // ---- run state display
     // The caption and icon (with BUTTONS=Yes) and the status strip. A run
@@ -97,14 +99,14 @@ public:
     void RunTo();
 
     // ---- look
-    void ApplySkin(bool repaint);
+    void ApplySkin(bool repaint) override;
     void ApplyInterfaceTexts();
     void PickSkin(QAction* entry);
     void SwitchLanguage(QAction* entry);
     void ChangeFont();
     // The environment font one point larger (1) or smaller (-1), or back
     // to its default size (0); kept in FONT.SIZE.
-    void Zoom(int step);
+    void Zoom(int step) override;
     // A source window for a new program (Ctrl+N, "New").
     void NewProgram();
 
@@ -114,7 +116,7 @@ public:
     void ToggleCommands();
     void TogglePlane();
     // Opens the plane window at a workspace point (or returns the open one).
-    TPlane* OpenPlane(int left, int top, bool arrange = true);
+    TPlane* OpenPlane(int left, int top, bool arrange = true) override;
     TOutput* OpenOutput(bool arrange = true);
     TCommand* OpenCommands(bool arrange = true);
     // The memory window (opened with a fresh tree) and the info window
@@ -123,11 +125,14 @@ public:
     void ToggleMemory();
     void ToggleInfo();
     TDebugVars* OpenMemory(bool arrange = true);
-    TWeb* OpenInfo(bool arrange = true);
+    TWeb* OpenInfo(bool arrange = true) override;
     // Prepares and opens the main popup at a workspace point.
     void ShowPopeye(QPoint viewportPos, QPoint globalPos);
     void PreparePopeye(QPoint viewportPos);
     QMenu* PopupEdit() const { return popupEdit_; }
+    // Opens the edit popup at a screen point (the context menu of the
+    // editors, the output window and the command line).
+    void ShowEditPopup(QPoint globalPos) override;
     void PreparePopupEdit();
     // An action of the menus by its interface-text key (e.g. "MENU.NEW").
     QAction* MenuEntry(const std::string& key) const;
@@ -137,7 +142,7 @@ public:
     QMenu* LanguagesMenu() const { return translateMenu_; }
 
     // ---- program files and libraries
-    void AddRecentFile(const std::string& path);
+    void AddRecentFile(const std::string& path) override;
     std::vector<std::string> RecentFiles() const;
     // Opens a program file in a source window unless it is open already.
     void OpenProgramFile(const std::string& path);
@@ -207,8 +212,5 @@ private:
 
 // The one main window (null before it exists and after it is gone).
 TMainForm* MainForm();
-// Opens the edit popup at a screen point (the context menu of the editors,
-// the output window and the command line).
-void ShowEditPopup(QPoint globalPos);
 
 }  // namespace tavro::shell

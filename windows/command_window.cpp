@@ -14,7 +14,7 @@
 #include "interpreter.h"
 #include "languages.h"
 #include "log.h"
-#include "main_window.h"
+#include "application.h"
 #include "output_window.h"
 #include "run_control.h"
 #include "run_scope.h"
@@ -48,7 +48,7 @@ TCommand::TCommand(QWidget* parent) : TTavroForm(parent)
     line_->installEventFilter(this);
     line_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(line_, &QWidget::customContextMenuRequested, this,
-            [this](QPoint p) { shell::ShowEditPopup(line_->mapToGlobal(p)); });
+            [this](QPoint p) { if (Application* app = TheApplication()) app->ShowEditPopup(line_->mapToGlobal(p)); });
     auto* layout = new QHBoxLayout(Body());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -21,7 +21,7 @@
 #include "help_values.h"
 #include "languages.h"
 #include "link_text.h"
-#include "main_window.h"
+#include "application.h"
 #include "output_window.h"
 #include "run_control.h"
 #include "run_scope.h"
@@ -55,7 +55,7 @@ void ShowHelpFor(const std::string& word)
 {
     TWeb* web = InfoWindow();
     if (!web) {
-        if (shell::TMainForm* main = shell::MainForm()) web = main->OpenInfo();
+        if (Application* main = TheApplication()) web = main->OpenInfo();
         if (!web) return;
     }
     web->AddressBox()->setEditText(fromUtf8(word));

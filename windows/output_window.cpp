@@ -16,11 +16,11 @@
 #include "environment_font.h"
 #include "file_dialogs.h"
 #include "languages.h"
-#include "main_window.h"
+#include "application.h"
 #include "message_dialog.h"
 #include "run_control.h"
 #include "skin.h"
-#include "memory_items.h"
+#include "first_characters.h"
 
 namespace tavro {
 
@@ -73,7 +73,7 @@ TOutput::TOutput(QWidget* parent) : TTavroForm(parent)
     edit_->installEventFilter(this);
     edit_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(edit_, &QWidget::customContextMenuRequested, this,
-            [this](QPoint p) { shell::ShowEditPopup(edit_->mapToGlobal(p)); });
+            [this](QPoint p) { if (Application* app = TheApplication()) app->ShowEditPopup(edit_->mapToGlobal(p)); });
     auto* layout = new QVBoxLayout(Body());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(edit_);

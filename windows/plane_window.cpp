@@ -1,5 +1,6 @@
 #include "plane_window.h"
 
+#include <QMdiArea>
 #include <QCloseEvent>
 #include <QWheelEvent>
 #include <QMenu>
@@ -14,7 +15,7 @@
 #include "file_dialogs.h"
 #include "interpreter.h"
 #include "languages.h"
-#include "main_window.h"
+#include "application.h"
 #include "message_dialog.h"
 #include "pixel_formats.h"
 #include "run_scope.h"
@@ -128,7 +129,7 @@ void PlaneView::resizeGL(int w, int h)
 
 void PlaneView::paintGL()
 {
-    if (shell::MainForm() && shell::MainForm()->Closing()) return;
+    if (TheApplication() && TheApplication()->Closing()) return;
     if (plane_->IsMoving()) return;
     paintStart_.start();
     shell::TheScene().Paint(workspaceColour());
@@ -268,7 +269,7 @@ void TPlane::ClearPlane()
         shell::RunScope scope;
         Reset();
     }
-    if (shell::TMainForm* main = shell::MainForm()) main->ApplySkin(true);
+    if (Application* main = TheApplication()) main->ApplySkin(true);
 }
 
 void TPlane::FitView()

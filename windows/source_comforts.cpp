@@ -8,7 +8,7 @@
 
 #include "configuration.h"
 #include "info_window.h"
-#include "main_window.h"
+#include "application.h"
 #include "skin.h"
 #include "source_hints.h"
 #include "source_markers.h"
@@ -139,7 +139,7 @@ bool TSource::comfortKey(QKeyEvent* k)
 bool TSource::comfortWheel(QWheelEvent* w)
 {
     if (!(w->modifiers() & Qt::ControlModifier) || w->angleDelta().y() == 0) return false;
-    if (shell::TMainForm* main = shell::MainForm()) main->Zoom(w->angleDelta().y() > 0 ? 1 : -1);
+    if (Application* main = TheApplication()) main->Zoom(w->angleDelta().y() > 0 ? 1 : -1);
     return true;
 }
 

@@ -26,7 +26,7 @@
 #include "executor.h"
 #include "file_dialogs.h"
 #include "languages.h"
-#include "main_window.h"
+#include "application.h"
 #include "message_dialog.h"
 #include "skin.h"
 #include "source_hints.h"
@@ -126,7 +126,7 @@ TSource::TSource(QWidget* parent) : TTavroForm(parent)
     connect(edit_, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
         // The popup's word at the cursor is the word under the mouse.
         ShowWordHint(CharAtPoint(p));
-        shell::ShowEditPopup(edit_->viewport()->mapToGlobal(p));
+        if (Application* app = TheApplication()) app->ShowEditPopup(edit_->viewport()->mapToGlobal(p));
     });
     SetCaption(QString());
     gSourceWindows.push_back(this);
@@ -282,7 +282,7 @@ void TSource::LoadFile(const std::string& path)
     std::error_code ec;
     std::string found = fs::is_regular_file(path, ec) ? path : ResolveProgramPath(path);
     fileName_ = fs::absolute(found, ec).lexically_normal().string();
-    if (shell::TMainForm* main = shell::MainForm()) main->AddRecentFile(fileName_);
+    if (Application* main = TheApplication()) main->AddRecentFile(fileName_);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QString text;
     QFile file(QString::fromStdString(fileName_));
@@ -327,7 +327,7 @@ bool TSource::Save()
         saved = SaveAs();
     } else if (writeFile(fileName_)) {
         edit_->document()->setModified(false);
-        if (shell::TMainForm* main = shell::MainForm()) main->AddRecentFile(fileName_);
+        if (Application* main = TheApplication()) main->AddRecentFile(fileName_);
         saved = true;
     }
     UpdateStatus();
@@ -348,7 +348,7 @@ bool TSource::SaveAs()
     fileName_ = path;
     setFileCaption(QString::fromStdString(fs::path(path).filename().string()));
     edit_->document()->setModified(false);
-    if (shell::TMainForm* main = shell::MainForm()) main->AddRecentFile(fileName_);
+    if (Application* main = TheApplication()) main->AddRecentFile(fileName_);
     UpdateStatus();
     return true;
 }

@@ -20,7 +20,7 @@
 
 #include "configuration.h"
 #include "interpreter.h"
-#include "main_window.h"
+#include "application.h"
 #include "plane_window.h"
 #include "run_control.h"
 #include "run_scope.h"
@@ -103,7 +103,7 @@ void clicked(WidgetHandle* h)
 TPlane* openPlane()
 {
     if (TPlane* p = PlaneWindow()) return p;
-    TMainForm* main = MainForm();
+    Application* main = TheApplication();
     if (!main || main->Closing()) return nullptr;
     return main->OpenPlane(ConfigInt("PLANE.LEFT"), ConfigInt("PLANE.TOP"));
 }

@@ -1,6 +1,6 @@
 #include "run_scope.h"
 
-#include "main_window.h"
+#include "application.h"
 
 namespace tavro::shell {
 
@@ -13,7 +13,7 @@ RunScope::RunScope() { ++gDepth; }
 RunScope::~RunScope()
 {
     if (--gDepth == 0)
-        if (TMainForm* main = MainForm()) main->InterpreterIdle();
+        if (Application* main = TheApplication()) main->InterpreterIdle();
 }
 
 int RunScope::Depth() { return gDepth; }
