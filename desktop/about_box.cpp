@@ -45,7 +45,7 @@ void openWithDesktop(const QString& address)
 
 }  // namespace
 
-TAboutBox::TAboutBox()
+AboutBox::AboutBox()
 {
     setObjectName("AboutBox");
     setWindowTitle("About Tavro");
@@ -116,7 +116,7 @@ TAboutBox::TAboutBox()
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
-void TAboutBox::mousePressEvent(QMouseEvent* event)
+void AboutBox::mousePressEvent(QMouseEvent* event)
 {
     QWidget* hit = childAt(event->position().toPoint());
     if (hit && (hit->objectName() == "Label4" || hit == webAddr_)) {
@@ -126,7 +126,7 @@ void TAboutBox::mousePressEvent(QMouseEvent* event)
     QWidget::mousePressEvent(event);
 }
 
-void TAboutBox::CloseAfter(int holdMs, std::function<void()> closed)
+void AboutBox::CloseAfter(int holdMs, std::function<void()> closed)
 {
     repaint();
     QTimer::singleShot(holdMs, this, [this, closed] {

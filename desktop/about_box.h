@@ -1,4 +1,4 @@
-// TAboutBox: the splash screen shown while the configuration is applied,
+// AboutBox: the splash screen shown while the configuration is applied,
 // with the project texts of the configuration (PROJECT, VERSION,
 // COPYRIGHT, URL) and the picture "logo/logo.bmp" of the images folder.
 // Its two link labels open their text with the desktop's handler.
@@ -10,10 +10,10 @@ class QLabel;
 
 namespace tavro::shell {
 
-class TAboutBox : public QWidget {
+class AboutBox : public QWidget {
     Q_OBJECT
 public:
-    TAboutBox();
+    AboutBox();
     // Keeps the splash on screen for `holdMs` more, then hides it and
     // deletes it; `closed` runs after it was hidden.
     void CloseAfter(int holdMs, std::function<void()> closed);

@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kWidth = 424, kHeight = 176;
 constexpr int kButtonWidth = 89, kButtonHeight = 25, kButtonTop = 112, kButtonGap = 16;
-QPointer<TMsg> gOpen;
+QPointer<MessageDialog> gOpen;
 
 }  // namespace
 
@@ -30,9 +30,9 @@ std::string& LastInputText()
     return text;
 }
 
-TMsg* OpenMessageDialog() { return gOpen; }
+MessageDialog* OpenMessageDialog() { return gOpen; }
 
-TMsg::TMsg(const std::string& message, const std::string& file, const std::string& detail, int flags)
+MessageDialog::MessageDialog(const std::string& message, const std::string& file, const std::string& detail, int flags)
     : flags_(flags)
 {
     setObjectName("Msg");
@@ -94,9 +94,9 @@ TMsg::TMsg(const std::string& message, const std::string& file, const std::strin
         move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
 }
 
-QString TMsg::ShownText() const { return label_->text(); }
+QString MessageDialog::ShownText() const { return label_->text(); }
 
-void TMsg::layoutButtons()
+void MessageDialog::layoutButtons()
 {
     int n = 1 + (flags_ & msgCancel ? 1 : 0) + (flags_ & msgNo ? 1 : 0);
     int left = (kWidth - n * kButtonWidth - (n - 1) * kButtonGap) / 2;
@@ -112,7 +112,7 @@ void TMsg::layoutButtons()
     if (flags_ & msgCancel) cancel_->move(next - offset, kButtonTop);
 }
 
-void TMsg::Relabel()
+void MessageDialog::Relabel()
 {
     const SkinColours& c = CurrentSkin().Colours;
     QFont font = EnvironmentFont();
@@ -136,14 +136,14 @@ void TMsg::Relabel()
     cancel_->setText(QString::fromStdString(Tr("MSGWIN.CANCEL")));
 }
 
-void TMsg::finish(int answer)
+void MessageDialog::finish(int answer)
 {
     answer_ = answer;
     if (answer == answerOK && (flags_ & msgInput)) LastInputText() = edit_->text().toStdString();
     done(answer == answerOK ? QDialog::Accepted : QDialog::Rejected);
 }
 
-void TMsg::keyPressEvent(QKeyEvent* event)
+void MessageDialog::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Return:
@@ -158,7 +158,7 @@ void TMsg::keyPressEvent(QKeyEvent* event)
     }
 }
 
-bool TMsg::eventFilter(QObject* watched, QEvent* event)
+bool MessageDialog::eventFilter(QObject* watched, QEvent* event)
 {
     // The dialog sees every key first, also those typed into the edit box.
     if (watched == edit_ && event->type() == QEvent::KeyPress) {
@@ -182,7 +182,7 @@ bool TMsg::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TMsg::mousePressEvent(QMouseEvent* event)
+void MessageDialog::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
         dragging_ = true;
@@ -190,12 +190,12 @@ void TMsg::mousePressEvent(QMouseEvent* event)
     }
 }
 
-void TMsg::mouseMoveEvent(QMouseEvent* event)
+void MessageDialog::mouseMoveEvent(QMouseEvent* event)
 {
     if (dragging_ && (event->buttons() & Qt::LeftButton)) move(pos() + event->position().toPoint() - dragPoint_);
 }
 
-void TMsg::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
+void MessageDialog::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
 
 namespace {
 
@@ -227,7 +227,7 @@ int ShowMessageDialog(const std::string& message, const std::string& file, const
 {
     if (message.empty()) return answerOK;
     dropQueuedKeys();
-    TMsg dialog(message, file, detail, flags);
+    MessageDialog dialog(message, file, detail, flags);
     gOpen = &dialog;
     dialog.show();
     if (flags & msgInput) dialog.EditBox()->setFocus();

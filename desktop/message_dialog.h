@@ -1,4 +1,4 @@
-// TMsg: the one modal message, question and input dialog of the
+// MessageDialog: the one modal message, question and input dialog of the
 // environment, skinned with the Workspace and Menu colours and the
 // environment font, buttons captioned from the interface texts.
 #pragma once
@@ -27,10 +27,10 @@ int ShowMessageDialog(const std::string& message, const std::string& file = {}, 
 // The text shared by all input prompts: it pre-fills the edit box.
 std::string& LastInputText();
 
-class TMsg : public QDialog {
+class MessageDialog : public QDialog {
     Q_OBJECT
 public:
-    TMsg(const std::string& message, const std::string& file, const std::string& detail, int flags);
+    MessageDialog(const std::string& message, const std::string& file, const std::string& detail, int flags);
     // Captions, colours and font from the current tables and skin.
     void Relabel();
     QString ShownText() const;
@@ -66,6 +66,6 @@ private:
 
 // The dialog open right now, or null (it relabels itself when the
 // interface texts are applied).
-TMsg* OpenMessageDialog();
+MessageDialog* OpenMessageDialog();
 
 }  // namespace tavro::shell

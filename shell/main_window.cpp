@@ -50,7 +50,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TMainForm* gMainForm = nullptr;
+MainWindow* gMainWindow = nullptr;
 constexpr const char* kDefaultTitle = "Tavro " TAVRO_VERSION;
 constexpr int kDefaultFontSize = 10;
 
@@ -104,9 +104,9 @@ QMenu* newMenu(QWidget* parent)
 
 }  // namespace
 
-TMainForm* MainForm() { return gMainForm; }
+MainWindow* TheMainWindow() { return gMainWindow; }
 
-void TMainForm::ShowEditPopup(QPoint globalPos)
+void MainWindow::ShowEditPopup(QPoint globalPos)
 {
     PreparePopupEdit();
     PopupEdit()->popup(globalPos);
@@ -146,18 +146,18 @@ void DesktopArea::resizeEvent(QResizeEvent* event)
 
 // ---- construction
 
-TMainForm::TMainForm()
+MainWindow::MainWindow()
 {
-    gMainForm = this;
+    gMainWindow = this;
     SetApplication(this);
     setObjectName("MainForm");
     desktop_ = new DesktopArea(this);
     desktop_->setObjectName("Workspace");
     setCentralWidget(desktop_);
     SetWorkspace(desktop_);
-    connect(desktop_, &DesktopArea::popupRequested, this, &TMainForm::ShowPopeye);
+    connect(desktop_, &DesktopArea::popupRequested, this, &MainWindow::ShowPopeye);
     connect(desktop_, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* w) {
-        if (auto* form = qobject_cast<TTavroForm*>(w)) ToolWindowActivated(form);
+        if (auto* form = qobject_cast<ToolWindow*>(w)) ToolWindowActivated(form);
     });
     // The edit popup's "Help file" shows the word's topic in the info window.
     SetHelpLookup([](const std::string& topic) { ShowHelpFor(topic); });
@@ -169,22 +169,22 @@ TMainForm::TMainForm()
     buildPopupEdit();
     startUpTimer_.setSingleShot(true);
     startUpTimer_.setInterval(1000);
-    connect(&startUpTimer_, &QTimer::timeout, this, &TMainForm::RunDeferredWork);
+    connect(&startUpTimer_, &QTimer::timeout, this, &MainWindow::RunDeferredWork);
     iconTimer_.setInterval(100);
-    connect(&iconTimer_, &QTimer::timeout, this, &TMainForm::iconTick);
+    connect(&iconTimer_, &QTimer::timeout, this, &MainWindow::iconTick);
     savedTitle_ = kDefaultTitle;
     setWindowTitle(savedTitle_);
 }
 
-TMainForm::~TMainForm()
+MainWindow::~MainWindow()
 {
     // The tool windows go first, while the workspace they live in exists.
     for (QMdiSubWindow* w : desktop_->subWindowList()) delete w;
-    if (gMainForm == this) gMainForm = nullptr;
+    if (gMainWindow == this) gMainWindow = nullptr;
     if (TheApplication() == this) SetApplication(nullptr);
 }
 
-void TMainForm::buildActions()
+void MainWindow::buildActions()
 {
     struct Shortcut {
         const char* name;
@@ -220,7 +220,7 @@ void TMainForm::buildActions()
     }
 }
 
-QAction* TMainForm::entry(QMenu* menu, const std::string& key, const QString& design)
+QAction* MainWindow::entry(QMenu* menu, const std::string& key, const QString& design)
 {
     QAction* a = menu->addAction(design);
     a->setObjectName(QString::fromStdString(key));
@@ -229,7 +229,7 @@ QAction* TMainForm::entry(QMenu* menu, const std::string& key, const QString& de
     return a;
 }
 
-QMenu* TMainForm::submenu(QMenu* menu, const char* objectName, const std::string& key, const QString& design)
+QMenu* MainWindow::submenu(QMenu* menu, const char* objectName, const std::string& key, const QString& design)
 {
     QMenu* sub = newMenu(menu);
     sub->setObjectName(objectName);
@@ -239,14 +239,14 @@ QMenu* TMainForm::submenu(QMenu* menu, const char* objectName, const std::string
     return sub;
 }
 
-void TMainForm::toggleEntry(QMenu* menu, const std::string& key, const QString& design, void (TMainForm::*toggle)())
+void MainWindow::toggleEntry(QMenu* menu, const std::string& key, const QString& design, void (MainWindow::*toggle)())
 {
     QAction* a = entry(menu, key, design);
     a->setCheckable(true);
     connect(a, &QAction::triggered, this, [this, toggle] { (this->*toggle)(); });
 }
 
-void TMainForm::buildPopeye()
+void MainWindow::buildPopeye()
 {
     popeye_ = newMenu(this);
     popeye_->setObjectName("Popeye");
@@ -261,19 +261,19 @@ void TMainForm::buildPopeye()
 
     windowMenu_ = submenu(popeye_, "Window1", "MENU.WINDOW", "Window");
     entry(windowMenu_, "MENU.WINDOW.BASIC", "-Basic");
-    toggleEntry(windowMenu_, "MENU.WINDOW.OUTPUT", "Output", &TMainForm::ToggleOutput);
-    toggleEntry(windowMenu_, "MENU.WINDOW.COMMANDS", "Commands", &TMainForm::ToggleCommands);
-    toggleEntry(windowMenu_, "MENU.WINDOW.PLANE", "Plane", &TMainForm::TogglePlane);
+    toggleEntry(windowMenu_, "MENU.WINDOW.OUTPUT", "Output", &MainWindow::ToggleOutput);
+    toggleEntry(windowMenu_, "MENU.WINDOW.COMMANDS", "Commands", &MainWindow::ToggleCommands);
+    toggleEntry(windowMenu_, "MENU.WINDOW.PLANE", "Plane", &MainWindow::TogglePlane);
     entry(windowMenu_, "MENU.WINDOW.ADDITIONAL", "-Additional");
-    toggleEntry(windowMenu_, "MENU.WINDOW.INFO", "Info", &TMainForm::ToggleInfo);
-    toggleEntry(windowMenu_, "MENU.WINDOW.MEMORY", "Memory", &TMainForm::ToggleMemory);
+    toggleEntry(windowMenu_, "MENU.WINDOW.INFO", "Info", &MainWindow::ToggleInfo);
+    toggleEntry(windowMenu_, "MENU.WINDOW.MEMORY", "Memory", &MainWindow::ToggleMemory);
     entry(windowMenu_, "MENU.WINDOW.DIRECT", "Direct manipulation")->setVisible(false);
 
     entry(popeye_, "MENU.OPTIONS", "-Options");
     environmentMenu_ = submenu(popeye_, "Environment1", "MENU.ENVIRONMENT", "Environment");
     entry(environmentMenu_, "MENU.ENVIRONMENT.APPEARANCE", "-Appearance");
     connect(entry(environmentMenu_, "MENU.ENVIRONMENT.FONT", "Change font"), &QAction::triggered, this,
-            &TMainForm::ChangeFont);
+            &MainWindow::ChangeFont);
     skinsMenu_ = submenu(environmentMenu_, "Skins1", "MENU.ENVIRONMENT.SKINS", "Skins");
     entry(environmentMenu_, "MENU.ENVIRONMENT.LANGUAGE", "-Language");
     translateMenu_ = submenu(environmentMenu_, "TranslateEnvInto", "MENU.ENVIRONMENT.TRANSLATEINTO", "Translate into");
@@ -288,7 +288,7 @@ void TMainForm::buildPopeye()
     entry(librariesMenu_, "MENU.LIBRARIES.LOADED", "-Already loaded");
 }
 
-void TMainForm::buildPopupEdit()
+void MainWindow::buildPopupEdit()
 {
     popupEdit_ = newMenu(this);
     popupEdit_->setObjectName("PopupEdit");
@@ -317,7 +317,7 @@ void TMainForm::buildPopupEdit()
     connect(helpFile, &QAction::triggered, this, [helpFile] { LookUpHelp(helpFile->data().toString().toStdString()); });
 }
 
-QAction* TMainForm::MenuEntry(const std::string& key) const
+QAction* MainWindow::MenuEntry(const std::string& key) const
 {
     auto it = entries_.find(key);
     return it == entries_.end() ? nullptr : it->second;
@@ -325,19 +325,19 @@ QAction* TMainForm::MenuEntry(const std::string& key) const
 
 // ---- popups
 
-void TMainForm::PreparePopeye(QPoint viewportPos)
+void MainWindow::PreparePopeye(QPoint viewportPos)
 {
     popupPoint_ = viewportPos;
     updateWindowEntries();
 }
 
-void TMainForm::ShowPopeye(QPoint viewportPos, QPoint globalPos)
+void MainWindow::ShowPopeye(QPoint viewportPos, QPoint globalPos)
 {
     PreparePopeye(viewportPos);
     popeye_->popup(globalPos);
 }
 
-void TMainForm::PreparePopupEdit()
+void MainWindow::PreparePopupEdit()
 {
     // Without a source window there is nothing to search and no word at the
     // cursor.
@@ -365,49 +365,49 @@ void TMainForm::PreparePopupEdit()
     MenuEntry("HELP")->setVisible(openFile->isVisible() || helpFile->isVisible());
 }
 
-void TMainForm::updateWindowEntries()
+void MainWindow::updateWindowEntries()
 {
-    MenuEntry("MENU.WINDOW.OUTPUT")->setChecked(OutputWindow() != nullptr);
-    MenuEntry("MENU.WINDOW.COMMANDS")->setChecked(CommandWindow() != nullptr);
-    MenuEntry("MENU.WINDOW.PLANE")->setChecked(PlaneWindow() != nullptr);
+    MenuEntry("MENU.WINDOW.OUTPUT")->setChecked(TheOutputWindow() != nullptr);
+    MenuEntry("MENU.WINDOW.COMMANDS")->setChecked(TheCommandWindow() != nullptr);
+    MenuEntry("MENU.WINDOW.PLANE")->setChecked(ThePlaneWindow() != nullptr);
     bool advanced = ConfigYes("ADVANCEDGUI");
     MenuEntry("MENU.WINDOW.ADDITIONAL")->setVisible(advanced);
     MenuEntry("MENU.WINDOW.INFO")->setVisible(advanced);
-    MenuEntry("MENU.WINDOW.INFO")->setChecked(InfoWindow() != nullptr);
+    MenuEntry("MENU.WINDOW.INFO")->setChecked(TheInfoWindow() != nullptr);
     MenuEntry("MENU.WINDOW.MEMORY")->setVisible(advanced);
-    MenuEntry("MENU.WINDOW.MEMORY")->setChecked(MemoryWindow() != nullptr);
+    MenuEntry("MENU.WINDOW.MEMORY")->setChecked(TheMemoryWindow() != nullptr);
     MenuEntry("MENU.WINDOW.DIRECT")->setVisible(false);
 }
 
 // ---- windows
 
-TOutput* TMainForm::OpenOutput(bool arrange)
+OutputWindow* MainWindow::OpenOutput(bool arrange)
 {
-    return openSingle(OutputWindow(), arrange, [](TOutput*) {});
+    return openSingle(TheOutputWindow(), arrange, [](OutputWindow*) {});
 }
 
-TCommand* TMainForm::OpenCommands(bool arrange)
+CommandWindow* MainWindow::OpenCommands(bool arrange)
 {
-    return openSingle(CommandWindow(), arrange, [](TCommand* w) { w->CommandLine()->setFocus(); });
+    return openSingle(TheCommandWindow(), arrange, [](CommandWindow* w) { w->CommandLine()->setFocus(); });
 }
 
-TPlane* TMainForm::OpenPlane(int left, int top, bool arrange)
+PlaneWindow* MainWindow::OpenPlane(int left, int top, bool arrange)
 {
-    if (!PlaneWindow()) SetInitialBounds(left, top, ConfigInt("PLANE.WIDTH"), ConfigInt("PLANE.HEIGHT"));
-    return openSingle(PlaneWindow(), arrange, [](TPlane* w) { w->RefreshView(); });
+    if (!ThePlaneWindow()) SetInitialBounds(left, top, ConfigInt("PLANE.WIDTH"), ConfigInt("PLANE.HEIGHT"));
+    return openSingle(ThePlaneWindow(), arrange, [](PlaneWindow* w) { w->RefreshView(); });
 }
 
-TDebugVars* TMainForm::OpenMemory(bool arrange)
+MemoryWindow* MainWindow::OpenMemory(bool arrange)
 {
-    return openSingle(MemoryWindow(), arrange, [](TDebugVars* w) { w->RebuildTree(); });
+    return openSingle(TheMemoryWindow(), arrange, [](MemoryWindow* w) { w->RebuildTree(); });
 }
 
-TWeb* TMainForm::OpenInfo(bool arrange)
+InfoWindow* MainWindow::OpenInfo(bool arrange)
 {
-    return openSingle(InfoWindow(), arrange, [](TWeb* w) { w->AddressBox()->setFocus(); });
+    return openSingle(TheInfoWindow(), arrange, [](InfoWindow* w) { w->AddressBox()->setFocus(); });
 }
 
-void TMainForm::toggleWindow(TTavroForm* open, const std::string& key, const std::function<void()>& opener)
+void MainWindow::toggleWindow(ToolWindow* open, const std::string& key, const std::function<void()>& opener)
 {
     if (open) {
         open->close();
@@ -417,26 +417,26 @@ void TMainForm::toggleWindow(TTavroForm* open, const std::string& key, const std
     opener();
 }
 
-void TMainForm::ToggleMemory() { toggleWindow(MemoryWindow(), "MEMORY", [this] { OpenMemory(); }); }
+void MainWindow::ToggleMemory() { toggleWindow(TheMemoryWindow(), "MEMORY", [this] { OpenMemory(); }); }
 
-void TMainForm::ToggleInfo() { toggleWindow(InfoWindow(), "WEB", [this] { OpenInfo(); }); }
+void MainWindow::ToggleInfo() { toggleWindow(TheInfoWindow(), "WEB", [this] { OpenInfo(); }); }
 
-void TMainForm::TogglePlane()
+void MainWindow::TogglePlane()
 {
-    if (TPlane* p = PlaneWindow()) {
+    if (PlaneWindow* p = ThePlaneWindow()) {
         p->close();
         return;
     }
     OpenPlane(popupPoint_.x(), popupPoint_.y());
 }
 
-void TMainForm::ToggleOutput() { toggleWindow(OutputWindow(), "OUTPUT", [this] { OpenOutput(); }); }
+void MainWindow::ToggleOutput() { toggleWindow(TheOutputWindow(), "OUTPUT", [this] { OpenOutput(); }); }
 
-void TMainForm::ToggleCommands() { toggleWindow(CommandWindow(), "COMMAND", [this] { OpenCommands(); }); }
+void MainWindow::ToggleCommands() { toggleWindow(TheCommandWindow(), "COMMAND", [this] { OpenCommands(); }); }
 
 // ---- run state
 
-void TMainForm::buildStatusStrip()
+void MainWindow::buildStatusStrip()
 {
     runStateLabel_ = new QLabel(this);
     runStateLabel_->setObjectName("RunState");
@@ -446,11 +446,11 @@ void TMainForm::buildStatusStrip()
     showRunStateText(RunState);
 }
 
-void TMainForm::NoteRunOutcome(RunOutcome outcome) { outcome_ = outcome; }
+void MainWindow::NoteRunOutcome(RunOutcome outcome) { outcome_ = outcome; }
 
-QString TMainForm::RunStateText() const { return runStateLabel_->text(); }
+QString MainWindow::RunStateText() const { return runStateLabel_->text(); }
 
-void TMainForm::showRunStateText(uint8_t state)
+void MainWindow::showRunStateText(uint8_t state)
 {
     const char* key = "STATE.READY";
     switch (state) {
@@ -469,7 +469,7 @@ void TMainForm::showRunStateText(uint8_t state)
     runStateLabel_->setText(QString::fromStdString(Tr(key)));
 }
 
-void TMainForm::ShowRunState(uint8_t oldState, uint8_t newState)
+void MainWindow::ShowRunState(uint8_t oldState, uint8_t newState)
 {
     // A run starting from rest has no outcome yet.
     if (!IsRunActive(oldState) && IsRunActive(newState)) outcome_ = RunOutcome::Finished;
@@ -501,14 +501,14 @@ void TMainForm::ShowRunState(uint8_t oldState, uint8_t newState)
     QApplication::setWindowIcon(windowIcon());
 }
 
-void TMainForm::iconTick()
+void MainWindow::iconTick()
 {
     if (!runIcons_.empty()) setWindowIcon(runIcons_[size_t(nextFrame_) % runIcons_.size()]);
     QApplication::setWindowIcon(windowIcon());
     nextFrame_ = (nextFrame_ + 1) % 14;
 }
 
-void TMainForm::RunFast()
+void MainWindow::RunFast()
 {
     LastPauseDepth = -1;
     if (IsRunActive(RunState)) {
@@ -518,29 +518,29 @@ void TMainForm::RunFast()
     if (TSource* source = CurrentSource()) source->SourceRun();
 }
 
-void TMainForm::RunCommand()
+void MainWindow::RunCommand()
 {
     if (IsRunActive(RunState)) SetRunState(rsRunByCommand);
     else if (TSource* source = CurrentSource()) source->SourceRunCommand();
 }
 
-void TMainForm::RunStep()
+void MainWindow::RunStep()
 {
     if (IsRunActive(RunState)) SetRunState(rsStep);
     else if (TSource* source = CurrentSource()) source->SourceRunStep();
 }
 
-void TMainForm::RunTo()
+void MainWindow::RunTo()
 {
     if (TSource* source = CurrentSource()) source->SourceRunTo();
 }
 
 // ---- edit actions
 
-void TMainForm::EditAction(const QString& which)
+void MainWindow::EditAction(const QString& which)
 {
     QWidget* target = nullptr;
-    TTavroForm* tool = CurrentToolWindow();
+    ToolWindow* tool = CurrentToolWindow();
     TSource* source = CurrentSource();
     if (which == "find" || which == "replace" || which == "replaceall" || which == "findnext") {
         if (!source) return;
@@ -551,8 +551,8 @@ void TMainForm::EditAction(const QString& which)
         return;
     }
     if (source) target = source->Editor();
-    else if (tool && tool == CommandWindow()) target = CommandWindow()->CommandLine();
-    else if (tool && tool == OutputWindow()) target = OutputWindow()->Editor();
+    else if (tool && tool == TheCommandWindow()) target = TheCommandWindow()->CommandLine();
+    else if (tool && tool == TheOutputWindow()) target = TheOutputWindow()->Editor();
     if (auto* line = qobject_cast<QLineEdit*>(target)) {
         if (which == "cut") line->cut();
         else if (which == "copy") line->copy();
@@ -579,7 +579,7 @@ void TMainForm::EditAction(const QString& which)
 
 // ---- look
 
-void TMainForm::setDesktopBackground()
+void MainWindow::setDesktopBackground()
 {
     const Skin& s = CurrentSkin();
     if (!s.Slots[slotDesktop].isNull())
@@ -591,7 +591,7 @@ void TMainForm::setDesktopBackground()
     setPalette(pal);
 }
 
-void TMainForm::ApplySkin(bool repaint)
+void MainWindow::ApplySkin(bool repaint)
 {
     staticIcon_ = QIcon(QString::fromStdString(Folders().Images + "logo/Tavro51.ico"));
     runIcons_.clear();
@@ -611,24 +611,24 @@ void TMainForm::ApplySkin(bool repaint)
     runStateLabel_->setPalette(strip);
     if (repaint) {
         for (QMdiSubWindow* w : desktop_->subWindowList(QMdiArea::CreationOrder)) {
-            if (auto* plane = qobject_cast<TPlane*>(w)) plane->RecreateView();
-            else if (auto* form = qobject_cast<TTavroForm*>(w)) form->RecreateFrame();
+            if (auto* plane = qobject_cast<PlaneWindow*>(w)) plane->RecreateView();
+            else if (auto* form = qobject_cast<ToolWindow*>(w)) form->RecreateFrame();
         }
     }
     desktop_->viewport()->update();
     update();
     ArrangeWindows();
-    if (PlaneWindow() && MakeSceneContextCurrent()) {
+    if (ThePlaneWindow() && MakeSceneContextCurrent()) {
         try {
             TheScene().RebuildScene();
         } catch (const std::exception&) {
             // A drawing procedure's error shows at its next run.
         }
-        PlaneWindow()->RefreshView();
+        ThePlaneWindow()->RefreshView();
     }
 }
 
-void TMainForm::ApplyInterfaceTexts()
+void MainWindow::ApplyInterfaceTexts()
 {
     setFont(EnvironmentFont());
     showRunStateText(RunState);
@@ -640,12 +640,12 @@ void TMainForm::ApplyInterfaceTexts()
         // The caption keeps showing the run state under the new title.
         ShowRunState(rsIdle, state);
     }
-    if (TCommand* c = CommandWindow()) c->RefreshSettings();
-    if (TOutput* o = OutputWindow()) o->RefreshSettings();
-    if (TPlane* p = PlaneWindow()) p->RefreshSettings();
-    if (TDebugVars* m = MemoryWindow()) m->RefreshSettings();
-    if (TWeb* w = InfoWindow()) w->RefreshSettings();
-    if (TMsg* m = OpenMessageDialog()) m->Relabel();
+    if (CommandWindow* c = TheCommandWindow()) c->RefreshSettings();
+    if (OutputWindow* o = TheOutputWindow()) o->RefreshSettings();
+    if (PlaneWindow* p = ThePlaneWindow()) p->RefreshSettings();
+    if (MemoryWindow* m = TheMemoryWindow()) m->RefreshSettings();
+    if (InfoWindow* w = TheInfoWindow()) w->RefreshSettings();
+    if (MessageDialog* m = OpenMessageDialog()) m->Relabel();
     for (TSource* w : SourceWindows()) w->RefreshSettings();
     desktop_->SetHint(QString::fromStdString(Tr("MAIN.HINT")));
     static const char* const kKeys[] = {
@@ -663,7 +663,7 @@ void TMainForm::ApplyInterfaceTexts()
     desktop_->viewport()->update();
 }
 
-void TMainForm::buildSkinsMenu(const std::string& skin)
+void MainWindow::buildSkinsMenu(const std::string& skin)
 {
     skinsMenu_->clear();
     entry(skinsMenu_, "MENU.SKINS.SKINS", QString::fromStdString(Tr("MENU.SKINS.SKINS")));
@@ -681,7 +681,7 @@ void TMainForm::buildSkinsMenu(const std::string& skin)
     CurrentSkin().Name = chosen;
 }
 
-void TMainForm::PickSkin(QAction* entry)
+void MainWindow::PickSkin(QAction* entry)
 {
     std::string name = StripAccelerators(entry->text().toStdString());
     if (std::string back = TrOrEmpty(name); !back.empty()) name = back;
@@ -696,7 +696,7 @@ void TMainForm::PickSkin(QAction* entry)
     ApplyInterfaceTexts();
 }
 
-void TMainForm::buildLanguagesMenu()
+void MainWindow::buildLanguagesMenu()
 {
     translateMenu_->clear();
     entry(translateMenu_, "MENU.ENVIRONMENT.TRANSLATEINTO.LANGUAGES",
@@ -710,7 +710,7 @@ void TMainForm::buildLanguagesMenu()
     }
 }
 
-void TMainForm::SwitchLanguage(QAction* clicked)
+void MainWindow::SwitchLanguage(QAction* clicked)
 {
     auto entriesOf = [](QMenu* menu) {
         std::vector<QAction*> list;
@@ -743,13 +743,13 @@ void TMainForm::SwitchLanguage(QAction* clicked)
             a->setText(QString::fromStdString(shown));
 }
 
-void TMainForm::NewProgram()
+void MainWindow::NewProgram()
 {
     OpenSourceWindow(QRect(popupPoint_, QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), {});
     SetRunState(RunState);
 }
 
-void TMainForm::Zoom(int step)
+void MainWindow::Zoom(int step)
 {
     QFont font = EnvironmentFont();
     int size = step == 0 ? kDefaultFontSize : std::clamp(font.pointSize() + step, 6, 48);
@@ -761,7 +761,7 @@ void TMainForm::Zoom(int step)
     ApplyInterfaceTexts();
 }
 
-void TMainForm::ChangeFont()
+void MainWindow::ChangeFont()
 {
     bool ok = false;
     QFont font = QFontDialog::getFont(&ok, EnvironmentFont(), this);
@@ -772,7 +772,7 @@ void TMainForm::ChangeFont()
 
 // ---- recent programs and libraries
 
-void TMainForm::AddRecentFile(const std::string& path)
+void MainWindow::AddRecentFile(const std::string& path)
 {
     std::string wanted = StripAccelerators(path);
     const QList<QAction*> actions = reopenMenu_->actions();
@@ -795,7 +795,7 @@ void TMainForm::AddRecentFile(const std::string& path)
     reopenMenu_->insertAction(now.size() > 1 ? now[1] : nullptr, a);
 }
 
-std::vector<std::string> TMainForm::RecentFiles() const
+std::vector<std::string> MainWindow::RecentFiles() const
 {
     std::vector<std::string> files;
     const QList<QAction*> actions = reopenMenu_->actions();
@@ -803,13 +803,13 @@ std::vector<std::string> TMainForm::RecentFiles() const
     return files;
 }
 
-void TMainForm::OpenProgramFile(const std::string& path)
+void MainWindow::OpenProgramFile(const std::string& path)
 {
     if (path.empty() || WindowOfFile(path)) return;
     OpenSourceWindow(QRect(popupPoint_, QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), path);
 }
 
-void TMainForm::addLibraryEntry(const std::string& caption)
+void MainWindow::addLibraryEntry(const std::string& caption)
 {
     QAction* a = librariesMenu_->addAction(QString::fromStdString(caption));
     a->setCheckable(true);
@@ -820,7 +820,7 @@ void TMainForm::addLibraryEntry(const std::string& caption)
     });
 }
 
-std::vector<std::string> TMainForm::LibraryEntries() const
+std::vector<std::string> MainWindow::LibraryEntries() const
 {
     std::vector<std::string> list;
     const QList<QAction*> actions = librariesMenu_->actions();
@@ -828,7 +828,7 @@ std::vector<std::string> TMainForm::LibraryEntries() const
     return list;
 }
 
-void TMainForm::AddLibraryList(std::string list)
+void MainWindow::AddLibraryList(std::string list)
 {
     if (list.empty() || list.back() != ',') list += ',';
     auto trim = [](std::string s) {
@@ -850,7 +850,7 @@ void TMainForm::AddLibraryList(std::string list)
     }
 }
 
-void TMainForm::LoadLibraries(const std::vector<std::string>& files)
+void MainWindow::LoadLibraries(const std::vector<std::string>& files)
 {
     for (const std::string& file : files) {
         // Compared as the menu shows it, so that a library of the
@@ -866,7 +866,7 @@ void TMainForm::LoadLibraries(const std::vector<std::string>& files)
     }
 }
 
-void TMainForm::rebuildLibraryCommandText()
+void MainWindow::rebuildLibraryCommandText()
 {
     LibraryCommandText.clear();
     std::string exe = Folders().Executable;
@@ -884,7 +884,7 @@ void TMainForm::rebuildLibraryCommandText()
     }
 }
 
-void TMainForm::UnloadLibrary(QAction* entry, bool ask)
+void MainWindow::UnloadLibrary(QAction* entry, bool ask)
 {
     if (ask && ShowMessageDialog(FormatOne(Tr("MAIN.UNLOAD"), entry->text().toStdString()), {}, {}, 3) != answerOK)
         return;
@@ -897,7 +897,7 @@ void TMainForm::UnloadLibrary(QAction* entry, bool ask)
 
 // ---- configuration
 
-void TMainForm::ApplyConfiguration(const std::vector<std::string>& params)
+void MainWindow::ApplyConfiguration(const std::vector<std::string>& params)
 {
     applyingFailed_ = true;
     // 1-2: the tables and the environment language.
@@ -975,7 +975,7 @@ void TMainForm::ApplyConfiguration(const std::vector<std::string>& params)
     applyingFailed_ = false;
 }
 
-void TMainForm::restoreToolWindows()
+void MainWindow::restoreToolWindows()
 {
     auto restore = [&](const std::string& key, auto open) {
         if (!ConfigYes(key)) return;
@@ -991,7 +991,7 @@ void TMainForm::restoreToolWindows()
     restore("WEB", [this] { return OpenInfo(false); });
 }
 
-void TMainForm::SaveConfiguration()
+void MainWindow::SaveConfiguration()
 {
     if (applyingFailed_) return;  // a failed start never overwrites the user's file
     if (!ConfigYes("AUTOSAVE")) return;
@@ -1014,7 +1014,7 @@ void TMainForm::SaveConfiguration()
         ConfigSetInt("MAIN.WIDTH", width());
         ConfigSetInt("MAIN.HEIGHT", height());
     }
-    auto saveWindow = [](const std::string& key, TTavroForm* w) {
+    auto saveWindow = [](const std::string& key, ToolWindow* w) {
         if (!w) {
             ConfigSetYes(key, false);
             return;
@@ -1022,11 +1022,11 @@ void TMainForm::SaveConfiguration()
         ConfigSetYes(key, true);
         WritePlacement(key, w);
     };
-    saveWindow("PLANE", PlaneWindow());
-    saveWindow("OUTPUT", OutputWindow());
-    saveWindow("COMMAND", CommandWindow());
-    saveWindow("MEMORY", MemoryWindow());
-    saveWindow("WEB", InfoWindow());
+    saveWindow("PLANE", ThePlaneWindow());
+    saveWindow("OUTPUT", TheOutputWindow());
+    saveWindow("COMMAND", TheCommandWindow());
+    saveWindow("MEMORY", TheMemoryWindow());
+    saveWindow("WEB", TheInfoWindow());
     SaveSourceWindows();
     if (!librariesFromCommandLine_) {
         std::string list;
@@ -1039,13 +1039,13 @@ void TMainForm::SaveConfiguration()
 
 // ---- deferred start-up work and shutdown
 
-void TMainForm::StartDeferredWork(int delayMs)
+void MainWindow::StartDeferredWork(int delayMs)
 {
     startUpTimer_.setInterval(delayMs);
     startUpTimer_.start();
 }
 
-void TMainForm::RunDeferredWork()
+void MainWindow::RunDeferredWork()
 {
     startUpTimer_.stop();
     if (closing_) return;
@@ -1064,12 +1064,12 @@ void TMainForm::RunDeferredWork()
     if (!closing_) Env().RebuildTree();
 }
 
-void TMainForm::InterpreterIdle()
+void MainWindow::InterpreterIdle()
 {
-    if (closePending_) QTimer::singleShot(0, this, &TMainForm::close);
+    if (closePending_) QTimer::singleShot(0, this, &MainWindow::close);
 }
 
-void TMainForm::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (RunScope::Depth() > 0) {
         // A program runs below this event: ask it to stop and close once

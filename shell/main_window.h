@@ -1,4 +1,4 @@
-// TMainForm: the environment's main window. A workspace of tool windows
+// MainWindow: the environment's main window. A workspace of tool windows
 // with the skin's desktop picture behind them, no menu bar and no toolbar:
 // every command is in the owner-drawn popup (right click on the workspace
 // background), the edit popup and the keyboard shortcuts.
@@ -26,12 +26,12 @@ class QAction;
 class QLabel;
 
 namespace tavro {
-class TOutput;
-class TTavroForm;
-class TCommand;
-class TPlane;
-class TDebugVars;
-class TWeb;
+class OutputWindow;
+class ToolWindow;
+class CommandWindow;
+class PlaneWindow;
+class MemoryWindow;
+class InfoWindow;
 }  // namespace tavro
 
 namespace tavro::shell {
@@ -57,11 +57,11 @@ private:
     QString hint_;
 };
 
-class TMainForm : public QMainWindow, public Application {
+class MainWindow : public QMainWindow, public Application {
     Q_OBJECT
 public:
-    TMainForm();
-    ~TMainForm() override;
+    MainWindow();
+    ~MainWindow() override;
 
     // ---- start-up and exit
     // Applies the configuration list (language, skin, fonts, menus,
@@ -116,16 +116,16 @@ public:
     void ToggleCommands();
     void TogglePlane();
     // Opens the plane window at a workspace point (or returns the open one).
-    TPlane* OpenPlane(int left, int top, bool arrange = true) override;
-    TOutput* OpenOutput(bool arrange = true);
-    TCommand* OpenCommands(bool arrange = true);
+    PlaneWindow* OpenPlane(int left, int top, bool arrange = true) override;
+    OutputWindow* OpenOutput(bool arrange = true);
+    CommandWindow* OpenCommands(bool arrange = true);
     // The memory window (opened with a fresh tree) and the info window
     // (opened on the help's start page); each returns the open one when
     // it is open already.
     void ToggleMemory();
     void ToggleInfo();
-    TDebugVars* OpenMemory(bool arrange = true);
-    TWeb* OpenInfo(bool arrange = true) override;
+    MemoryWindow* OpenMemory(bool arrange = true);
+    InfoWindow* OpenInfo(bool arrange = true) override;
     // Prepares and opens the main popup at a workspace point.
     void ShowPopeye(QPoint viewportPos, QPoint globalPos);
     void PreparePopeye(QPoint viewportPos);
@@ -163,7 +163,7 @@ protected:
 private:
     // Closes the open window of a kind, or opens one at the popup point
     // with the kind's configured size.
-    void toggleWindow(TTavroForm* open, const std::string& key, const std::function<void()>& opener);
+    void toggleWindow(ToolWindow* open, const std::string& key, const std::function<void()>& opener);
     void buildActions();
     void buildStatusStrip();
     void showRunStateText(uint8_t state);
@@ -173,7 +173,7 @@ private:
     // A submenu of `menu` whose entry is known by `key`.
     QMenu* submenu(QMenu* menu, const char* objectName, const std::string& key, const QString& design);
     // A checkable entry that runs `toggle`.
-    void toggleEntry(QMenu* menu, const std::string& key, const QString& design, void (TMainForm::*toggle)());
+    void toggleEntry(QMenu* menu, const std::string& key, const QString& design, void (MainWindow::*toggle)());
     void buildSkinsMenu(const std::string& skin);
     void buildLanguagesMenu();
     void addLibraryEntry(const std::string& caption);
@@ -211,6 +211,6 @@ private:
 };
 
 // The one main window (null before it exists and after it is gone).
-TMainForm* MainForm();
+MainWindow* TheMainWindow();
 
 }  // namespace tavro::shell

@@ -87,8 +87,8 @@ int RunEnvironment(int argc, char** argv)
     LoadChosenConfiguration(ChooseConfiguration(params));
 
     // 3: main window and splash.
-    auto* main = new TMainForm();
-    QPointer<TAboutBox> splash = new TAboutBox();
+    auto* main = new MainWindow();
+    QPointer<AboutBox> splash = new AboutBox();
     splash->show();
     QCoreApplication::processEvents();
 

@@ -24,13 +24,13 @@
 namespace tavro {
 
 namespace {
-QPointer<TCommand> gCommand;
+QPointer<CommandWindow> gCommand;
 constexpr int kMaxLine = 200;
 }  // namespace
 
-TCommand* CommandWindow() { return gCommand; }
+CommandWindow* TheCommandWindow() { return gCommand; }
 
-TCommand::TCommand(QWidget* parent) : TTavroForm(parent)
+CommandWindow::CommandWindow(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
     AddButton("stop.bmp", "COMMAND.STOP", [this] { CommandStop(); });
@@ -58,7 +58,7 @@ TCommand::TCommand(QWidget* parent) : TTavroForm(parent)
     RefreshSettings();
 }
 
-void TCommand::RefreshSettings()
+void CommandWindow::RefreshSettings()
 {
     ApplySettings();
     SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
@@ -79,9 +79,9 @@ void TCommand::RefreshSettings()
     showPrompt();
 }
 
-QString TCommand::Prompt() const { return prompt_->text(); }
+QString CommandWindow::Prompt() const { return prompt_->text(); }
 
-void TCommand::showPrompt()
+void CommandWindow::showPrompt()
 {
     prompt_->setText(QString::fromStdString(fresh_ ? commandPrompt_ : continuePrompt_));
     // At least the design width; wider when a language's prompt needs it.
@@ -91,14 +91,14 @@ void TCommand::showPrompt()
     prompt_->setFixedWidth(std::max(63, widest + 10));
 }
 
-void TCommand::CommandStop()
+void CommandWindow::CommandStop()
 {
     setFocus();
     if (IsRunActive(RunState) && RunState != rsPaused)
         SetRunState(rsStopRequested);
 }
 
-void TCommand::CommandClear()
+void CommandWindow::CommandClear()
 {
     line_->clear();
     collected_.clear();
@@ -108,12 +108,12 @@ void TCommand::CommandClear()
     update();
 }
 
-void TCommand::EnterLine(const std::string& line)
+void CommandWindow::EnterLine(const std::string& line)
 {
     LogLine(logCommands, line);
     TheCommandHistory().Enter(line);
     line_->clear();
-    if (TOutput* out = OutputWindow()) {
+    if (OutputWindow* out = TheOutputWindow()) {
         // The prompt and the line read apart even when the prompt text
         // ends without a blank.
         std::string prompt = prompt_->text().toStdString();
@@ -122,7 +122,7 @@ void TCommand::EnterLine(const std::string& line)
     }
     // The window may close while the command runs (the command can close
     // it, or the main window may close): keep a guarded pointer.
-    QPointer<TCommand> self(this);
+    QPointer<CommandWindow> self(this);
     shell::RunScope scope;
     auto incomplete = [&] {
         SetCaption(QString::fromStdString(shell::FormatOne(shell::Tr("COMMAND.INCOMPLETE"), LastErrorText)));
@@ -155,7 +155,7 @@ void TCommand::EnterLine(const std::string& line)
     Env().RebuildTree();
 }
 
-bool TCommand::eventFilter(QObject* watched, QEvent* event)
+bool CommandWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == line_ && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
@@ -173,14 +173,14 @@ bool TCommand::eventFilter(QObject* watched, QEvent* event)
         default: break;
         }
     }
-    return TTavroForm::eventFilter(watched, event);
+    return ToolWindow::eventFilter(watched, event);
 }
 
-void TCommand::closeEvent(QCloseEvent* event)
+void CommandWindow::closeEvent(QCloseEvent* event)
 {
     StoreSize("COMMAND");
     if (gCommand == this) gCommand = nullptr;
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 }  // namespace tavro

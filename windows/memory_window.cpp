@@ -27,7 +27,7 @@ namespace tavro {
 
 namespace {
 
-QPointer<TDebugVars> gMemory;
+QPointer<MemoryWindow> gMemory;
 constexpr int kButtonHalf = 5;
 
 // An item of the tree: what it shows, kept without a reference.
@@ -80,7 +80,7 @@ shell::MenuStyle* menuStyle()
 
 }  // namespace
 
-TDebugVars* MemoryWindow() { return gMemory; }
+MemoryWindow* TheMemoryWindow() { return gMemory; }
 
 std::string ItemPath(const QTreeWidgetItem* item)
 {
@@ -107,7 +107,7 @@ std::string ItemPath(const QTreeWidgetItem* item)
 
 // ---- the tree control
 
-MemoryTree::MemoryTree(TDebugVars* owner) : QTreeWidget(owner->Body()), owner_(owner)
+MemoryTree::MemoryTree(MemoryWindow* owner) : QTreeWidget(owner->Body()), owner_(owner)
 {
     setObjectName("TreeView");
     setHeaderHidden(true);
@@ -204,7 +204,7 @@ void MemoryTree::drawButton(QPainter& p, QRect r, QTreeWidgetItem* item) const
 
 // ---- the window
 
-TDebugVars::TDebugVars(QWidget* parent) : TTavroForm(parent)
+MemoryWindow::MemoryWindow(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
     tree_ = new MemoryTree(this);
@@ -214,8 +214,8 @@ TDebugVars::TDebugVars(QWidget* parent) : TTavroForm(parent)
     connect(tree_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* i) { setExpandedMark(i, true); });
     connect(tree_, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* i) { setExpandedMark(i, false); });
     // Opening or closing a branch changes which rows need room.
-    connect(tree_, &QTreeWidget::itemExpanded, this, &TDebugVars::updateWidth);
-    connect(tree_, &QTreeWidget::itemCollapsed, this, &TDebugVars::updateWidth);
+    connect(tree_, &QTreeWidget::itemExpanded, this, &MemoryWindow::updateWidth);
+    connect(tree_, &QTreeWidget::itemCollapsed, this, &MemoryWindow::updateWidth);
 
     popup_ = new QMenu(this);
     popup_->setObjectName("PopupTree");
@@ -226,7 +226,7 @@ TDebugVars::TDebugVars(QWidget* parent) : TTavroForm(parent)
     header->setEnabled(false);
     QAction* copy = popup_->addAction("Copy (sub)tree");
     copy->setObjectName("MenuItem2");
-    connect(copy, &QAction::triggered, this, &TDebugVars::CopySubtree);
+    connect(copy, &QAction::triggered, this, &MemoryWindow::CopySubtree);
 
     auto* layout = new QVBoxLayout(Body());
     layout->setContentsMargins(0, 0, 0, 0);
@@ -235,20 +235,20 @@ TDebugVars::TDebugVars(QWidget* parent) : TTavroForm(parent)
     RefreshSettings();
 }
 
-Atom* TDebugVars::NodeOf(const QTreeWidgetItem* item)
+Atom* MemoryWindow::NodeOf(const QTreeWidgetItem* item)
 {
     MemoryItem* m = asMemoryItem(item);
     return m ? m->Node : nullptr;
 }
 
-const ItemLook& TDebugVars::LookOfItem(const QTreeWidgetItem* item) const
+const ItemLook& MemoryWindow::LookOfItem(const QTreeWidgetItem* item) const
 {
     static const ItemLook empty;
     MemoryItem* m = asMemoryItem(item);
     return m && m->Look >= 0 && size_t(m->Look) < looks_.size() ? looks_[size_t(m->Look)] : empty;
 }
 
-void TDebugVars::RefreshSettings()
+void MemoryWindow::RefreshSettings()
 {
     ApplySettings();
     const shell::Skin& skin = shell::CurrentSkin();
@@ -267,13 +267,13 @@ void TDebugVars::RefreshSettings()
     tree_->viewport()->update();
 }
 
-QTreeWidgetItem* TDebugVars::newItem(const QString& text, Atom* node, Atom* owner)
+QTreeWidgetItem* MemoryWindow::newItem(const QString& text, Atom* node, Atom* owner)
 {
     looks_.push_back(LookOf(text, node));
     return new MemoryItem(text, node, owner, int(looks_.size() - 1));
 }
 
-void TDebugVars::addMembers(Atom* owner, QTreeWidgetItem* item, const std::string& path, bool sort)
+void MemoryWindow::addMembers(Atom* owner, QTreeWidgetItem* item, const std::string& path, bool sort)
 {
     std::vector<Atom*> members;
     for (Atom* m = owner->FirstChild; m; m = m->NextSibling) members.push_back(m);
@@ -295,7 +295,7 @@ void TDebugVars::addMembers(Atom* owner, QTreeWidgetItem* item, const std::strin
     item->addChildren(children);
 }
 
-void TDebugVars::RebuildTree()
+void MemoryWindow::RebuildTree()
 {
     if (!State) return;
     tree_->setUpdatesEnabled(false);
@@ -356,7 +356,7 @@ void TDebugVars::RebuildTree()
     tree_->setUpdatesEnabled(true);
 }
 
-void TDebugVars::groupForLearner(QTreeWidgetItem* root, const QList<QTreeWidgetItem*>& frames)
+void MemoryWindow::groupForLearner(QTreeWidgetItem* root, const QList<QTreeWidgetItem*>& frames)
 {
     // The user's own names first; what the library programs defined (the
     // operators among them) under one branch at the end; the running
@@ -372,7 +372,7 @@ void TDebugVars::groupForLearner(QTreeWidgetItem* root, const QList<QTreeWidgetI
     root->addChild(librariesItem_);
 }
 
-void TDebugVars::updateWidth()
+void MemoryWindow::updateWidth()
 {
     // One column as wide as the widest open row, so values can be scrolled
     // to. Measuring every row of a large tree costs more than the rebuild
@@ -413,7 +413,7 @@ void TDebugVars::updateWidth()
     tree_->setColumnWidth(0, widest);
 }
 
-bool TDebugVars::isLive(const Atom* node) const
+bool MemoryWindow::isLive(const Atom* node) const
 {
     // Up the parents to the root or a running context, each node being
     // among its parent's members: a released node fails on the way.
@@ -428,14 +428,14 @@ bool TDebugVars::isLive(const Atom* node) const
     return false;
 }
 
-void TDebugVars::setExpandedMark(QTreeWidgetItem* item, bool expanded)
+void MemoryWindow::setExpandedMark(QTreeWidgetItem* item, bool expanded)
 {
     Atom* node = NodeOf(item);
     if (!node || !isLive(node) || qs(TextOf(node)) != item->text(0)) return;
     SetFlag(node, kExpandedInMemoryWindow, expanded);
 }
 
-void TDebugVars::appendSubtree(QTreeWidgetItem* item, int depth, std::string& out)
+void MemoryWindow::appendSubtree(QTreeWidgetItem* item, int depth, std::string& out)
 {
     MemoryItem* m = asMemoryItem(item);
     out.append(size_t(depth) * 3, ' ');
@@ -457,7 +457,7 @@ void TDebugVars::appendSubtree(QTreeWidgetItem* item, int depth, std::string& ou
     }
 }
 
-std::string TDebugVars::SubtreeText(QTreeWidgetItem* item)
+std::string MemoryWindow::SubtreeText(QTreeWidgetItem* item)
 {
     MemoryItem* m = asMemoryItem(item);
     if (!m) return {};
@@ -468,7 +468,7 @@ std::string TDebugVars::SubtreeText(QTreeWidgetItem* item)
     return out;
 }
 
-void TDebugVars::CopySubtree()
+void MemoryWindow::CopySubtree()
 {
     QTreeWidgetItem* item = tree_->currentItem();
     if (!item || !item->isSelected()) return;
@@ -476,11 +476,11 @@ void TDebugVars::CopySubtree()
     if (!text.empty()) QGuiApplication::clipboard()->setText(qs(text));
 }
 
-void TDebugVars::closeEvent(QCloseEvent* event)
+void MemoryWindow::closeEvent(QCloseEvent* event)
 {
     StoreSize("MEMORY");
     if (gMemory == this) gMemory = nullptr;
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 }  // namespace tavro

@@ -30,7 +30,7 @@ namespace tavro {
 
 namespace {
 
-QPointer<TPlane> gPlane;
+QPointer<PlaneWindow> gPlane;
 
 scene::WindowColour workspaceColour()
 {
@@ -70,11 +70,11 @@ bool startsOrbit(const QMouseEvent* e)
 
 }  // namespace
 
-TPlane* PlaneWindow() { return gPlane; }
+PlaneWindow* ThePlaneWindow() { return gPlane; }
 
 // ---- the drawing area
 
-PlaneView::PlaneView(TPlane* plane, QWidget* parent) : QOpenGLWidget(parent), plane_(plane)
+PlaneView::PlaneView(PlaneWindow* plane, QWidget* parent) : QOpenGLWidget(parent), plane_(plane)
 {
     setMouseTracking(true);
     setCursor(Qt::CrossCursor);
@@ -208,7 +208,7 @@ void PlaneView::contextMenuEvent(QContextMenuEvent* e)
 
 // ---- the window
 
-TPlane::TPlane(QWidget* parent) : TTavroForm(parent)
+PlaneWindow::PlaneWindow(QWidget* parent) : ToolWindow(parent)
 {
     // The initial bounds are fitted into the workspace.
     QRect b = InitialBounds();
@@ -236,33 +236,33 @@ TPlane::TPlane(QWidget* parent) : TTavroForm(parent)
     RefreshSettings();
 }
 
-void TPlane::RefreshSettings()
+void PlaneWindow::RefreshSettings()
 {
     ApplySettings();
     SetCaption(QString::fromStdString(shell::Tr("PLANE")));
     RefreshView();
 }
 
-QSize TPlane::MinimumArrangedSize() const
+QSize PlaneWindow::MinimumArrangedSize() const
 {
     constexpr int kLeastWidth = 320, kLeastHeight = 240;
     QSize frame = view_ ? size() - view_->size() : QSize(0, 0);
     return {kLeastWidth + std::max(0, frame.width()), kLeastHeight + std::max(0, frame.height())};
 }
 
-void TPlane::RefreshView()
+void PlaneWindow::RefreshView()
 {
     if (IsMoving() || !view_) return;
     view_->update();
 }
 
-void TPlane::RecreateView()
+void PlaneWindow::RecreateView()
 {
     RecreateFrame();
     RefreshView();
 }
 
-void TPlane::ClearPlane()
+void PlaneWindow::ClearPlane()
 {
     if (IsRunActive(RunState) && RunState != rsPaused) return;
     {
@@ -272,19 +272,19 @@ void TPlane::ClearPlane()
     if (Application* main = TheApplication()) main->ApplySkin(true);
 }
 
-void TPlane::FitView()
+void PlaneWindow::FitView()
 {
     if (shell::MakeSceneContextCurrent()) shell::TheScene().Fit();
     view_->update();
 }
 
-void TPlane::RestoreCamera()
+void PlaneWindow::RestoreCamera()
 {
     shell::TheScene().RestoreProgramCamera();
     view_->update();
 }
 
-void TPlane::PrintPlane()
+void PlaneWindow::PrintPlane()
 {
     setFocus();
     QPrinter printer;
@@ -298,7 +298,7 @@ void TPlane::PrintPlane()
     painter.drawImage(QRect(page.topLeft(), size), picture);
 }
 
-void TPlane::SavePictureAs()
+void PlaneWindow::SavePictureAs()
 {
     setFocus();
     QString file = shell::AskSaveFileName(this, shell::kJpegFilterIndex);
@@ -312,21 +312,21 @@ void TPlane::SavePictureAs()
     }
 }
 
-void TPlane::FillPopupMenu(Atom* list)
+void PlaneWindow::FillPopupMenu(Atom* list)
 {
     if (list && !IsList(list)) return;
     popup_->clear();
     for (Atom* cell = list; cell; cell = RightOf(cell)) popup_->addAction(QString::fromStdString(ToText(LeftOf(cell))));
 }
 
-std::string TPlane::HookCommand(const std::string& hook, int shift, int x, int y, int w, int h)
+std::string PlaneWindow::HookCommand(const std::string& hook, int shift, int x, int y, int w, int h)
 {
     auto number = [](double v) { return QString::number(v, 'f', 5).toStdString(); };
     return "(" + hook + " (" + number(x - w / 2.0) + ") (" + number(h / 2.0 - y) + ") (" + number(x) + ") (" +
            number(y) + ") (" + std::to_string(shift & 0x7F) + "))";
 }
 
-bool TPlane::DispatchMouseEvent(const std::string& hook, int shift, int x, int y)
+bool PlaneWindow::DispatchMouseEvent(const std::string& hook, int shift, int x, int y)
 {
     if (reentrancy_ >= 1 || shell::TheScene().MouseBlocked() || RunState == rsPaused) return false;
     ++reentrancy_;
@@ -351,7 +351,7 @@ bool TPlane::DispatchMouseEvent(const std::string& hook, int shift, int x, int y
     return ran;
 }
 
-void TPlane::closeEvent(QCloseEvent* event)
+void PlaneWindow::closeEvent(QCloseEvent* event)
 {
     StoreSize("PLANE");
     if (view_) {
@@ -360,7 +360,7 @@ void TPlane::closeEvent(QCloseEvent* event)
         view_->doneCurrent();
     }
     if (gPlane == this) gPlane = nullptr;
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 }  // namespace tavro

@@ -100,9 +100,9 @@ void clicked(WidgetHandle* h)
     if (MakeSceneContextCurrent()) TheScene().Redraw();
 }
 
-TPlane* openPlane()
+PlaneWindow* openPlane()
 {
-    if (TPlane* p = PlaneWindow()) return p;
+    if (PlaneWindow* p = ThePlaneWindow()) return p;
     Application* main = TheApplication();
     if (!main || main->Closing()) return nullptr;
     return main->OpenPlane(ConfigInt("PLANE.LEFT"), ConfigInt("PLANE.TOP"));
@@ -185,7 +185,7 @@ scene::Scene& TheScene()
 
 bool MakeSceneContextCurrent()
 {
-    if (TPlane* p = PlaneWindow())
+    if (PlaneWindow* p = ThePlaneWindow())
         if (p->View()->MakeCurrent()) return true;
     // Both belong to the application object, so they go before it does.
     static QPointer<QOffscreenSurface> surface;
@@ -208,12 +208,12 @@ intptr_t WindowService(int code, TText* text, long double n1, long double n2, lo
 {
     switch (code) {
     case TAVRO_SVC_PLANE_MENU:
-        if (TPlane* p = PlaneWindow()) p->FillPopupMenu(reinterpret_cast<Atom*>(static_cast<intptr_t>(n1)));
+        if (PlaneWindow* p = ThePlaneWindow()) p->FillPopupMenu(reinterpret_cast<Atom*>(static_cast<intptr_t>(n1)));
         return 0;
     case TAVRO_SVC_BORDER_LEFT: return CurrentSkin().Plain ? 0 : CurrentSkin().Left;
     case TAVRO_SVC_BORDER_TOP: return CurrentSkin().Plain ? 0 : CurrentSkin().Top;
     case TAVRO_SVC_SHOW_PLANE:
-        if (TPlane* p = openPlane()) p->RefreshView();
+        if (PlaneWindow* p = openPlane()) p->RefreshView();
         return 0;
     case TAVRO_SVC_WIDGET_SET: return widgetSet(text, n1, n2);
     case TAVRO_SVC_WIDGET_GET: return widgetGet(text, n1);
@@ -223,7 +223,7 @@ intptr_t WindowService(int code, TText* text, long double n1, long double n2, lo
 
 Atom* CreatePlaneWidget(int serviceCode)
 {
-    TPlane* plane = openPlane();
+    PlaneWindow* plane = openPlane();
     if (!plane) return nullptr;
     QWidget* parent = plane->View();
     auto* handle = new WidgetHandle();

@@ -68,7 +68,7 @@ TSource* FindSourceWindow(std::string_view caption)
 
 TSource* CurrentSource() { return qobject_cast<TSource*>(CurrentSourceWindow()); }
 
-TSource::TSource(QWidget* parent) : TTavroForm(parent)
+TSource::TSource(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
     advanced_ = shell::ConfigYes("ADVANCEDGUI");
@@ -181,7 +181,7 @@ void TSource::RefreshSettings()
 
 void TSource::resizeEvent(QResizeEvent* event)
 {
-    TTavroForm::resizeEvent(event);
+    ToolWindow::resizeEvent(event);
     layoutStatus();
 }
 
@@ -381,7 +381,7 @@ void TSource::closeEvent(QCloseEvent* event)
     }
     gSourceWindows.erase(std::remove(gSourceWindows.begin(), gSourceWindows.end(), this), gSourceWindows.end());
     StoreSize("SOURCE");
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 // ---- mouse, keys, hints and drops
@@ -389,7 +389,7 @@ void TSource::closeEvent(QCloseEvent* event)
 bool TSource::eventFilter(QObject* watched, QEvent* event)
 {
     // The sub-window watches its own children from construction on.
-    if (!edit_) return TTavroForm::eventFilter(watched, event);
+    if (!edit_) return ToolWindow::eventFilter(watched, event);
     if (watched == edit_ && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_S && (k->modifiers() & Qt::ControlModifier)) {
@@ -425,7 +425,7 @@ bool TSource::eventFilter(QObject* watched, QEvent* event)
         default: break;
         }
     }
-    return TTavroForm::eventFilter(watched, event);
+    return ToolWindow::eventFilter(watched, event);
 }
 
 int TSource::CharAtPoint(QPoint point) const

@@ -26,8 +26,8 @@ QRect gInitialBounds(0, 0, 400, 300);
 QPointer<QMdiArea> gWorkspace;
 bool gStartupComplete = false;
 bool gArranging = false;
-QPointer<TTavroForm> gCurrentTool;
-QPointer<TTavroForm> gCurrentSource;
+QPointer<ToolWindow> gCurrentTool;
+QPointer<ToolWindow> gCurrentSource;
 constexpr int kMaxButtons = 16;
 
 // BUTTONS as read at start-up.
@@ -66,9 +66,9 @@ QImage TransparentByBottomLeft(const QImage& source)
 
 // The surface fills the sub-window: it paints the frame into its margins
 // and turns presses there into moves, resizes and button clicks.
-class TTavroForm::FrameSurface : public QWidget {
+class ToolWindow::FrameSurface : public QWidget {
 public:
-    explicit FrameSurface(TTavroForm* form) : QWidget(form), form_(form) { setMouseTracking(true); }
+    explicit FrameSurface(ToolWindow* form) : QWidget(form), form_(form) { setMouseTracking(true); }
 
 protected:
     void paintEvent(QPaintEvent* event) override
@@ -133,10 +133,10 @@ protected:
     }
 
 private:
-    TTavroForm* form_;
+    ToolWindow* form_;
 };
 
-TTavroForm::TTavroForm(QWidget* parent) : QMdiSubWindow(parent)
+ToolWindow::ToolWindow(QWidget* parent) : QMdiSubWindow(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     surface_ = new FrameSurface(this);
@@ -155,17 +155,17 @@ TTavroForm::TTavroForm(QWidget* parent) : QMdiSubWindow(parent)
     setWidget(surface_);
 }
 
-TTavroForm::~TTavroForm()
+ToolWindow::~ToolWindow()
 {
     destroying_ = true;
     if (gCurrentSource == this) gCurrentSource = nullptr;
 }
 
-bool TTavroForm::painted() const { return !CurrentSkin().Plain; }
+bool ToolWindow::painted() const { return !CurrentSkin().Plain; }
 
-bool TTavroForm::selfFramed() const { return painted() || buttonsFlag(); }
+bool ToolWindow::selfFramed() const { return painted() || buttonsFlag(); }
 
-QMargins TTavroForm::frameMargins() const
+QMargins ToolWindow::frameMargins() const
 {
     const Skin& s = CurrentSkin();
     if (painted()) return QMargins(s.Left, s.Top, s.Right, s.Bottom);
@@ -175,7 +175,7 @@ QMargins TTavroForm::frameMargins() const
     return QMargins();
 }
 
-void TTavroForm::InitToolWindow()
+void ToolWindow::InitToolWindow()
 {
     hide();
     buttons_.clear();
@@ -187,7 +187,7 @@ void TTavroForm::InitToolWindow()
     AddButton("close.bmp", "CLOSE", [this] { close(); });
 }
 
-void TTavroForm::applyFrameMode()
+void ToolWindow::applyFrameMode()
 {
     const Skin& s = CurrentSkin();
     bool wasVisible = isVisible();
@@ -204,7 +204,7 @@ void TTavroForm::applyFrameMode()
     if (wasVisible) show();
 }
 
-void TTavroForm::loadButtonImage(ToolButton& b)
+void ToolWindow::loadButtonImage(ToolButton& b)
 {
     QImage image = shell::LoadPicture(CurrentSkin().Folder + b.ImageFile.toStdString());
     if (image.isNull()) {
@@ -221,7 +221,7 @@ void TTavroForm::loadButtonImage(ToolButton& b)
     b.Hint = HintDisplayForm(QString::fromStdString(shell::Tr(b.Key)));
 }
 
-void TTavroForm::AddButton(const QString& imageFile, const std::string& key, std::function<void()> handler)
+void ToolWindow::AddButton(const QString& imageFile, const std::string& key, std::function<void()> handler)
 {
     if (int(buttons_.size()) >= kMaxButtons) return;
     ToolButton b;
@@ -244,19 +244,19 @@ void TTavroForm::AddButton(const QString& imageFile, const std::string& key, std
     toolbar_->setFixedHeight(buttons_.back().Height + 8);
 }
 
-void TTavroForm::SetCaption(const QString& caption)
+void ToolWindow::SetCaption(const QString& caption)
 {
     caption_ = caption;
     showCaption();
 }
 
-void TTavroForm::SetCaptionMark(const QString& mark)
+void ToolWindow::SetCaptionMark(const QString& mark)
 {
     captionMark_ = mark;
     showCaption();
 }
 
-void TTavroForm::showCaption()
+void ToolWindow::showCaption()
 {
     QString shown = caption_ + captionMark_;
     captionPanel_->setText("  " + shown);
@@ -266,7 +266,7 @@ void TTavroForm::showCaption()
     RepaintFrame();
 }
 
-void TTavroForm::ApplySettings()
+void ToolWindow::ApplySettings()
 {
     toolbar_->setVisible(!painted() && buttonsFlag());
     setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption_ + captionMark_);
@@ -294,18 +294,18 @@ void TTavroForm::ApplySettings()
     RepaintFrame();
 }
 
-void TTavroForm::RepaintFrame()
+void ToolWindow::RepaintFrame()
 {
     if (painted()) surface_->update();
 }
 
-void TTavroForm::RecreateFrame()
+void ToolWindow::RecreateFrame()
 {
     applyFrameMode();
     ApplySettings();
 }
 
-int TTavroForm::LayoutFrameButtons()
+int ToolWindow::LayoutFrameButtons()
 {
     const Skin& s = CurrentSkin();
     int x = width() - s.Right;
@@ -317,7 +317,7 @@ int TTavroForm::LayoutFrameButtons()
     return x;
 }
 
-TTavroForm::HitArea TTavroForm::HitTest(QPoint p) const
+ToolWindow::HitArea ToolWindow::HitTest(QPoint p) const
 {
     if (!painted()) {
         // The plain title bar: the panel moves the window, the edge sizes it.
@@ -343,7 +343,7 @@ TTavroForm::HitArea TTavroForm::HitTest(QPoint p) const
     return hitRightEdge;
 }
 
-int TTavroForm::ButtonAt(QPoint p) const
+int ToolWindow::ButtonAt(QPoint p) const
 {
     if (!painted()) return -1;  // the panel's own buttons take their clicks
     for (size_t i = 0; i < buttons_.size(); ++i) {
@@ -354,7 +354,7 @@ int TTavroForm::ButtonAt(QPoint p) const
     return -1;
 }
 
-void TTavroForm::ClickButton(int index)
+void ToolWindow::ClickButton(int index)
 {
     if (index < 0 || size_t(index) >= buttons_.size() || !buttons_[size_t(index)].Handler) return;
     try {
@@ -364,7 +364,7 @@ void TTavroForm::ClickButton(int index)
     }
 }
 
-QImage TTavroForm::ComposeFrame()
+QImage ToolWindow::ComposeFrame()
 {
     const Skin& s = CurrentSkin();
     int W = width(), H = height(), T = s.Top, B = s.Bottom, L = s.Left, R = s.Right;
@@ -412,7 +412,7 @@ QImage TTavroForm::ComposeFrame()
     return frame;
 }
 
-void TTavroForm::beginDrag(HitArea area, QPoint globalPos)
+void ToolWindow::beginDrag(HitArea area, QPoint globalPos)
 {
     moving_ = true;
     dragArea_ = area;
@@ -421,7 +421,7 @@ void TTavroForm::beginDrag(HitArea area, QPoint globalPos)
     RepaintFrame();
 }
 
-void TTavroForm::dragTo(QPoint globalPos)
+void ToolWindow::dragTo(QPoint globalPos)
 {
     QPoint d = globalPos - dragStart_;
     QRect g = dragGeometry_;
@@ -436,26 +436,26 @@ void TTavroForm::dragTo(QPoint globalPos)
     setGeometry(g);
 }
 
-void TTavroForm::endDrag()
+void ToolWindow::endDrag()
 {
     moving_ = false;
     ArrangeWindows();
     RepaintFrame();
 }
 
-void TTavroForm::StoreSize(const std::string& key)
+void ToolWindow::StoreSize(const std::string& key)
 {
     shell::ConfigSetInt(key + ".WIDTH", width());
     shell::ConfigSetInt(key + ".HEIGHT", height());
 }
 
-void TTavroForm::resizeEvent(QResizeEvent* event)
+void ToolWindow::resizeEvent(QResizeEvent* event)
 {
     QMdiSubWindow::resizeEvent(event);
     RepaintFrame();
 }
 
-void TTavroForm::moveEvent(QMoveEvent* event)
+void ToolWindow::moveEvent(QMoveEvent* event)
 {
     QMdiSubWindow::moveEvent(event);
     RepaintFrame();  // the desktop picture's phase follows the position
@@ -469,16 +469,16 @@ void SetWorkspace(QMdiArea* workspace) { gWorkspace = workspace; }
 QMdiArea* Workspace() { return gWorkspace; }
 void SetStartupComplete(bool complete) { gStartupComplete = complete; }
 bool StartupComplete() { return gStartupComplete; }
-TTavroForm* CurrentToolWindow() { return gCurrentTool; }
-TTavroForm* CurrentSourceWindow() { return gCurrentSource; }
+ToolWindow* CurrentToolWindow() { return gCurrentTool; }
+ToolWindow* CurrentSourceWindow() { return gCurrentSource; }
 
-void ToolWindowActivated(TTavroForm* window)
+void ToolWindowActivated(ToolWindow* window)
 {
     gCurrentSource = window && window->IsSourceWindow() ? window : nullptr;
     gCurrentTool = window;
 }
 
-QSize TTavroForm::MinimumArrangedSize() const
+QSize ToolWindow::MinimumArrangedSize() const
 {
     constexpr int kLeast = 100, kSourceLines = 12;
     if (!IsSourceWindow()) return {kLeast, kLeast};
@@ -490,10 +490,10 @@ void ArrangeWindows()
 {
     if (CurrentSkin().Plain || gArranging || !gWorkspace) return;
     gArranging = true;
-    std::vector<TTavroForm*> windows;
+    std::vector<ToolWindow*> windows;
     std::vector<WindowRect> table;
     for (QMdiSubWindow* w : gWorkspace->subWindowList(QMdiArea::CreationOrder)) {
-        auto* form = qobject_cast<TTavroForm*>(w);
+        auto* form = qobject_cast<ToolWindow*>(w);
         if (!form || form->IsDestroying() || form->isMinimized() || form->isMaximized()) continue;
         if (int(windows.size()) >= kMaxArrangedWindows) break;
         QRect g = form->geometry();

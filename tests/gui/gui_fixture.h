@@ -44,10 +44,10 @@ inline std::string ReadFile(const std::string& path)
 }
 
 // Calls `answer` with the next modal message dialog once it is open.
-inline void AnswerNextDialog(std::function<void(tavro::shell::TMsg*)> answer)
+inline void AnswerNextDialog(std::function<void(tavro::shell::MessageDialog*)> answer)
 {
     QTimer::singleShot(0, [answer] {
-        if (tavro::shell::TMsg* m = tavro::shell::OpenMessageDialog()) answer(m);
+        if (tavro::shell::MessageDialog* m = tavro::shell::OpenMessageDialog()) answer(m);
         else AnswerNextDialog(answer);
     });
 }
