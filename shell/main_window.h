@@ -7,6 +7,14 @@
 // shows the run state in its caption and icon, opens and closes the
 // single-instance tool windows at the point where the popup was opened,
 // and keeps the recent-programs, skins, languages and libraries menus.
+//
+// Its members are defined by concern: main_window.cpp (workspace,
+// construction, shortcuts, edit actions), main_window_popups.cpp,
+// main_window_tools.cpp (opening and closing the tool windows),
+// main_window_run_state.cpp, main_window_look.cpp (skins, languages,
+// fonts), main_window_programs.cpp (recent programs and libraries),
+// main_window_configuration.cpp and main_window_lifetime.cpp (deferred
+// start-up work and shutdown).
 #pragma once
 
 #include <QMainWindow>
