@@ -14,7 +14,7 @@
 #include "configuration.h"
 #include "skin.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 namespace {
 
@@ -136,4 +136,4 @@ void AboutBox::CloseAfter(int holdMs, std::function<void()> closed)
     });
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

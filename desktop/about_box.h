@@ -8,7 +8,7 @@
 
 class QLabel;
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 class AboutBox : public QWidget {
     Q_OBJECT
@@ -28,4 +28,4 @@ private:
     QLabel* webAddr_ = nullptr;
 };
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

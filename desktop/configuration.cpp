@@ -15,13 +15,13 @@
 #include "executor.h"
 #include "installation.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-ShellFolders gFolders;
+DesktopFolders gFolders;
 std::string gConfigurationPath;
 
 // The sizes and values the windows are designed for: what an absent
@@ -50,7 +50,7 @@ bool writableFolder(const std::string& folder) { return access(folder.c_str(), W
 
 }  // namespace
 
-void DeriveShellFolders(const std::string& executableFolder)
+void DeriveDesktopFolders(const std::string& executableFolder)
 {
     DeriveFolders();
     std::string e = ExecutableFolder();
@@ -67,7 +67,7 @@ void DeriveShellFolders(const std::string& executableFolder)
     gFolders.Help = e + "../Help/";
 }
 
-const ShellFolders& Folders() { return gFolders; }
+const DesktopFolders& Folders() { return gFolders; }
 
 ConfigurationChoice ChooseConfiguration(const std::vector<std::string>& params)
 {
@@ -198,4 +198,4 @@ bool WriteLinesAtomically(const std::string& path, const std::vector<std::string
     return ok;
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

@@ -20,10 +20,10 @@
 #include <string_view>
 #include <vector>
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 // The folders derived from the running executable; each ends with "/".
-struct ShellFolders {
+struct DesktopFolders {
     std::string Executable;
     std::string Images;
     std::string Parent;
@@ -32,8 +32,8 @@ struct ShellFolders {
 };
 // Derives the folders (also the core's folders for path resolution) from
 // the running executable, or from `executableFolder` when given (tests).
-void DeriveShellFolders(const std::string& executableFolder = {});
-const ShellFolders& Folders();
+void DeriveDesktopFolders(const std::string& executableFolder = {});
+const DesktopFolders& Folders();
 
 class ConfigurationError : public std::runtime_error {
 public:
@@ -86,4 +86,4 @@ bool ParseWholeNumber(std::string_view text, int& value);
 // (a full disk included) leaves the previous file as it was.
 bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines);
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QToolTip>
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 namespace {
 QFont gFont;
@@ -23,4 +23,4 @@ void SetEnvironmentFont(const QFont& font)
 int EnvironmentCharSet() { return gCharSet; }
 void SetEnvironmentCharSet(int charSet) { gCharSet = charSet; }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

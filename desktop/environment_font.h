@@ -3,7 +3,7 @@
 
 #include <QFont>
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 QFont EnvironmentFont();
 // Sets the font and makes it the application's font, so that every widget
@@ -14,4 +14,4 @@ void SetEnvironmentFont(const QFont& font);
 int EnvironmentCharSet();
 void SetEnvironmentCharSet(int charSet);
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

@@ -8,7 +8,7 @@
 
 #include "configuration.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 namespace {
 
@@ -74,4 +74,4 @@ QString AskSaveFileName(QWidget* parent, int filterIndex, const QString& propose
     return dialog.selectedFiles().first();
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 // Indexes of the save dialog's file types.
 enum SaveFilter { kProgramFilterIndex = 0, kTextFilterIndex = 1, kJpegFilterIndex = 2, kAllFilterIndex = 3 };
@@ -27,4 +27,4 @@ QStringList AskOpenFileNames(QWidget* parent);
 // proposed in StartFolder().
 QString AskSaveFileName(QWidget* parent, int filterIndex = kProgramFilterIndex, const QString& proposed = {});
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

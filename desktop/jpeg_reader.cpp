@@ -2,7 +2,7 @@
 
 #include "jpeg.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 QImage ReadJpeg(const std::string& path, std::string* error)
 {
@@ -17,4 +17,4 @@ QImage ReadJpeg(const std::string& path, std::string* error)
         .convertToFormat(QImage::Format_RGB32);
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

@@ -5,9 +5,9 @@
 #include <QImage>
 #include <string>
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 // The picture as RGB32, or a null image with `error` set.
 QImage ReadJpeg(const std::string& path, std::string* error = nullptr);
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

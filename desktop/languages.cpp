@@ -13,7 +13,7 @@
 #include "message_table.h"
 #include "utf8.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 namespace fs = std::filesystem;
 
@@ -191,4 +191,4 @@ std::string FormatOne(std::string_view format, std::string_view argument)
     return out;
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

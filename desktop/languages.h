@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 class LanguageError : public std::runtime_error {
 public:
@@ -59,4 +59,4 @@ std::string TrOrEmpty(std::string_view key);
 // A format with one %s filled in (the first %s; "%%" stays "%").
 std::string FormatOne(std::string_view format, std::string_view argument);
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

@@ -7,7 +7,7 @@
 #include "environment_font.h"
 #include "languages.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 namespace {
 
@@ -163,4 +163,4 @@ int MenuStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const
     }
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

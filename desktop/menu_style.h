@@ -12,7 +12,7 @@
 
 #include "skin.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 // Width = text width + 20, height = text height, with `font`.
 QSize MeasureMenuItem(const QString& caption, const QFont& font);
@@ -36,4 +36,4 @@ public:
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override;
 };
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

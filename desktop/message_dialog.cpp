@@ -14,7 +14,7 @@
 #include "languages.h"
 #include "skin.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 namespace {
 
@@ -236,4 +236,4 @@ int ShowMessageDialog(const std::string& message, const std::string& file, const
     return dialog.Answer();
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

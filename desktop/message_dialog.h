@@ -11,7 +11,7 @@ class QLineEdit;
 class QPushButton;
 class QFrame;
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 enum MessageFlags { msgNo = 2, msgCancel = 4, msgInput = 16 };
 enum MessageAnswer { answerOK = 0, answerNo = 1, answerCancel = 2, answerOther = 3 };
@@ -68,4 +68,4 @@ private:
 // interface texts are applied).
 MessageDialog* OpenMessageDialog();
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

@@ -7,7 +7,7 @@
 #include "jpeg_reader.h"
 #include "message_table.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 namespace fs = std::filesystem;
 
@@ -141,4 +141,4 @@ std::vector<std::string> SkinNames()
     return names;
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 class SkinError : public std::runtime_error {
 public:
@@ -81,4 +81,4 @@ void LoadSkin(const std::string& name);
 // The entries of the skins folder, sorted.
 std::vector<std::string> SkinNames();
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

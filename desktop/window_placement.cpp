@@ -4,7 +4,7 @@
 
 #include "configuration.h"
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 QRect WritePlacement(const std::string& key, const QWidget* w)
 {
@@ -33,4 +33,4 @@ void ApplyPlacementState(const std::string& key, QWidget* w)
         w->showMinimized();
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace tavro::shell {
+namespace tavro::desktop {
 
 // Writes the placement keys of `window` and returns the geometry written.
 QRect WritePlacement(const std::string& key, const QWidget* window);
@@ -17,4 +17,4 @@ QRect ReadPlacement(const std::string& key);
 // Maximizes or minimizes `window` as KEY.STATE says.
 void ApplyPlacementState(const std::string& key, QWidget* window);
 
-}  // namespace tavro::shell
+}  // namespace tavro::desktop

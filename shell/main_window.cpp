@@ -25,6 +25,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 namespace {
 
 MainWindow* gMainWindow = nullptr;

@@ -27,6 +27,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 namespace fs = std::filesystem;
 
 // ---- configuration

@@ -30,6 +30,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 // ---- look
 
 void MainWindow::setDesktopBackground()
@@ -46,10 +48,10 @@ void MainWindow::setDesktopBackground()
 
 void MainWindow::ApplySkin(bool repaint)
 {
-    staticIcon_ = QIcon(QString::fromStdString(Folders().Images + "logo/Tavro51.ico"));
+    staticIcon_ = QIcon(QString::fromStdString(desktop::Folders().Images + "logo/Tavro51.ico"));
     runIcons_.clear();
     for (int n = 0; n < 14; ++n)
-        runIcons_.push_back(QIcon(QString::fromStdString(Folders().Images + "logo/TavroRun" + std::to_string(n) + ".ico")));
+        runIcons_.push_back(QIcon(QString::fromStdString(desktop::Folders().Images + "logo/TavroRun" + std::to_string(n) + ".ico")));
     if (!iconTimer_.isActive()) {
         setWindowIcon(staticIcon_);
         QApplication::setWindowIcon(staticIcon_);

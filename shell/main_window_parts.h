@@ -26,7 +26,7 @@ inline std::string upper(std::string s)
 // relative to that folder.
 inline std::string relativeToExecutable(std::string path)
 {
-    const std::string& exe = Folders().Executable;
+    const std::string& exe = desktop::Folders().Executable;
     if (path.compare(0, exe.size(), exe) == 0) path = path.substr(exe.size());
     return path;
 }
@@ -50,9 +50,9 @@ Window* openSingle(Window* open, bool arrange, Ready ready)
     return w;
 }
 
-inline MenuStyle* menuStyle()
+inline desktop::MenuStyle* menuStyle()
 {
-    static MenuStyle* style = new MenuStyle();
+    static desktop::MenuStyle* style = new desktop::MenuStyle();
     return style;
 }
 

@@ -22,6 +22,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 QAction* MainWindow::entry(QMenu* menu, const std::string& key, const QString& design)
 {
     QAction* a = menu->addAction(design);

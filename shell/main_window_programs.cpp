@@ -22,6 +22,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 // ---- recent programs and libraries
 
 void MainWindow::AddRecentFile(const std::string& path)
@@ -121,7 +123,7 @@ void MainWindow::LoadLibraries(const std::vector<std::string>& files)
 void MainWindow::rebuildLibraryCommandText()
 {
     LibraryCommandText.clear();
-    std::string exe = Folders().Executable;
+    std::string exe = desktop::Folders().Executable;
     std::string lowerExe = exe;
     for (char& c : lowerExe) c = char(std::tolower(static_cast<unsigned char>(c)));
     for (const std::string& caption : LibraryEntries()) {

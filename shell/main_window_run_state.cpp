@@ -17,6 +17,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 // ---- run state
 
 void MainWindow::buildStatusStrip()

@@ -18,6 +18,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 // ---- windows
 
 OutputWindow* MainWindow::OpenOutput(bool arrange)

@@ -22,6 +22,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 void QtEnvironment::WriteLine(std::string_view text, int colour, bool bold)
 {
     if (OutputWindow* out = TheOutputWindow()) {

@@ -26,6 +26,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 namespace {
 
 // The same depth as the command-line runner: about 200,000 levels of a
@@ -79,7 +81,7 @@ int RunEnvironment(int argc, char** argv)
             p = std::filesystem::absolute(p, ec).lexically_normal().string();
         params.push_back(p);
     }
-    DeriveShellFolders();
+    DeriveDesktopFolders();
     CreateState();
     InstallHostServices();
     static QtEnvironment environment;

@@ -61,21 +61,21 @@ CommandWindow::CommandWindow(QWidget* parent) : ToolWindow(parent)
 void CommandWindow::RefreshSettings()
 {
     ApplySettings();
-    SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
+    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
     QPalette pal = line_->palette();
-    pal.setColor(QPalette::Base, shell::CurrentSkin().Colours.Workspace);
-    pal.setColor(QPalette::Window, shell::CurrentSkin().Colours.Workspace);
-    pal.setColor(QPalette::Text, shell::CurrentSkin().Colours.Text);
-    pal.setColor(QPalette::WindowText, shell::CurrentSkin().Colours.Text);
+    pal.setColor(QPalette::Base, desktop::CurrentSkin().Colours.Workspace);
+    pal.setColor(QPalette::Window, desktop::CurrentSkin().Colours.Workspace);
+    pal.setColor(QPalette::Text, desktop::CurrentSkin().Colours.Text);
+    pal.setColor(QPalette::WindowText, desktop::CurrentSkin().Colours.Text);
     line_->setPalette(pal);
     prompt_->setPalette(pal);
     // The body behind both is the working area too.
     Body()->setAutoFillBackground(true);
     Body()->setPalette(pal);
-    line_->setFont(shell::EnvironmentFont());
-    prompt_->setFont(shell::EnvironmentFont());
-    commandPrompt_ = shell::Tr("COMMAND.PROMPT.COMMAND");
-    continuePrompt_ = shell::Tr("COMMAND.PROMPT.CONTINUE");
+    line_->setFont(desktop::EnvironmentFont());
+    prompt_->setFont(desktop::EnvironmentFont());
+    commandPrompt_ = desktop::Tr("COMMAND.PROMPT.COMMAND");
+    continuePrompt_ = desktop::Tr("COMMAND.PROMPT.CONTINUE");
     showPrompt();
 }
 
@@ -103,7 +103,7 @@ void CommandWindow::CommandClear()
     line_->clear();
     collected_.clear();
     fresh_ = true;
-    SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
+    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
     showPrompt();
     update();
 }
@@ -123,9 +123,9 @@ void CommandWindow::EnterLine(const std::string& line)
     // The window may close while the command runs (the command can close
     // it, or the main window may close): keep a guarded pointer.
     QPointer<CommandWindow> self(this);
-    shell::RunScope scope;
+    RunScope scope;
     auto incomplete = [&] {
-        SetCaption(QString::fromStdString(shell::FormatOne(shell::Tr("COMMAND.INCOMPLETE"), LastErrorText)));
+        SetCaption(QString::fromStdString(desktop::FormatOne(desktop::Tr("COMMAND.INCOMPLETE"), LastErrorText)));
     };
     if (fresh_) {
         int r = RunSystemCommand(line);
@@ -150,7 +150,7 @@ void CommandWindow::EnterLine(const std::string& line)
     }
     collected_.clear();
     fresh_ = true;
-    SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
+    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
     showPrompt();
     Env().RebuildTree();
 }

@@ -49,7 +49,7 @@ InfoWindow* TheInfoWindow() { return gWeb; }
 
 void SetWebAddressHandler(std::function<void(const std::string&)> handler) { gWebHandler = std::move(handler); }
 
-std::string UserHelpValueFolder() { return shell::UserConfigurationFolder() + "Help/"; }
+std::string UserHelpValueFolder() { return desktop::UserConfigurationFolder() + "Help/"; }
 
 void ShowHelpFor(const std::string& word)
 {
@@ -100,7 +100,7 @@ InfoWindow::InfoWindow(QWidget* parent) : ToolWindow(parent)
     InitToolWindow();
     AddButton("web.bmp", "INFO.HOME", [this] { GoHome(); });
     AddButton("help.bmp", "INFO.HELP", [this] { GoHelp(); });
-    values_ = std::make_unique<HelpValueFiles>(shell::Folders().Help, UserHelpValueFolder());
+    values_ = std::make_unique<HelpValueFiles>(desktop::Folders().Help, UserHelpValueFolder());
 
     strip_ = new QWidget(Body());
     strip_->setObjectName("Panel1");
@@ -155,22 +155,22 @@ InfoWindow::~InfoWindow()
     if (gWeb == this) gWeb = nullptr;
 }
 
-std::string InfoWindow::HelpPageAddress() const { return shell::Folders().Help + "help.xml"; }
+std::string InfoWindow::HelpPageAddress() const { return desktop::Folders().Help + "help.xml"; }
 
 std::string InfoWindow::ValueFolder() const { return values_->Folder(); }
 
 void InfoWindow::RefreshSettings()
 {
     ApplySettings();
-    const shell::SkinColours& colours = shell::CurrentSkin().Colours;
-    QFont font = shell::EnvironmentFont();
-    SetCaption(QString::fromStdString(shell::Tr("INFO")));
+    const desktop::SkinColours& colours = desktop::CurrentSkin().Colours;
+    QFont font = desktop::EnvironmentFont();
+    SetCaption(QString::fromStdString(desktop::Tr("INFO")));
     for (QWidget* w : {static_cast<QWidget*>(wwwText_), static_cast<QWidget*>(address_),
                        static_cast<QWidget*>(view_)})
         w->setFont(font);
-    wwwText_->setText(QString::fromStdString(shell::Tr("INFO.WWW") + " "));
+    wwwText_->setText(QString::fromStdString(desktop::Tr("INFO.WWW") + " "));
     wwwText_->setFixedWidth(QFontMetrics(font).horizontalAdvance(wwwText_->text()) + 4);
-    address_->setToolTip(QString::fromStdString(shell::Tr("INFO.WWW.HINT")));
+    address_->setToolTip(QString::fromStdString(desktop::Tr("INFO.WWW.HINT")));
 
     QPalette box = address_->palette();
     box.setColor(QPalette::Base, colours.Desktop);
@@ -195,7 +195,7 @@ void InfoWindow::GoHome()
 {
     // The product's home page is what the configuration names for the
     // about box; without one the help's start page is home.
-    std::string url = shell::ConfigValue("URL");
+    std::string url = desktop::ConfigValue("URL");
     if (url.find("://") == std::string::npos) {
         GoHelp();
         return;
@@ -252,7 +252,7 @@ void InfoWindow::openPage(const std::string& address)
 
 void InfoWindow::showHelpPage(bool keepScroll)
 {
-    HelpPage page = RenderHelpPage(shell::Folders().Help, values_->Folder());
+    HelpPage page = RenderHelpPage(desktop::Folders().Help, values_->Folder());
     QString html = fromUtf8(page.Html);
     if (html.isEmpty())
         html = "<h1>The help cannot be shown</h1><p>" + fromUtf8(page.Error).toHtmlEscaped() + "</p>";
@@ -302,7 +302,7 @@ int InfoWindow::ExecuteLink(const std::string& address)
             out->AppendLine(line.toStdString(), QColor(Qt::black), true);
     }
     {
-        shell::RunScope scope;
+        RunScope scope;
         RunSystemCommand(text);
     }
     // The memory window shows what the command made, as after a typed one.

@@ -49,7 +49,7 @@ MemoryItem* asMemoryItem(const QTreeWidgetItem* item)
                                                      : nullptr;
 }
 
-bool optionOn(const char* key) { return shell::ConfigValue(key) != "No"; }
+bool optionOn(const char* key) { return desktop::ConfigValue(key) != "No"; }
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
@@ -72,9 +72,9 @@ bool isContextNode(const Atom* node)
     return false;
 }
 
-shell::MenuStyle* menuStyle()
+desktop::MenuStyle* menuStyle()
 {
-    static auto* style = new shell::MenuStyle();
+    static auto* style = new desktop::MenuStyle();
     return style;
 }
 
@@ -134,7 +134,7 @@ void MemoryTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, 
     if (owner_->IsDestroying()) return;
     QTreeWidgetItem* item = itemFromIndex(index);
     if (!item) return;
-    const shell::SkinColours& colours = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& colours = desktop::CurrentSkin().Colours;
     QPainter& p = *painter;
     p.save();
     QRect row(0, option.rect.top(), viewport()->width(), option.rect.height());
@@ -171,7 +171,7 @@ void MemoryTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, 
 
 void MemoryTree::drawButton(QPainter& p, QRect r, QTreeWidgetItem* item) const
 {
-    p.setPen(QPen(shell::CurrentSkin().Colours.Grid, 1));
+    p.setPen(QPen(desktop::CurrentSkin().Colours.Grid, 1));
     int a = r.left(), b = r.top(), c = r.bottom() + 1;
     int d = a + kIndent / 2, m = b + (c - b) / 2;
     bool children = item->childCount() > 0;
@@ -190,7 +190,7 @@ void MemoryTree::drawButton(QPainter& p, QRect r, QTreeWidgetItem* item) const
             p.drawImage(d - kButtonHalf, m - kButtonHalf, picture);
         } else {
             // A skin without the pictures still shows which items open.
-            p.fillRect(d - 4, m - 4, 9, 9, shell::CurrentSkin().Colours.Workspace);
+            p.fillRect(d - 4, m - 4, 9, 9, desktop::CurrentSkin().Colours.Workspace);
             p.drawRect(d - 4, m - 4, 8, 8);
             p.drawLine(d - 2, m, d + 2, m);
             if (!item->isExpanded()) p.drawLine(d, m - 2, d, m + 2);
@@ -251,18 +251,18 @@ const ItemLook& MemoryWindow::LookOfItem(const QTreeWidgetItem* item) const
 void MemoryWindow::RefreshSettings()
 {
     ApplySettings();
-    const shell::Skin& skin = shell::CurrentSkin();
-    plus_ = TransparentByBottomLeft(shell::LoadPicture(skin.Folder + "Plus"));
-    minus_ = TransparentByBottomLeft(shell::LoadPicture(skin.Folder + "Minus"));
+    const desktop::Skin& skin = desktop::CurrentSkin();
+    plus_ = TransparentByBottomLeft(desktop::LoadPicture(skin.Folder + "Plus"));
+    minus_ = TransparentByBottomLeft(desktop::LoadPicture(skin.Folder + "Minus"));
     QPalette pal = tree_->palette();
     pal.setColor(QPalette::Base, skin.Colours.Workspace);
     pal.setColor(QPalette::Text, skin.Colours.Text);
     tree_->setPalette(pal);
-    SetCaption(QString::fromStdString(shell::Tr("MEMORY")));
-    tree_->setFont(shell::EnvironmentFont());
-    popup_->setFont(shell::EnvironmentFont());
-    popup_->actions()[0]->setText(QString::fromStdString(shell::Tr("CLIPBOARD")));
-    popup_->actions()[1]->setText(QString::fromStdString(shell::Tr("COPY2")));
+    SetCaption(QString::fromStdString(desktop::Tr("MEMORY")));
+    tree_->setFont(desktop::EnvironmentFont());
+    popup_->setFont(desktop::EnvironmentFont());
+    popup_->actions()[0]->setText(QString::fromStdString(desktop::Tr("CLIPBOARD")));
+    popup_->actions()[1]->setText(QString::fromStdString(desktop::Tr("COPY2")));
     updateWidth();
     tree_->viewport()->update();
 }
@@ -315,7 +315,7 @@ void MemoryWindow::RebuildTree()
     bool sort = optionOn("MEMORY.SORT");
     // MEMORY.FLAT=Yes: the call stack beside "[Root]" and every name in
     // one list, as the window always showed them.
-    bool flat = shell::ConfigYes("MEMORY.FLAT");
+    bool flat = desktop::ConfigYes("MEMORY.FLAT");
 
     QList<QTreeWidgetItem*> tops, frames;
     std::vector<QTreeWidgetItem*> openTops;
@@ -367,7 +367,7 @@ void MemoryWindow::groupForLearner(QTreeWidgetItem* root, const QList<QTreeWidge
     root->addChildren(frames);
     root->addChildren(mine);
     if (libraries.isEmpty()) return;
-    librariesItem_ = newItem(QString::fromStdString(shell::Tr("MEMORY.LIBRARIES")), nullptr, nullptr);
+    librariesItem_ = newItem(QString::fromStdString(desktop::Tr("MEMORY.LIBRARIES")), nullptr, nullptr);
     librariesItem_->addChildren(libraries);
     root->addChild(librariesItem_);
 }

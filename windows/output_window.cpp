@@ -33,7 +33,7 @@ constexpr int kRoleProperty = QTextFormat::UserProperty + 17;
 
 QTextCharFormat formatFor(OutputRole role, const QColor& colour, bool bold)
 {
-    const shell::SkinColours& skin = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& skin = desktop::CurrentSkin().Colours;
     QTextCharFormat format;
     format.setProperty(kRoleProperty, int(role));
     format.setForeground(role == OutputRole::Error      ? skin.Error
@@ -60,7 +60,7 @@ OutputWindow::OutputWindow(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
     AddButton("clear.bmp", "OUTPUT.CLEAR", [this] { ClearOutput(); });
-    if (shell::ConfigYes("ADVANCEDGUI")) {
+    if (desktop::ConfigYes("ADVANCEDGUI")) {
         AddButton("print.bmp", "OUTPUT.PRINT", [this] { PrintOutput(); });
         AddButton("save.bmp", "OUTPUT.SAVE", [this] { SaveOutput(); });
     }
@@ -87,19 +87,19 @@ OutputWindow::OutputWindow(QWidget* parent) : ToolWindow(parent)
 void OutputWindow::RefreshSettings()
 {
     ApplySettings();
-    SetCaption(QString::fromStdString(shell::Tr("OUTPUT")));
+    SetCaption(QString::fromStdString(desktop::Tr("OUTPUT")));
     QPalette pal = edit_->palette();
-    pal.setColor(QPalette::Base, shell::CurrentSkin().Colours.Workspace);
-    pal.setColor(QPalette::Text, shell::CurrentSkin().Colours.Text);
+    pal.setColor(QPalette::Base, desktop::CurrentSkin().Colours.Workspace);
+    pal.setColor(QPalette::Text, desktop::CurrentSkin().Colours.Text);
     edit_->setPalette(pal);
-    edit_->setFont(shell::EnvironmentFont());
+    edit_->setFont(desktop::EnvironmentFont());
     repaintRoles();
 }
 
 void OutputWindow::repaintRoles()
 {
     Flush();
-    const shell::SkinColours& skin = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& skin = desktop::CurrentSkin().Colours;
     QTextCursor cursor(edit_->document());
     cursor.beginEditBlock();
     for (QTextBlock block = edit_->document()->begin(); block.isValid(); block = block.next()) {
@@ -218,12 +218,12 @@ void OutputWindow::ClearOutput()
 void OutputWindow::SaveOutput()
 {
     setFocus();
-    QString file = shell::AskSaveFileName(this, shell::kTextFilterIndex);
+    QString file = desktop::AskSaveFileName(this, desktop::kTextFilterIndex);
     if (file.isEmpty()) return;
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) ||
         out.write(Text().toUtf8() + "\n") < 0 || !out.flush()) {
-        shell::ShowMessageDialog(out.errorString().toStdString() + " " + shell::Tr("SYSTEMERROR"), file.toStdString());
+        desktop::ShowMessageDialog(out.errorString().toStdString() + " " + desktop::Tr("SYSTEMERROR"), file.toStdString());
     }
 }
 

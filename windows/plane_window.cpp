@@ -34,7 +34,7 @@ QPointer<PlaneWindow> gPlane;
 
 scene::WindowColour workspaceColour()
 {
-    QColor c = shell::CurrentSkin().Colours.Workspace;
+    QColor c = desktop::CurrentSkin().Colours.Workspace;
     return {c.red(), c.green(), c.blue()};
 }
 
@@ -120,11 +120,11 @@ void PlaneView::Present()
 int PlaneView::Width() const { return int(width() * devicePixelRatioF()); }
 int PlaneView::Height() const { return int(height() * devicePixelRatioF()); }
 
-void PlaneView::initializeGL() { shell::TheScene().OpenView(this, workspaceColour()); }
+void PlaneView::initializeGL() { TheScene().OpenView(this, workspaceColour()); }
 
 void PlaneView::resizeGL(int w, int h)
 {
-    shell::TheScene().Resize(int(w * devicePixelRatioF()), int(h * devicePixelRatioF()));
+    TheScene().Resize(int(w * devicePixelRatioF()), int(h * devicePixelRatioF()));
 }
 
 void PlaneView::paintGL()
@@ -132,7 +132,7 @@ void PlaneView::paintGL()
     if (TheApplication() && TheApplication()->Closing()) return;
     if (plane_->IsMoving()) return;
     paintStart_.start();
-    shell::TheScene().Paint(workspaceColour());
+    TheScene().Paint(workspaceColour());
 }
 
 void PlaneView::mousePressEvent(QMouseEvent* e)
@@ -174,7 +174,7 @@ void PlaneView::mouseMoveEvent(QMouseEvent* e)
     if (orbiting_) {
         QPoint d = p - dragFrom_;
         dragFrom_ = p;
-        shell::TheScene().Orbit(d.x() * kOrbitPerPixel, d.y() * kOrbitPerPixel);
+        TheScene().Orbit(d.x() * kOrbitPerPixel, d.y() * kOrbitPerPixel);
         update();
         return;
     }
@@ -196,7 +196,7 @@ void PlaneView::wheelEvent(QWheelEvent* e)
     // One notch (120) is one zoom step; towards the screen zooms in.
     double steps = e->angleDelta().y() / 120.0;
     if (steps == 0) return;
-    shell::TheScene().Zoom(steps);
+    TheScene().Zoom(steps);
     update();
     e->accept();
 }
@@ -239,7 +239,7 @@ PlaneWindow::PlaneWindow(QWidget* parent) : ToolWindow(parent)
 void PlaneWindow::RefreshSettings()
 {
     ApplySettings();
-    SetCaption(QString::fromStdString(shell::Tr("PLANE")));
+    SetCaption(QString::fromStdString(desktop::Tr("PLANE")));
     RefreshView();
 }
 
@@ -266,7 +266,7 @@ void PlaneWindow::ClearPlane()
 {
     if (IsRunActive(RunState) && RunState != rsPaused) return;
     {
-        shell::RunScope scope;
+        RunScope scope;
         Reset();
     }
     if (Application* main = TheApplication()) main->ApplySkin(true);
@@ -274,13 +274,13 @@ void PlaneWindow::ClearPlane()
 
 void PlaneWindow::FitView()
 {
-    if (shell::MakeSceneContextCurrent()) shell::TheScene().Fit();
+    if (MakeSceneContextCurrent()) TheScene().Fit();
     view_->update();
 }
 
 void PlaneWindow::RestoreCamera()
 {
-    shell::TheScene().RestoreProgramCamera();
+    TheScene().RestoreProgramCamera();
     view_->update();
 }
 
@@ -301,14 +301,14 @@ void PlaneWindow::PrintPlane()
 void PlaneWindow::SavePictureAs()
 {
     setFocus();
-    QString file = shell::AskSaveFileName(this, shell::kJpegFilterIndex);
+    QString file = desktop::AskSaveFileName(this, desktop::kJpegFilterIndex);
     if (file.isEmpty()) return;
     view_->update();
     try {
-        shell::MakeSceneContextCurrent();
-        shell::TheScene().SavePicture(file.toStdString());
+        MakeSceneContextCurrent();
+        TheScene().SavePicture(file.toStdString());
     } catch (const std::exception& e) {
-        shell::ShowMessageDialog(e.what());
+        desktop::ShowMessageDialog(e.what());
     }
 }
 
@@ -328,7 +328,7 @@ std::string PlaneWindow::HookCommand(const std::string& hook, int shift, int x, 
 
 bool PlaneWindow::DispatchMouseEvent(const std::string& hook, int shift, int x, int y)
 {
-    if (reentrancy_ >= 1 || shell::TheScene().MouseBlocked() || RunState == rsPaused) return false;
+    if (reentrancy_ >= 1 || TheScene().MouseBlocked() || RunState == rsPaused) return false;
     ++reentrancy_;
     Atom* savedCell = CurrentCell;
     uint8_t savedState = RunState;
@@ -337,7 +337,7 @@ bool PlaneWindow::DispatchMouseEvent(const std::string& hook, int shift, int x, 
     try {
         Atom* root = RootNode();
         if (root && FindMember(root, hook)) {
-            shell::RunScope scope;
+            RunScope scope;
             RunSystemCommand(HookCommand(hook, shift, x, y, view_->width(), view_->height()));
             ran = true;
         }
@@ -356,7 +356,7 @@ void PlaneWindow::closeEvent(QCloseEvent* event)
     StoreSize("PLANE");
     if (view_) {
         view_->makeCurrent();
-        shell::TheScene().CloseView();
+        TheScene().CloseView();
         view_->doneCurrent();
     }
     if (gPlane == this) gPlane = nullptr;

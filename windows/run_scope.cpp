@@ -2,7 +2,7 @@
 
 #include "application.h"
 
-namespace tavro::shell {
+namespace tavro {
 
 namespace {
 int gDepth = 0;
@@ -18,4 +18,4 @@ RunScope::~RunScope()
 
 int RunScope::Depth() { return gDepth; }
 
-}  // namespace tavro::shell
+}  // namespace tavro

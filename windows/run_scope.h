@@ -4,7 +4,7 @@
 // had to wait for the running program is carried out.
 #pragma once
 
-namespace tavro::shell {
+namespace tavro {
 
 class RunScope {
 public:
@@ -16,4 +16,4 @@ public:
     static int Depth();
 };
 
-}  // namespace tavro::shell
+}  // namespace tavro

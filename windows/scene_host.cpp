@@ -29,7 +29,9 @@
 #include "tavro.h"
 #include "text.h"
 
-namespace tavro::shell {
+namespace tavro {
+
+using namespace desktop;
 
 namespace fs = std::filesystem;
 
@@ -310,4 +312,4 @@ void PlayMedia(const std::string& file, int player)
     players[i]->play();
 }
 
-}  // namespace tavro::shell
+}  // namespace tavro

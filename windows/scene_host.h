@@ -11,7 +11,7 @@
 #include "atom.h"
 #include "scene.h"
 
-namespace tavro::shell {
+namespace tavro {
 
 scene::Scene& TheScene();
 
@@ -31,4 +31,4 @@ void ReleasePlaneWidget(Atom* widget);
 // Service 24: plays a media file on player 1 or 2.
 void PlayMedia(const std::string& file, int player);
 
-}  // namespace tavro::shell
+}  // namespace tavro

@@ -61,14 +61,14 @@ int MatchingBracket(const QString& text, int at)
 void TSource::applyComfortSettings()
 {
     // On unless the configuration says "No".
-    bool numbers = shell::ConfigValue("SOURCE.LINENUMBERS") != "No";
+    bool numbers = desktop::ConfigValue("SOURCE.LINENUMBERS") != "No";
     markers_->SetLineNumbers(numbers);
     markers_->setVisible(advanced_ || numbers);
 }
 
 void TSource::ToggleLineNumbers()
 {
-    shell::ConfigSet("SOURCE.LINENUMBERS", markers_->LineNumbers() ? "No" : "Yes");
+    desktop::ConfigSet("SOURCE.LINENUMBERS", markers_->LineNumbers() ? "No" : "Yes");
     for (TSource* w : SourceWindows()) w->applyComfortSettings();
 }
 
@@ -99,7 +99,7 @@ void TSource::matchBrackets()
                 mark.cursor = QTextCursor(edit_->document());
                 mark.cursor.setPosition(pos);
                 mark.cursor.setPosition(pos + 1, QTextCursor::KeepAnchor);
-                mark.format.setBackground(shell::CurrentSkin().Colours.Menu);
+                mark.format.setBackground(desktop::CurrentSkin().Colours.Menu);
                 mark.format.setFontWeight(QFont::Bold);
                 marks.append(mark);
             }

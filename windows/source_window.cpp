@@ -71,7 +71,7 @@ TSource* CurrentSource() { return qobject_cast<TSource*>(CurrentSourceWindow());
 TSource::TSource(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
-    advanced_ = shell::ConfigYes("ADVANCEDGUI");
+    advanced_ = desktop::ConfigYes("ADVANCEDGUI");
     if (advanced_) {
         AddButton("runto.bmp", "SOURCE.RUNTO", [this] { SourceRunTo(); });
         AddButton("runin.bmp", "SOURCE.RUNSTEP", [this] { SourceRunStep(); });
@@ -142,7 +142,7 @@ void TSource::RefreshSettings()
 {
     ApplySettings();
     bool modified = edit_->document()->isModified();
-    const shell::Skin& skin = shell::CurrentSkin();
+    const desktop::Skin& skin = desktop::CurrentSkin();
     QPalette pal = edit_->palette();
     pal.setColor(QPalette::Base, skin.Colours.Workspace);
     pal.setColor(QPalette::Window, skin.Colours.Workspace);
@@ -167,7 +167,7 @@ void TSource::RefreshSettings()
     status_->setPalette(pal);
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setPalette(pal);
     messageLabel_->setPalette(pal);
-    edit_->setFont(shell::EnvironmentFont());
+    edit_->setFont(desktop::EnvironmentFont());
     // Tab stops every 280 twips (7/36 inch).
     edit_->setTabStopDistance(edit_->logicalDpiX() * 7.0 / 36.0);
     markers_->LoadPictures(skin.Folder);
@@ -197,7 +197,7 @@ void TSource::layoutStatus()
     int room = std::max(0, lineLabel_->x() - 12);
     messageLabel_->setGeometry(4, 0, room, h);
     const QString& shown = errorMessage_.isEmpty() ? note_ : errorMessage_;
-    const shell::SkinColours& colours = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& colours = desktop::CurrentSkin().Colours;
     QPalette pal = messageLabel_->palette();
     pal.setColor(QPalette::WindowText, errorMessage_.isEmpty() ? colours.Text : colours.Error);
     messageLabel_->setPalette(pal);
@@ -291,7 +291,7 @@ void TSource::LoadFile(const std::string& path)
         QStringDecoder utf8(QStringDecoder::Utf8);
         text = utf8(bytes);
         if (utf8.hasError()) {
-            std::string decoded = shell::DecodeLanguageFile(std::string_view(bytes.constData(), size_t(bytes.size())), 1252);
+            std::string decoded = desktop::DecodeLanguageFile(std::string_view(bytes.constData(), size_t(bytes.size())), 1252);
             text = QString::fromStdString(decoded);
         }
         text.replace("\r\n", "\n").replace('\r', '\n');
@@ -314,7 +314,7 @@ bool TSource::writeFile(const std::string& path)
     if (!bytes.isEmpty()) bytes += '\n';
     bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
     if (!ok) {
-        shell::ShowMessageDialog(shell::Tr("SYSTEMERROR") + " " + file.errorString().toStdString(), path);
+        desktop::ShowMessageDialog(desktop::Tr("SYSTEMERROR") + " " + file.errorString().toStdString(), path);
         return false;
     }
     return true;
@@ -340,7 +340,7 @@ bool TSource::SaveAs()
     QString proposed = fileName_.empty()
                            ? GetCaption()
                            : QString::fromStdString(fs::path(fileName_).parent_path().string()) + "/" + GetCaption();
-    QString chosen = shell::AskSaveFileName(this, shell::kProgramFilterIndex, proposed);
+    QString chosen = desktop::AskSaveFileName(this, desktop::kProgramFilterIndex, proposed);
     if (chosen.isEmpty()) return false;
     std::error_code ec;
     std::string path = fs::absolute(chosen.toStdString(), ec).lexically_normal().string();
@@ -364,11 +364,11 @@ void TSource::SourceSaveAsSource()
 bool TSource::QueryClose()
 {
     if (!IsModified()) return true;
-    int answer = shell::ShowMessageDialog(shell::FormatOne(shell::Tr("FILEMODIFIED"), GetCaption().toStdString()),
-                                          {}, {}, shell::msgNo | shell::msgCancel | 1);
+    int answer = desktop::ShowMessageDialog(desktop::FormatOne(desktop::Tr("FILEMODIFIED"), GetCaption().toStdString()),
+                                          {}, {}, desktop::msgNo | desktop::msgCancel | 1);
     switch (answer) {
-    case shell::answerOK: return Save();
-    case shell::answerNo: return true;
+    case desktop::answerOK: return Save();
+    case desktop::answerNo: return true;
     default: return false;  // Cancel, or the dialog left otherwise: nothing is lost
     }
 }

@@ -18,7 +18,7 @@
 
 namespace tavro {
 
-using namespace shell;
+using namespace desktop;
 
 namespace {
 
@@ -33,7 +33,7 @@ constexpr int kMaxButtons = 16;
 // BUTTONS as read at start-up.
 bool buttonsFlag()
 {
-    static const bool yes = shell::ConfigYes("BUTTONS");
+    static const bool yes = desktop::ConfigYes("BUTTONS");
     return yes;
 }
 
@@ -181,7 +181,7 @@ void ToolWindow::applyFrameMode()
 
 void ToolWindow::loadButtonImage(ToolButton& b)
 {
-    QImage image = shell::LoadPicture(CurrentSkin().Folder + b.ImageFile.toStdString());
+    QImage image = desktop::LoadPicture(CurrentSkin().Folder + b.ImageFile.toStdString());
     if (image.isNull()) {
         // A skin without this picture still gets a clickable button.
         image = QImage(16, 16, QImage::Format_RGB32);
@@ -193,7 +193,7 @@ void ToolWindow::loadButtonImage(ToolButton& b)
     b.Image = TransparentByBottomLeft(image);
     b.Width = b.Image.width();
     b.Height = b.Image.height();
-    b.Hint = HintDisplayForm(QString::fromStdString(shell::Tr(b.Key)));
+    b.Hint = HintDisplayForm(QString::fromStdString(desktop::Tr(b.Key)));
 }
 
 void ToolWindow::AddButton(const QString& imageFile, const std::string& key, std::function<void()> handler)
@@ -248,8 +248,8 @@ void ToolWindow::ApplySettings()
     const Skin& s = CurrentSkin();
     QMargins m = frameMargins();
     setMinimumSize(m.left() + m.right() + 32, m.top() + m.bottom() + 32);
-    setFont(shell::EnvironmentFont());
-    captionPanel_->setFont(shell::EnvironmentFont());
+    setFont(desktop::EnvironmentFont());
+    captionPanel_->setFont(desktop::EnvironmentFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, s.Colours.Desktop);
     setPalette(pal);
@@ -323,8 +323,8 @@ void ToolWindow::endDrag()
 
 void ToolWindow::StoreSize(const std::string& key)
 {
-    shell::ConfigSetInt(key + ".WIDTH", width());
-    shell::ConfigSetInt(key + ".HEIGHT", height());
+    desktop::ConfigSetInt(key + ".WIDTH", width());
+    desktop::ConfigSetInt(key + ".HEIGHT", height());
 }
 
 void ToolWindow::resizeEvent(QResizeEvent* event)

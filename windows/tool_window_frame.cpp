@@ -11,7 +11,7 @@
 
 namespace tavro {
 
-using namespace shell;
+using namespace desktop;
 
 namespace {
 

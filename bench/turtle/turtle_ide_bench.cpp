@@ -22,6 +22,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 int main(int argc, char** argv)
 {

@@ -24,6 +24,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 namespace fs = std::filesystem;
 
 namespace {
@@ -238,7 +239,7 @@ private slots:
         fs::create_directory(root + "/Help/" + std::string(kBackgroundColorFile));  // unwritable even for root
         fs::permissions(root + "/Help", fs::perms::owner_read | fs::perms::owner_exec);
         setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-        DeriveShellFolders(root + "/bin/");
+        DeriveDesktopFolders(root + "/bin/");
 
         InfoWindow* web = main.OpenInfo();
         QCOMPARE(web->ValueFolder(), UserHelpValueFolder());
@@ -252,7 +253,7 @@ private slots:
         QCOMPARE(gui_test::ReadFile(root + "/Help/" + kTopicFilterFile), std::string("while"));
 
         fs::permissions(root + "/Help", fs::perms::owner_all);
-        DeriveShellFolders(TAVRO_BUILD_DIR "/bin/");
+        DeriveDesktopFolders(TAVRO_BUILD_DIR "/bin/");
     }
 };
 
