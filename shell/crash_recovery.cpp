@@ -23,6 +23,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 namespace {
 
 constexpr const char* kFileName = "tavro-recovery.txt";

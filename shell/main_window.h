@@ -1,4 +1,4 @@
-// TMainForm: the environment's main window. A workspace of tool windows
+// MainWindow: the environment's main window. A workspace of tool windows
 // with the skin's desktop picture behind them, no menu bar and no toolbar:
 // every command is in the owner-drawn popup (right click on the workspace
 // background), the edit popup and the keyboard shortcuts.
@@ -7,6 +7,14 @@
 // shows the run state in its caption and icon, opens and closes the
 // single-instance tool windows at the point where the popup was opened,
 // and keeps the recent-programs, skins, languages and libraries menus.
+//
+// Its members are defined by concern: main_window.cpp (workspace,
+// construction, shortcuts, edit actions), main_window_popups.cpp,
+// main_window_tools.cpp (opening and closing the tool windows),
+// main_window_run_state.cpp, main_window_look.cpp (skins, languages,
+// fonts), main_window_programs.cpp (recent programs and libraries),
+// main_window_configuration.cpp and main_window_lifetime.cpp (deferred
+// start-up work and shutdown).
 #pragma once
 
 #include <QMainWindow>
@@ -19,17 +27,19 @@
 #include <string>
 #include <vector>
 
+#include "application.h"
+
 class QMenu;
 class QAction;
 class QLabel;
 
 namespace tavro {
-class TOutput;
-class TTavroForm;
-class TCommand;
-class TPlane;
-class TDebugVars;
-class TWeb;
+class OutputWindow;
+class ToolWindow;
+class CommandWindow;
+class PlaneWindow;
+class MemoryWindow;
+class InfoWindow;
 }  // namespace tavro
 
 namespace tavro::shell {
@@ -55,11 +65,11 @@ private:
     QString hint_;
 };
 
-class TMainForm : public QMainWindow {
+class MainWindow : public QMainWindow, public Application {
     Q_OBJECT
 public:
-    TMainForm();
-    ~TMainForm() override;
+    MainWindow();
+    ~MainWindow() override;
 
     // ---- start-up and exit
     // Applies the configuration list (language, skin, fonts, menus,
@@ -75,9 +85,9 @@ public:
     // The deferred work itself (what the timer runs).
     void RunDeferredWork();
     const std::string& StartupProgram() const { return startupProgram_; }
-    bool Closing() const { return closing_; }
+    bool Closing() const override { return closing_; }
     // Called when the outermost run of the interpreter has returned.
-    void InterpreterIdle();
+    void InterpreterIdle() override;
 
     // ---- run state display
     // The caption and icon (with BUTTONS=Yes) and the status strip. A run
@@ -97,14 +107,14 @@ public:
     void RunTo();
 
     // ---- look
-    void ApplySkin(bool repaint);
+    void ApplySkin(bool repaint) override;
     void ApplyInterfaceTexts();
     void PickSkin(QAction* entry);
     void SwitchLanguage(QAction* entry);
     void ChangeFont();
     // The environment font one point larger (1) or smaller (-1), or back
     // to its default size (0); kept in FONT.SIZE.
-    void Zoom(int step);
+    void Zoom(int step) override;
     // A source window for a new program (Ctrl+N, "New").
     void NewProgram();
 
@@ -114,20 +124,23 @@ public:
     void ToggleCommands();
     void TogglePlane();
     // Opens the plane window at a workspace point (or returns the open one).
-    TPlane* OpenPlane(int left, int top, bool arrange = true);
-    TOutput* OpenOutput(bool arrange = true);
-    TCommand* OpenCommands(bool arrange = true);
+    PlaneWindow* OpenPlane(int left, int top, bool arrange = true) override;
+    OutputWindow* OpenOutput(bool arrange = true);
+    CommandWindow* OpenCommands(bool arrange = true);
     // The memory window (opened with a fresh tree) and the info window
     // (opened on the help's start page); each returns the open one when
     // it is open already.
     void ToggleMemory();
     void ToggleInfo();
-    TDebugVars* OpenMemory(bool arrange = true);
-    TWeb* OpenInfo(bool arrange = true);
+    MemoryWindow* OpenMemory(bool arrange = true);
+    InfoWindow* OpenInfo(bool arrange = true) override;
     // Prepares and opens the main popup at a workspace point.
     void ShowPopeye(QPoint viewportPos, QPoint globalPos);
     void PreparePopeye(QPoint viewportPos);
     QMenu* PopupEdit() const { return popupEdit_; }
+    // Opens the edit popup at a screen point (the context menu of the
+    // editors, the output window and the command line).
+    void ShowEditPopup(QPoint globalPos) override;
     void PreparePopupEdit();
     // An action of the menus by its interface-text key (e.g. "MENU.NEW").
     QAction* MenuEntry(const std::string& key) const;
@@ -137,7 +150,7 @@ public:
     QMenu* LanguagesMenu() const { return translateMenu_; }
 
     // ---- program files and libraries
-    void AddRecentFile(const std::string& path);
+    void AddRecentFile(const std::string& path) override;
     std::vector<std::string> RecentFiles() const;
     // Opens a program file in a source window unless it is open already.
     void OpenProgramFile(const std::string& path);
@@ -158,7 +171,7 @@ protected:
 private:
     // Closes the open window of a kind, or opens one at the popup point
     // with the kind's configured size.
-    void toggleWindow(TTavroForm* open, const std::string& key, const std::function<void()>& opener);
+    void toggleWindow(ToolWindow* open, const std::string& key, const std::function<void()>& opener);
     void buildActions();
     void buildStatusStrip();
     void showRunStateText(uint8_t state);
@@ -168,7 +181,7 @@ private:
     // A submenu of `menu` whose entry is known by `key`.
     QMenu* submenu(QMenu* menu, const char* objectName, const std::string& key, const QString& design);
     // A checkable entry that runs `toggle`.
-    void toggleEntry(QMenu* menu, const std::string& key, const QString& design, void (TMainForm::*toggle)());
+    void toggleEntry(QMenu* menu, const std::string& key, const QString& design, void (MainWindow::*toggle)());
     void buildSkinsMenu(const std::string& skin);
     void buildLanguagesMenu();
     void addLibraryEntry(const std::string& caption);
@@ -206,9 +219,6 @@ private:
 };
 
 // The one main window (null before it exists and after it is gone).
-TMainForm* MainForm();
-// Opens the edit popup at a screen point (the context menu of the editors,
-// the output window and the command line).
-void ShowEditPopup(QPoint globalPos);
+MainWindow* TheMainWindow();
 
 }  // namespace tavro::shell

@@ -12,6 +12,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -22,9 +22,11 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 void QtEnvironment::WriteLine(std::string_view text, int colour, bool bold)
 {
-    if (TOutput* out = OutputWindow()) {
+    if (OutputWindow* out = TheOutputWindow()) {
         // Colours come as 0x00BBGGRR.
         QColor c(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
         out->AppendLine(text, c, bold);
@@ -33,19 +35,19 @@ void QtEnvironment::WriteLine(std::string_view text, int colour, bool bold)
 
 void QtEnvironment::AppendToLastLine(std::string_view text)
 {
-    if (TOutput* out = OutputWindow()) out->TypeText(text);
+    if (OutputWindow* out = TheOutputWindow()) out->TypeText(text);
 }
 
 void QtEnvironment::WriteRunStartLine()
 {
-    if (TOutput* out = OutputWindow()) out->AppendLine("");
+    if (OutputWindow* out = TheOutputWindow()) out->AppendLine("");
 }
 
 void QtEnvironment::ShowRunState(uint8_t state)
 {
     uint8_t old = shownState_;
     shownState_ = state;
-    if (TMainForm* main = MainForm()) main->ShowRunState(old, state);
+    if (MainWindow* main = TheMainWindow()) main->ShowRunState(old, state);
     for (TSource* w : SourceWindows()) w->ShowStepMarkerForState(state);
 }
 
@@ -65,8 +67,8 @@ void QtEnvironment::ShowMessage(std::string_view message, std::string_view sourc
         text = std::string(source) + ":" + std::to_string(line) + ": " + text;
         where = std::string(source) + ", " + Tr("MAIN.LINE") + " " + std::to_string(line);
     }
-    if (TOutput* out = OutputWindow()) out->AppendLine(text, OutputRole::Error);
-    if (TMainForm* main = MainForm()) main->NoteRunOutcome(TMainForm::RunOutcome::Failed);
+    if (OutputWindow* out = TheOutputWindow()) out->AppendLine(text, OutputRole::Error);
+    if (MainWindow* main = TheMainWindow()) main->NoteRunOutcome(MainWindow::RunOutcome::Failed);
     if (TSource* w = source.empty() ? nullptr : tavro::FindSourceWindow(source))
         w->ShowErrorMessage(QString::fromStdString(std::string(message)));
     ShowMessageDialog(std::string(message), where);
@@ -74,16 +76,16 @@ void QtEnvironment::ShowMessage(std::string_view message, std::string_view sourc
 
 void QtEnvironment::ShowRunStopped()
 {
-    if (TOutput* out = OutputWindow()) out->AppendLine(Tr("OUTPUT.STOPPED"), OutputRole::Error);
-    if (TMainForm* main = MainForm()) main->NoteRunOutcome(TMainForm::RunOutcome::Stopped);
+    if (OutputWindow* out = TheOutputWindow()) out->AppendLine(Tr("OUTPUT.STOPPED"), OutputRole::Error);
+    if (MainWindow* main = TheMainWindow()) main->NoteRunOutcome(MainWindow::RunOutcome::Stopped);
 }
 
 bool QtEnvironment::ShowHelp(std::string_view topic)
 {
-    if (!MainForm()) return false;
+    if (!TheMainWindow()) return false;
     // The start page is the topic "help".
     ShowHelpFor(topic.empty() ? std::string("help") : std::string(topic));
-    return InfoWindow() != nullptr;
+    return TheInfoWindow() != nullptr;
 }
 
 std::optional<std::string> QtEnvironment::AskText(std::string_view prompt)
@@ -120,8 +122,8 @@ void QtEnvironment::SleepMilliseconds(int ms)
 
 void QtEnvironment::RebuildTree()
 {
-    if (TMainForm* main = MainForm(); main && main->Closing()) return;
-    if (TDebugVars* memory = MemoryWindow()) memory->RebuildTree();
+    if (MainWindow* main = TheMainWindow(); main && main->Closing()) return;
+    if (MemoryWindow* memory = TheMemoryWindow()) memory->RebuildTree();
 }
 
 bool QtEnvironment::HasDisplayList(Atom* node) { return TheScene().HasDisplayList(node); }
@@ -142,18 +144,18 @@ void QtEnvironment::BuildDisplayList(Atom* node)
     // variable is a member of the object that draws (the executor redraws
     // only for variables that own a list).
     if (TheScene().ListsCompiled() != before)
-        if (TPlane* p = PlaneWindow()) p->View()->Present();
+        if (PlaneWindow* p = ThePlaneWindow()) p->View()->Present();
 }
 
 void QtEnvironment::RedrawScene()
 {
-    if (TMainForm* main = MainForm(); main && main->Closing()) return;
+    if (MainWindow* main = TheMainWindow(); main && main->Closing()) return;
     if (MakeSceneContextCurrent()) TheScene().Redraw();
 }
 
 void QtEnvironment::RepaintPlane()
 {
-    if (TPlane* p = PlaneWindow()) p->RefreshView();
+    if (PlaneWindow* p = ThePlaneWindow()) p->RefreshView();
 }
 
 intptr_t QtEnvironment::SceneService(int code, TText* text, long double n1, long double n2, long double n3,

@@ -26,6 +26,8 @@
 
 namespace tavro::shell {
 
+using namespace desktop;
+
 namespace {
 
 // The same depth as the command-line runner: about 200,000 levels of a
@@ -79,7 +81,7 @@ int RunEnvironment(int argc, char** argv)
             p = std::filesystem::absolute(p, ec).lexically_normal().string();
         params.push_back(p);
     }
-    DeriveShellFolders();
+    DeriveDesktopFolders();
     CreateState();
     InstallHostServices();
     static QtEnvironment environment;
@@ -87,8 +89,8 @@ int RunEnvironment(int argc, char** argv)
     LoadChosenConfiguration(ChooseConfiguration(params));
 
     // 3: main window and splash.
-    auto* main = new TMainForm();
-    QPointer<TAboutBox> splash = new TAboutBox();
+    auto* main = new MainWindow();
+    QPointer<AboutBox> splash = new AboutBox();
     splash->show();
     QCoreApplication::processEvents();
 

@@ -14,7 +14,7 @@
 #include "interpreter.h"
 #include "languages.h"
 #include "log.h"
-#include "main_window.h"
+#include "application.h"
 #include "output_window.h"
 #include "run_control.h"
 #include "run_scope.h"
@@ -24,13 +24,13 @@
 namespace tavro {
 
 namespace {
-QPointer<TCommand> gCommand;
+QPointer<CommandWindow> gCommand;
 constexpr int kMaxLine = 200;
 }  // namespace
 
-TCommand* CommandWindow() { return gCommand; }
+CommandWindow* TheCommandWindow() { return gCommand; }
 
-TCommand::TCommand(QWidget* parent) : TTavroForm(parent)
+CommandWindow::CommandWindow(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
     AddButton("stop.bmp", "COMMAND.STOP", [this] { CommandStop(); });
@@ -48,7 +48,7 @@ TCommand::TCommand(QWidget* parent) : TTavroForm(parent)
     line_->installEventFilter(this);
     line_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(line_, &QWidget::customContextMenuRequested, this,
-            [this](QPoint p) { shell::ShowEditPopup(line_->mapToGlobal(p)); });
+            [this](QPoint p) { if (Application* app = TheApplication()) app->ShowEditPopup(line_->mapToGlobal(p)); });
     auto* layout = new QHBoxLayout(Body());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -58,30 +58,30 @@ TCommand::TCommand(QWidget* parent) : TTavroForm(parent)
     RefreshSettings();
 }
 
-void TCommand::RefreshSettings()
+void CommandWindow::RefreshSettings()
 {
     ApplySettings();
-    SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
+    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
     QPalette pal = line_->palette();
-    pal.setColor(QPalette::Base, shell::CurrentSkin().Colours.Workspace);
-    pal.setColor(QPalette::Window, shell::CurrentSkin().Colours.Workspace);
-    pal.setColor(QPalette::Text, shell::CurrentSkin().Colours.Text);
-    pal.setColor(QPalette::WindowText, shell::CurrentSkin().Colours.Text);
+    pal.setColor(QPalette::Base, desktop::CurrentSkin().Colours.Workspace);
+    pal.setColor(QPalette::Window, desktop::CurrentSkin().Colours.Workspace);
+    pal.setColor(QPalette::Text, desktop::CurrentSkin().Colours.Text);
+    pal.setColor(QPalette::WindowText, desktop::CurrentSkin().Colours.Text);
     line_->setPalette(pal);
     prompt_->setPalette(pal);
     // The body behind both is the working area too.
     Body()->setAutoFillBackground(true);
     Body()->setPalette(pal);
-    line_->setFont(shell::EnvironmentFont());
-    prompt_->setFont(shell::EnvironmentFont());
-    commandPrompt_ = shell::Tr("COMMAND.PROMPT.COMMAND");
-    continuePrompt_ = shell::Tr("COMMAND.PROMPT.CONTINUE");
+    line_->setFont(desktop::EnvironmentFont());
+    prompt_->setFont(desktop::EnvironmentFont());
+    commandPrompt_ = desktop::Tr("COMMAND.PROMPT.COMMAND");
+    continuePrompt_ = desktop::Tr("COMMAND.PROMPT.CONTINUE");
     showPrompt();
 }
 
-QString TCommand::Prompt() const { return prompt_->text(); }
+QString CommandWindow::Prompt() const { return prompt_->text(); }
 
-void TCommand::showPrompt()
+void CommandWindow::showPrompt()
 {
     prompt_->setText(QString::fromStdString(fresh_ ? commandPrompt_ : continuePrompt_));
     // At least the design width; wider when a language's prompt needs it.
@@ -91,29 +91,29 @@ void TCommand::showPrompt()
     prompt_->setFixedWidth(std::max(63, widest + 10));
 }
 
-void TCommand::CommandStop()
+void CommandWindow::CommandStop()
 {
     setFocus();
     if (IsRunActive(RunState) && RunState != rsPaused)
         SetRunState(rsStopRequested);
 }
 
-void TCommand::CommandClear()
+void CommandWindow::CommandClear()
 {
     line_->clear();
     collected_.clear();
     fresh_ = true;
-    SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
+    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
     showPrompt();
     update();
 }
 
-void TCommand::EnterLine(const std::string& line)
+void CommandWindow::EnterLine(const std::string& line)
 {
     LogLine(logCommands, line);
     TheCommandHistory().Enter(line);
     line_->clear();
-    if (TOutput* out = OutputWindow()) {
+    if (OutputWindow* out = TheOutputWindow()) {
         // The prompt and the line read apart even when the prompt text
         // ends without a blank.
         std::string prompt = prompt_->text().toStdString();
@@ -122,10 +122,10 @@ void TCommand::EnterLine(const std::string& line)
     }
     // The window may close while the command runs (the command can close
     // it, or the main window may close): keep a guarded pointer.
-    QPointer<TCommand> self(this);
-    shell::RunScope scope;
+    QPointer<CommandWindow> self(this);
+    RunScope scope;
     auto incomplete = [&] {
-        SetCaption(QString::fromStdString(shell::FormatOne(shell::Tr("COMMAND.INCOMPLETE"), LastErrorText)));
+        SetCaption(QString::fromStdString(desktop::FormatOne(desktop::Tr("COMMAND.INCOMPLETE"), LastErrorText)));
     };
     if (fresh_) {
         int r = RunSystemCommand(line);
@@ -150,12 +150,12 @@ void TCommand::EnterLine(const std::string& line)
     }
     collected_.clear();
     fresh_ = true;
-    SetCaption(QString::fromStdString(shell::Tr("COMMAND")));
+    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
     showPrompt();
     Env().RebuildTree();
 }
 
-bool TCommand::eventFilter(QObject* watched, QEvent* event)
+bool CommandWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == line_ && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
@@ -173,14 +173,14 @@ bool TCommand::eventFilter(QObject* watched, QEvent* event)
         default: break;
         }
     }
-    return TTavroForm::eventFilter(watched, event);
+    return ToolWindow::eventFilter(watched, event);
 }
 
-void TCommand::closeEvent(QCloseEvent* event)
+void CommandWindow::closeEvent(QCloseEvent* event)
 {
     StoreSize("COMMAND");
     if (gCommand == this) gCommand = nullptr;
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 }  // namespace tavro

@@ -1,4 +1,4 @@
-// TCommand: the one-line console. A typed line is echoed in bold to the
+// CommandWindow: the one-line console. A typed line is echoed in bold to the
 // output window and run at once (nested in a running program); a line
 // that does not translate starts a longer command: further lines are
 // joined to it with " , " until the whole text translates.
@@ -13,10 +13,10 @@ class QLineEdit;
 
 namespace tavro {
 
-class TCommand : public TTavroForm {
+class CommandWindow : public ToolWindow {
     Q_OBJECT
 public:
-    explicit TCommand(QWidget* parent = nullptr);
+    explicit CommandWindow(QWidget* parent = nullptr);
     void RefreshSettings() override;
     void CommandStop();
     void CommandClear();
@@ -40,6 +40,6 @@ private:
     std::string commandPrompt_, continuePrompt_;
 };
 
-TCommand* CommandWindow();
+CommandWindow* TheCommandWindow();
 
 }  // namespace tavro

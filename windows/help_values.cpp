@@ -57,7 +57,7 @@ void HelpValueFiles::Write(const char* file, const std::string& value)
 
 void HelpValueFiles::WriteStyle(const QFont& font, double dotsPerInch)
 {
-    const shell::SkinColours& c = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& c = desktop::CurrentSkin().Colours;
     Write(kBackgroundColorFile, HtmlColour(c.Workspace));
     Write(kTextColorFile, HtmlColour(c.Text));
     Write(kBlendColorFile, HtmlColour(c.Menu));

@@ -21,7 +21,7 @@
 #include "help_values.h"
 #include "languages.h"
 #include "link_text.h"
-#include "main_window.h"
+#include "application.h"
 #include "output_window.h"
 #include "run_control.h"
 #include "run_scope.h"
@@ -31,7 +31,7 @@ namespace tavro {
 
 namespace {
 
-QPointer<TWeb> gWeb;
+QPointer<InfoWindow> gWeb;
 std::function<void(const std::string&)> gWebHandler;
 constexpr int kDropDownCount = 24;
 constexpr int kHistoryLimit = 100;  // the drop-down list never grows without end
@@ -45,17 +45,17 @@ QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), qsiz
 
 }  // namespace
 
-TWeb* InfoWindow() { return gWeb; }
+InfoWindow* TheInfoWindow() { return gWeb; }
 
 void SetWebAddressHandler(std::function<void(const std::string&)> handler) { gWebHandler = std::move(handler); }
 
-std::string UserHelpValueFolder() { return shell::UserConfigurationFolder() + "Help/"; }
+std::string UserHelpValueFolder() { return desktop::UserConfigurationFolder() + "Help/"; }
 
 void ShowHelpFor(const std::string& word)
 {
-    TWeb* web = InfoWindow();
+    InfoWindow* web = TheInfoWindow();
     if (!web) {
-        if (shell::TMainForm* main = shell::MainForm()) web = main->OpenInfo();
+        if (Application* main = TheApplication()) web = main->OpenInfo();
         if (!web) return;
     }
     web->AddressBox()->setEditText(fromUtf8(word));
@@ -95,12 +95,12 @@ void HelpView::mouseReleaseEvent(QMouseEvent* event)
 
 // ---- the window
 
-TWeb::TWeb(QWidget* parent) : TTavroForm(parent)
+InfoWindow::InfoWindow(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
     AddButton("web.bmp", "INFO.HOME", [this] { GoHome(); });
     AddButton("help.bmp", "INFO.HELP", [this] { GoHelp(); });
-    values_ = std::make_unique<HelpValueFiles>(shell::Folders().Help, UserHelpValueFolder());
+    values_ = std::make_unique<HelpValueFiles>(desktop::Folders().Help, UserHelpValueFolder());
 
     strip_ = new QWidget(Body());
     strip_->setObjectName("Panel1");
@@ -144,33 +144,33 @@ TWeb::TWeb(QWidget* parent) : TTavroForm(parent)
     // loop.
     timer_.setSingleShot(true);
     timer_.setInterval(0);
-    connect(&timer_, &QTimer::timeout, this, &TWeb::TimerTick);
+    connect(&timer_, &QTimer::timeout, this, &InfoWindow::TimerTick);
     gWeb = this;
     RefreshSettings();
     GoHelp();
 }
 
-TWeb::~TWeb()
+InfoWindow::~InfoWindow()
 {
     if (gWeb == this) gWeb = nullptr;
 }
 
-std::string TWeb::HelpPageAddress() const { return shell::Folders().Help + "help.xml"; }
+std::string InfoWindow::HelpPageAddress() const { return desktop::Folders().Help + "help.xml"; }
 
-std::string TWeb::ValueFolder() const { return values_->Folder(); }
+std::string InfoWindow::ValueFolder() const { return values_->Folder(); }
 
-void TWeb::RefreshSettings()
+void InfoWindow::RefreshSettings()
 {
     ApplySettings();
-    const shell::SkinColours& colours = shell::CurrentSkin().Colours;
-    QFont font = shell::EnvironmentFont();
-    SetCaption(QString::fromStdString(shell::Tr("INFO")));
+    const desktop::SkinColours& colours = desktop::CurrentSkin().Colours;
+    QFont font = desktop::EnvironmentFont();
+    SetCaption(QString::fromStdString(desktop::Tr("INFO")));
     for (QWidget* w : {static_cast<QWidget*>(wwwText_), static_cast<QWidget*>(address_),
                        static_cast<QWidget*>(view_)})
         w->setFont(font);
-    wwwText_->setText(QString::fromStdString(shell::Tr("INFO.WWW") + " "));
+    wwwText_->setText(QString::fromStdString(desktop::Tr("INFO.WWW") + " "));
     wwwText_->setFixedWidth(QFontMetrics(font).horizontalAdvance(wwwText_->text()) + 4);
-    address_->setToolTip(QString::fromStdString(shell::Tr("INFO.WWW.HINT")));
+    address_->setToolTip(QString::fromStdString(desktop::Tr("INFO.WWW.HINT")));
 
     QPalette box = address_->palette();
     box.setColor(QPalette::Base, colours.Desktop);
@@ -191,11 +191,11 @@ void TWeb::RefreshSettings()
     if (view_->LocalHelp()) showHelpPage(true);
 }
 
-void TWeb::GoHome()
+void InfoWindow::GoHome()
 {
     // The product's home page is what the configuration names for the
     // about box; without one the help's start page is home.
-    std::string url = shell::ConfigValue("URL");
+    std::string url = desktop::ConfigValue("URL");
     if (url.find("://") == std::string::npos) {
         GoHelp();
         return;
@@ -203,15 +203,15 @@ void TWeb::GoHome()
     Navigate(url);
 }
 
-void TWeb::GoHelp()
+void InfoWindow::GoHelp()
 {
     address_->setEditText(QString());
     Navigate("view://help");
 }
 
-void TWeb::selectAddress() { address_->lineEdit()->selectAll(); }
+void InfoWindow::selectAddress() { address_->lineEdit()->selectAll(); }
 
-bool TWeb::BeforeNavigate(const std::string& address)
+bool InfoWindow::BeforeNavigate(const std::string& address)
 {
     bool cancel = false;
     switch (SchemeOf(address)) {
@@ -228,17 +228,17 @@ bool TWeb::BeforeNavigate(const std::string& address)
     return cancel;
 }
 
-void TWeb::Navigate(const std::string& address, bool fromPage)
+void InfoWindow::Navigate(const std::string& address, bool fromPage)
 {
     // One click on a page from elsewhere must never run or copy a command.
     if (fromPage && IsPrivateAddress(address) && !view_->LocalHelp()) return;
-    QPointer<TWeb> self(this);
+    QPointer<InfoWindow> self(this);
     bool cancel = BeforeNavigate(address);
     if (!self || cancel || IsPrivateAddress(address)) return;
     openPage(address);
 }
 
-void TWeb::openPage(const std::string& address)
+void InfoWindow::openPage(const std::string& address)
 {
     if (address == HelpPageAddress()) {
         showHelpPage(false);
@@ -250,9 +250,9 @@ void TWeb::openPage(const std::string& address)
         openInDesktopBrowser(address);
 }
 
-void TWeb::showHelpPage(bool keepScroll)
+void InfoWindow::showHelpPage(bool keepScroll)
 {
-    HelpPage page = RenderHelpPage(shell::Folders().Help, values_->Folder());
+    HelpPage page = RenderHelpPage(desktop::Folders().Help, values_->Folder());
     QString html = fromUtf8(page.Html);
     if (html.isEmpty())
         html = "<h1>The help cannot be shown</h1><p>" + fromUtf8(page.Error).toHtmlEscaped() + "</p>";
@@ -261,7 +261,7 @@ void TWeb::showHelpPage(bool keepScroll)
     if (keepScroll) view_->verticalScrollBar()->setValue(scroll);
 }
 
-void TWeb::EnterAddress()
+void InfoWindow::EnterAddress()
 {
     QString text = address_->currentText();
     address_->insertItem(0, text);
@@ -270,7 +270,7 @@ void TWeb::EnterAddress()
     Navigate(AddressForTyped(text.toStdString()));
 }
 
-void TWeb::TimerTick()
+void InfoWindow::TimerTick()
 {
     timer_.stop();
     std::string address;
@@ -278,7 +278,7 @@ void TWeb::TimerTick()
     if (!address.empty()) Navigate(address);
 }
 
-int TWeb::ShowTopic(const std::string& address)
+int InfoWindow::ShowTopic(const std::string& address)
 {
     std::string topic = LinkArgument(address);
     if (topic.empty()) return 1;
@@ -289,20 +289,20 @@ int TWeb::ShowTopic(const std::string& address)
     return 0;
 }
 
-int TWeb::ExecuteLink(const std::string& address)
+int InfoWindow::ExecuteLink(const std::string& address)
 {
     std::string argument = LinkArgument(address);
     if (argument.empty()) return 1;
     std::string text = DecodeLinkText(argument);
     timer_.stop();
-    if (TOutput* out = OutputWindow()) {
+    if (OutputWindow* out = TheOutputWindow()) {
         // The decoded text starts with a line break; the echo shows the
         // command lines themselves.
         for (const QString& line : fromUtf8(text).split('\r', Qt::SkipEmptyParts))
             out->AppendLine(line.toStdString(), QColor(Qt::black), true);
     }
     {
-        shell::RunScope scope;
+        RunScope scope;
         RunSystemCommand(text);
     }
     // The memory window shows what the command made, as after a typed one.
@@ -310,7 +310,7 @@ int TWeb::ExecuteLink(const std::string& address)
     return 0;
 }
 
-int TWeb::CopyLink(const std::string& address)
+int InfoWindow::CopyLink(const std::string& address)
 {
     std::string argument = LinkArgument(address);
     if (argument.empty()) return 1;
@@ -324,7 +324,7 @@ int TWeb::CopyLink(const std::string& address)
     return 0;
 }
 
-bool TWeb::eventFilter(QObject* watched, QEvent* event)
+bool InfoWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (address_ && (watched == address_ || watched == address_->lineEdit()) && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
@@ -333,14 +333,14 @@ bool TWeb::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
-    return TTavroForm::eventFilter(watched, event);
+    return ToolWindow::eventFilter(watched, event);
 }
 
-void TWeb::closeEvent(QCloseEvent* event)
+void InfoWindow::closeEvent(QCloseEvent* event)
 {
     StoreSize("WEB");
     if (gWeb == this) gWeb = nullptr;
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 }  // namespace tavro

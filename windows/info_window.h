@@ -1,4 +1,4 @@
-// TWeb: the info window. Shows the help pages (one topic of help.xml at a
+// InfoWindow: the info window. Shows the help pages (one topic of help.xml at a
 // time, through the help presentation) in an HTML view under an address
 // strip, and acts on the private link schemes of link_text.h:
 //  - "view://TOPIC" writes the topic into the value files and opens the
@@ -55,11 +55,11 @@ private:
     bool localHelp_ = false;
 };
 
-class TWeb : public TTavroForm {
+class InfoWindow : public ToolWindow {
     Q_OBJECT
 public:
-    explicit TWeb(QWidget* parent = nullptr);
-    ~TWeb() override;
+    explicit InfoWindow(QWidget* parent = nullptr);
+    ~InfoWindow() override;
     void RefreshSettings() override;
 
     // The two buttons.
@@ -112,7 +112,7 @@ private:
 };
 
 // The open info window, or null.
-TWeb* InfoWindow();
+InfoWindow* TheInfoWindow();
 
 // Shows the help for a word as if it had been typed into the info
 // window's address box and Enter pressed; opens the window first when it

@@ -1,5 +1,7 @@
 #include "memory_items.h"
 
+#include "first_characters.h"
+
 namespace tavro {
 
 namespace {
@@ -27,16 +29,6 @@ bool readPairs(const Atom* list, std::string& text)
 QString qs(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 }  // namespace
-
-std::string FirstCharacters(std::string_view text, int limit)
-{
-    size_t i = 0;
-    for (int count = 0; i < text.size() && count < limit; ++count) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    }
-    return std::string(text.substr(0, std::min(i, text.size())));
-}
 
 bool ReadProcedureHeader(const Atom* definition, ProcedureHeader& header)
 {

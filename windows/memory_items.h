@@ -48,7 +48,4 @@ struct ProcedureHeader {
 };
 bool ReadProcedureHeader(const Atom* definition, ProcedureHeader& header);
 
-// The first `limit` characters (not bytes) of a UTF-8 text.
-std::string FirstCharacters(std::string_view text, int limit);
-
 }  // namespace tavro

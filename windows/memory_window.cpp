@@ -27,7 +27,7 @@ namespace tavro {
 
 namespace {
 
-QPointer<TDebugVars> gMemory;
+QPointer<MemoryWindow> gMemory;
 constexpr int kButtonHalf = 5;
 
 // An item of the tree: what it shows, kept without a reference.
@@ -49,7 +49,7 @@ MemoryItem* asMemoryItem(const QTreeWidgetItem* item)
                                                      : nullptr;
 }
 
-bool optionOn(const char* key) { return shell::ConfigValue(key) != "No"; }
+bool optionOn(const char* key) { return desktop::ConfigValue(key) != "No"; }
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
@@ -72,15 +72,15 @@ bool isContextNode(const Atom* node)
     return false;
 }
 
-shell::MenuStyle* menuStyle()
+desktop::MenuStyle* menuStyle()
 {
-    static auto* style = new shell::MenuStyle();
+    static auto* style = new desktop::MenuStyle();
     return style;
 }
 
 }  // namespace
 
-TDebugVars* MemoryWindow() { return gMemory; }
+MemoryWindow* TheMemoryWindow() { return gMemory; }
 
 std::string ItemPath(const QTreeWidgetItem* item)
 {
@@ -107,7 +107,7 @@ std::string ItemPath(const QTreeWidgetItem* item)
 
 // ---- the tree control
 
-MemoryTree::MemoryTree(TDebugVars* owner) : QTreeWidget(owner->Body()), owner_(owner)
+MemoryTree::MemoryTree(MemoryWindow* owner) : QTreeWidget(owner->Body()), owner_(owner)
 {
     setObjectName("TreeView");
     setHeaderHidden(true);
@@ -134,7 +134,7 @@ void MemoryTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, 
     if (owner_->IsDestroying()) return;
     QTreeWidgetItem* item = itemFromIndex(index);
     if (!item) return;
-    const shell::SkinColours& colours = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& colours = desktop::CurrentSkin().Colours;
     QPainter& p = *painter;
     p.save();
     QRect row(0, option.rect.top(), viewport()->width(), option.rect.height());
@@ -171,7 +171,7 @@ void MemoryTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, 
 
 void MemoryTree::drawButton(QPainter& p, QRect r, QTreeWidgetItem* item) const
 {
-    p.setPen(QPen(shell::CurrentSkin().Colours.Grid, 1));
+    p.setPen(QPen(desktop::CurrentSkin().Colours.Grid, 1));
     int a = r.left(), b = r.top(), c = r.bottom() + 1;
     int d = a + kIndent / 2, m = b + (c - b) / 2;
     bool children = item->childCount() > 0;
@@ -190,7 +190,7 @@ void MemoryTree::drawButton(QPainter& p, QRect r, QTreeWidgetItem* item) const
             p.drawImage(d - kButtonHalf, m - kButtonHalf, picture);
         } else {
             // A skin without the pictures still shows which items open.
-            p.fillRect(d - 4, m - 4, 9, 9, shell::CurrentSkin().Colours.Workspace);
+            p.fillRect(d - 4, m - 4, 9, 9, desktop::CurrentSkin().Colours.Workspace);
             p.drawRect(d - 4, m - 4, 8, 8);
             p.drawLine(d - 2, m, d + 2, m);
             if (!item->isExpanded()) p.drawLine(d, m - 2, d, m + 2);
@@ -204,7 +204,7 @@ void MemoryTree::drawButton(QPainter& p, QRect r, QTreeWidgetItem* item) const
 
 // ---- the window
 
-TDebugVars::TDebugVars(QWidget* parent) : TTavroForm(parent)
+MemoryWindow::MemoryWindow(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
     tree_ = new MemoryTree(this);
@@ -214,8 +214,8 @@ TDebugVars::TDebugVars(QWidget* parent) : TTavroForm(parent)
     connect(tree_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* i) { setExpandedMark(i, true); });
     connect(tree_, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* i) { setExpandedMark(i, false); });
     // Opening or closing a branch changes which rows need room.
-    connect(tree_, &QTreeWidget::itemExpanded, this, &TDebugVars::updateWidth);
-    connect(tree_, &QTreeWidget::itemCollapsed, this, &TDebugVars::updateWidth);
+    connect(tree_, &QTreeWidget::itemExpanded, this, &MemoryWindow::updateWidth);
+    connect(tree_, &QTreeWidget::itemCollapsed, this, &MemoryWindow::updateWidth);
 
     popup_ = new QMenu(this);
     popup_->setObjectName("PopupTree");
@@ -226,7 +226,7 @@ TDebugVars::TDebugVars(QWidget* parent) : TTavroForm(parent)
     header->setEnabled(false);
     QAction* copy = popup_->addAction("Copy (sub)tree");
     copy->setObjectName("MenuItem2");
-    connect(copy, &QAction::triggered, this, &TDebugVars::CopySubtree);
+    connect(copy, &QAction::triggered, this, &MemoryWindow::CopySubtree);
 
     auto* layout = new QVBoxLayout(Body());
     layout->setContentsMargins(0, 0, 0, 0);
@@ -235,45 +235,45 @@ TDebugVars::TDebugVars(QWidget* parent) : TTavroForm(parent)
     RefreshSettings();
 }
 
-Atom* TDebugVars::NodeOf(const QTreeWidgetItem* item)
+Atom* MemoryWindow::NodeOf(const QTreeWidgetItem* item)
 {
     MemoryItem* m = asMemoryItem(item);
     return m ? m->Node : nullptr;
 }
 
-const ItemLook& TDebugVars::LookOfItem(const QTreeWidgetItem* item) const
+const ItemLook& MemoryWindow::LookOfItem(const QTreeWidgetItem* item) const
 {
     static const ItemLook empty;
     MemoryItem* m = asMemoryItem(item);
     return m && m->Look >= 0 && size_t(m->Look) < looks_.size() ? looks_[size_t(m->Look)] : empty;
 }
 
-void TDebugVars::RefreshSettings()
+void MemoryWindow::RefreshSettings()
 {
     ApplySettings();
-    const shell::Skin& skin = shell::CurrentSkin();
-    plus_ = TransparentByBottomLeft(shell::LoadPicture(skin.Folder + "Plus"));
-    minus_ = TransparentByBottomLeft(shell::LoadPicture(skin.Folder + "Minus"));
+    const desktop::Skin& skin = desktop::CurrentSkin();
+    plus_ = TransparentByBottomLeft(desktop::LoadPicture(skin.Folder + "Plus"));
+    minus_ = TransparentByBottomLeft(desktop::LoadPicture(skin.Folder + "Minus"));
     QPalette pal = tree_->palette();
     pal.setColor(QPalette::Base, skin.Colours.Workspace);
     pal.setColor(QPalette::Text, skin.Colours.Text);
     tree_->setPalette(pal);
-    SetCaption(QString::fromStdString(shell::Tr("MEMORY")));
-    tree_->setFont(shell::EnvironmentFont());
-    popup_->setFont(shell::EnvironmentFont());
-    popup_->actions()[0]->setText(QString::fromStdString(shell::Tr("CLIPBOARD")));
-    popup_->actions()[1]->setText(QString::fromStdString(shell::Tr("COPY2")));
+    SetCaption(QString::fromStdString(desktop::Tr("MEMORY")));
+    tree_->setFont(desktop::EnvironmentFont());
+    popup_->setFont(desktop::EnvironmentFont());
+    popup_->actions()[0]->setText(QString::fromStdString(desktop::Tr("CLIPBOARD")));
+    popup_->actions()[1]->setText(QString::fromStdString(desktop::Tr("COPY2")));
     updateWidth();
     tree_->viewport()->update();
 }
 
-QTreeWidgetItem* TDebugVars::newItem(const QString& text, Atom* node, Atom* owner)
+QTreeWidgetItem* MemoryWindow::newItem(const QString& text, Atom* node, Atom* owner)
 {
     looks_.push_back(LookOf(text, node));
     return new MemoryItem(text, node, owner, int(looks_.size() - 1));
 }
 
-void TDebugVars::addMembers(Atom* owner, QTreeWidgetItem* item, const std::string& path, bool sort)
+void MemoryWindow::addMembers(Atom* owner, QTreeWidgetItem* item, const std::string& path, bool sort)
 {
     std::vector<Atom*> members;
     for (Atom* m = owner->FirstChild; m; m = m->NextSibling) members.push_back(m);
@@ -295,7 +295,7 @@ void TDebugVars::addMembers(Atom* owner, QTreeWidgetItem* item, const std::strin
     item->addChildren(children);
 }
 
-void TDebugVars::RebuildTree()
+void MemoryWindow::RebuildTree()
 {
     if (!State) return;
     tree_->setUpdatesEnabled(false);
@@ -315,7 +315,7 @@ void TDebugVars::RebuildTree()
     bool sort = optionOn("MEMORY.SORT");
     // MEMORY.FLAT=Yes: the call stack beside "[Root]" and every name in
     // one list, as the window always showed them.
-    bool flat = shell::ConfigYes("MEMORY.FLAT");
+    bool flat = desktop::ConfigYes("MEMORY.FLAT");
 
     QList<QTreeWidgetItem*> tops, frames;
     std::vector<QTreeWidgetItem*> openTops;
@@ -356,7 +356,7 @@ void TDebugVars::RebuildTree()
     tree_->setUpdatesEnabled(true);
 }
 
-void TDebugVars::groupForLearner(QTreeWidgetItem* root, const QList<QTreeWidgetItem*>& frames)
+void MemoryWindow::groupForLearner(QTreeWidgetItem* root, const QList<QTreeWidgetItem*>& frames)
 {
     // The user's own names first; what the library programs defined (the
     // operators among them) under one branch at the end; the running
@@ -367,12 +367,12 @@ void TDebugVars::groupForLearner(QTreeWidgetItem* root, const QList<QTreeWidgetI
     root->addChildren(frames);
     root->addChildren(mine);
     if (libraries.isEmpty()) return;
-    librariesItem_ = newItem(QString::fromStdString(shell::Tr("MEMORY.LIBRARIES")), nullptr, nullptr);
+    librariesItem_ = newItem(QString::fromStdString(desktop::Tr("MEMORY.LIBRARIES")), nullptr, nullptr);
     librariesItem_->addChildren(libraries);
     root->addChild(librariesItem_);
 }
 
-void TDebugVars::updateWidth()
+void MemoryWindow::updateWidth()
 {
     // One column as wide as the widest open row, so values can be scrolled
     // to. Measuring every row of a large tree costs more than the rebuild
@@ -413,7 +413,7 @@ void TDebugVars::updateWidth()
     tree_->setColumnWidth(0, widest);
 }
 
-bool TDebugVars::isLive(const Atom* node) const
+bool MemoryWindow::isLive(const Atom* node) const
 {
     // Up the parents to the root or a running context, each node being
     // among its parent's members: a released node fails on the way.
@@ -428,14 +428,14 @@ bool TDebugVars::isLive(const Atom* node) const
     return false;
 }
 
-void TDebugVars::setExpandedMark(QTreeWidgetItem* item, bool expanded)
+void MemoryWindow::setExpandedMark(QTreeWidgetItem* item, bool expanded)
 {
     Atom* node = NodeOf(item);
     if (!node || !isLive(node) || qs(TextOf(node)) != item->text(0)) return;
     SetFlag(node, kExpandedInMemoryWindow, expanded);
 }
 
-void TDebugVars::appendSubtree(QTreeWidgetItem* item, int depth, std::string& out)
+void MemoryWindow::appendSubtree(QTreeWidgetItem* item, int depth, std::string& out)
 {
     MemoryItem* m = asMemoryItem(item);
     out.append(size_t(depth) * 3, ' ');
@@ -457,7 +457,7 @@ void TDebugVars::appendSubtree(QTreeWidgetItem* item, int depth, std::string& ou
     }
 }
 
-std::string TDebugVars::SubtreeText(QTreeWidgetItem* item)
+std::string MemoryWindow::SubtreeText(QTreeWidgetItem* item)
 {
     MemoryItem* m = asMemoryItem(item);
     if (!m) return {};
@@ -468,7 +468,7 @@ std::string TDebugVars::SubtreeText(QTreeWidgetItem* item)
     return out;
 }
 
-void TDebugVars::CopySubtree()
+void MemoryWindow::CopySubtree()
 {
     QTreeWidgetItem* item = tree_->currentItem();
     if (!item || !item->isSelected()) return;
@@ -476,11 +476,11 @@ void TDebugVars::CopySubtree()
     if (!text.empty()) QGuiApplication::clipboard()->setText(qs(text));
 }
 
-void TDebugVars::closeEvent(QCloseEvent* event)
+void MemoryWindow::closeEvent(QCloseEvent* event)
 {
     StoreSize("MEMORY");
     if (gMemory == this) gMemory = nullptr;
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 }  // namespace tavro

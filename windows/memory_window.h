@@ -1,4 +1,4 @@
-// TDebugVars: the memory window. Shows the interpreter's name tree: one
+// MemoryWindow: the memory window. Shows the interpreter's name tree: one
 // branch per active call (the call stack, innermost first, each captioned
 // with the dotted path of its activation record) and the branch "[Root]"
 // with every name, object and member and its value (memory_items.h says
@@ -43,7 +43,7 @@ class QMenu;
 
 namespace tavro {
 
-class TDebugVars;
+class MemoryWindow;
 
 // The expanded mark of a node in the memory window.
 inline constexpr uint32_t kExpandedInMemoryWindow = 256;
@@ -53,7 +53,7 @@ inline constexpr uint32_t kExpandedInMemoryWindow = 256;
 class MemoryTree : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit MemoryTree(TDebugVars* owner);
+    explicit MemoryTree(MemoryWindow* owner);
     static constexpr int kIndent = 19;
 
 protected:
@@ -63,13 +63,13 @@ protected:
 
 private:
     void drawButton(QPainter& p, QRect r, QTreeWidgetItem* item) const;
-    TDebugVars* owner_;
+    MemoryWindow* owner_;
 };
 
-class TDebugVars : public TTavroForm {
+class MemoryWindow : public ToolWindow {
     Q_OBJECT
 public:
-    explicit TDebugVars(QWidget* parent = nullptr);
+    explicit MemoryWindow(QWidget* parent = nullptr);
     void RefreshSettings() override;
     void RebuildTree();
     // Copy (sub)tree: the selected item and everything below it, one line
@@ -116,7 +116,7 @@ private:
 };
 
 // The open memory window, or null.
-TDebugVars* MemoryWindow();
+MemoryWindow* TheMemoryWindow();
 
 // The dotted path of the node an item shows, worked out from the items
 // (the call-stack caption, or the names below "[Root]"); "" for a

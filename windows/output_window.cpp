@@ -16,16 +16,16 @@
 #include "environment_font.h"
 #include "file_dialogs.h"
 #include "languages.h"
-#include "main_window.h"
+#include "application.h"
 #include "message_dialog.h"
 #include "run_control.h"
 #include "skin.h"
-#include "memory_items.h"
+#include "first_characters.h"
 
 namespace tavro {
 
 namespace {
-QPointer<TOutput> gOutput;
+QPointer<OutputWindow> gOutput;
 constexpr int kTrimAbove = 500;
 constexpr int kTrimCount = 300;
 int gMaxPrint = 4000;
@@ -33,7 +33,7 @@ constexpr int kRoleProperty = QTextFormat::UserProperty + 17;
 
 QTextCharFormat formatFor(OutputRole role, const QColor& colour, bool bold)
 {
-    const shell::SkinColours& skin = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& skin = desktop::CurrentSkin().Colours;
     QTextCharFormat format;
     format.setProperty(kRoleProperty, int(role));
     format.setForeground(role == OutputRole::Error      ? skin.Error
@@ -46,7 +46,7 @@ QTextCharFormat formatFor(OutputRole role, const QColor& colour, bool bold)
 
 void SetMaxPrint(int maxPrint) { gMaxPrint = maxPrint; }
 
-TOutput* OutputWindow() { return gOutput; }
+OutputWindow* TheOutputWindow() { return gOutput; }
 
 std::string CutToMaxPrint(std::string_view text, int maxPrint)
 {
@@ -56,11 +56,11 @@ std::string CutToMaxPrint(std::string_view text, int maxPrint)
     return head.size() == text.size() ? head : head + "...";
 }
 
-TOutput::TOutput(QWidget* parent) : TTavroForm(parent)
+OutputWindow::OutputWindow(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
     AddButton("clear.bmp", "OUTPUT.CLEAR", [this] { ClearOutput(); });
-    if (shell::ConfigYes("ADVANCEDGUI")) {
+    if (desktop::ConfigYes("ADVANCEDGUI")) {
         AddButton("print.bmp", "OUTPUT.PRINT", [this] { PrintOutput(); });
         AddButton("save.bmp", "OUTPUT.SAVE", [this] { SaveOutput(); });
     }
@@ -73,33 +73,33 @@ TOutput::TOutput(QWidget* parent) : TTavroForm(parent)
     edit_->installEventFilter(this);
     edit_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(edit_, &QWidget::customContextMenuRequested, this,
-            [this](QPoint p) { shell::ShowEditPopup(edit_->mapToGlobal(p)); });
+            [this](QPoint p) { if (Application* app = TheApplication()) app->ShowEditPopup(edit_->mapToGlobal(p)); });
     auto* layout = new QVBoxLayout(Body());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(edit_);
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(40);
-    connect(&flushTimer_, &QTimer::timeout, this, &TOutput::Flush);
+    connect(&flushTimer_, &QTimer::timeout, this, &OutputWindow::Flush);
     gOutput = this;
     RefreshSettings();
 }
 
-void TOutput::RefreshSettings()
+void OutputWindow::RefreshSettings()
 {
     ApplySettings();
-    SetCaption(QString::fromStdString(shell::Tr("OUTPUT")));
+    SetCaption(QString::fromStdString(desktop::Tr("OUTPUT")));
     QPalette pal = edit_->palette();
-    pal.setColor(QPalette::Base, shell::CurrentSkin().Colours.Workspace);
-    pal.setColor(QPalette::Text, shell::CurrentSkin().Colours.Text);
+    pal.setColor(QPalette::Base, desktop::CurrentSkin().Colours.Workspace);
+    pal.setColor(QPalette::Text, desktop::CurrentSkin().Colours.Text);
     edit_->setPalette(pal);
-    edit_->setFont(shell::EnvironmentFont());
+    edit_->setFont(desktop::EnvironmentFont());
     repaintRoles();
 }
 
-void TOutput::repaintRoles()
+void OutputWindow::repaintRoles()
 {
     Flush();
-    const shell::SkinColours& skin = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& skin = desktop::CurrentSkin().Colours;
     QTextCursor cursor(edit_->document());
     cursor.beginEditBlock();
     for (QTextBlock block = edit_->document()->begin(); block.isValid(); block = block.next()) {
@@ -119,27 +119,27 @@ void TOutput::repaintRoles()
     cursor.endEditBlock();
 }
 
-int TOutput::LineCount()
+int OutputWindow::LineCount()
 {
     Flush();
     return started_ ? edit_->document()->blockCount() : 0;
 }
 
-QString TOutput::Text()
+QString OutputWindow::Text()
 {
     Flush();
     return edit_->toPlainText();
 }
 
-void TOutput::AppendLine(std::string_view text, const QColor& colour, bool bold)
+void OutputWindow::AppendLine(std::string_view text, const QColor& colour, bool bold)
 {
     bool plain = !colour.isValid() || colour == QColor(Qt::black);
     queue(text, plain ? OutputRole::Normal : OutputRole::Coloured, colour, bold);
 }
 
-void TOutput::AppendLine(std::string_view text, OutputRole role) { queue(text, role, QColor(), false); }
+void OutputWindow::AppendLine(std::string_view text, OutputRole role) { queue(text, role, QColor(), false); }
 
-void TOutput::queue(std::string_view text, OutputRole role, const QColor& colour, bool bold)
+void OutputWindow::queue(std::string_view text, OutputRole role, const QColor& colour, bool bold)
 {
     std::string shown = CutToMaxPrint(text, gMaxPrint);
     pending_.push_back({QString::fromUtf8(shown.data(), qsizetype(shown.size())), role, colour, bold});
@@ -148,7 +148,7 @@ void TOutput::queue(std::string_view text, OutputRole role, const QColor& colour
     if (!flushTimer_.isActive()) flushTimer_.start();
 }
 
-void TOutput::Flush()
+void OutputWindow::Flush()
 {
     flushTimer_.stop();
     if (pending_.empty()) return;
@@ -192,7 +192,7 @@ void TOutput::Flush()
     bar->setValue(bar->maximum());
 }
 
-void TOutput::TypeText(std::string_view text)
+void OutputWindow::TypeText(std::string_view text)
 {
     Flush();
     QTextCursor cursor(edit_->document());
@@ -207,7 +207,7 @@ void TOutput::TypeText(std::string_view text)
     started_ = true;
 }
 
-void TOutput::ClearOutput()
+void OutputWindow::ClearOutput()
 {
     setFocus();
     pending_.clear();
@@ -215,19 +215,19 @@ void TOutput::ClearOutput()
     started_ = false;
 }
 
-void TOutput::SaveOutput()
+void OutputWindow::SaveOutput()
 {
     setFocus();
-    QString file = shell::AskSaveFileName(this, shell::kTextFilterIndex);
+    QString file = desktop::AskSaveFileName(this, desktop::kTextFilterIndex);
     if (file.isEmpty()) return;
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) ||
         out.write(Text().toUtf8() + "\n") < 0 || !out.flush()) {
-        shell::ShowMessageDialog(out.errorString().toStdString() + " " + shell::Tr("SYSTEMERROR"), file.toStdString());
+        desktop::ShowMessageDialog(out.errorString().toStdString() + " " + desktop::Tr("SYSTEMERROR"), file.toStdString());
     }
 }
 
-void TOutput::PrintOutput()
+void OutputWindow::PrintOutput()
 {
     setFocus();
     QPrinter printer;
@@ -237,7 +237,7 @@ void TOutput::PrintOutput()
     if (dialog.exec() == QDialog::Accepted) edit_->print(&printer);
 }
 
-bool TOutput::eventFilter(QObject* watched, QEvent* event)
+bool OutputWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == edit_ && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
@@ -246,14 +246,14 @@ bool TOutput::eventFilter(QObject* watched, QEvent* event)
             AppendKey(k->text().toStdString());
         }
     }
-    return TTavroForm::eventFilter(watched, event);
+    return ToolWindow::eventFilter(watched, event);
 }
 
-void TOutput::closeEvent(QCloseEvent* event)
+void OutputWindow::closeEvent(QCloseEvent* event)
 {
     StoreSize("OUTPUT");
     if (gOutput == this) gOutput = nullptr;
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 }  // namespace tavro

@@ -1,4 +1,4 @@
-// TOutput: what programs print, the echoed commands and the listings.
+// OutputWindow: what programs print, the echoed commands and the listings.
 // A bounded log: lines are appended at the end in the environment font,
 // long lines are cut to MAXPRINT characters, the oldest 300 lines go when
 // more than 500 are held, and the view follows the newest line. Characters
@@ -23,10 +23,10 @@ namespace tavro {
 
 enum class OutputRole { Normal, Echo, Error, Coloured };
 
-class TOutput : public TTavroForm {
+class OutputWindow : public ToolWindow {
     Q_OBJECT
 public:
-    explicit TOutput(QWidget* parent = nullptr);
+    explicit OutputWindow(QWidget* parent = nullptr);
     void RefreshSettings() override;
     // An invalid colour (the default) and black are drawn in the skin's Text
     // colour, so program output stays readable on a dark working area.
@@ -67,7 +67,7 @@ private:
 };
 
 // The open output window, or null.
-TOutput* OutputWindow();
+OutputWindow* TheOutputWindow();
 
 // MAXPRINT as applied at start-up (0 or less: no cut).
 void SetMaxPrint(int maxPrint);

@@ -110,11 +110,11 @@ std::optional<PixelFormat> ChoosePlaneFormat()
     std::vector<PixelFormat> formats = DisplayPixelFormats(chosen);
     if (formats.empty()) return std::nullopt;
     std::optional<int> forced;
-    const std::string& exe = shell::Folders().Executable;
+    const std::string& exe = desktop::Folders().Executable;
     std::ifstream pix(exe + "opengl.pix");
     int number = 0;
     if (pix && pix >> number) forced = number;
-    std::string folder = access(exe.c_str(), W_OK) == 0 ? exe : shell::UserConfigurationFolder();
+    std::string folder = access(exe.c_str(), W_OK) == 0 ? exe : desktop::UserConfigurationFolder();
     std::ostringstream log;
     int used = WritePixelFormatLog(log, formats, chosen, forced);
     std::ofstream(folder + "opengl.log", std::ios::binary | std::ios::trunc) << log.str();

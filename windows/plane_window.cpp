@@ -1,5 +1,6 @@
 #include "plane_window.h"
 
+#include <QMdiArea>
 #include <QCloseEvent>
 #include <QWheelEvent>
 #include <QMenu>
@@ -14,7 +15,7 @@
 #include "file_dialogs.h"
 #include "interpreter.h"
 #include "languages.h"
-#include "main_window.h"
+#include "application.h"
 #include "message_dialog.h"
 #include "pixel_formats.h"
 #include "run_scope.h"
@@ -29,11 +30,11 @@ namespace tavro {
 
 namespace {
 
-QPointer<TPlane> gPlane;
+QPointer<PlaneWindow> gPlane;
 
 scene::WindowColour workspaceColour()
 {
-    QColor c = shell::CurrentSkin().Colours.Workspace;
+    QColor c = desktop::CurrentSkin().Colours.Workspace;
     return {c.red(), c.green(), c.blue()};
 }
 
@@ -69,11 +70,11 @@ bool startsOrbit(const QMouseEvent* e)
 
 }  // namespace
 
-TPlane* PlaneWindow() { return gPlane; }
+PlaneWindow* ThePlaneWindow() { return gPlane; }
 
 // ---- the drawing area
 
-PlaneView::PlaneView(TPlane* plane, QWidget* parent) : QOpenGLWidget(parent), plane_(plane)
+PlaneView::PlaneView(PlaneWindow* plane, QWidget* parent) : QOpenGLWidget(parent), plane_(plane)
 {
     setMouseTracking(true);
     setCursor(Qt::CrossCursor);
@@ -119,19 +120,19 @@ void PlaneView::Present()
 int PlaneView::Width() const { return int(width() * devicePixelRatioF()); }
 int PlaneView::Height() const { return int(height() * devicePixelRatioF()); }
 
-void PlaneView::initializeGL() { shell::TheScene().OpenView(this, workspaceColour()); }
+void PlaneView::initializeGL() { TheScene().OpenView(this, workspaceColour()); }
 
 void PlaneView::resizeGL(int w, int h)
 {
-    shell::TheScene().Resize(int(w * devicePixelRatioF()), int(h * devicePixelRatioF()));
+    TheScene().Resize(int(w * devicePixelRatioF()), int(h * devicePixelRatioF()));
 }
 
 void PlaneView::paintGL()
 {
-    if (shell::MainForm() && shell::MainForm()->Closing()) return;
+    if (TheApplication() && TheApplication()->Closing()) return;
     if (plane_->IsMoving()) return;
     paintStart_.start();
-    shell::TheScene().Paint(workspaceColour());
+    TheScene().Paint(workspaceColour());
 }
 
 void PlaneView::mousePressEvent(QMouseEvent* e)
@@ -173,7 +174,7 @@ void PlaneView::mouseMoveEvent(QMouseEvent* e)
     if (orbiting_) {
         QPoint d = p - dragFrom_;
         dragFrom_ = p;
-        shell::TheScene().Orbit(d.x() * kOrbitPerPixel, d.y() * kOrbitPerPixel);
+        TheScene().Orbit(d.x() * kOrbitPerPixel, d.y() * kOrbitPerPixel);
         update();
         return;
     }
@@ -195,7 +196,7 @@ void PlaneView::wheelEvent(QWheelEvent* e)
     // One notch (120) is one zoom step; towards the screen zooms in.
     double steps = e->angleDelta().y() / 120.0;
     if (steps == 0) return;
-    shell::TheScene().Zoom(steps);
+    TheScene().Zoom(steps);
     update();
     e->accept();
 }
@@ -207,7 +208,7 @@ void PlaneView::contextMenuEvent(QContextMenuEvent* e)
 
 // ---- the window
 
-TPlane::TPlane(QWidget* parent) : TTavroForm(parent)
+PlaneWindow::PlaneWindow(QWidget* parent) : ToolWindow(parent)
 {
     // The initial bounds are fitted into the workspace.
     QRect b = InitialBounds();
@@ -235,55 +236,55 @@ TPlane::TPlane(QWidget* parent) : TTavroForm(parent)
     RefreshSettings();
 }
 
-void TPlane::RefreshSettings()
+void PlaneWindow::RefreshSettings()
 {
     ApplySettings();
-    SetCaption(QString::fromStdString(shell::Tr("PLANE")));
+    SetCaption(QString::fromStdString(desktop::Tr("PLANE")));
     RefreshView();
 }
 
-QSize TPlane::MinimumArrangedSize() const
+QSize PlaneWindow::MinimumArrangedSize() const
 {
     constexpr int kLeastWidth = 320, kLeastHeight = 240;
     QSize frame = view_ ? size() - view_->size() : QSize(0, 0);
     return {kLeastWidth + std::max(0, frame.width()), kLeastHeight + std::max(0, frame.height())};
 }
 
-void TPlane::RefreshView()
+void PlaneWindow::RefreshView()
 {
     if (IsMoving() || !view_) return;
     view_->update();
 }
 
-void TPlane::RecreateView()
+void PlaneWindow::RecreateView()
 {
     RecreateFrame();
     RefreshView();
 }
 
-void TPlane::ClearPlane()
+void PlaneWindow::ClearPlane()
 {
     if (IsRunActive(RunState) && RunState != rsPaused) return;
     {
-        shell::RunScope scope;
+        RunScope scope;
         Reset();
     }
-    if (shell::TMainForm* main = shell::MainForm()) main->ApplySkin(true);
+    if (Application* main = TheApplication()) main->ApplySkin(true);
 }
 
-void TPlane::FitView()
+void PlaneWindow::FitView()
 {
-    if (shell::MakeSceneContextCurrent()) shell::TheScene().Fit();
+    if (MakeSceneContextCurrent()) TheScene().Fit();
     view_->update();
 }
 
-void TPlane::RestoreCamera()
+void PlaneWindow::RestoreCamera()
 {
-    shell::TheScene().RestoreProgramCamera();
+    TheScene().RestoreProgramCamera();
     view_->update();
 }
 
-void TPlane::PrintPlane()
+void PlaneWindow::PrintPlane()
 {
     setFocus();
     QPrinter printer;
@@ -297,37 +298,37 @@ void TPlane::PrintPlane()
     painter.drawImage(QRect(page.topLeft(), size), picture);
 }
 
-void TPlane::SavePictureAs()
+void PlaneWindow::SavePictureAs()
 {
     setFocus();
-    QString file = shell::AskSaveFileName(this, shell::kJpegFilterIndex);
+    QString file = desktop::AskSaveFileName(this, desktop::kJpegFilterIndex);
     if (file.isEmpty()) return;
     view_->update();
     try {
-        shell::MakeSceneContextCurrent();
-        shell::TheScene().SavePicture(file.toStdString());
+        MakeSceneContextCurrent();
+        TheScene().SavePicture(file.toStdString());
     } catch (const std::exception& e) {
-        shell::ShowMessageDialog(e.what());
+        desktop::ShowMessageDialog(e.what());
     }
 }
 
-void TPlane::FillPopupMenu(Atom* list)
+void PlaneWindow::FillPopupMenu(Atom* list)
 {
     if (list && !IsList(list)) return;
     popup_->clear();
     for (Atom* cell = list; cell; cell = RightOf(cell)) popup_->addAction(QString::fromStdString(ToText(LeftOf(cell))));
 }
 
-std::string TPlane::HookCommand(const std::string& hook, int shift, int x, int y, int w, int h)
+std::string PlaneWindow::HookCommand(const std::string& hook, int shift, int x, int y, int w, int h)
 {
     auto number = [](double v) { return QString::number(v, 'f', 5).toStdString(); };
     return "(" + hook + " (" + number(x - w / 2.0) + ") (" + number(h / 2.0 - y) + ") (" + number(x) + ") (" +
            number(y) + ") (" + std::to_string(shift & 0x7F) + "))";
 }
 
-bool TPlane::DispatchMouseEvent(const std::string& hook, int shift, int x, int y)
+bool PlaneWindow::DispatchMouseEvent(const std::string& hook, int shift, int x, int y)
 {
-    if (reentrancy_ >= 1 || shell::TheScene().MouseBlocked() || RunState == rsPaused) return false;
+    if (reentrancy_ >= 1 || TheScene().MouseBlocked() || RunState == rsPaused) return false;
     ++reentrancy_;
     Atom* savedCell = CurrentCell;
     uint8_t savedState = RunState;
@@ -336,7 +337,7 @@ bool TPlane::DispatchMouseEvent(const std::string& hook, int shift, int x, int y
     try {
         Atom* root = RootNode();
         if (root && FindMember(root, hook)) {
-            shell::RunScope scope;
+            RunScope scope;
             RunSystemCommand(HookCommand(hook, shift, x, y, view_->width(), view_->height()));
             ran = true;
         }
@@ -350,16 +351,16 @@ bool TPlane::DispatchMouseEvent(const std::string& hook, int shift, int x, int y
     return ran;
 }
 
-void TPlane::closeEvent(QCloseEvent* event)
+void PlaneWindow::closeEvent(QCloseEvent* event)
 {
     StoreSize("PLANE");
     if (view_) {
         view_->makeCurrent();
-        shell::TheScene().CloseView();
+        TheScene().CloseView();
         view_->doneCurrent();
     }
     if (gPlane == this) gPlane = nullptr;
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 }  // namespace tavro

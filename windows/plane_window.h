@@ -1,4 +1,4 @@
-// TPlane: the tool window that shows the 3D scene. Its drawing area is a
+// PlaneWindow: the tool window that shows the 3D scene. Its drawing area is a
 // GL widget that the scene draws into; mouse events become calls of the
 // global hook procedures onmousedown, onmousemove, onmouseup and
 // onmouseclick with centred coordinates; typed characters go to the key
@@ -19,7 +19,7 @@ class QMenu;
 
 namespace tavro {
 
-class TPlane;
+class PlaneWindow;
 
 // The drawing area: a view of the scene. Redraw requests are coalesced:
 // a frame is painted at most once per display frame, and never sooner
@@ -34,7 +34,7 @@ class TPlane;
 class PlaneView : public QOpenGLWidget, public scene::SceneView {
     Q_OBJECT
 public:
-    explicit PlaneView(TPlane* plane, QWidget* parent);
+    explicit PlaneView(PlaneWindow* plane, QWidget* parent);
     bool MakeCurrent() override;
     // Asks for a frame, coalesced as above.
     void Present() override;
@@ -56,7 +56,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    TPlane* plane_;
+    PlaneWindow* plane_;
     QTimer frameTimer_;
     QElapsedTimer sincePaint_;
     QElapsedTimer paintStart_;
@@ -66,10 +66,10 @@ private:
     QPoint dragFrom_;
 };
 
-class TPlane : public TTavroForm {
+class PlaneWindow : public ToolWindow {
     Q_OBJECT
 public:
-    TPlane(QWidget* parent = nullptr);
+    PlaneWindow(QWidget* parent = nullptr);
     void RefreshSettings() override;
     // The drawing area stays at least 320 x 240 when windows are arranged.
     QSize MinimumArrangedSize() const override;
@@ -108,6 +108,6 @@ private:
     int lastShift_ = 0;
 };
 
-TPlane* PlaneWindow();
+PlaneWindow* ThePlaneWindow();
 
 }  // namespace tavro

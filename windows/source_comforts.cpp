@@ -8,7 +8,7 @@
 
 #include "configuration.h"
 #include "info_window.h"
-#include "main_window.h"
+#include "application.h"
 #include "skin.h"
 #include "source_hints.h"
 #include "source_markers.h"
@@ -61,14 +61,14 @@ int MatchingBracket(const QString& text, int at)
 void TSource::applyComfortSettings()
 {
     // On unless the configuration says "No".
-    bool numbers = shell::ConfigValue("SOURCE.LINENUMBERS") != "No";
+    bool numbers = desktop::ConfigValue("SOURCE.LINENUMBERS") != "No";
     markers_->SetLineNumbers(numbers);
     markers_->setVisible(advanced_ || numbers);
 }
 
 void TSource::ToggleLineNumbers()
 {
-    shell::ConfigSet("SOURCE.LINENUMBERS", markers_->LineNumbers() ? "No" : "Yes");
+    desktop::ConfigSet("SOURCE.LINENUMBERS", markers_->LineNumbers() ? "No" : "Yes");
     for (TSource* w : SourceWindows()) w->applyComfortSettings();
 }
 
@@ -99,7 +99,7 @@ void TSource::matchBrackets()
                 mark.cursor = QTextCursor(edit_->document());
                 mark.cursor.setPosition(pos);
                 mark.cursor.setPosition(pos + 1, QTextCursor::KeepAnchor);
-                mark.format.setBackground(shell::CurrentSkin().Colours.Menu);
+                mark.format.setBackground(desktop::CurrentSkin().Colours.Menu);
                 mark.format.setFontWeight(QFont::Bold);
                 marks.append(mark);
             }
@@ -139,7 +139,7 @@ bool TSource::comfortKey(QKeyEvent* k)
 bool TSource::comfortWheel(QWheelEvent* w)
 {
     if (!(w->modifiers() & Qt::ControlModifier) || w->angleDelta().y() == 0) return false;
-    if (shell::TMainForm* main = shell::MainForm()) main->Zoom(w->angleDelta().y() > 0 ? 1 : -1);
+    if (Application* main = TheApplication()) main->Zoom(w->angleDelta().y() > 0 ? 1 : -1);
     return true;
 }
 

@@ -1,6 +1,6 @@
 #include "source_hints.h"
 
-#include "memory_items.h"
+#include "first_characters.h"
 
 #include "atom.h"
 #include "state.h"

@@ -40,8 +40,8 @@ MarkerStrip::MarkerStrip(QPlainTextEdit* editor, QWidget* parent) : QWidget(pare
 
 void MarkerStrip::LoadPictures(const std::string& skinFolder)
 {
-    step_ = TransparentByBottomLeft(shell::LoadPicture(skinFolder + "debug.bmp"));
-    error_ = TransparentByBottomLeft(shell::LoadPicture(skinFolder + "error.bmp"));
+    step_ = TransparentByBottomLeft(desktop::LoadPicture(skinFolder + "debug.bmp"));
+    error_ = TransparentByBottomLeft(desktop::LoadPicture(skinFolder + "error.bmp"));
     if (step_.isNull()) step_ = drawnMark(QColor(40, 160, 40));
     if (error_.isNull()) error_ = drawnMark(QColor(200, 40, 40));
     fitWidth();
@@ -81,7 +81,7 @@ void MarkerStrip::mark(QTextCursor& at, bool& shown, int position)
 
 void MarkerStrip::tintLines()
 {
-    const QColor base = shell::CurrentSkin().Colours.Workspace;
+    const QColor base = desktop::CurrentSkin().Colours.Workspace;
     auto tint = [&base](QColor mark) {
         const double k = 0.22;
         return QColor(int(base.red() * (1 - k) + mark.red() * k), int(base.green() * (1 - k) + mark.green() * k),
@@ -150,7 +150,7 @@ void MarkerStrip::paintEvent(QPaintEvent*)
     if (lineNumbers_) {
         // The numbers of the lines in view, right-aligned before the marks.
         p.setFont(editor_->font());
-        p.setPen(shell::CurrentSkin().Colours.Comment);
+        p.setPen(desktop::CurrentSkin().Colours.Comment);
         int right = width() - step_.width() - 2;
         QTextCursor c = editor_->cursorForPosition(QPoint(0, 0));
         for (QTextBlock block = c.block(); block.isValid(); block = block.next()) {

@@ -124,13 +124,13 @@ int TSource::LineOfIndex(int index) const
 
 void TSource::startRun(uint8_t state, int pauseDepth, bool autosave)
 {
-    shell::RunScope scope;
+    RunScope scope;
     // A new run forgets the errors of the last one.
     for (TSource* w : SourceWindows()) w->HideErrorMarker();
     Reset();  // the memory window's tree is rebuilt there
     SetRunState(state);
     LastPauseDepth = pauseDepth;
-    if (autosave && shell::ConfigYes("AUTOSAVEBEFORERUN")) {
+    if (autosave && desktop::ConfigYes("AUTOSAVEBEFORERUN")) {
         std::vector<TSource*> windows = SourceWindows();
         for (TSource* w : windows) w->Save();
     }
@@ -144,7 +144,7 @@ void TSource::startRun(uint8_t state, int pauseDepth, bool autosave)
     try {
         RunCommandText(text, caption, 1);
     } catch (const std::exception& e) {
-        shell::ShowMessageDialog(e.what(), caption);
+        desktop::ShowMessageDialog(e.what(), caption);
     }
     gRunning = nullptr;
     SetRunState(rsStopped);
@@ -194,7 +194,7 @@ void TSource::SourceStop()
         SetRunState(rsStopRequested);
         return;
     }
-    shell::RunScope scope;
+    RunScope scope;
     Reset();
     SetRunState(rsIdle);
 }

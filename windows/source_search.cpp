@@ -12,7 +12,7 @@ namespace tavro {
 
 namespace {
 
-constexpr int kInput = shell::msgInput | shell::msgCancel | 1;
+constexpr int kInput = desktop::msgInput | desktop::msgCancel | 1;
 
 }  // namespace
 
@@ -27,10 +27,10 @@ bool TSource::search()
         // On from the start, with a note that the search went round.
         found = edit_->document()->find(searchText_, 0);
         if (!found.isNull())
-            ShowStatusNote(QString::fromStdString(shell::FormatOne(shell::Tr("SOURCE.WRAPPED"), searchText_.toStdString())));
+            ShowStatusNote(QString::fromStdString(desktop::FormatOne(desktop::Tr("SOURCE.WRAPPED"), searchText_.toStdString())));
     }
     if (found.isNull()) {
-        shell::ShowMessageDialog(shell::FormatOne(shell::Tr("SOURCE.NOMORE"), searchText_.toStdString()));
+        desktop::ShowMessageDialog(desktop::FormatOne(desktop::Tr("SOURCE.NOMORE"), searchText_.toStdString()));
         return false;
     }
     edit_->setTextCursor(found);
@@ -41,8 +41,8 @@ bool TSource::search()
 void TSource::askReplaceHere()
 {
     std::string question =
-        FormatMessage(shell::Tr("SOURCE.REPLACETHIS"), {searchText_.toStdString(), replaceText_.toStdString()});
-    if (shell::ShowMessageDialog(question, {}, {}, shell::msgNo | 1) == shell::answerOK)
+        FormatMessage(desktop::Tr("SOURCE.REPLACETHIS"), {searchText_.toStdString(), replaceText_.toStdString()});
+    if (desktop::ShowMessageDialog(question, {}, {}, desktop::msgNo | 1) == desktop::answerOK)
         edit_->textCursor().insertText(replaceText_);
 }
 
@@ -50,10 +50,10 @@ void TSource::AskFind()
 {
     QTextCursor caret = edit_->textCursor();
     QString proposed = caret.hasSelection() ? caret.selectedText() : searchText_;
-    shell::LastInputText() = proposed.toStdString();
-    if (shell::ShowMessageDialog(shell::Tr("SOURCE.FINDTHIS"), {}, {}, kInput) != shell::answerOK) return;
+    desktop::LastInputText() = proposed.toStdString();
+    if (desktop::ShowMessageDialog(desktop::Tr("SOURCE.FINDTHIS"), {}, {}, kInput) != desktop::answerOK) return;
     findMode_ = true;
-    searchText_ = QString::fromStdString(shell::LastInputText());
+    searchText_ = QString::fromStdString(desktop::LastInputText());
     if (!searchText_.isEmpty()) search();
 }
 
@@ -61,13 +61,13 @@ bool TSource::askReplaceTexts()
 {
     QTextCursor caret = edit_->textCursor();
     QString proposed = caret.hasSelection() ? caret.selectedText() : searchText_;
-    shell::LastInputText() = proposed.toStdString();
-    if (shell::ShowMessageDialog(shell::Tr("SOURCE.FINDTHIS"), {}, {}, kInput) != shell::answerOK) return false;
-    searchText_ = QString::fromStdString(shell::LastInputText());
-    shell::LastInputText() = replaceText_.toStdString();
-    if (shell::ShowMessageDialog(shell::Tr("SOURCE.REPLACE"), {}, {}, kInput) != shell::answerOK) return false;
+    desktop::LastInputText() = proposed.toStdString();
+    if (desktop::ShowMessageDialog(desktop::Tr("SOURCE.FINDTHIS"), {}, {}, kInput) != desktop::answerOK) return false;
+    searchText_ = QString::fromStdString(desktop::LastInputText());
+    desktop::LastInputText() = replaceText_.toStdString();
+    if (desktop::ShowMessageDialog(desktop::Tr("SOURCE.REPLACE"), {}, {}, kInput) != desktop::answerOK) return false;
     findMode_ = false;
-    replaceText_ = QString::fromStdString(shell::LastInputText());
+    replaceText_ = QString::fromStdString(desktop::LastInputText());
     return !searchText_.isEmpty();
 }
 
@@ -92,7 +92,7 @@ int TSource::ReplaceAll(const QString& find, const QString& with)
         ++count;
     }
     edit.endEditBlock();
-    ShowStatusNote(QString::fromStdString(shell::FormatOne(shell::Tr("SOURCE.REPLACED"), std::to_string(count))));
+    ShowStatusNote(QString::fromStdString(desktop::FormatOne(desktop::Tr("SOURCE.REPLACED"), std::to_string(count))));
     return count;
 }
 

@@ -26,7 +26,7 @@
 #include "executor.h"
 #include "file_dialogs.h"
 #include "languages.h"
-#include "main_window.h"
+#include "application.h"
 #include "message_dialog.h"
 #include "skin.h"
 #include "source_hints.h"
@@ -68,10 +68,10 @@ TSource* FindSourceWindow(std::string_view caption)
 
 TSource* CurrentSource() { return qobject_cast<TSource*>(CurrentSourceWindow()); }
 
-TSource::TSource(QWidget* parent) : TTavroForm(parent)
+TSource::TSource(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
-    advanced_ = shell::ConfigYes("ADVANCEDGUI");
+    advanced_ = desktop::ConfigYes("ADVANCEDGUI");
     if (advanced_) {
         AddButton("runto.bmp", "SOURCE.RUNTO", [this] { SourceRunTo(); });
         AddButton("runin.bmp", "SOURCE.RUNSTEP", [this] { SourceRunStep(); });
@@ -126,7 +126,7 @@ TSource::TSource(QWidget* parent) : TTavroForm(parent)
     connect(edit_, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
         // The popup's word at the cursor is the word under the mouse.
         ShowWordHint(CharAtPoint(p));
-        shell::ShowEditPopup(edit_->viewport()->mapToGlobal(p));
+        if (Application* app = TheApplication()) app->ShowEditPopup(edit_->viewport()->mapToGlobal(p));
     });
     SetCaption(QString());
     gSourceWindows.push_back(this);
@@ -142,7 +142,7 @@ void TSource::RefreshSettings()
 {
     ApplySettings();
     bool modified = edit_->document()->isModified();
-    const shell::Skin& skin = shell::CurrentSkin();
+    const desktop::Skin& skin = desktop::CurrentSkin();
     QPalette pal = edit_->palette();
     pal.setColor(QPalette::Base, skin.Colours.Workspace);
     pal.setColor(QPalette::Window, skin.Colours.Workspace);
@@ -167,7 +167,7 @@ void TSource::RefreshSettings()
     status_->setPalette(pal);
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setPalette(pal);
     messageLabel_->setPalette(pal);
-    edit_->setFont(shell::EnvironmentFont());
+    edit_->setFont(desktop::EnvironmentFont());
     // Tab stops every 280 twips (7/36 inch).
     edit_->setTabStopDistance(edit_->logicalDpiX() * 7.0 / 36.0);
     markers_->LoadPictures(skin.Folder);
@@ -181,7 +181,7 @@ void TSource::RefreshSettings()
 
 void TSource::resizeEvent(QResizeEvent* event)
 {
-    TTavroForm::resizeEvent(event);
+    ToolWindow::resizeEvent(event);
     layoutStatus();
 }
 
@@ -197,7 +197,7 @@ void TSource::layoutStatus()
     int room = std::max(0, lineLabel_->x() - 12);
     messageLabel_->setGeometry(4, 0, room, h);
     const QString& shown = errorMessage_.isEmpty() ? note_ : errorMessage_;
-    const shell::SkinColours& colours = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& colours = desktop::CurrentSkin().Colours;
     QPalette pal = messageLabel_->palette();
     pal.setColor(QPalette::WindowText, errorMessage_.isEmpty() ? colours.Text : colours.Error);
     messageLabel_->setPalette(pal);
@@ -282,7 +282,7 @@ void TSource::LoadFile(const std::string& path)
     std::error_code ec;
     std::string found = fs::is_regular_file(path, ec) ? path : ResolveProgramPath(path);
     fileName_ = fs::absolute(found, ec).lexically_normal().string();
-    if (shell::TMainForm* main = shell::MainForm()) main->AddRecentFile(fileName_);
+    if (Application* main = TheApplication()) main->AddRecentFile(fileName_);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QString text;
     QFile file(QString::fromStdString(fileName_));
@@ -291,7 +291,7 @@ void TSource::LoadFile(const std::string& path)
         QStringDecoder utf8(QStringDecoder::Utf8);
         text = utf8(bytes);
         if (utf8.hasError()) {
-            std::string decoded = shell::DecodeLanguageFile(std::string_view(bytes.constData(), size_t(bytes.size())), 1252);
+            std::string decoded = desktop::DecodeLanguageFile(std::string_view(bytes.constData(), size_t(bytes.size())), 1252);
             text = QString::fromStdString(decoded);
         }
         text.replace("\r\n", "\n").replace('\r', '\n');
@@ -314,7 +314,7 @@ bool TSource::writeFile(const std::string& path)
     if (!bytes.isEmpty()) bytes += '\n';
     bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
     if (!ok) {
-        shell::ShowMessageDialog(shell::Tr("SYSTEMERROR") + " " + file.errorString().toStdString(), path);
+        desktop::ShowMessageDialog(desktop::Tr("SYSTEMERROR") + " " + file.errorString().toStdString(), path);
         return false;
     }
     return true;
@@ -327,7 +327,7 @@ bool TSource::Save()
         saved = SaveAs();
     } else if (writeFile(fileName_)) {
         edit_->document()->setModified(false);
-        if (shell::TMainForm* main = shell::MainForm()) main->AddRecentFile(fileName_);
+        if (Application* main = TheApplication()) main->AddRecentFile(fileName_);
         saved = true;
     }
     UpdateStatus();
@@ -340,7 +340,7 @@ bool TSource::SaveAs()
     QString proposed = fileName_.empty()
                            ? GetCaption()
                            : QString::fromStdString(fs::path(fileName_).parent_path().string()) + "/" + GetCaption();
-    QString chosen = shell::AskSaveFileName(this, shell::kProgramFilterIndex, proposed);
+    QString chosen = desktop::AskSaveFileName(this, desktop::kProgramFilterIndex, proposed);
     if (chosen.isEmpty()) return false;
     std::error_code ec;
     std::string path = fs::absolute(chosen.toStdString(), ec).lexically_normal().string();
@@ -348,7 +348,7 @@ bool TSource::SaveAs()
     fileName_ = path;
     setFileCaption(QString::fromStdString(fs::path(path).filename().string()));
     edit_->document()->setModified(false);
-    if (shell::TMainForm* main = shell::MainForm()) main->AddRecentFile(fileName_);
+    if (Application* main = TheApplication()) main->AddRecentFile(fileName_);
     UpdateStatus();
     return true;
 }
@@ -364,11 +364,11 @@ void TSource::SourceSaveAsSource()
 bool TSource::QueryClose()
 {
     if (!IsModified()) return true;
-    int answer = shell::ShowMessageDialog(shell::FormatOne(shell::Tr("FILEMODIFIED"), GetCaption().toStdString()),
-                                          {}, {}, shell::msgNo | shell::msgCancel | 1);
+    int answer = desktop::ShowMessageDialog(desktop::FormatOne(desktop::Tr("FILEMODIFIED"), GetCaption().toStdString()),
+                                          {}, {}, desktop::msgNo | desktop::msgCancel | 1);
     switch (answer) {
-    case shell::answerOK: return Save();
-    case shell::answerNo: return true;
+    case desktop::answerOK: return Save();
+    case desktop::answerNo: return true;
     default: return false;  // Cancel, or the dialog left otherwise: nothing is lost
     }
 }
@@ -381,7 +381,7 @@ void TSource::closeEvent(QCloseEvent* event)
     }
     gSourceWindows.erase(std::remove(gSourceWindows.begin(), gSourceWindows.end(), this), gSourceWindows.end());
     StoreSize("SOURCE");
-    TTavroForm::closeEvent(event);
+    ToolWindow::closeEvent(event);
 }
 
 // ---- mouse, keys, hints and drops
@@ -389,7 +389,7 @@ void TSource::closeEvent(QCloseEvent* event)
 bool TSource::eventFilter(QObject* watched, QEvent* event)
 {
     // The sub-window watches its own children from construction on.
-    if (!edit_) return TTavroForm::eventFilter(watched, event);
+    if (!edit_) return ToolWindow::eventFilter(watched, event);
     if (watched == edit_ && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_S && (k->modifiers() & Qt::ControlModifier)) {
@@ -425,7 +425,7 @@ bool TSource::eventFilter(QObject* watched, QEvent* event)
         default: break;
         }
     }
-    return TTavroForm::eventFilter(watched, event);
+    return ToolWindow::eventFilter(watched, event);
 }
 
 int TSource::CharAtPoint(QPoint point) const

@@ -44,7 +44,7 @@ namespace tavro {
 class MarkerStrip;
 class TSyntaxHighlighter;
 
-class TSource : public TTavroForm, public SourceWindow {
+class TSource : public ToolWindow, public SourceWindow {
     Q_OBJECT
 public:
     explicit TSource(QWidget* parent = nullptr);

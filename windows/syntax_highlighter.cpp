@@ -19,7 +19,7 @@ void TSyntaxHighlighter::ColourAll()
 
 QTextCharFormat TSyntaxHighlighter::FormatOf(TokenClass tokenClass)
 {
-    const shell::SkinColours& c = shell::CurrentSkin().Colours;
+    const desktop::SkinColours& c = desktop::CurrentSkin().Colours;
     QTextCharFormat f;
     switch (tokenClass) {
     case tcKeyword:

@@ -18,7 +18,7 @@
 
 namespace tavro {
 
-using namespace shell;
+using namespace desktop;
 
 namespace {
 
@@ -26,49 +26,24 @@ QRect gInitialBounds(0, 0, 400, 300);
 QPointer<QMdiArea> gWorkspace;
 bool gStartupComplete = false;
 bool gArranging = false;
-QPointer<TTavroForm> gCurrentTool;
-QPointer<TTavroForm> gCurrentSource;
+QPointer<ToolWindow> gCurrentTool;
+QPointer<ToolWindow> gCurrentSource;
 constexpr int kMaxButtons = 16;
 
 // BUTTONS as read at start-up.
 bool buttonsFlag()
 {
-    static const bool yes = shell::ConfigYes("BUTTONS");
+    static const bool yes = desktop::ConfigYes("BUTTONS");
     return yes;
-}
-
-// Copies of `tile` down the first column, then along the first row.
-QImage tileAlong(const QImage& tile, int w, int h)
-{
-    QImage out(w, h, QImage::Format_RGB32);
-    out.fill(Qt::black);
-    if (tile.isNull() || tile.width() == 0 || tile.height() == 0) return out;
-    QPainter p(&out);
-    for (int k = 0; k <= h / tile.height(); ++k) p.drawImage(0, k * tile.height(), tile);
-    for (int k = 1; k <= w / tile.width(); ++k) p.drawImage(k * tile.width(), 0, tile);
-    return out;
 }
 
 }  // namespace
 
-QImage TransparentByBottomLeft(const QImage& source)
-{
-    if (source.isNull()) return source;
-    QImage image = source.convertToFormat(QImage::Format_ARGB32);
-    QRgb key = image.pixel(0, image.height() - 1) | 0xFF000000u;
-    for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if ((row[x] | 0xFF000000u) == key) row[x] = 0;
-    }
-    return image;
-}
-
 // The surface fills the sub-window: it paints the frame into its margins
 // and turns presses there into moves, resizes and button clicks.
-class TTavroForm::FrameSurface : public QWidget {
+class ToolWindow::FrameSurface : public QWidget {
 public:
-    explicit FrameSurface(TTavroForm* form) : QWidget(form), form_(form) { setMouseTracking(true); }
+    explicit FrameSurface(ToolWindow* form) : QWidget(form), form_(form) { setMouseTracking(true); }
 
 protected:
     void paintEvent(QPaintEvent* event) override
@@ -133,10 +108,10 @@ protected:
     }
 
 private:
-    TTavroForm* form_;
+    ToolWindow* form_;
 };
 
-TTavroForm::TTavroForm(QWidget* parent) : QMdiSubWindow(parent)
+ToolWindow::ToolWindow(QWidget* parent) : QMdiSubWindow(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     surface_ = new FrameSurface(this);
@@ -155,17 +130,17 @@ TTavroForm::TTavroForm(QWidget* parent) : QMdiSubWindow(parent)
     setWidget(surface_);
 }
 
-TTavroForm::~TTavroForm()
+ToolWindow::~ToolWindow()
 {
     destroying_ = true;
     if (gCurrentSource == this) gCurrentSource = nullptr;
 }
 
-bool TTavroForm::painted() const { return !CurrentSkin().Plain; }
+bool ToolWindow::painted() const { return !CurrentSkin().Plain; }
 
-bool TTavroForm::selfFramed() const { return painted() || buttonsFlag(); }
+bool ToolWindow::selfFramed() const { return painted() || buttonsFlag(); }
 
-QMargins TTavroForm::frameMargins() const
+QMargins ToolWindow::frameMargins() const
 {
     const Skin& s = CurrentSkin();
     if (painted()) return QMargins(s.Left, s.Top, s.Right, s.Bottom);
@@ -175,7 +150,7 @@ QMargins TTavroForm::frameMargins() const
     return QMargins();
 }
 
-void TTavroForm::InitToolWindow()
+void ToolWindow::InitToolWindow()
 {
     hide();
     buttons_.clear();
@@ -187,7 +162,7 @@ void TTavroForm::InitToolWindow()
     AddButton("close.bmp", "CLOSE", [this] { close(); });
 }
 
-void TTavroForm::applyFrameMode()
+void ToolWindow::applyFrameMode()
 {
     const Skin& s = CurrentSkin();
     bool wasVisible = isVisible();
@@ -204,9 +179,9 @@ void TTavroForm::applyFrameMode()
     if (wasVisible) show();
 }
 
-void TTavroForm::loadButtonImage(ToolButton& b)
+void ToolWindow::loadButtonImage(ToolButton& b)
 {
-    QImage image = shell::LoadPicture(CurrentSkin().Folder + b.ImageFile.toStdString());
+    QImage image = desktop::LoadPicture(CurrentSkin().Folder + b.ImageFile.toStdString());
     if (image.isNull()) {
         // A skin without this picture still gets a clickable button.
         image = QImage(16, 16, QImage::Format_RGB32);
@@ -218,10 +193,10 @@ void TTavroForm::loadButtonImage(ToolButton& b)
     b.Image = TransparentByBottomLeft(image);
     b.Width = b.Image.width();
     b.Height = b.Image.height();
-    b.Hint = HintDisplayForm(QString::fromStdString(shell::Tr(b.Key)));
+    b.Hint = HintDisplayForm(QString::fromStdString(desktop::Tr(b.Key)));
 }
 
-void TTavroForm::AddButton(const QString& imageFile, const std::string& key, std::function<void()> handler)
+void ToolWindow::AddButton(const QString& imageFile, const std::string& key, std::function<void()> handler)
 {
     if (int(buttons_.size()) >= kMaxButtons) return;
     ToolButton b;
@@ -244,19 +219,19 @@ void TTavroForm::AddButton(const QString& imageFile, const std::string& key, std
     toolbar_->setFixedHeight(buttons_.back().Height + 8);
 }
 
-void TTavroForm::SetCaption(const QString& caption)
+void ToolWindow::SetCaption(const QString& caption)
 {
     caption_ = caption;
     showCaption();
 }
 
-void TTavroForm::SetCaptionMark(const QString& mark)
+void ToolWindow::SetCaptionMark(const QString& mark)
 {
     captionMark_ = mark;
     showCaption();
 }
 
-void TTavroForm::showCaption()
+void ToolWindow::showCaption()
 {
     QString shown = caption_ + captionMark_;
     captionPanel_->setText("  " + shown);
@@ -266,15 +241,15 @@ void TTavroForm::showCaption()
     RepaintFrame();
 }
 
-void TTavroForm::ApplySettings()
+void ToolWindow::ApplySettings()
 {
     toolbar_->setVisible(!painted() && buttonsFlag());
     setWindowTitle(toolbar_->isVisibleTo(this) ? QString() : caption_ + captionMark_);
     const Skin& s = CurrentSkin();
     QMargins m = frameMargins();
     setMinimumSize(m.left() + m.right() + 32, m.top() + m.bottom() + 32);
-    setFont(shell::EnvironmentFont());
-    captionPanel_->setFont(shell::EnvironmentFont());
+    setFont(desktop::EnvironmentFont());
+    captionPanel_->setFont(desktop::EnvironmentFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, s.Colours.Desktop);
     setPalette(pal);
@@ -294,67 +269,18 @@ void TTavroForm::ApplySettings()
     RepaintFrame();
 }
 
-void TTavroForm::RepaintFrame()
+void ToolWindow::RepaintFrame()
 {
     if (painted()) surface_->update();
 }
 
-void TTavroForm::RecreateFrame()
+void ToolWindow::RecreateFrame()
 {
     applyFrameMode();
     ApplySettings();
 }
 
-int TTavroForm::LayoutFrameButtons()
-{
-    const Skin& s = CurrentSkin();
-    int x = width() - s.Right;
-    for (auto& b : buttons_) {
-        x -= b.Width;
-        b.Y = 0;
-        b.X = x > s.Left ? x : -100;
-    }
-    return x;
-}
-
-TTavroForm::HitArea TTavroForm::HitTest(QPoint p) const
-{
-    if (!painted()) {
-        // The plain title bar: the panel moves the window, the edge sizes it.
-        int W = width(), H = height(), x = p.x(), y = p.y();
-        bool right = x >= W - kPlainEdge - 8, bottom = y >= H - kPlainEdge - 8;
-        if ((right && bottom) || (right && y >= H - kPlainEdge) || (bottom && x >= W - kPlainEdge)) return hitBottomRight;
-        if (x >= W - kPlainEdge) return hitRightEdge;
-        if (y >= H - kPlainEdge) return hitBottomEdge;
-        if (toolbar_->isVisible() && toolbar_->geometry().contains(surface_->mapFrom(this, p))) return hitCaption;
-        return x < kPlainEdge || y < kPlainEdge ? hitCaption : hitClient;
-    }
-    const Skin& s = CurrentSkin();
-    int W = width(), H = height(), x = p.x(), y = p.y();
-    if (ButtonAt(p) >= 0) return hitClient;
-    if (x > s.Left && x < W - s.Right && y > s.Top && y < H - s.Bottom) return hitClient;
-    if (y >= H - s.Bottom) {
-        if (x <= s.Left) return hitCaption;
-        if (x >= W - s.Right) return hitBottomRight;
-        return hitBottomEdge;
-    }
-    if (y <= s.Top) return hitCaption;
-    if (x <= s.Left) return hitCaption;
-    return hitRightEdge;
-}
-
-int TTavroForm::ButtonAt(QPoint p) const
-{
-    if (!painted()) return -1;  // the panel's own buttons take their clicks
-    for (size_t i = 0; i < buttons_.size(); ++i) {
-        const auto& b = buttons_[i];
-        if (b.X == -100) continue;
-        if (p.x() >= b.X && p.x() <= b.X + b.Width && p.y() >= b.Y && p.y() <= b.Y + b.Height) return int(i);
-    }
-    return -1;
-}
-
-void TTavroForm::ClickButton(int index)
+void ToolWindow::ClickButton(int index)
 {
     if (index < 0 || size_t(index) >= buttons_.size() || !buttons_[size_t(index)].Handler) return;
     try {
@@ -364,55 +290,7 @@ void TTavroForm::ClickButton(int index)
     }
 }
 
-QImage TTavroForm::ComposeFrame()
-{
-    const Skin& s = CurrentSkin();
-    int W = width(), H = height(), T = s.Top, B = s.Bottom, L = s.Left, R = s.Right;
-    QImage frame(W, H, QImage::Format_RGB32);
-    frame.fill(s.Colours.Desktop);
-    QPainter p(&frame);
-    const QImage& desktop = s.Slots[slotDesktop];
-    QPoint origin = pos();
-    auto piece = [&](int x, int y, int w, int h, int image, int mask) {
-        if (w <= 0 || h <= 0 || s.Slots[image].isNull()) return;  // a missing picture is skipped
-        int px = 0, py = 0;
-        if (!desktop.isNull()) {
-            px = ((origin.x() + x) % desktop.width() + desktop.width()) % desktop.width();
-            py = ((origin.y() + y) % desktop.height() + desktop.height()) % desktop.height();
-        }
-        p.drawImage(x, y, BlendFill(s.Slots[image], s.Slots[mask], desktop, w, h, px, py));
-    };
-    piece(W - R, T, R, H - T - B, slotR, slotRShade);
-    piece(L, 0, W - L - R, T, slotT, slotTShade);
-    piece(W - R, 0, R, T, slotTR, slotTRShade);
-    int x = LayoutFrameButtons();
-    for (const auto& b : buttons_)
-        if (b.X != -100) p.drawImage(b.X, b.Y, b.Image);
-    piece(L, H - B, W - L - R, B, slotB, slotBShade);
-    piece(0, H - B, L, B, slotBL, slotBLShade);
-    piece(W - R, H - B, R, B, slotBR, slotBRShade);
-    piece(0, 0, L, T, slotTL, slotTLShade);
-    piece(0, T, L, H - T - B, slotL, slotLShade);
-    // The caption, shortened to the room left of the buttons.
-    p.setFont(font());
-    p.setPen(s.Colours.Caption);
-    QFontMetrics fm(font());
-    QString text = ShortenCaption(caption_ + captionMark_, fm, x - L);
-    p.drawText(QRect(s.CaptionLeft, s.CaptionTop, std::max(0, W - s.CaptionLeft), std::max(T, fm.height())),
-               Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
-    if (moving_) {
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(QPen(Qt::black, 1, Qt::DotLine));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(0, 0, W - 1, H - 1);
-        p.setBrush(Qt::black);
-        p.setPen(Qt::NoPen);
-        for (QPoint c : {QPoint(0, 0), QPoint(W, 0), QPoint(0, H), QPoint(W, H)}) p.drawEllipse(c, 7, 7);
-    }
-    return frame;
-}
-
-void TTavroForm::beginDrag(HitArea area, QPoint globalPos)
+void ToolWindow::beginDrag(HitArea area, QPoint globalPos)
 {
     moving_ = true;
     dragArea_ = area;
@@ -421,7 +299,7 @@ void TTavroForm::beginDrag(HitArea area, QPoint globalPos)
     RepaintFrame();
 }
 
-void TTavroForm::dragTo(QPoint globalPos)
+void ToolWindow::dragTo(QPoint globalPos)
 {
     QPoint d = globalPos - dragStart_;
     QRect g = dragGeometry_;
@@ -436,26 +314,26 @@ void TTavroForm::dragTo(QPoint globalPos)
     setGeometry(g);
 }
 
-void TTavroForm::endDrag()
+void ToolWindow::endDrag()
 {
     moving_ = false;
     ArrangeWindows();
     RepaintFrame();
 }
 
-void TTavroForm::StoreSize(const std::string& key)
+void ToolWindow::StoreSize(const std::string& key)
 {
-    shell::ConfigSetInt(key + ".WIDTH", width());
-    shell::ConfigSetInt(key + ".HEIGHT", height());
+    desktop::ConfigSetInt(key + ".WIDTH", width());
+    desktop::ConfigSetInt(key + ".HEIGHT", height());
 }
 
-void TTavroForm::resizeEvent(QResizeEvent* event)
+void ToolWindow::resizeEvent(QResizeEvent* event)
 {
     QMdiSubWindow::resizeEvent(event);
     RepaintFrame();
 }
 
-void TTavroForm::moveEvent(QMoveEvent* event)
+void ToolWindow::moveEvent(QMoveEvent* event)
 {
     QMdiSubWindow::moveEvent(event);
     RepaintFrame();  // the desktop picture's phase follows the position
@@ -469,16 +347,16 @@ void SetWorkspace(QMdiArea* workspace) { gWorkspace = workspace; }
 QMdiArea* Workspace() { return gWorkspace; }
 void SetStartupComplete(bool complete) { gStartupComplete = complete; }
 bool StartupComplete() { return gStartupComplete; }
-TTavroForm* CurrentToolWindow() { return gCurrentTool; }
-TTavroForm* CurrentSourceWindow() { return gCurrentSource; }
+ToolWindow* CurrentToolWindow() { return gCurrentTool; }
+ToolWindow* CurrentSourceWindow() { return gCurrentSource; }
 
-void ToolWindowActivated(TTavroForm* window)
+void ToolWindowActivated(ToolWindow* window)
 {
     gCurrentSource = window && window->IsSourceWindow() ? window : nullptr;
     gCurrentTool = window;
 }
 
-QSize TTavroForm::MinimumArrangedSize() const
+QSize ToolWindow::MinimumArrangedSize() const
 {
     constexpr int kLeast = 100, kSourceLines = 12;
     if (!IsSourceWindow()) return {kLeast, kLeast};
@@ -490,10 +368,10 @@ void ArrangeWindows()
 {
     if (CurrentSkin().Plain || gArranging || !gWorkspace) return;
     gArranging = true;
-    std::vector<TTavroForm*> windows;
+    std::vector<ToolWindow*> windows;
     std::vector<WindowRect> table;
     for (QMdiSubWindow* w : gWorkspace->subWindowList(QMdiArea::CreationOrder)) {
-        auto* form = qobject_cast<TTavroForm*>(w);
+        auto* form = qobject_cast<ToolWindow*>(w);
         if (!form || form->IsDestroying() || form->isMinimized() || form->isMaximized()) continue;
         if (int(windows.size()) >= kMaxArrangedWindows) break;
         QRect g = form->geometry();
@@ -514,44 +392,6 @@ void ArrangeWindows()
         windows[i]->RepaintFrame();
     }
     gArranging = false;
-}
-
-QString ShortenCaption(const QString& caption, const QFontMetrics& metrics, int room)
-{
-    if (metrics.horizontalAdvance(caption) <= room) return caption;
-    QString text = caption;
-    while (!text.isEmpty() && metrics.horizontalAdvance(text + "...") > room) text.chop(1);
-    return text + "...";
-}
-
-QImage BlendFill(const QImage& image, const QImage& mask, const QImage& desktop, int w, int h, int phaseX,
-                 int phaseY)
-{
-    QImage picture = tileAlong(image, w, h);
-    if (desktop.isNull() || mask.isNull() || desktop.width() == 0 || desktop.height() == 0) return picture;
-    QImage shade = tileAlong(mask, w, h);
-    QImage background(w, h, QImage::Format_RGB32);
-    {
-        QPainter p(&background);
-        int tw = desktop.width(), th = desktop.height();
-        for (int r = 0; r <= h / th + 1; ++r)
-            for (int c = 0; c <= w / tw + 1; ++c) p.drawImage(c * tw - phaseX, r * th - phaseY, desktop);
-    }
-    for (int y = 0; y < h; ++y) {
-        auto* out = picture.scanLine(y);
-        const auto* m = shade.constScanLine(y);
-        const auto* bg = background.constScanLine(y);
-        for (int i = 0; i < w * 4; ++i) {
-            int mv = m[i];
-            if (mv == 0) continue;
-            if (mv == 255) {
-                out[i] = bg[i];
-                continue;
-            }
-            out[i] = uchar(mv * (int(bg[i]) - int(out[i])) / 255 + out[i]);
-        }
-    }
-    return picture;
 }
 
 QString HintDisplayForm(const QString& text)

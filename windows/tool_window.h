@@ -1,4 +1,4 @@
-// TTavroForm: the base of every tool window (plane, output, command,
+// ToolWindow: the base of every tool window (plane, output, command,
 // memory, info and each source window).
 //
 // Contract for subclasses:
@@ -42,7 +42,7 @@ class QFrame;
 
 namespace tavro {
 
-class TTavroForm : public QMdiSubWindow {
+class ToolWindow : public QMdiSubWindow {
     Q_OBJECT
 public:
     struct ToolButton {
@@ -57,8 +57,8 @@ public:
     };
     enum HitArea { hitClient, hitCaption, hitRightEdge, hitBottomEdge, hitBottomRight };
 
-    explicit TTavroForm(QWidget* parent = nullptr);
-    ~TTavroForm() override;
+    explicit ToolWindow(QWidget* parent = nullptr);
+    ~ToolWindow() override;
 
     void InitToolWindow();
     // At most 16 buttons; further additions are ignored.
@@ -155,9 +155,9 @@ void ArrangeWindows();
 
 // Activation tracking: the tool window activated last, and the current
 // source window (none after a deactivation).
-TTavroForm* CurrentToolWindow();
-TTavroForm* CurrentSourceWindow();
-void ToolWindowActivated(TTavroForm* window);
+ToolWindow* CurrentToolWindow();
+ToolWindow* CurrentSourceWindow();
+void ToolWindowActivated(ToolWindow* window);
 
 // The caption shortened character by character until it and "..." fit
 // into `room` pixels (or just "..."); the caption itself when it fits.

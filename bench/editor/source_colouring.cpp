@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     int lines = argc > 1 ? std::max(10, std::atoi(argv[1])) : 10000;
-    shell::DeriveShellFolders();
+    desktop::DeriveDesktopFolders();
     CreateState();
     InstallHostServices();
     static shell::QtEnvironment environment;

@@ -13,10 +13,10 @@
 inline void SetUpBuildTreeInterpreter(int argc, char** argv)
 {
     using namespace tavro;
-    shell::DeriveShellFolders(TAVRO_BUILD_DIR "/bin/");
+    desktop::DeriveDesktopFolders(TAVRO_BUILD_DIR "/bin/");
     CreateState();
     InstallHostServices();
     static shell::QtEnvironment environment;
     SetEnvironment(&environment);
-    shell::LoadChosenConfiguration({argc > 1 ? argv[1] : std::string(TAVRO_BUILD_DIR "/bin/default.ini"), true});
+    desktop::LoadChosenConfiguration({argc > 1 ? argv[1] : std::string(TAVRO_BUILD_DIR "/bin/default.ini"), true});
 }

@@ -40,6 +40,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
@@ -80,10 +81,10 @@ void run(const std::string& text)
     if (RunSystemCommand(text) != rscRan) std::printf("error: %s\n", LastErrorText.c_str());
 }
 
-void measurePlane(TMainForm* main)
+void measurePlane(MainWindow* main)
 {
     const int n = 10000;
-    TPlane* plane = main->OpenPlane(0, 0);
+    PlaneWindow* plane = main->OpenPlane(0, 0);
     QCoreApplication::processEvents();
     run("to drawcube , color :r :g :b , move :x :y 0 , cube 0.08 , end");
     run("to makecube :i :side , local \"n , make \"n word \"c :i , "
@@ -123,7 +124,7 @@ int main(int argc, char** argv)
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     SetUpBuildTreeInterpreter(argc, argv);
-    auto* main = new TMainForm();
+    auto* main = new MainWindow();
     double startupMs = 0;
     FirstPaint filter([&] {
         startupMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -131,8 +132,8 @@ int main(int argc, char** argv)
         QTimer::singleShot(500, [&] {
             std::printf("startup_ms %.1f\n", startupMs);
             std::printf("idle_rss_kb %ld\n", residentKilobytes());
-            TCommand* command = CommandWindow();
-            TOutput* output = OutputWindow();
+            CommandWindow* command = TheCommandWindow();
+            OutputWindow* output = TheOutputWindow();
             if (!command || !output) {
                 std::printf("error: the configuration must open the command and output windows\n");
                 QCoreApplication::exit(1);

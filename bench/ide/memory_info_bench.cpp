@@ -32,6 +32,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
@@ -58,7 +59,7 @@ int countItems(QTreeWidget* tree)
     return n;
 }
 
-double enterToPage(TWeb* web, const QString& word, const QString& expected)
+double enterToPage(InfoWindow* web, const QString& word, const QString& expected)
 {
     return medianMs([&] {
         web->AddressBox()->lineEdit()->setText(word);
@@ -77,12 +78,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     SetUpBuildTreeInterpreter(argc, argv);
     ConfigSet("AUTOSAVE", "No");
-    auto* main = new TMainForm();
+    auto* main = new MainWindow();
     main->ApplyConfiguration({});
     SetStartupComplete(true);
     main->RunDeferredWork();
 
-    TDebugVars* memory = main->OpenMemory();
+    MemoryWindow* memory = main->OpenMemory();
     RunSystemCommand("repeat 100 [make \"i (repeat) , repeat 99 "
                      "[make (word (word \"obj :i) (word \".m (repeat))) (repeat)]]");
     memory->RebuildTree();
@@ -91,7 +92,7 @@ int main(int argc, char** argv)
     for (Atom* m = RootNode()->FirstChild; m; m = m->NextSibling) SetFlag(m, kExpandedInMemoryWindow, true);
     std::printf("rebuild_open_ms %.1f\n", medianMs([&] { memory->RebuildTree(); }));
 
-    TWeb* web = main->OpenInfo();
+    InfoWindow* web = main->OpenInfo();
     web->TimerTick();
     std::printf("enter_to_topic_ms %.1f\n", enterToPage(web, "repeat", "repeat: run a list several times"));
     std::printf("enter_to_index_ms %.1f\n", enterToPage(web, "index", "Index of all topics"));

@@ -22,6 +22,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 int main(int argc, char** argv)
 {
@@ -30,13 +31,13 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int steps = argc > 2 ? std::atoi(argv[2]) : 10000;
     SetUpBuildTreeInterpreter(argc, argv);
-    auto* main = new TMainForm();
+    auto* main = new MainWindow();
     main->ApplyConfiguration({});
     SetStartupComplete(true);
     QTimer::singleShot(300, [&] {
         main->RunDeferredWork();
-        TCommand* command = CommandWindow();
-        TPlane* plane = PlaneWindow();
+        CommandWindow* command = TheCommandWindow();
+        PlaneWindow* plane = ThePlaneWindow();
         if (!command || !plane || !QTest::qWaitForWindowExposed(plane->View())) {
             std::printf("error: the configuration must open the command and plane windows\n");
             QCoreApplication::exit(1);

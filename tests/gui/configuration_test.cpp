@@ -10,6 +10,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
@@ -43,7 +44,7 @@ private slots:
         std::string name = dir.path().toStdString() + "/absent.ini";
         QCOMPARE(LoadChosenConfiguration({name, true}), std::string());
         QVERIFY(!Configuration().Find("LIBRARIES"));
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({name});
         main.SaveConfiguration();
         QVERIFY(!QFile::exists(QString::fromStdString(name)));
@@ -75,7 +76,7 @@ private slots:
         std::vector<std::string> params = {"!core.tvr,", path};
         QCOMPARE(LoadChosenConfiguration(ChooseConfiguration(params)), path);
         {
-            TMainForm main;
+            MainWindow main;
             main.ApplyConfiguration(params);
             QVERIFY(!EnvironmentFont().bold());  // "yes" is not "Yes"
             QVERIFY(NamesCaseSensitive());       // an empty value is not "No"
@@ -111,7 +112,7 @@ private slots:
         std::string text = "AUTOSAVE=Yes\nSKIN=Windows\nMAIN.WIDTH=80x\nMARK=original\n";
         gui_test::WriteFile(path, text);
         LoadChosenConfiguration({path, true});
-        TMainForm main;
+        MainWindow main;
         try {
             main.ApplyConfiguration({path});
             QFAIL("the malformed value was accepted");
@@ -129,7 +130,7 @@ private slots:
         std::string path = dir.path().toStdString() + "/sparse.ini";
         gui_test::WriteFile(path, "SKIN=Windows\nOUTPUT=Yes\n");
         LoadChosenConfiguration({path, true});
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({path});
         QCOMPARE(main.width(), ConfigDefault("MAIN.WIDTH"));
         QCOMPARE(ConfigInt("OUTPUT.WIDTH"), ConfigDefault("OUTPUT.WIDTH"));

@@ -22,7 +22,7 @@ namespace gui_test {
 
 inline void UseBuildTree()
 {
-    tavro::shell::DeriveShellFolders(TAVRO_BUILD_DIR "/bin/");
+    tavro::desktop::DeriveDesktopFolders(TAVRO_BUILD_DIR "/bin/");
     if (!tavro::State) {
         tavro::CreateState();
         tavro::InstallHostServices();
@@ -44,10 +44,10 @@ inline std::string ReadFile(const std::string& path)
 }
 
 // Calls `answer` with the next modal message dialog once it is open.
-inline void AnswerNextDialog(std::function<void(tavro::shell::TMsg*)> answer)
+inline void AnswerNextDialog(std::function<void(tavro::desktop::MessageDialog*)> answer)
 {
     QTimer::singleShot(0, [answer] {
-        if (tavro::shell::TMsg* m = tavro::shell::OpenMessageDialog()) answer(m);
+        if (tavro::desktop::MessageDialog* m = tavro::desktop::OpenMessageDialog()) answer(m);
         else AnswerNextDialog(answer);
     });
 }

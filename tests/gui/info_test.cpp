@@ -24,6 +24,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 namespace fs = std::filesystem;
 
 namespace {
@@ -46,7 +47,7 @@ void clickFirstLink(HelpView* view)
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, p);
 }
 
-std::string value(TWeb* web, const char* file) { return ReadHelpValue(web->ValueFolder(), file); }
+std::string value(InfoWindow* web, const char* file) { return ReadHelpValue(web->ValueFolder(), file); }
 
 }  // namespace
 
@@ -110,12 +111,12 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir);
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
         std::vector<std::string> browsed;
         SetWebAddressHandler([&](const std::string& a) { browsed.push_back(a); });
-        TWeb* web = main.OpenInfo();
-        QVERIFY(web && InfoWindow() == web);
+        InfoWindow* web = main.OpenInfo();
+        QVERIFY(web && TheInfoWindow() == web);
         // The style files from the plain skin and the font.
         QCOMPARE(value(web, kBackgroundColorFile), std::string("#FFFFFF"));
         QCOMPARE(value(web, kLinkColorFile), std::string("#000080"));
@@ -168,12 +169,12 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir);
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
         main.RunDeferredWork();
-        TWeb* web = main.OpenInfo();
+        InfoWindow* web = main.OpenInfo();
         web->TimerTick();
-        TOutput* out = OutputWindow();
+        OutputWindow* out = TheOutputWindow();
         QVERIFY(out);
         HelpView* view = web->View();
 
@@ -225,7 +226,7 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir);
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
         // An installation whose help folder cannot be written, holding the
         // value files of some earlier topic.
@@ -238,9 +239,9 @@ private slots:
         fs::create_directory(root + "/Help/" + std::string(kBackgroundColorFile));  // unwritable even for root
         fs::permissions(root + "/Help", fs::perms::owner_read | fs::perms::owner_exec);
         setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-        DeriveShellFolders(root + "/bin/");
+        DeriveDesktopFolders(root + "/bin/");
 
-        TWeb* web = main.OpenInfo();
+        InfoWindow* web = main.OpenInfo();
         QCOMPARE(web->ValueFolder(), UserHelpValueFolder());
         QCOMPARE(web->ValueFolder(), root + "/config/tavro/Help/");
         web->TimerTick();
@@ -252,7 +253,7 @@ private slots:
         QCOMPARE(gui_test::ReadFile(root + "/Help/" + kTopicFilterFile), std::string("while"));
 
         fs::permissions(root + "/Help", fs::perms::owner_all);
-        DeriveShellFolders(TAVRO_BUILD_DIR "/bin/");
+        DeriveDesktopFolders(TAVRO_BUILD_DIR "/bin/");
     }
 };
 

@@ -33,6 +33,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
@@ -47,10 +48,10 @@ struct Session {
         main.RunDeferredWork();
     }
     QTemporaryDir dir;
-    TMainForm main;
+    MainWindow main;
 };
 
-void pickSkin(TMainForm& main, const QString& shownName)
+void pickSkin(MainWindow& main, const QString& shownName)
 {
     for (QAction* a : main.SkinsMenu()->actions())
         if (a->text() == shownName) main.PickSkin(a);
@@ -59,12 +60,12 @@ void pickSkin(TMainForm& main, const QString& shownName)
 // The foreground of the output's last line.
 QColor lastLineColour()
 {
-    QTextDocument* doc = OutputWindow()->Editor()->document();
-    OutputWindow()->Flush();
+    QTextDocument* doc = TheOutputWindow()->Editor()->document();
+    TheOutputWindow()->Flush();
     return doc->lastBlock().begin().fragment().charFormat().foreground().color();
 }
 
-TSource* newWindow(TMainForm& main, const QString& text)
+TSource* newWindow(MainWindow& main, const QString& text)
 {
     main.NewProgram();
     TSource* w = SourceWindows().back();
@@ -82,16 +83,16 @@ private slots:
         Session session;
         // A Space typed before the error appears would press OK: it is
         // queued before the command runs and must not reach the dialog.
-        QLineEdit* line = CommandWindow()->CommandLine();
+        QLineEdit* line = TheCommandWindow()->CommandLine();
         QCoreApplication::postEvent(line, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
         bool answeredByUs = false;
-        gui_test::AnswerNextDialog([&](TMsg* m) {
+        gui_test::AnswerNextDialog([&](MessageDialog* m) {
             answeredByUs = true;
             m->OkButton()->click();
         });
-        CommandWindow()->EnterLine("print 1 / 0");
+        TheCommandWindow()->EnterLine("print 1 / 0");
         QVERIFY(answeredByUs);
-        QVERIFY(OutputWindow()->Text().endsWith(QString::fromStdString(
+        QVERIFY(TheOutputWindow()->Text().endsWith(QString::fromStdString(
             FormatMessage(ErrorMessages().TextOrKey("DIVZERO"), {"/"}))));
         QCOMPARE(lastLineColour(), CurrentSkin().Colours.Error);
         QCOMPARE(session.main.RunStateText(), QString::fromStdString(Tr("STATE.FAILED")));
@@ -101,7 +102,7 @@ private slots:
     {
         Session session;
         std::vector<std::string> shown;
-        auto answer = [&](TMsg* m) {
+        auto answer = [&](MessageDialog* m) {
             shown.push_back(m->ShownText().toStdString());
             m->OkButton()->click();
         };
@@ -126,7 +127,7 @@ private slots:
         QTimer::singleShot(100, [w] { QTest::keyClick(w->Editor(), Qt::Key_Escape); });
         w->SourceRun();
         QCOMPARE(int(RunState), int(rsStopped));
-        QVERIFY(OutputWindow()->Text().endsWith(QString::fromStdString(Tr("OUTPUT.STOPPED"))));
+        QVERIFY(TheOutputWindow()->Text().endsWith(QString::fromStdString(Tr("OUTPUT.STOPPED"))));
         QCOMPARE(session.main.RunStateText(), QString::fromStdString(Tr("STATE.STOPPED")));
         QVERIFY(session.main.windowTitle().endsWith("is STOPPED"));
         // A run that ends by itself reads as finished.
@@ -136,7 +137,7 @@ private slots:
         QVERIFY(session.main.windowTitle().endsWith("is FINISHED"));
         // Ctrl+Break stops a command; Escape in a command line with text
         // clears it and lets the command run on.
-        QLineEdit* line = CommandWindow()->CommandLine();
+        QLineEdit* line = TheCommandWindow()->CommandLine();
         QTimer::singleShot(100, [line] {
             line->setText("abc");
             QTest::keyClick(line, Qt::Key_Escape);
@@ -151,13 +152,13 @@ private slots:
     void aSkinSwitchRepaintsEarlierOutput()
     {
         Session session;
-        OutputWindow()->AppendLine("plain line");
-        OutputWindow()->AppendLine("an error", OutputRole::Error);
-        OutputWindow()->AppendLine("a command", OutputRole::Echo);
-        OutputWindow()->Flush();
+        TheOutputWindow()->AppendLine("plain line");
+        TheOutputWindow()->AppendLine("an error", OutputRole::Error);
+        TheOutputWindow()->AppendLine("a command", OutputRole::Echo);
+        TheOutputWindow()->Flush();
         pickSkin(session.main, "Midnight");
         QCOMPARE(QString::fromStdString(CurrentSkin().Name), QString("Midnight"));
-        QTextDocument* doc = OutputWindow()->Editor()->document();
+        QTextDocument* doc = TheOutputWindow()->Editor()->document();
         const SkinColours& c = CurrentSkin().Colours;
         auto colourOf = [doc](int block) { return doc->findBlockByNumber(block).begin().fragment().charFormat().foreground().color(); };
         QCOMPARE(colourOf(0), c.Text);
@@ -167,7 +168,7 @@ private slots:
         // of the dark skin, none of them the dark text of the light one.
         session.main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&session.main));
-        QPlainTextEdit* edit = OutputWindow()->Editor();
+        QPlainTextEdit* edit = TheOutputWindow()->Editor();
         QRect first = edit->cursorRect(QTextCursor(doc->findBlockByNumber(0)));
         QImage shot = edit->viewport()->grab(QRect(0, first.top(), 120, first.height())).toImage();
         bool light = false;
@@ -231,7 +232,7 @@ private slots:
         w->Editor()->setPlainText("x y x y x");
         c.setPosition(8);
         w->Editor()->setTextCursor(c);
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             m->EditBox()->setText("y");
             m->OkButton()->click();
         });
@@ -247,8 +248,8 @@ private slots:
         c.setPosition(2);
         w->Editor()->setTextCursor(c);
         QTest::keyClick(w->Editor(), Qt::Key_F1);
-        QVERIFY(InfoWindow());
-        QCOMPARE(InfoWindow()->AddressBox()->currentText(), QString("print"));
+        QVERIFY(TheInfoWindow());
+        QCOMPARE(TheInfoWindow()->AddressBox()->currentText(), QString("print"));
         w->Editor()->document()->setModified(false);
     }
 
@@ -256,17 +257,17 @@ private slots:
     {
         Session session;
         QCOMPARE(RunSystemCommand("help \"print"), int(rscRan));
-        QVERIFY(InfoWindow());
-        QCOMPARE(InfoWindow()->AddressBox()->currentText(), QString("print"));
+        QVERIFY(TheInfoWindow());
+        QCOMPARE(TheInfoWindow()->AddressBox()->currentText(), QString("print"));
         QCOMPARE(RunSystemCommand("help"), int(rscRan));
-        QCOMPARE(InfoWindow()->AddressBox()->currentText(), QString("help"));
+        QCOMPARE(TheInfoWindow()->AddressBox()->currentText(), QString("help"));
         // A word of another dialect points to the words to use here; a
         // misspelt one to the topics spelt like it.
         QCOMPARE(RunSystemCommand("help \"setpc"), int(rscRan));
-        QTRY_VERIFY(InfoWindow()->View()->toPlainText().contains("Other Logo dialects have setpc"));
-        QVERIFY(InfoWindow()->View()->toPlainText().contains("here read: setpencolor"));
+        QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("Other Logo dialects have setpc"));
+        QVERIFY(TheInfoWindow()->View()->toPlainText().contains("here read: setpencolor"));
         QCOMPARE(RunSystemCommand("help \"prnit"), int(rscRan));
-        QTRY_VERIFY(InfoWindow()->View()->toPlainText().contains("Topics with a similar name: print"));
+        QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("Topics with a similar name: print"));
         QCOMPARE(ClosestTopics({"print", "repeat", "pi", "butfirst"}, "BUTF"), std::string("butfirst"));
         QCOMPARE(ClosestTopics({"print", "repeat"}, "zzzzzz"), std::string());
         QCOMPARE(DialectTopics("DOTIMES"), std::string("repeat for"));
@@ -303,7 +304,7 @@ private slots:
         Session session;
         QCOMPARE(session.main.SavedTitle(), QString("Tavro " TAVRO_VERSION));
         QCOMPARE(RunSystemCommand("print version"), int(rscRan));
-        QVERIFY(OutputWindow()->Text().endsWith("Tavro " TAVRO_VERSION " "));
+        QVERIFY(TheOutputWindow()->Text().endsWith("Tavro " TAVRO_VERSION " "));
     }
 };
 

@@ -15,6 +15,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
@@ -60,7 +61,7 @@ private slots:
         gui_test::WriteFile(lang + "Test/Environment.txt", utf16le(u"MENU.NEW=N\u00E9\r\nMENU.OPEN=\r\n"));
         gui_test::WriteFile(lang + "Test/Errors.txt", "BADARG=\xE9" "chec\n");  // single byte, 1252
         gui_test::WriteFile(lang + "Test/CodePage.ini", "1252\n");
-        DeriveShellFolders(bin);
+        DeriveDesktopFolders(bin);
         Language().Name = "Test";
         LoadEnvironmentLanguage();
         QCOMPARE(Tr("MENU.NEW"), std::string("N\xC3\xA9"));
@@ -121,7 +122,7 @@ private slots:
                              "Selection.Left=0\nSelection.Right=0\n";
         gui_test::WriteFile(skins + "Pic/colors.txt", "Desktop=1,2,3,desk.jpg\nText=4,5,6\n" + layout);
         gui_test::WriteFile(skins + "windows/colors.txt", "Desktop=7,7,7,nothing.jpg\nText=1,1,1\n" + layout);
-        DeriveShellFolders(bin);
+        DeriveDesktopFolders(bin);
         LoadSkin("Pic");
         const Skin& s = CurrentSkin();
         QVERIFY(!s.Plain);

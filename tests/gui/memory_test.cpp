@@ -19,12 +19,13 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
 // The main window started with the core library and the memory window
 // open, as after the start-up work.
-std::unique_ptr<TMainForm> start(const QTemporaryDir& dir, const std::string& extra = {})
+std::unique_ptr<MainWindow> start(const QTemporaryDir& dir, const std::string& extra = {})
 {
     std::string path = dir.path().toStdString() + "/t.ini";
     // The first line of a key counts: `extra` comes first. The flat order
@@ -32,7 +33,7 @@ std::unique_ptr<TMainForm> start(const QTemporaryDir& dir, const std::string& ex
     gui_test::WriteFile(path, extra + "SKIN=Windows\nADVANCEDGUI=Yes\nAUTOSAVE=No\nLIBRARIES=core.tvr,\nOUTPUT=Yes\n"
                                       "MEMORY=Yes\nMEMORY.FLAT=Yes\n");
     LoadChosenConfiguration({path, true});
-    auto main = std::make_unique<TMainForm>();
+    auto main = std::make_unique<MainWindow>();
     main->ApplyConfiguration({});
     main->RunDeferredWork();
     return main;
@@ -70,7 +71,7 @@ private slots:
     {
         QTemporaryDir dir;
         auto main = start(dir);
-        TDebugVars* memory = MemoryWindow();
+        MemoryWindow* memory = TheMemoryWindow();
         QVERIFY(memory);
         run("make \"n 12 , make \"w \"abc , make \"s \"7");
         run("to two :a :b\noutput :a + :b\nend");
@@ -117,7 +118,7 @@ private slots:
     {
         QTemporaryDir dir;
         auto main = start(dir);
-        TDebugVars* memory = MemoryWindow();
+        MemoryWindow* memory = TheMemoryWindow();
         run("to inner :x\nmake \"k readchar\nend");
         run("to outer :y\ninner :y * 2\nend");
         QStringList sorted, unsorted;
@@ -152,7 +153,7 @@ private slots:
     {
         QTemporaryDir dir;
         auto main = start(dir, "MEMORY.FLAT=No\nMEMORY.EXPANDROOT=Yes\n");
-        TDebugVars* memory = MemoryWindow();
+        MemoryWindow* memory = TheMemoryWindow();
         QTreeWidget* tree = memory->Tree();
         run("make \"apple 1");
         run("to inner :x\nmake \"k readchar\nend");
@@ -195,7 +196,7 @@ private slots:
     {
         QTemporaryDir dir;
         auto main = start(dir, "MEMORY.EXPANDROOT=Yes\n");
-        TDebugVars* memory = MemoryWindow();
+        MemoryWindow* memory = TheMemoryWindow();
         QTreeWidget* tree = memory->Tree();
         run("make \"obj.b 2 , make \"obj.a \"x , make \"obj.a.deep 1");
         memory->RebuildTree();
@@ -246,7 +247,7 @@ private slots:
     {
         QTemporaryDir dir;
         auto main = start(dir, "MEMORY.HEIGHT=200\n");
-        TDebugVars* memory = MemoryWindow();
+        MemoryWindow* memory = TheMemoryWindow();
         QTreeWidget* tree = memory->Tree();
         memory->RebuildTree();
         QTreeWidgetItem* target = child(topItem(tree, "[Root]"), "sum");

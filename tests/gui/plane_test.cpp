@@ -23,15 +23,16 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
-QString lastLine() { return OutputWindow()->Text().split('\n').last(); }
+QString lastLine() { return TheOutputWindow()->Text().split('\n').last(); }
 }  // namespace
 
 class PlaneTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    TMainForm* main_ = nullptr;
+    MainWindow* main_ = nullptr;
 
 private slots:
     void initTestCase()
@@ -41,12 +42,12 @@ private slots:
         gui_test::WriteFile(path, "SKIN=Windows\nLIBRARIES=core.tvr,graphics.tvr,gui.tvr,\nOUTPUT=Yes\nPLANE=Yes\n"
                                   "PLANE.LEFT=0\nPLANE.TOP=0\nPLANE.WIDTH=400\nPLANE.HEIGHT=300\n");
         LoadChosenConfiguration({path, true});
-        main_ = new TMainForm();
+        main_ = new MainWindow();
         main_->ApplyConfiguration({});
         main_->RunDeferredWork();
-        QVERIFY(PlaneWindow());
+        QVERIFY(ThePlaneWindow());
         QVERIFY(QTest::qWaitForWindowExposed(main_));
-        QTRY_VERIFY(PlaneWindow()->View()->isValid());
+        QTRY_VERIFY(ThePlaneWindow()->View()->isValid());
     }
     void cleanupTestCase() { delete main_; }
 
@@ -57,7 +58,7 @@ private slots:
         Atom* ball = FindMember(RootNode(), "ball");
         QVERIFY(ball);
         QVERIFY(TheScene().HasDisplayList(ball));
-        PlaneView* view = PlaneWindow()->View();
+        PlaneView* view = ThePlaneWindow()->View();
         QImage picture = view->grabFramebuffer();
         QColor centre = picture.pixelColor(picture.width() / 2, picture.height() / 2);
         QVERIFY2(centre.red() > 200 && centre.green() < 60 && centre.blue() < 60,
@@ -77,11 +78,11 @@ private slots:
         // statements, with a frame already asked for.
         QCOMPARE(RunSystemCommand("to big.ondrawimage , color 0 1 0 , repeat 40 [move 0 0 0] , sphere 3 , end"),
                  int(rscRan));
-        PlaneWindow()->View()->update();
+        ThePlaneWindow()->View()->update();
         QCOMPARE(RunSystemCommand("make \"big.size 1 , make \"ball.size 0"), int(rscRan));
         QCOMPARE(RunSystemCommand("redraw"), int(rscRan));
         QTest::qWait(50);
-        QImage picture = PlaneWindow()->View()->grabFramebuffer();
+        QImage picture = ThePlaneWindow()->View()->grabFramebuffer();
         QColor centre = picture.pixelColor(picture.width() / 2, picture.height() / 2);
         QVERIFY2(centre.green() > 100, qPrintable(centre.name()));
         QCOMPARE(picture.pixelColor(2, 2), QColor(0, 0, 255));
@@ -89,11 +90,11 @@ private slots:
 
     void mouseHooksGetCentredCoordinates()
     {
-        QCOMPARE(TPlane::HookCommand("onmousedown", 9, 200, 150, 400, 300),
+        QCOMPARE(PlaneWindow::HookCommand("onmousedown", 9, 200, 150, 400, 300),
                  std::string("(onmousedown (0.00000) (0.00000) (200.00000) (150.00000) (9))"));
-        QCOMPARE(TPlane::HookCommand("onmouseup", 200, 0, 0, 400, 301),
+        QCOMPARE(PlaneWindow::HookCommand("onmouseup", 200, 0, 0, 400, 301),
                  std::string("(onmouseup (-200.00000) (150.50000) (0.00000) (0.00000) (72))"));
-        TPlane* plane = PlaneWindow();
+        PlaneWindow* plane = ThePlaneWindow();
         QVERIFY(!plane->DispatchMouseEvent("onmousedown", 8, 1, 1));  // no such procedure
         QCOMPARE(RunSystemCommand("to onmousedown :x :y :wx :wy :s , make \"gotx :x , make \"goty :y , make \"gots :s , end"),
                  int(rscRan));
@@ -126,7 +127,7 @@ private slots:
         QCOMPARE(RunSystemCommand("to panel.ok.onclick , make \"clicked \"yes , end"), int(rscRan));
         QCOMPARE(RunSystemCommand("button \"panel.ok \"OK 10 20 60 25"), int(rscRan));
         QPushButton* button = nullptr;
-        for (QPushButton* b : PlaneWindow()->View()->findChildren<QPushButton*>())
+        for (QPushButton* b : ThePlaneWindow()->View()->findChildren<QPushButton*>())
             if (b->text() == "OK") button = b;
         QVERIFY(button);
         QCOMPARE(button->geometry(), QRect(10, 20, 60, 25));

@@ -23,6 +23,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
@@ -35,10 +36,10 @@ void typeText(TSource* w, const QString& text)
     w->Editor()->insertPlainText(text);
 }
 
-void answerNextDialog(std::function<void(TMsg*)> answer)
+void answerNextDialog(std::function<void(MessageDialog*)> answer)
 {
     QTimer::singleShot(0, [answer] {
-        if (TMsg* m = OpenMessageDialog()) answer(m);
+        if (MessageDialog* m = OpenMessageDialog()) answer(m);
         else answerNextDialog(answer);
     });
 }
@@ -69,7 +70,7 @@ std::string writeConfiguration(const std::string& folder)
 int crashWithUnsavedPrograms(const std::string& folder)
 {
     writeConfiguration(folder);
-    TMainForm main;
+    MainWindow main;
     main.ApplyConfiguration({});
     typeText(OpenSourceWindow(QRect(0, 0, 300, 200), {}), "print \"unsaved");
     std::string saved = folder + "/saved.tvr";
@@ -90,7 +91,7 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir.path().toStdString());
-        TMainForm main;
+        MainWindow main;
         CloseSourceWindows closing;
         main.ApplyConfiguration({});
         Reset();
@@ -105,7 +106,7 @@ private slots:
         // error: the environment works on in the margin above it.
         SetMemoryCeiling(size_t(48) << 20);
         QString shown;
-        answerNextDialog([&](TMsg* m) {
+        answerNextDialog([&](MessageDialog* m) {
             shown = m->ShownText();
             m->OkButton()->click();
         });
@@ -113,7 +114,7 @@ private slots:
         QVERIFY2(shown.startsWith(QString::fromStdString(ErrorFormat("OUTOFMEMORY"))), qPrintable(shown));
 
         QCOMPARE(RunSystemCommand("print \"after"), int(rscRan));
-        QVERIFY(OutputWindow()->Text().contains("after"));
+        QVERIFY(TheOutputWindow()->Text().contains("after"));
         QVERIFY(w->Save());
         QCOMPARE(gui_test::ReadFile(file), std::string("print \"kept\n"));
         QVERIFY(!w->IsModified());
@@ -121,7 +122,7 @@ private slots:
         // Letting the list go gives its room back to the next program.
         QCOMPARE(RunSystemCommand("make \"l []"), int(rscRan));
         QCOMPARE(RunSystemCommand("make \"k [] , repeat 100000 [make \"k fput 1 :k] , print count :k"), int(rscRan));
-        QVERIFY(OutputWindow()->Text().contains("100000"));
+        QVERIFY(TheOutputWindow()->Text().contains("100000"));
         SetMemoryCeiling(0);
     }
 
@@ -140,12 +141,12 @@ private slots:
         std::vector<RecoveredProgram> kept = ReadRecoveryFile(recovery);
         QCOMPARE(int(kept.size()), 2);
 
-        TMainForm main;
+        MainWindow main;
         CloseSourceWindows closing;
         main.ApplyConfiguration({});
         size_t before = SourceWindows().size();
         QString question;
-        answerNextDialog([&](TMsg* m) {
+        answerNextDialog([&](MessageDialog* m) {
             question = m->ShownText();
             m->OkButton()->click();
         });

@@ -31,6 +31,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
@@ -75,10 +76,10 @@ struct Session {
     }
     QTemporaryDir dir;
     std::string config;
-    TMainForm main;
+    MainWindow main;
 };
 
-TSource* newWindow(TMainForm& main)
+TSource* newWindow(MainWindow& main)
 {
     main.MenuEntry("MENU.NEW")->trigger();
     return SourceWindows().back();
@@ -193,7 +194,7 @@ private slots:
     void newWindowsAreNumberedAndAskBeforeLosingChanges()
     {
         Session session;
-        TMainForm& main = session.main;
+        MainWindow& main = session.main;
         QTemporaryDir& dir = session.dir;
         TSource* first = newWindow(main);
         TSource* second = newWindow(main);
@@ -205,13 +206,13 @@ private slots:
 
         // Cancel keeps the window and its text; No closes without saving.
         QTest::keyClicks(second->Editor(), "print 1");
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             QVERIFY(m->ShownText().contains("New File 1"));
             m->CancelButton()->click();
         });
         QVERIFY(!second->close());
         QCOMPARE(second->Editor()->toPlainText(), QString("print 1"));
-        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->NoButton()->click(); });
         QVERIFY(second->close());
 
         // OK on a window never saved goes through the save dialog; the
@@ -219,7 +220,7 @@ private slots:
         TSource* third = newWindow(main);
         QTest::keyClicks(third->Editor(), "print 2");
         QString target = dir.path() + "/saved";
-        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->OkButton()->click(); });
         answerFileDialog(target);
         QVERIFY(third->close());
         QCOMPARE(gui_test::ReadFile(target.toStdString() + ".tvr"), std::string("print 2\n"));
@@ -242,7 +243,7 @@ private slots:
     void filesSaveAndLoadUnchangedAndAFailedSaveKeepsTheText()
     {
         Session session;
-        TMainForm& main = session.main;
+        MainWindow& main = session.main;
         QTemporaryDir& dir = session.dir;
         std::string path = dir.path().toStdString() + "/prog.tvr";
         const std::string content = "print \"\\{b\\} { c }\r\nprint 'ä'\n";
@@ -264,7 +265,7 @@ private slots:
         TSource* b = SourceWindows().back();
         QCOMPARE(b->FileName(), bad);
         QTest::keyClicks(b->Editor(), "print 3");
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             QVERIFY(m->ShownText().startsWith(QString::fromStdString(Tr("SYSTEMERROR"))));
             m->OkButton()->click();
         });
@@ -279,7 +280,7 @@ private slots:
         TSource* w = newWindow(session.main);
         w->Editor()->setPlainText("alpha beta\nALPHA beta alpha");
         auto selection = [w] { return w->Editor()->textCursor().selectionStart(); };
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             QTest::keyClicks(m->EditBox(), "alpha");
             m->OkButton()->click();
         });
@@ -293,10 +294,10 @@ private slots:
         w->FindAgain();
         QCOMPARE(selection(), 0);
         QVERIFY(w->StatusNote().contains("alpha"));
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             m->EditBox()->setText("omega");
             m->OkButton()->click();
-            gui_test::AnswerNextDialog([](TMsg* m) {
+            gui_test::AnswerNextDialog([](MessageDialog* m) {
                 QCOMPARE(m->ShownText(), QString("No further \"omega\" found."));
                 m->OkButton()->click();
             });
@@ -307,14 +308,14 @@ private slots:
         // Replace: each match is asked for; No skips it.
         QTextCursor start(w->Editor()->document());
         w->Editor()->setTextCursor(start);
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             QCOMPARE(m->EditBox()->text(), QString("omega"));  // the last search text
             m->EditBox()->setText("beta");
             m->OkButton()->click();
-            gui_test::AnswerNextDialog([](TMsg* m) {
+            gui_test::AnswerNextDialog([](MessageDialog* m) {
                 m->EditBox()->setText("gamma");
                 m->OkButton()->click();
-                gui_test::AnswerNextDialog([](TMsg* m) {
+                gui_test::AnswerNextDialog([](MessageDialog* m) {
                     QCOMPARE(m->ShownText(), QString("Replace \"beta\" with \"gamma\" here?"));
                     m->OkButton()->click();
                 });
@@ -322,11 +323,11 @@ private slots:
         });
         w->AskReplace();
         QCOMPARE(w->Editor()->toPlainText(), QString("alpha gamma\nALPHA beta alpha"));
-        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->NoButton()->click(); });
         w->FindAgain();
         QCOMPARE(w->Editor()->toPlainText(), QString("alpha gamma\nALPHA beta alpha"));
         // Round again to the one skipped, which is replaced now.
-        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->OkButton()->click(); });
         w->FindAgain();
         QCOMPARE(w->Editor()->toPlainText(), QString("alpha gamma\nALPHA gamma alpha"));
     }
@@ -361,7 +362,7 @@ private slots:
         QCOMPARE(lines.back(), 1);   // stepped into the procedure's body
         QVERIFY(std::find(lines.begin(), lines.end(), 4) != lines.end());
         // F9 went on without a reset: both variables were there.
-        QVERIFY(OutputWindow()->Text().endsWith("3 "));
+        QVERIFY(TheOutputWindow()->Text().endsWith("3 "));
         QVERIFY(!w->Markers()->StepVisible());
     }
 
@@ -383,7 +384,7 @@ private slots:
         QCOMPARE(int(RunState), int(rsStopped));
         QVERIFY(std::find(lines.begin(), lines.end(), 1) == lines.end());  // never inside the body
         QVERIFY(std::find(lines.begin(), lines.end(), 4) != lines.end());
-        QVERIFY(OutputWindow()->Text().endsWith("8 "));
+        QVERIFY(TheOutputWindow()->Text().endsWith("8 "));
     }
 
     void runsToTheCaretLineAndStopsWhilePaused()
@@ -402,13 +403,13 @@ private slots:
             markerKept = w->Markers()->StepVisible() && w->Markers()->StepLine() == 2;
             w->SourceStop();
         });
-        OutputWindow()->ClearOutput();
+        TheOutputWindow()->ClearOutput();
         session.main.RunTo();
         QCOMPARE(pausedAt, 2);
         QVERIFY(markerKept);
         QCOMPARE(int(RunState), int(rsStopped));
-        QVERIFY(OutputWindow()->Text().contains("two"));
-        QVERIFY(!OutputWindow()->Text().contains("three"));  // stopped before it, without a message
+        QVERIFY(TheOutputWindow()->Text().contains("two"));
+        QVERIFY(!TheOutputWindow()->Text().contains("three"));  // stopped before it, without a message
         // Stop with nothing running resets.
         RunSystemCommand("make \"kept 1");
         w->SourceStop();
@@ -423,7 +424,7 @@ private slots:
         w->Editor()->setPlainText("print \"äöü\nprint 2\nprint :nothing\nprint 4");
         int markedLine = -1;
         QString shown;
-        gui_test::AnswerNextDialog([&](TMsg* m) {
+        gui_test::AnswerNextDialog([&](MessageDialog* m) {
             markedLine = w->Markers()->ErrorLine();
             shown = m->ShownText();
             m->OkButton()->click();
@@ -446,7 +447,7 @@ private slots:
         QVERIFY(!w->Markers()->ErrorVisible());
         QVERIFY(w->ErrorMessage().isEmpty());
         // The error is in the transcript too, in the skin's Error colour.
-        QVERIFY(OutputWindow()->Text().contains("New File 0:3: "));
+        QVERIFY(TheOutputWindow()->Text().contains("New File 0:3: "));
     }
 
     void closingAPausedWindowLetsTheRunFinish()
@@ -458,7 +459,7 @@ private slots:
         whenPaused([w] { QVERIFY(w->close()); });  // unchanged: closes at once
         w->SourceRunStep();
         QCOMPARE(int(RunState), int(rsStopped));
-        QVERIFY(OutputWindow()->Text().endsWith("2 "));
+        QVERIFY(TheOutputWindow()->Text().endsWith("2 "));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!window);
         QVERIFY(SourceWindows().empty());
@@ -506,11 +507,11 @@ private slots:
         Session session;
         TSource* w = newWindow(session.main);
         QTest::keyClicks(w->Editor(), "print 1");
-        gui_test::AnswerNextDialog([](TMsg* m) { m->CancelButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->CancelButton()->click(); });
         session.main.close();
         QVERIFY(!session.main.Closing());
         QVERIFY(session.main.isVisible());
-        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->NoButton()->click(); });
         session.main.close();
         QVERIFY(session.main.Closing());
         QCOMPARE(SourceWindows().size(), size_t(1));  // kept for the configuration
@@ -519,7 +520,7 @@ private slots:
     void programFilesOpenOnceAndRecentProgramsMove()
     {
         Session session;
-        TMainForm& main = session.main;
+        MainWindow& main = session.main;
         QTemporaryDir& dir = session.dir;
         const std::string& config = session.config;
         QDir(dir.path()).mkpath("a");
@@ -536,7 +537,7 @@ private slots:
         TSource* second = SourceWindows()[1];
         second->Editor()->setPlainText("print :nothing");
         bool markedHere = false;
-        gui_test::AnswerNextDialog([&](TMsg* m) {
+        gui_test::AnswerNextDialog([&](MessageDialog* m) {
             markedHere = second->Markers()->ErrorVisible() && !SourceWindows()[0]->Markers()->ErrorVisible();
             m->OkButton()->click();
         });
@@ -586,12 +587,12 @@ private slots:
     void librariesLoadAndUnload()
     {
         Session session;
-        TMainForm& main = session.main;
+        MainWindow& main = session.main;
         QTemporaryDir& dir = session.dir;
         const std::string& config = session.config;
         std::string lib = dir.path().toStdString() + "/extra.tvr";
         gui_test::WriteFile(lib, "to extraword\noutput 7\nend\n");
-        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->OkButton()->click(); });
         main.LoadLibraries({lib});
         QVERIFY(LibraryCommandText.find("extra.tvr") != std::string::npos);
         // A library of the executable's folder that is loaded already is
@@ -604,15 +605,15 @@ private slots:
         QAction* entry = main.LibrariesMenu()->actions().back();
         QCOMPARE(entry->text().toStdString(), lib);
         // No keeps it; OK unloads it and resets.
-        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->NoButton()->click(); });
         main.UnloadLibrary(entry);
         QVERIFY(LibraryCommandText.find("extra.tvr") != std::string::npos);
-        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->OkButton()->click(); });
         main.UnloadLibrary(entry);
         QVERIFY(LibraryCommandText.find("extra.tvr") == std::string::npos);
         QVERIFY(LibraryCommandText.find("core.tvr") != std::string::npos);
         QVERIFY(!Resolve("gone"));
-        gui_test::AnswerNextDialog([](TMsg* m) { m->OkButton()->click(); });  // extraword is unknown now
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->OkButton()->click(); });  // extraword is unknown now
         QCOMPARE(RunSystemCommand("print extraword"), int(rscRunFailed));
         main.SaveConfiguration();
         QVERIFY(gui_test::ReadFile(config).find("LIBRARIES=core.tvr,\n") != std::string::npos);
@@ -628,7 +629,7 @@ private slots:
                      "\nUSER1.LEFT=10\nUSER1.TOP=20\nUSER1.WIDTH=300\nUSER1.HEIGHT=200\nUSER1.STATE=0\n"
                      "USER2.LEFT=320\nUSER2.TOP=20\nUSER2.WIDTH=300\nUSER2.HEIGHT=200\nUSER2.STATE=0\n");
         {
-            TMainForm main;
+            MainWindow main;
             main.ApplyConfiguration({});
             QCOMPARE(SourceWindows().size(), size_t(2));
             TSource* first = SourceWindows()[0];
@@ -649,7 +650,7 @@ private slots:
 
         // A program on the command line opens instead of the saved windows.
         LoadChosenConfiguration({config, true});
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({prog});
         QCOMPARE(SourceWindows().size(), size_t(1));
         QCOMPARE(SourceWindows()[0]->FileName(), prog);

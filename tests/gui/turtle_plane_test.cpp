@@ -20,16 +20,17 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
-QString lastLine() { return OutputWindow()->Text().split('\n').last().trimmed(); }
+QString lastLine() { return TheOutputWindow()->Text().split('\n').last().trimmed(); }
 
 QImage picture()
 {
     QTest::qWait(60);  // a frame asked for shows within the frame interval
     QCoreApplication::processEvents();
-    return PlaneWindow()->View()->grabFramebuffer();
+    return ThePlaneWindow()->View()->grabFramebuffer();
 }
 
 // Whether some pixel within 2 of (x, y) differs clearly from `ground`.
@@ -56,7 +57,7 @@ double pixelsPerStep(int height)
 class TurtlePlaneTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    TMainForm* main_ = nullptr;
+    MainWindow* main_ = nullptr;
 
     void run(const std::string& text) { QCOMPARE(RunSystemCommand(text), int(rscRan)); }
 
@@ -69,13 +70,13 @@ private slots:
         std::string path = dir_.path().toStdString() + "/shipped.ini";
         gui_test::WriteFile(path, shipped + "\nAUTOSAVE=No\n");
         LoadChosenConfiguration({path, true});
-        main_ = new TMainForm();
+        main_ = new MainWindow();
         main_->ApplyConfiguration({});
         main_->RunDeferredWork();
         QVERIFY(QTest::qWaitForWindowExposed(main_));
-        QVERIFY(PlaneWindow());
-        QTRY_VERIFY(PlaneWindow()->View()->isValid());
-        QVERIFY(PlaneWindow()->View()->width() >= 320 && PlaneWindow()->View()->height() >= 240);
+        QVERIFY(ThePlaneWindow());
+        QTRY_VERIFY(ThePlaneWindow()->View()->isValid());
+        QVERIFY(ThePlaneWindow()->View()->width() >= 320 && ThePlaneWindow()->View()->height() >= 240);
     }
     void cleanupTestCase() { delete main_; }
 
@@ -106,7 +107,7 @@ private slots:
     void wheelAndOrbitMoveTheCamera()
     {
         run("make \"downs 0 , to onmousedown :x :y :px :py :shift , make \"downs :downs + 1 , end");
-        PlaneView* view = PlaneWindow()->View();
+        PlaneView* view = ThePlaneWindow()->View();
         QPointF middle(view->width() / 2.0, view->height() / 2.0);
         QWheelEvent wheel(middle, view->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -135,7 +136,7 @@ private slots:
     void fitFramesALargeDrawing()
     {
         run("clearscreen , hideturtle , repeat 4 [fd 2000 rt 90]");
-        QTest::keyClick(PlaneWindow()->View(), Qt::Key_Home);
+        QTest::keyClick(ThePlaneWindow()->View(), Qt::Key_Home);
         QImage image = picture();
         QColor ground = CurrentSkin().Colours.Workspace;
         // The four corners are on screen: ink near each, none on the border.
@@ -147,7 +148,7 @@ private slots:
         for (int x = 0; x < image.width(); ++x)
             if (inkNear(image, std::clamp(x, 2, image.width() - 3), 2, ground)) ++inked;
         QCOMPARE(inked, 0);
-        QTest::keyClick(PlaneWindow()->View(), Qt::Key_End);
+        QTest::keyClick(ThePlaneWindow()->View(), Qt::Key_End);
         run("clearscreen , showturtle");
     }
 
@@ -156,7 +157,7 @@ private slots:
         for (const char* skin : {"Midnight", "Daylight", "Windows"}) {
             LoadSkin(skin);
             main_->ApplySkin(true);
-            QTRY_VERIFY(PlaneWindow()->View()->isValid());
+            QTRY_VERIFY(ThePlaneWindow()->View()->isValid());
             picture();  // the plane takes the skin's colour
             run("clearscreen , hideturtle , setxy 0 -60 , fd 120");
             auto inked = [] {
@@ -171,7 +172,7 @@ private slots:
     void backgroundShowsAtOnce()
     {
         run("background 1 0 0 1");
-        QTRY_COMPARE(PlaneWindow()->View()->grabFramebuffer().pixelColor(3, 3), QColor(255, 0, 0));
+        QTRY_COMPARE(ThePlaneWindow()->View()->grabFramebuffer().pixelColor(3, 3), QColor(255, 0, 0));
         run("clearscreen");
     }
 

@@ -25,6 +25,7 @@
 
 using namespace tavro;
 using namespace tavro::shell;
+using namespace tavro::desktop;
 
 namespace {
 
@@ -93,7 +94,7 @@ private slots:
     {
         LoadSkin("Windows");
         QCOMPARE(ShowMessageDialog("", "", "", 7), int(answerOK));  // nothing shown
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             QVERIFY(m->OkButton()->isVisibleTo(m) && m->NoButton()->isVisibleTo(m));
             QVERIFY(!m->CancelButton()->isVisibleTo(m));
             // The pair is centred: OK's left + No's right around the middle.
@@ -105,15 +106,15 @@ private slots:
             QTest::keyClick(m, Qt::Key_Space);
         });
         QCOMPARE(ShowMessageDialog("Question?", "", "", 3), int(answerOK));
-        gui_test::AnswerNextDialog([](TMsg* m) { m->NoButton()->click(); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->NoButton()->click(); });
         QCOMPARE(ShowMessageDialog("Question?", "", "", 7), int(answerNo));
-        gui_test::AnswerNextDialog([](TMsg* m) { QTest::keyClick(m, Qt::Key_Escape); });
+        gui_test::AnswerNextDialog([](MessageDialog* m) { QTest::keyClick(m, Qt::Key_Escape); });
         QCOMPARE(ShowMessageDialog("Question?", "", "", 7), int(answerCancel));
 
         // Input: pre-filled with the last input, fully selected; Enter keeps
         // the typed text; Cancel keeps the old one.
         LastInputText() = "old";
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             QCOMPARE(m->EditBox()->text(), QString("old"));
             QCOMPARE(m->EditBox()->selectedText(), QString("old"));
             QTest::keyClicks(m->EditBox(), "new text");
@@ -122,7 +123,7 @@ private slots:
         });
         QCOMPARE(ShowMessageDialog("Name?", "", "", 21), int(answerOK));
         QCOMPARE(LastInputText(), std::string("new text "));
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             QTest::keyClicks(m->EditBox(), "dropped");
             QTest::keyClick(m->EditBox(), Qt::Key_Escape);
         });
@@ -130,7 +131,7 @@ private slots:
         QCOMPARE(LastInputText(), std::string("new text "));
 
         // Message, file and detail.
-        gui_test::AnswerNextDialog([](TMsg* m) {
+        gui_test::AnswerNextDialog([](MessageDialog* m) {
             QCOMPARE(m->ShownText(), QString("Broken in prog.tvr\n\nmore"));
             m->OkButton()->click();
         });
@@ -142,7 +143,7 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir, "PROJECT=Proj\n");
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
         main.RunDeferredWork();
         QCOMPARE(main.SavedTitle(), QString("Proj"));
@@ -165,7 +166,7 @@ private slots:
         QCOMPARE(main.RunStateText(), QString::fromStdString(Tr("STATE.FINISHED")));
         SetRunState(rsRunning);
         QCOMPARE(main.RunStateText(), QString::fromStdString(Tr("STATE.RUNNING")));
-        main.NoteRunOutcome(TMainForm::RunOutcome::Stopped);
+        main.NoteRunOutcome(MainWindow::RunOutcome::Stopped);
         SetRunState(rsStopped);
         QCOMPARE(main.windowTitle(), QString("Proj is STOPPED"));
         QCOMPARE(main.RunStateText(), QString::fromStdString(Tr("STATE.STOPPED")));
@@ -180,11 +181,11 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir, "");
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
         main.RunDeferredWork();
-        TCommand* command = CommandWindow();
-        TOutput* output = OutputWindow();
+        CommandWindow* command = TheCommandWindow();
+        OutputWindow* output = TheOutputWindow();
         QVERIFY(command && output);
         QLineEdit* line = command->CommandLine();
         auto type = [&](const QString& text) {
@@ -244,10 +245,10 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir, "");
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
         main.RunDeferredWork();
-        TOutput* out = OutputWindow();
+        OutputWindow* out = TheOutputWindow();
         out->ClearOutput();
         for (int i = 1; i <= 501; ++i) out->AppendLine("line " + std::to_string(i));
         QCOMPARE(out->LineCount(), 501);
@@ -278,10 +279,10 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir, "");
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
         main.RunDeferredWork();
-        TOutput* out = OutputWindow();
+        OutputWindow* out = TheOutputWindow();
         QTimer::singleShot(0, [out] { QTest::keyClicks(out->Editor(), "k"); });
         QCOMPARE(RunSystemCommand("make \"got readchar"), int(rscRan));
         QCOMPARE(RunSystemCommand("print :got"), int(rscRan));
@@ -292,9 +293,9 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir, "ENVIRONMENT=English\n");
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
-        TOutput* out = OutputWindow();
+        OutputWindow* out = TheOutputWindow();
         auto entryNamed = [](QMenu* menu, const QString& text) -> QAction* {
             for (QAction* a : menu->actions())
                 if (a->text() == text) return a;
@@ -333,15 +334,15 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir, "");
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
         main.ToggleOutput();  // open: closes it
-        QVERIFY(!OutputWindow());
+        QVERIFY(!TheOutputWindow());
         main.PreparePopeye(QPoint(40, 50));
         main.ToggleOutput();
-        QVERIFY(OutputWindow());
-        QCOMPARE(OutputWindow()->pos(), QPoint(40, 50));
-        QCOMPARE(OutputWindow()->width(), ConfigInt("OUTPUT.WIDTH"));
+        QVERIFY(TheOutputWindow());
+        QCOMPARE(TheOutputWindow()->pos(), QPoint(40, 50));
+        QCOMPARE(TheOutputWindow()->width(), ConfigInt("OUTPUT.WIDTH"));
         main.PreparePopeye(QPoint(1, 1));
         QVERIFY(main.MenuEntry("MENU.WINDOW.OUTPUT")->isChecked());
         QVERIFY(!main.MenuEntry("MENU.WINDOW.DIRECT")->isVisible());
@@ -351,11 +352,11 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir, "");
-        TMainForm main;
+        MainWindow main;
         main.ApplyConfiguration({});
         main.RunDeferredWork();
         std::string shown;
-        gui_test::AnswerNextDialog([&shown](TMsg* m) {
+        gui_test::AnswerNextDialog([&shown](MessageDialog* m) {
             shown = m->ShownText().toStdString();
             m->OkButton()->click();
         });
@@ -363,17 +364,17 @@ private slots:
         QCOMPARE(shown, ErrorMessages().TextOrKey("DEEPRECURSION"));
         QCOMPARE(RunSystemCommand("make \"reached :depth > 150000"), int(rscRan));
         QCOMPARE(RunSystemCommand("print :reached"), int(rscRan));
-        QVERIFY(OutputWindow()->Text().endsWith("true "));
+        QVERIFY(TheOutputWindow()->Text().endsWith("true "));
     }
 
     void closingWhileAProgramRunsStopsItFirst()
     {
         QTemporaryDir dir;
         std::string path = writeConfiguration(dir, "MARK=before\n");
-        auto* main = new TMainForm();
+        auto* main = new MainWindow();
         main->ApplyConfiguration({});
         main->RunDeferredWork();
-        QPointer<TCommand> command = CommandWindow();
+        QPointer<CommandWindow> command = TheCommandWindow();
         bool ranToEnd = false;
         QTimer::singleShot(0, [&] {
             QTimer::singleShot(50, main, [main] { main->close(); });

@@ -1,0 +1,77 @@
+#include "file_dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cstdlib>
+
+#include "configuration.h"
+
+namespace tavro::desktop {
+
+namespace {
+
+const QStringList& saveFilters()
+{
+    static const QStringList filters = {"Tavro files (*.tvr *.TVR)", "Text files (*.txt *.TXT)",
+                                        "JPEG files (*.jpg *.JPG *.jpeg)", "All files (*)"};
+    return filters;
+}
+
+const char* const kExtensions[] = {"tvr", "txt", "jpg", ""};
+
+// Remembers the folder of the file the user chose.
+void noteFolder(const QStringList& chosen)
+{
+    if (!chosen.isEmpty()) ConfigSet("LASTFOLDER", QFileInfo(chosen.first()).absolutePath().toStdString());
+}
+
+}  // namespace
+
+QString StartFolder()
+{
+    QString last = QString::fromStdString(ConfigValue("LASTFOLDER"));
+    if (!last.isEmpty() && QDir(last).exists()) return last;
+    if (const char* documents = std::getenv("XDG_DOCUMENTS_DIR"); documents && QDir(documents).exists())
+        return QString::fromLocal8Bit(documents);
+    // The user's own documents folder as the desktop names it (user-dirs).
+    QString named = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!named.isEmpty() && QDir(named).exists()) return named;
+    return QDir::homePath();
+}
+
+QStringList AskOpenFileNames(QWidget* parent)
+{
+    QFileDialog dialog(parent, "Open");
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters({"Tavro files (*.tvr *.TVR)", "Text files (*.txt *.TXT)", "All files (*)"});
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setDirectory(StartFolder());
+    if (dialog.exec() != QDialog::Accepted) return {};
+    noteFolder(dialog.selectedFiles());
+    return dialog.selectedFiles();
+}
+
+QString AskSaveFileName(QWidget* parent, int filterIndex, const QString& proposed)
+{
+    QFileDialog dialog(parent, "Save");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(saveFilters());
+    if (filterIndex < 0 || filterIndex >= saveFilters().size()) filterIndex = kProgramFilterIndex;
+    dialog.selectNameFilter(saveFilters()[filterIndex]);
+    dialog.setDefaultSuffix(kExtensions[filterIndex]);
+    // A proposed name without a folder goes into the start folder.
+    if (proposed.isEmpty() || QFileInfo(proposed).isRelative()) dialog.setDirectory(StartFolder());
+    if (!proposed.isEmpty()) dialog.selectFile(proposed);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        int i = int(saveFilters().indexOf(f));
+        dialog.setDefaultSuffix(i >= 0 ? kExtensions[i] : "");
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    noteFolder(dialog.selectedFiles());
+    return dialog.selectedFiles().first();
+}
+
+}  // namespace tavro::desktop

@@ -1,0 +1,176 @@
+#include "main_window.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <filesystem>
+
+#include "command_window.h"
+#include "configuration.h"
+#include "environment_font.h"
+#include "executor.h"
+#include "info_window.h"
+#include "installation.h"
+#include "interpreter.h"
+#include "languages.h"
+#include "main_window_parts.h"
+#include "memory_window.h"
+#include "message_table.h"
+#include "output_window.h"
+#include "plane_window.h"
+#include "program_files.h"
+#include "run_control.h"
+#include "run_scope.h"
+#include "skin.h"
+#include "state.h"
+#include "tool_window.h"
+#include "window_placement.h"
+
+namespace tavro::shell {
+
+using namespace desktop;
+
+namespace fs = std::filesystem;
+
+// ---- configuration
+
+void MainWindow::ApplyConfiguration(const std::vector<std::string>& params)
+{
+    applyingFailed_ = true;
+    // 1-2: the tables and the environment language.
+    InterfaceTexts().Clear();
+    ErrorMessages().Clear();
+    Language().Name = ConfigText("ENVIRONMENT");
+    Language().CodePage = ConfigInt("CODEPAGE");
+    LoadEnvironmentLanguage();
+    // 3-4: skins and languages menus; the skin without repainting.
+    buildSkinsMenu(ConfigValue("SKIN"));
+    ApplySkin(false);
+    buildLanguagesMenu();
+    // 5-6
+    updateWindowEntries();
+    buttons_ = ConfigYes("BUTTONS");
+    // 7: the environment font.
+    QFont font(QString::fromStdString(ConfigText("FONT.NAME")));
+    SetEnvironmentCharSet(ConfigInt("FONT.CHARSET"));
+    font.setPointSize(std::max(1, ConfigInt("FONT.SIZE")));
+    font.setItalic(ConfigYes("FONT.ITALIC"));
+    font.setBold(ConfigYes("FONT.BOLD"));
+    SetEnvironmentFont(font);
+    // 8-9
+    LoadProgramLanguage(ConfigText("LANGUAGE"));
+    ApplyInterfaceTexts();
+    // 10
+    SetCaseSensitive(ConfigText("CASESENSITIVE") != "No");
+    SetMaxPrint(ConfigInt("MAXPRINT"));
+    // 11: recent programs, the most recent ending up first.
+    for (int k = 9; k >= 0; --k)
+        if (std::string f = ConfigValue("REOPEN" + std::to_string(k)); !f.empty()) AddRecentFile(f);
+    // 12-13: reset, libraries.
+    LibraryCommandText.clear();
+    {
+        RunScope scope;
+        Reset();
+    }
+    std::string libraries = ConfigText("LIBRARIES");
+    if (!params.empty() && !params[0].empty() && params[0][0] == '!') {
+        libraries = params[0].substr(1, 255);
+        librariesFromCommandLine_ = true;
+    }
+    AddLibraryList(libraries);
+    // 14: the main window.
+    int w = ConfigInt("MAIN.WIDTH"), h = ConfigInt("MAIN.HEIGHT"), state = ConfigInt("MAIN.STATE");
+    QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                    : QRect(0, 0, 1280, 1024);
+    if (state == 2)
+        showMaximized();
+    else if (state == 1)
+        showMinimized();
+    else {
+        setGeometry((screen.width() - w) / 2 + screen.left(), (screen.height() - h) / 2 + screen.top(), w, h);
+        show();
+    }
+    // 15: the start-up program, shown in a source window as well.
+    int users = ConfigInt("USERS");
+    for (const auto& p : params) {
+        if (p.empty() || p[0] == '!') continue;
+        if (upper(fs::path(p).extension().string()) != ".TVR") continue;
+        std::string path = ResolveProgramPath(p);
+        if (fileExists(path)) {
+            startupProgram_ = fs::absolute(path).lexically_normal().string();
+            OpenSourceWindow(QRect(0, 0, ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT")), startupProgram_);
+            users = 0;
+        }
+        break;
+    }
+    // 16: tool windows.
+    restoreToolWindows();
+    // 17: source windows.
+    RestoreSourceWindows(users);
+    // 18
+    ArrangeWindows();
+    applyingFailed_ = false;
+}
+
+void MainWindow::restoreToolWindows()
+{
+    auto restore = [&](const std::string& key, auto open) {
+        if (!ConfigYes(key)) return;
+        const QRect bounds = ReadPlacement(key);
+        SetInitialBounds(bounds.left(), bounds.top(), bounds.width(), bounds.height());
+        ApplyPlacementState(key, open());
+        ArrangeWindows();
+    };
+    restore("OUTPUT", [this] { return OpenOutput(false); });
+    restore("PLANE", [this] { return OpenPlane(InitialBounds().left(), InitialBounds().top(), false); });
+    restore("COMMAND", [this] { return OpenCommands(false); });
+    if (ConfigYes("ADVANCEDGUI")) restore("MEMORY", [this] { return OpenMemory(false); });
+    restore("WEB", [this] { return OpenInfo(false); });
+}
+
+void MainWindow::SaveConfiguration()
+{
+    if (applyingFailed_) return;  // a failed start never overwrites the user's file
+    if (!ConfigYes("AUTOSAVE")) return;
+    ConfigSetYes("CASESENSITIVE", NamesCaseSensitive());
+    std::vector<std::string> recent = RecentFiles();
+    for (size_t k = 0; k < recent.size() && k < 10; ++k) ConfigSet("REOPEN" + std::to_string(k), recent[k]);
+    ConfigSet("ENVIRONMENT", Language().Name);
+    ConfigSetInt("CODEPAGE", Language().CodePage);
+    QFont font = EnvironmentFont();
+    ConfigSet("FONT.NAME", font.family().toStdString());
+    ConfigSetInt("FONT.CHARSET", EnvironmentCharSet());
+    ConfigSetInt("FONT.SIZE", font.pointSize());
+    ConfigSetYes("FONT.ITALIC", font.italic());
+    ConfigSetYes("FONT.BOLD", font.bold());
+    ConfigSet("SKIN", CurrentSkin().Name);
+    ConfigSet("LANGUAGE", fs::path(Language().ProgramLanguagePath).filename().string());
+    int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+    ConfigSetInt("MAIN.STATE", state);
+    if (state == 0) {
+        ConfigSetInt("MAIN.WIDTH", width());
+        ConfigSetInt("MAIN.HEIGHT", height());
+    }
+    auto saveWindow = [](const std::string& key, ToolWindow* w) {
+        if (!w) {
+            ConfigSetYes(key, false);
+            return;
+        }
+        ConfigSetYes(key, true);
+        WritePlacement(key, w);
+    };
+    saveWindow("PLANE", ThePlaneWindow());
+    saveWindow("OUTPUT", TheOutputWindow());
+    saveWindow("COMMAND", TheCommandWindow());
+    saveWindow("MEMORY", TheMemoryWindow());
+    saveWindow("WEB", TheInfoWindow());
+    SaveSourceWindows();
+    if (!librariesFromCommandLine_) {
+        std::string list;
+        for (const std::string& caption : LibraryEntries())
+            if (upper(caption).find(".TVR") != std::string::npos) list += caption + ",";
+        ConfigSet("LIBRARIES", list);
+    }
+    if (!ConfigurationPath().empty()) WriteLinesAtomically(ConfigurationPath(), Configuration().Lines());
+}
+
+}  // namespace tavro::shell

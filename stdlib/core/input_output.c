@@ -1,0 +1,188 @@
+/*
+ * Input, output and time in core.DLL: show, pr, type, keyp, readchar,
+ * readword, wait, timer, date and time.
+ */
+#include <stdio.h>
+#include <time.h>
+
+#include "core.h"
+
+/* ----------------------------------------------------- output and input */
+
+static TAtom *write_value(TStructure *s, int code)
+{
+    TAtom *x;
+    char *text;
+    if (!tavro_input(s, "x", &x))
+        return NULL;
+    text = tavro_to_text(x);
+    tavro_service_text(s, code, text ? text : "", 0);
+    free(text);
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(SHOW) { return write_value(*state, TAVRO_SVC_OUTPUT_LINE); }
+
+/* pr x, and (pr x y ...): one line like print's, each value followed by a
+   blank. */
+NATIVE(PR)
+{
+    TStructure *s = *state;
+    TKitBuffer b = {0, 0, 0};
+    TAtom *x;
+    char name[24];
+    int k;
+    if (!tavro_input(s, "x", &x))
+        return NULL;
+    for (k = 0;; ++k) {
+        if (k > 0) {
+            snprintf(name, sizeof name, "#%d", k);
+            if (!tavro_arg(s, name, &x))
+                break;
+        }
+        tavro_buffer_append_atom(&b, x);
+        tavro_buffer_append(&b, " ", 1);
+    }
+    tavro_service_text(s, TAVRO_SVC_OUTPUT_LINE, tavro_buffer_cstr(&b), 0);
+    tavro_buffer_free(&b);
+    return TAVRO_NOVALUE;
+}
+NATIVE(TYPE) { return write_value(*state, TAVRO_SVC_APPEND_OUTPUT); }
+
+NATIVE(KEYP)
+{
+    return tavro_new_truth(*state, tavro_text_length((*state)->KeyBuffer) > 0);
+}
+
+static void sleep_milliseconds(long ms)
+{
+    struct timespec t;
+    t.tv_sec = ms / 1000;
+    t.tv_nsec = (ms % 1000) * 1000000L;
+    nanosleep(&t, NULL);
+}
+
+/* Waits for a typed character; the stop service also lets the host
+   process its window messages, which is how keys reach the buffer in a
+   window, and the key service brings in keys from other sources (standard
+   input in the command-line runner). When no key can come any more, the
+   result is the empty list. */
+NATIVE(READCHAR)
+{
+    TStructure *s = *state;
+    for (;;) {
+        int ended = (int)tavro_service_plain(s, TAVRO_SVC_COLLECT_KEYS);
+        TText keys = s->KeyBuffer;
+        size_t len = (size_t)tavro_text_length(keys);
+        if (len > 0) {
+            size_t n = char_size(keys, len, 0);
+            TAtom *c = tavro_new_word(s, keys, n);
+            TText rest = tavro_text_new(keys + n, len - n);
+            tavro_text_release(s->KeyBuffer);
+            s->KeyBuffer = rest;
+            return c;
+        }
+        if (ended)
+            return NULL;
+        if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
+            tavro_raise_stop(s);
+            return NULL;
+        }
+        sleep_milliseconds(10);
+    }
+}
+
+NATIVE(READWORD)
+{
+    TStructure *s = *state;
+    TText answer = NULL;
+    TAtom *w;
+    if (!tavro_service_text_inout(s, TAVRO_SVC_ASK_TEXT, "", &answer)) {
+        tavro_text_release(answer);
+        /* The user stopped the program while it waited for the answer. */
+        if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
+            tavro_raise_stop(s);
+            return NULL;
+        }
+        return NULL; /* input ended: the empty list */
+    }
+    w = tavro_new_word(s, tavro_text_cstr(answer), (size_t)tavro_text_length(answer));
+    tavro_text_release(answer);
+    return w;
+}
+
+/* ---------------------------------------------------------------- time */
+
+static struct timespec loaded_at;
+
+__attribute__((constructor)) static void remember_load_time(void)
+{
+    clock_gettime(CLOCK_MONOTONIC, &loaded_at);
+}
+
+NATIVE(WAIT)
+{
+    TStructure *s = *state;
+    long double n;
+    struct timespec start, now;
+    long double total_ms;
+    TAtom *v;
+    if (!tavro_number_input(s, "n", &n))
+        return NULL;
+    if (!(n >= 0) || !isfinite(n)) {
+        tavro_arg(s, "n", &v);
+        return tavro_fail_input(s, v);
+    }
+    total_ms = n * 1000 / 60;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        long double elapsed;
+        if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
+            tavro_raise_stop(s);
+            return NULL;
+        }
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        elapsed = (now.tv_sec - start.tv_sec) * 1000.0L + (now.tv_nsec - start.tv_nsec) / 1e6L;
+        if (elapsed >= total_ms)
+            break;
+        sleep_milliseconds(total_ms - elapsed < 10 ? (long)(total_ms - elapsed) + 1 : 10);
+    }
+    return TAVRO_NOVALUE;
+}
+
+NATIVE(TIMER)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return number(*state, (long double)((now.tv_sec - loaded_at.tv_sec) * 1000LL +
+                                        (now.tv_nsec - loaded_at.tv_nsec) / 1000000LL));
+}
+
+static TAtom *three_numbers(TStructure *s, long a, long b, long c)
+{
+    TKitList out = {NULL, NULL};
+    tavro_list_append(s, &out, number(s, a));
+    tavro_list_append(s, &out, number(s, b));
+    tavro_list_append(s, &out, number(s, c));
+    return out.head;
+}
+
+static struct tm local_now(void)
+{
+    time_t t = time(NULL);
+    struct tm tm;
+    localtime_r(&t, &tm);
+    return tm;
+}
+
+NATIVE(DATE)
+{
+    struct tm tm = local_now();
+    return three_numbers(*state, tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+}
+
+NATIVE(TIME)
+{
+    struct tm tm = local_now();
+    return three_numbers(*state, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
