@@ -1,5 +1,7 @@
 #include "executor.h"
 
+#include "calls.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -88,384 +90,6 @@ void runBody(Atom* list) {
 void requireBodyList(Atom* body, const char* keyword, int argNumber)
 {
     if (!IsList(body)) RaiseError("BADARG", {std::to_string(argNumber), keyword});
-}
-
-// ------------------------------------------------------------ procedures
-
-constexpr int kReclaimableParameters = 8;
-
-// Native words allocate from the pool's free list themselves and ask the
-// system for each atom when it is empty: the list is topped up from the
-// slabs before each native call.
-constexpr int kNativeFreeAtoms = 1024;
-
-// The error a native word or a list it ran reported, raised as it was;
-// kept out of line: the call path of every native word stays short.
-[[noreturn, gnu::noinline, gnu::cold]] void raisePendingNativeError()
-{
-    NativeErrorPending = false;
-    if (PendingNativeException) {
-        std::exception_ptr e = PendingNativeException;
-        PendingNativeException = nullptr;
-        std::rethrow_exception(e);
-    }
-    RaiseLanguageError(PendingNativeError);
-}
-
-// Calls a native word and raises the error it reported, if any.
-Atom* callNative(TNativeFunction fn)
-{
-    State->ServiceCallback = HostService;
-    NativeErrorPending = false;
-    slabs::TopUpFreeList(kNativeFreeAtoms);
-    Atom* result = fn(&State);
-    if (NativeErrorPending) raisePendingNativeError();
-    return result;
-}
-
-// A call that gave a value leaves its activation record behind as garbage.
-// Most calls are library wrappers that run one native word, so that garbage
-// is most of what a program allocates; when nothing can reach the record
-// and the parameter nodes the call made (no reference, no other member, not
-// the value given, not the last value popped), they go back to the pool at
-// once instead of waiting for the collector. They are near the head of the
-// pool's list; a short walk finds them, and whatever it does not find is
-// left to the collector.
-// ---- spare records
-//
-// Better still, the record and parameter nodes of such a call are kept for
-// the next call of the same procedure, which fills the same nodes with its
-// own values instead of making new ones. A spare is kept only when the
-// nodes are exactly as a new call would make them (no flags, code,
-// position, special member or display list, and a plain value for every
-// parameter), and it is trusted only while the tree epoch stays the same:
-// every collection changes it, and the spare's nodes are then ordinary
-// garbage. One spare per slot; a slot taken by another procedure's spare
-// leaves the new one to be freed as before. Nothing reaches a kept spare,
-// so its members are still the parameters it was kept with, in order.
-struct SpareRecord {
-    const Atom* procedure = nullptr;
-    Atom* record = nullptr;
-    int count = 0;
-    uint64_t epoch = 0;
-    Atom* params[kReclaimableParameters];
-};
-constexpr size_t kSpareRecords = 256;
-SpareRecord gSpareRecords[kSpareRecords];
-
-SpareRecord& spareSlot(const Atom* procedure)
-{
-    uint64_t h = (reinterpret_cast<uintptr_t>(procedure) >> 4) * 0x9E3779B97F4A7C15ull;
-    return gSpareRecords[(h >> 40) & (kSpareRecords - 1)];
-}
-
-// Whether a node's own fields are as a new call would make them (with
-// `flags`); the display list, members and references are checked apart.
-bool cleanFields(const Atom* a, uint32_t flags)
-{
-    return a->Flags == flags && !a->Code && !a->Position && !a->ChangeChild && !a->DrawImageChild;
-}
-
-// Keeps the nodes of a finished call, whose fields are clean, as the spare
-// of `procedure`; false when a node has a display list or the slot is taken.
-bool keepSpare(const Atom* procedure, Atom* record, Atom* const* made, int madeCount)
-{
-    SpareRecord& slot = spareSlot(procedure);
-    if (slot.record && slot.epoch == TreeEpoch() && slot.procedure != procedure) return false;
-    Environment& env = Env();
-    if (env.HasDisplayList(record)) return false;
-    for (int i = 0; i < madeCount; ++i)
-        if (env.HasDisplayList(made[i])) return false;
-    slot.procedure = procedure;
-    slot.record = record;
-    slot.count = madeCount;
-    slot.epoch = TreeEpoch();
-    for (int i = 0; i < madeCount; ++i) {
-        made[i]->Left = nullptr;
-        made[i]->Stamp = 0;
-        slot.params[i] = made[i];
-    }
-    record->Stamp = 0;
-    return true;
-}
-
-// The spare record of `procedure` for a call with these parameters, taken
-// out of its slot, with its parameter nodes in order in *params; null when
-// there is none that fits.
-Atom* takeSpare(const Atom* procedure, int argCount, const TCodeWord* args, Atom** params)
-{
-    SpareRecord& slot = spareSlot(procedure);
-    if (!slot.record || slot.procedure != procedure || slot.epoch != TreeEpoch() || slot.count != argCount)
-        return nullptr;
-    for (int i = 0; i < argCount; ++i)
-        if (slot.params[i]->Text != reinterpret_cast<const Atom*>(args[2 * i + 1])->Text) return nullptr;
-    Atom* record = slot.record;
-    slot.record = nullptr;
-    slot.procedure = nullptr;
-    for (int i = 0; i < argCount; ++i) params[i] = slot.params[i];
-    return record;
-}
-
-void reclaimRecord(Atom* record, Atom* const* made, int madeCount, Atom* output, const Atom* procedure,
-                   bool plain)
-{
-    Atom* const lastPopped = LastPopped;
-    auto reachable = [&](const Atom* a) { return a->RefCount > 0 || a == output || a == lastPopped; };
-    if (reachable(record) || record->Parent != nullptr) return;
-    // The members must be the parameter nodes this call made, as their
-    // attachment left them (the last made first); anything else, even the
-    // same nodes in another order, is left to the collector.
-    bool clean = plain && !record->Left && TextOf(record) == "[]" && cleanFields(record, flActivation);
-    int k = madeCount;
-    for (Atom* m = record->FirstChild; m; m = m->NextSibling) {
-        if (k == 0 || m != made[--k] || m->FirstChild || reachable(m)) return;
-        clean = clean && cleanFields(m, 0);
-    }
-    if (k != 0) return;
-    if (clean && keepSpare(procedure, record, made, madeCount)) return;
-
-    // Marks are clear outside a collection: they tag the atoms to free.
-    record->Flags |= flMarked;
-    for (int i = 0; i < madeCount; ++i) made[i]->Flags |= flMarked;
-    int left = madeCount + 1;
-    Atom* prev = nullptr;
-    int budget = 32 + madeCount;
-    for (Atom* a = State->AllAtoms; a && left > 0 && budget-- > 0;) {
-        Atom* next = a->Next;
-        if (a->Flags & flMarked) {
-            if (Env().HasDisplayList(a)) Env().DeleteDisplayList(a);
-            ReleaseSuccessor(prev);
-            --left;
-        } else {
-            prev = a;
-        }
-        a = next;
-    }
-    if (left > 0) {
-        record->Flags &= ~flMarked;
-        for (int i = 0; i < madeCount; ++i) made[i]->Flags &= ~flMarked;
-    }
-}
-
-void beginStatement(Atom* cell);
-
-// The one statement of a body that is nothing but `output dll.LIB.FUNCTION`
-// (every library wrapper), compiled already; null for any other body.
-Atom* nativeBodyStatement(Atom* body)
-{
-    auto isComma = [](const Atom* cell) {
-        const Atom* e = LeftOf(cell);
-        return IsObject(e) && e->Kind == akWord && TextOf(e) == ",";
-    };
-    while (body && isComma(body)) body = RightOf(body);
-    if (!body || !body->Code) return nullptr;
-    const TCodeList* code = body->Code;
-    if (code->Count != 7 || code->Words[0] != opNative || code->Words[2] != opOutput ||
-        code->Words[3] != MakeCounts(1, 0) || code->Words[4] != opPop || code->Words[5] != opEnd)
-        return nullptr;
-    for (const Atom* rest = reinterpret_cast<const Atom*>(code->Words[6]); rest; rest = RightOf(rest))
-        if (!isComma(rest)) return nullptr;
-    return body;
-}
-
-// Runs such a body exactly as the statement loop and the stack machine
-// would (the same collection check, position, message pumping, stepping,
-// depth, native call, error, output, last popped value and current cell),
-// without their set-up: library wrappers are most of the calls a program
-// makes.
-void runNativeBody(Atom* statement)
-{
-    PendingOutput = NoValue;
-    CurrentCell = statement;
-    CollectGarbageCheck();
-    beginStatement(statement);
-    struct Depth {
-        Depth() { ++EvalDepth; }
-        ~Depth() { --EvalDepth; }
-    } depth;
-    CheckStackDepth();
-    Atom* result = callNative(reinterpret_cast<TNativeFunction>(statement->Code->Words[1]));
-    // `output` pops the value; without one the statement's pop finds the
-    // stack empty.
-    PendingOutput = result;
-    LastPopped = result == NoValue ? nullptr : result;
-    CurrentCell = nullptr;
-    if (CallDepth <= 1) ProcessHistoryQueue();
-}
-
-// A call ends with a value pending that a library word's list gave for a
-// caller further out (see UnwindDepth): true when it is not this call's
-// to take and the call has ended, passing it on. Otherwise the call takes
-// it (a stop as no output). Out of line: it is rare.
-[[gnu::noinline]] bool passedThrough(TStack& stack, Atom* record, Atom* node, std::string_view procName,
-                                     bool tracing)
-{
-    if (CallDepth > UnwindDepth) {
-        if (tracing) LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName));
-        stack.Push(NoValue);
-        DetachRecord(record);
-        node->Flags &= ~flBusy;
-        PopContext();
-        return true;
-    }
-    UnwindDepth = kNoUnwind;
-    if (UnwindKind == ukStop) PendingOutput = NoValue;
-    return false;
-}
-
-// A name that nothing answers to. Inside a procedure whose caller gave
-// fewer inputs than it has parameters, the name may be one of the missing
-// ones: the learner is told which input the procedure lacks.
-[[noreturn]] void raiseUnknownName(std::string_view name)
-{
-    Atom* record = ContextNode(TopContext());
-    Atom* procedure = record && (record->Flags & flActivation) ? record->Parent : nullptr;
-    Atom* value = procedure ? LeftOf(procedure) : nullptr;
-    if (IsObject(value) && value->Kind == akList && IsList(LeftOf(value))) {
-        auto same = [](std::string_view a, std::string_view b) {
-            if (NamesCaseSensitive()) return a == b;
-            return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-            });
-        };
-        // The right parameters, and the left ones when there are two lists.
-        Atom* lists[2] = {LeftOf(value), RightOf(value) && IsList(LeftOf(RightOf(value))) ? LeftOf(RightOf(value)) : nullptr};
-        for (Atom* params : lists)
-            for (Atom* cell = params; cell && RightOf(cell); cell = RightOf(RightOf(cell)))
-                if (Atom* param = LeftOf(RightOf(cell)); IsWordOrNumber(param) && same(TextOf(param), name))
-                    RaiseError("NOINPUT", {std::string(TextOf(procedure)), std::string(name)});
-    }
-    RaiseError("UNKNOWNVAR", {std::string(name)});
-}
-
-void callProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
-                   bool wantValue)
-{
-    std::string spelled;
-    std::string_view name;
-    if (IsObject(nameAtom) && nameAtom->Kind == akWord) {
-        name = TextOf(nameAtom);
-    } else {
-        spelled = ToText(nameAtom);
-        name = spelled;
-    }
-    Atom* node = ResolveName(nameAtom, name);
-    if (!node) raiseUnknownName(name);
-    if (LambdaMayExist())
-        if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
-    Atom* definition = LeftOf(node);
-
-    if (!IsList(definition) || (node->FirstChild && definition == nullptr)) {
-        // Not a procedure: the value of a variable.
-        if (wantValue) {
-            Atom* copy = NewAnonymous(nullptr);
-            CopyInto(node, copy);
-            stack.Push(copy);
-        } else {
-            stack.Push(NoValue);
-        }
-        PendingOutput = NoValue;
-        return;
-    }
-
-    std::string_view procName = TextOf(node);
-    // A call whose every parameter is a plain value may reuse the nodes of
-    // an earlier call (see keepSpare).
-    bool plain = argCount <= kReclaimableParameters;
-    for (int i = 0; plain && i < argCount; ++i) plain = args[2 * i] != 1 && !IsVariable(stack.Peek(i));
-    Atom* spareParams[kReclaimableParameters];
-    Atom* record = plain ? takeSpare(node, argCount, args, spareParams) : nullptr;
-    const bool reused = record != nullptr;
-    if (reused)
-        AttachRecordAgain(record, node);
-    else
-        record = AttachRecord(node);  // flagged before its members arrive
-    Hold holdRecord(record);
-    Hold holdDefinition(definition);
-    bool tracing = LogWants(logTrace);
-    std::string trace;
-    // The parameter nodes this call makes itself (see reclaimRecord).
-    Atom* made[kReclaimableParameters];
-    int madeCount = 0;
-    auto remember = [&](Atom* n) {
-        if (madeCount < kReclaimableParameters) made[madeCount] = n;
-        ++madeCount;
-    };
-
-    for (int i = 0; i < argCount; ++i) {
-        TCodeWord byName = args[2 * i];
-        Atom* paramAtom = reinterpret_cast<Atom*>(args[2 * i + 1]);
-        std::string_view param = TextOf(paramAtom);
-        Atom* arg = stack.Pop();
-        if (byName == 1) {
-            Atom* target = IsWordOrNumber(arg) ? Resolve(ToText(arg)) : nullptr;
-            if (!target) RaiseError("UNKNOWNVAR", {ToText(arg)});
-            std::string full = DottedPath(target);
-            remember(CreatePath(record, param, NewWord(full), false));
-            if (tracing) trace += " \"" + std::string(param) + "=" + full;
-        } else {
-            if (tracing) trace += " :" + std::string(param) + "=" + ToText(arg);
-            if (IsVariable(arg)) {
-                Detach(arg);
-                SetName(arg, param);
-                Attach(arg, record);
-            } else {
-                if (reused) {
-                    spareParams[i]->Left = arg;
-                    remember(spareParams[i]);
-                } else {
-                    remember(AttachParameter(record, paramAtom->Text, arg));
-                }
-            }
-        }
-    }
-
-    Atom* body = definition;
-    if (body && IsList(LeftOf(body))) {
-        body = RightOf(body);
-        if (body && IsList(LeftOf(body))) body = RightOf(body);
-    }
-
-    node->Flags |= flBusy;
-    record->Flags |= flActivation;
-    PushContext(record);
-    if (tracing)
-        LogLine(logTrace, "Enter (" + std::to_string(CallDepth) + ") " + std::string(procName) + trace);
-    ++CallDepth;
-    if (Atom* statement = nativeBodyStatement(body))
-        runNativeBody(statement);
-    else {
-        CurrentCell = body;
-        ExecuteList();
-    }
-    --CallDepth;
-
-    if (PendingOutput != NoValue && UnwindDepth != kNoUnwind) [[unlikely]]
-        if (passedThrough(stack, record, node, procName, tracing)) return;
-    if (PendingOutput == NoValue) {
-        Detach(record);
-        Attach(record, ContextNode(ContextLink(TopContext())));
-        stack.Push(record);
-        if (tracing)
-            LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName) +
-                                  " with result=" + ToText(record));
-        PendingOutput = NoValue;
-        node->Flags &= ~flBusy;
-        PopContext();
-        Detach(record);
-        return;
-    }
-    if (tracing)
-        LogLine(logTrace, "Exit  (" + std::to_string(CallDepth) + ") " + std::string(procName) +
-                              " with result=" + ToText(PendingOutput));
-    Atom* output = PendingOutput;
-    stack.Push(output);
-    DetachRecord(record);
-    PendingOutput = NoValue;
-    node->Flags &= ~flBusy;
-    PopContext();
-    holdRecord.Drop();
-    if (madeCount <= kReclaimableParameters) reclaimRecord(record, made, madeCount, output, node, plain);
 }
 
 // ------------------------------------------------------------------- run
@@ -661,37 +285,11 @@ void ExecuteList() { executeList(false); }
 
 void ExecuteProgram() { executeList(true); }
 
-namespace {
-
-// What every statement does before its code runs: its position becomes
-// the current one, messages are pumped now and then, stepping may pause.
-void beginStatement(Atom* cell)
-{
-    if (const TPosition* p = cell->Position) {
-        CurrentPosition.Source.assign(p->Source);
-        CurrentPosition.Line = p->Line;
-        CurrentPosition.Offset = p->Offset;
-        if (p->Source == RunSource && RunSource) {
-            RunSourceLine = p->Line;
-            RunSourceOffset = p->Offset;
-        }
-    } else {
-        CurrentPosition.Source = Text();
-        CurrentPosition.Line = 0;
-        CurrentPosition.Offset = 0;
-    }
-    CurrentPosition.Depth = EvalDepth;
-    YieldCheck();
-    if (IsSteppingState(RunState)) StepCheck();
-}
-
-}  // namespace
-
 void ExecuteStatement()
 {
     CollectGarbageCheck();
     Atom* cell = CurrentCell;
-    beginStatement(cell);
+    BeginStatement(cell);
     if (CodeCount(cell) == 0) {
         CompileStatement();
         CurrentCell = cell;
@@ -744,7 +342,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             const TCodeWord* args = w + pos;
             pos += 2 * n;
             bool want = wantValue || (pos < count && w[pos] != opPop);
-            callProcedure(stack, name, n, args, want);
+            CallProcedure(stack, name, n, args, want);
             break;
         }
         case opEnd:
@@ -756,7 +354,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             std::string spelled;
             std::string_view name = NameText(nameAtom, spelled);
             Atom* node = ResolveName(nameAtom, name);
-            if (!node) raiseUnknownName(name);
+            if (!node) RaiseUnknownName(name);
             if (node->FirstChild) {
                 Atom* copy = NewAnonymous(nullptr);
                 CopyInto(node, copy);
@@ -953,7 +551,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             break;
         }
         case opNative:
-            stack.Push(callNative(reinterpret_cast<TNativeFunction>(w[pos++])));
+            stack.Push(CallNative(reinterpret_cast<TNativeFunction>(w[pos++])));
             break;
         case opDump:
             DumpStructure();

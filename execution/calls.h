@@ -1,0 +1,50 @@
+// Procedure calls, as the stack machine (executor.cpp) makes them, and the
+// start of a statement, which the statement loop and a library wrapper's
+// one native statement share. Inside the interpreter only.
+#pragma once
+
+#include <string_view>
+
+#include "interpreter.h"
+#include "run_control.h"
+#include "state.h"
+#include "value_stack.h"
+
+namespace tavro {
+
+// Calls the procedure `nameAtom` names with `argCount` inputs from the
+// stack; `args` holds, per input, its passing flag (1 by name) and its
+// parameter's name atom. Pushes the result (the output, or the activation
+// record when there is none).
+void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args, bool wantValue);
+
+// Calls a native word and raises the error it reported, if any.
+Atom* CallNative(TNativeFunction fn);
+
+// A name that nothing answers to: "sq needs an input n" when it is a
+// parameter the caller left out, else "Nothing is named ...".
+[[noreturn]] void RaiseUnknownName(std::string_view name);
+
+// What every statement does before its code runs: its position becomes
+// the current one, messages are pumped now and then, stepping may pause.
+inline void BeginStatement(Atom* cell)
+{
+    if (const TPosition* p = cell->Position) {
+        CurrentPosition.Source.assign(p->Source);
+        CurrentPosition.Line = p->Line;
+        CurrentPosition.Offset = p->Offset;
+        if (p->Source == RunSource && RunSource) {
+            RunSourceLine = p->Line;
+            RunSourceOffset = p->Offset;
+        }
+    } else {
+        CurrentPosition.Source = Text();
+        CurrentPosition.Line = 0;
+        CurrentPosition.Offset = 0;
+    }
+    CurrentPosition.Depth = EvalDepth;
+    YieldCheck();
+    if (IsSteppingState(RunState)) StepCheck();
+}
+
+}  // namespace tavro
