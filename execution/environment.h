@@ -20,9 +20,9 @@ namespace tavro {
 
 // An open source window, as the executor sees it (stepping markers, run of
 // unsaved editor text, error marking).
-class SourceWindow {
+class SourceView {
 public:
-    virtual ~SourceWindow() = default;
+    virtual ~SourceView() = default;
     virtual std::string Caption() const = 0;       // the source name of its positions
     virtual std::string EditorText() const = 0;    // current, unsaved text
     virtual std::string FileFolder() const = 0;    // folder of its file, or ""
@@ -57,7 +57,7 @@ public:
     virtual void ShowRunStopped() {}
 
     // ---- source windows
-    virtual SourceWindow* FindSourceWindow(std::string_view sourceName) { return nullptr; }
+    virtual SourceView* FindSourceWindow(std::string_view sourceName) { return nullptr; }
 
     // ---- dialogs
     // A run error: `source` names the program whose text failed (its line

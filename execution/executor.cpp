@@ -128,7 +128,7 @@ void runValue(TStack& stack)
         std::string name = ToText(arg);
         if (std::filesystem::path(name).extension().empty()) name += ".tvr";
         Position saved = CurrentPosition;
-        if (SourceWindow* w = Env().FindSourceWindow(name)) {
+        if (SourceView* w = Env().FindSourceWindow(name)) {
             changeDirectory(w->FileFolder());
             CurrentPosition = MakePosition(w->Caption(), 0, 0, kUnexecutedDepth);
             list = TranslateText(w->EditorText());

@@ -260,7 +260,7 @@ bool runCommandText(std::string_view text, const Text* shared, std::string_view 
     EvalDepth = 0;
     PendingOutput = NoValue;
     bestEffort([] {
-        if (SourceWindow* w = Env().FindSourceWindow(CurrentPosition.Source.view())) w->HideStepMarker();
+        if (SourceView* w = Env().FindSourceWindow(CurrentPosition.Source.view())) w->HideStepMarker();
     });
     if (gRunNesting == 1) FreeDiscardedCode();
     CollectGarbage();
@@ -434,7 +434,7 @@ void StepCheck()
             return;
         }
     }
-    SourceWindow* window = Env().FindSourceWindow(source);
+    SourceView* window = Env().FindSourceWindow(source);
     if (!window) return;
     LastPause = CurrentPosition;
     LastPauseDepth = EvalDepth;
@@ -476,7 +476,7 @@ namespace {
 void reportError(const std::string& message)
 {
     std::string_view source = CurrentPosition.Source.view();
-    if (SourceWindow* w = Env().FindSourceWindow(source)) {
+    if (SourceView* w = Env().FindSourceWindow(source)) {
         int offset = CurrentPosition.Offset;
         if (offset > 0 && w->LineOfIndex(offset) == w->LineOfIndex(offset - 1))
             w->ShowErrorAt(offset - 1);

@@ -105,7 +105,7 @@ int WriteRecoveryFile(const std::string& path)
 {
     std::string contents = std::string(kHeader) + "\n";
     int count = 0;
-    for (TSource* w : SourceWindows()) {
+    for (SourceWindow* w : SourceWindows()) {
         if (!w->IsModified()) continue;
         std::string text = w->Editor()->toPlainText().toStdString();
         contents += "FILE " + w->FileName() + "\n";
@@ -168,7 +168,7 @@ int OfferRecovery()
     if (ShowMessageDialog(FormatOne(Tr("FILERECOVER"), names), {}, {}, 3) != answerOK) return 0;
     int opened = 0;
     for (const auto& p : programs) {
-        TSource* w = OpenSourceWindow(QRect(QPoint(20 * opened, 20 * opened), QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), p.fileName);
+        SourceWindow* w = OpenSourceWindow(QRect(QPoint(20 * opened, 20 * opened), QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), p.fileName);
         w->Editor()->setPlainText(QString::fromStdString(p.text));
         w->Editor()->document()->setModified(true);
         ++opened;

@@ -149,7 +149,7 @@ void MainWindow::EditAction(const QString& which)
 {
     QWidget* target = nullptr;
     ToolWindow* tool = CurrentToolWindow();
-    TSource* source = CurrentSource();
+    SourceWindow* source = CurrentSource();
     if (which == "find" || which == "replace" || which == "replaceall" || which == "findnext") {
         if (!source) return;
         if (which == "find") source->AskFind();

@@ -101,7 +101,7 @@ void MainWindow::ApplyInterfaceTexts()
     if (MemoryWindow* m = TheMemoryWindow()) m->RefreshSettings();
     if (InfoWindow* w = TheInfoWindow()) w->RefreshSettings();
     if (MessageDialog* m = OpenMessageDialog()) m->Relabel();
-    for (TSource* w : SourceWindows()) w->RefreshSettings();
+    for (SourceWindow* w : SourceWindows()) w->RefreshSettings();
     desktop_->SetHint(QString::fromStdString(Tr("MAIN.HINT")));
     static const char* const kKeys[] = {
         "MENU.PROGRAMS", "MENU.NEW", "MENU.OPEN", "MENU.REOPEN", "MENU.OPTIONS", "MENU.WINDOW", "MENU.LIBRARIES",

@@ -145,7 +145,7 @@ void MainWindow::PreparePopupEdit()
 {
     // Without a source window there is nothing to search and no word at the
     // cursor.
-    TSource* source = CurrentSource();
+    SourceWindow* source = CurrentSource();
     for (const char* key : {"SEARCH", "FIND", "REPLACE", "SOURCE.REPLACEALL", "FINDNEXT"}) MenuEntry(key)->setVisible(source);
     QAction* openFile = MenuEntry("OPENFILE");
     QAction* helpFile = MenuEntry("HELPFILE");

@@ -42,7 +42,7 @@ void MainWindow::AddRecentFile(const std::string& path)
         if (!MessagePumpingSuppressed) QCoreApplication::processEvents();
         std::string file = StripAccelerators(a->text().toStdString());
         SetRunState(RunState);
-        if (TSource* open = WindowOfFile(file)) open->BringToFront();
+        if (SourceWindow* open = WindowOfFile(file)) open->BringToFront();
         else OpenProgramFile(file);
     });
     const QList<QAction*> now = reopenMenu_->actions();

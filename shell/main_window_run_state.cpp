@@ -100,24 +100,24 @@ void MainWindow::RunFast()
         SetRunState(rsRunning);
         return;
     }
-    if (TSource* source = CurrentSource()) source->SourceRun();
+    if (SourceWindow* source = CurrentSource()) source->SourceRun();
 }
 
 void MainWindow::RunCommand()
 {
     if (IsRunActive(RunState)) SetRunState(rsRunByCommand);
-    else if (TSource* source = CurrentSource()) source->SourceRunCommand();
+    else if (SourceWindow* source = CurrentSource()) source->SourceRunCommand();
 }
 
 void MainWindow::RunStep()
 {
     if (IsRunActive(RunState)) SetRunState(rsStep);
-    else if (TSource* source = CurrentSource()) source->SourceRunStep();
+    else if (SourceWindow* source = CurrentSource()) source->SourceRunStep();
 }
 
 void MainWindow::RunTo()
 {
-    if (TSource* source = CurrentSource()) source->SourceRunTo();
+    if (SourceWindow* source = CurrentSource()) source->SourceRunTo();
 }
 
 }  // namespace tavro::shell

@@ -28,7 +28,7 @@ std::string normalPath(const std::string& path)
 
 }  // namespace
 
-TSource* OpenSourceWindow(const QRect& bounds, const std::string& path)
+SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path)
 {
     // A window opened near the workspace's far edges moves in so that it
     // shows whole instead of being squeezed by the arrangement.
@@ -39,7 +39,7 @@ TSource* OpenSourceWindow(const QRect& bounds, const std::string& path)
         place.moveTop(std::max(0, std::min(place.top(), room.height() - place.height() - 5)));
     }
     SetInitialBounds(place.left(), place.top(), place.width(), place.height());
-    auto* w = new TSource();
+    auto* w = new SourceWindow();
     w->show();
     ArrangeWindows();
     if (path.empty())
@@ -52,10 +52,10 @@ TSource* OpenSourceWindow(const QRect& bounds, const std::string& path)
 
 bool SamePath(const std::string& a, const std::string& b) { return normalPath(a) == normalPath(b); }
 
-TSource* WindowOfFile(const std::string& path)
+SourceWindow* WindowOfFile(const std::string& path)
 {
     if (path.empty()) return nullptr;
-    for (TSource* w : SourceWindows())
+    for (SourceWindow* w : SourceWindows())
         if (!w->FileName().empty() && SamePath(w->FileName(), path)) return w;
     return nullptr;
 }
@@ -92,7 +92,7 @@ void SaveSourceWindows()
     const auto& windows = SourceWindows();
     ConfigSetInt("USERS", int(windows.size()));
     int n = 0;
-    for (TSource* w : windows) {
+    for (SourceWindow* w : windows) {
         std::string key = "USER" + std::to_string(++n);
         ConfigSet(key + ".FILENAME", w->FileName());  // empty: the line goes
         QRect g = WritePlacement(key, w);
@@ -103,8 +103,8 @@ void SaveSourceWindows()
 
 bool QuerySourceWindowsAtExit()
 {
-    std::vector<TSource*> windows = SourceWindows();
-    for (TSource* w : windows)
+    std::vector<SourceWindow*> windows = SourceWindows();
+    for (SourceWindow* w : windows)
         if (!w->QueryClose()) return false;
     return true;
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 namespace tavro {
-class TSource;
+class SourceWindow;
 }
 
 namespace tavro::shell {
@@ -16,13 +16,13 @@ namespace tavro::shell {
 // Opens a source window at `bounds`, moved inside the workspace when it
 // would reach past its edges (SetInitialBounds, creation, ArrangeWindows),
 // with the file `path`, or as a new empty program when `path` is "".
-TSource* OpenSourceWindow(const QRect& bounds, const std::string& path);
+SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path);
 
 // The two paths name the same file (both made absolute and normal).
 bool SamePath(const std::string& a, const std::string& b);
 // The open source window of exactly this file, or null. Windows of files
 // with the same name in other folders do not count.
-TSource* WindowOfFile(const std::string& path);
+SourceWindow* WindowOfFile(const std::string& path);
 
 // The program file a word names: the word with ".tvr" appended when it has
 // no extension, found by the program path resolution; "" when there is no

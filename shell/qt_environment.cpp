@@ -48,10 +48,10 @@ void QtEnvironment::ShowRunState(uint8_t state)
     uint8_t old = shownState_;
     shownState_ = state;
     if (MainWindow* main = TheMainWindow()) main->ShowRunState(old, state);
-    for (TSource* w : SourceWindows()) w->ShowStepMarkerForState(state);
+    for (SourceWindow* w : SourceWindows()) w->ShowStepMarkerForState(state);
 }
 
-SourceWindow* QtEnvironment::FindSourceWindow(std::string_view sourceName)
+SourceView* QtEnvironment::FindSourceWindow(std::string_view sourceName)
 {
     return tavro::FindSourceWindow(sourceName);
 }
@@ -69,7 +69,7 @@ void QtEnvironment::ShowMessage(std::string_view message, std::string_view sourc
     }
     if (OutputWindow* out = TheOutputWindow()) out->AppendLine(text, OutputRole::Error);
     if (MainWindow* main = TheMainWindow()) main->NoteRunOutcome(MainWindow::RunOutcome::Failed);
-    if (TSource* w = source.empty() ? nullptr : tavro::FindSourceWindow(source))
+    if (SourceWindow* w = source.empty() ? nullptr : tavro::FindSourceWindow(source))
         w->ShowErrorMessage(QString::fromStdString(std::string(message)));
     ShowMessageDialog(std::string(message), where);
 }

@@ -18,7 +18,7 @@ public:
     void ShowRunState(uint8_t state) override;
     // The source window captioned `sourceName`, ignoring case (the window
     // of the running program first).
-    SourceWindow* FindSourceWindow(std::string_view sourceName) override;
+    SourceView* FindSourceWindow(std::string_view sourceName) override;
     // A run error goes to the output window in the skin's Error colour,
     // to the status strip of the failed program's source window and to
     // the message dialog, which names the program's line.

@@ -58,7 +58,7 @@ int MatchingBracket(const QString& text, int at)
     return -1;
 }
 
-void TSource::applyComfortSettings()
+void SourceWindow::applyComfortSettings()
 {
     // On unless the configuration says "No".
     bool numbers = desktop::ConfigValue("SOURCE.LINENUMBERS") != "No";
@@ -66,15 +66,15 @@ void TSource::applyComfortSettings()
     markers_->setVisible(advanced_ || numbers);
 }
 
-void TSource::ToggleLineNumbers()
+void SourceWindow::ToggleLineNumbers()
 {
     desktop::ConfigSet("SOURCE.LINENUMBERS", markers_->LineNumbers() ? "No" : "Yes");
-    for (TSource* w : SourceWindows()) w->applyComfortSettings();
+    for (SourceWindow* w : SourceWindows()) w->applyComfortSettings();
 }
 
-void TSource::showModified(bool modified) { SetCaptionMark(modified ? " *" : ""); }
+void SourceWindow::showModified(bool modified) { SetCaptionMark(modified ? " *" : ""); }
 
-void TSource::matchBrackets()
+void SourceWindow::matchBrackets()
 {
     QList<QTextEdit::ExtraSelection> marks;
     QTextCursor caret = edit_->textCursor();
@@ -108,7 +108,7 @@ void TSource::matchBrackets()
     markers_->SetExtraMarks(marks);
 }
 
-bool TSource::comfortKey(QKeyEvent* k)
+bool SourceWindow::comfortKey(QKeyEvent* k)
 {
     const auto mods = k->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
     if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
@@ -136,7 +136,7 @@ bool TSource::comfortKey(QKeyEvent* k)
     return false;
 }
 
-bool TSource::comfortWheel(QWheelEvent* w)
+bool SourceWindow::comfortWheel(QWheelEvent* w)
 {
     if (!(w->modifiers() & Qt::ControlModifier) || w->angleDelta().y() == 0) return false;
     if (Application* main = TheApplication()) main->Zoom(w->angleDelta().y() > 0 ? 1 : -1);

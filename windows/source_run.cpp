@@ -22,15 +22,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QPointer<TSource> gRunning;
+QPointer<SourceWindow> gRunning;
 
 }  // namespace
 
-TSource* RunningSourceWindow() { return gRunning; }
+SourceWindow* RunningSourceWindow() { return gRunning; }
 
 // ---- offsets: the core counts bytes of the UTF-8 text
 
-int TSource::CharIndexOfByte(int byteIndex) const
+int SourceWindow::CharIndexOfByte(int byteIndex) const
 {
     QString text = edit_->toPlainText();
     int bytes = 0;
@@ -47,17 +47,17 @@ int TSource::CharIndexOfByte(int byteIndex) const
     return int(text.size());
 }
 
-// ---- SourceWindow
+// ---- SourceView
 
-std::string TSource::Caption() const { return GetCaption().toStdString(); }
-std::string TSource::EditorText() const { return edit_->toPlainText().toStdString(); }
+std::string SourceWindow::Caption() const { return GetCaption().toStdString(); }
+std::string SourceWindow::EditorText() const { return edit_->toPlainText().toStdString(); }
 
-std::string TSource::FileFolder() const
+std::string SourceWindow::FileFolder() const
 {
     return fileName_.empty() ? std::string() : fs::path(fileName_).parent_path().string();
 }
 
-void TSource::BringToFront()
+void SourceWindow::BringToFront()
 {
     if (isMinimized()) showNormal();
     if (QMdiArea* area = mdiArea()) area->setActiveSubWindow(this);
@@ -66,7 +66,7 @@ void TSource::BringToFront()
     ToolWindowActivated(this);
 }
 
-void TSource::placeCaret(int at)
+void SourceWindow::placeCaret(int at)
 {
     QTextCursor c(edit_->document());
     c.setPosition(at);
@@ -74,29 +74,29 @@ void TSource::placeCaret(int at)
     edit_->ensureCursorVisible();
 }
 
-void TSource::showStep(int at)
+void SourceWindow::showStep(int at)
 {
     BringToFront();
     // One run stands at one place: no other window keeps a marker.
-    for (TSource* w : SourceWindows())
+    for (SourceWindow* w : SourceWindows())
         if (w != this) w->HideStepMarker();
     markers_->ShowStep(at);
 }
 
-void TSource::ShowStepAt(int offset)
+void SourceWindow::ShowStepAt(int offset)
 {
     int at = CharIndexOfByte(offset - 1);
     placeCaret(at);
     showStep(at);
 }
 
-void TSource::PlaceStepMarker(int index) { showStep(CharIndexOfByte(index)); }
+void SourceWindow::PlaceStepMarker(int index) { showStep(CharIndexOfByte(index)); }
 
-void TSource::HideStepMarker() { markers_->HideStep(); }
+void SourceWindow::HideStepMarker() { markers_->HideStep(); }
 
-void TSource::ShowStepMarkerForState(uint8_t state) { markers_->SetStepShown(state == rsPaused); }
+void SourceWindow::ShowStepMarkerForState(uint8_t state) { markers_->SetStepShown(state == rsPaused); }
 
-void TSource::ShowErrorAt(int index)
+void SourceWindow::ShowErrorAt(int index)
 {
     BringToFront();
     int at = CharIndexOfByte(index);
@@ -106,33 +106,33 @@ void TSource::ShowErrorAt(int index)
     watchEdits();
 }
 
-void TSource::HideErrorMarker()
+void SourceWindow::HideErrorMarker()
 {
     markers_->HideError();
     if (!errorMessage_.isEmpty()) ShowErrorMessage(QString());
     watchEdits();
 }
 
-int TSource::FirstVisibleLine() const { return edit_->cursorForPosition(QPoint(0, 0)).blockNumber(); }
+int SourceWindow::FirstVisibleLine() const { return edit_->cursorForPosition(QPoint(0, 0)).blockNumber(); }
 
-int TSource::LineOfIndex(int index) const
+int SourceWindow::LineOfIndex(int index) const
 {
     return edit_->document()->findBlock(CharIndexOfByte(index)).blockNumber();
 }
 
 // ---- run commands
 
-void TSource::startRun(uint8_t state, int pauseDepth, bool autosave)
+void SourceWindow::startRun(uint8_t state, int pauseDepth, bool autosave)
 {
     RunScope scope;
     // A new run forgets the errors of the last one.
-    for (TSource* w : SourceWindows()) w->HideErrorMarker();
+    for (SourceWindow* w : SourceWindows()) w->HideErrorMarker();
     Reset();  // the memory window's tree is rebuilt there
     SetRunState(state);
     LastPauseDepth = pauseDepth;
     if (autosave && desktop::ConfigYes("AUTOSAVEBEFORERUN")) {
-        std::vector<TSource*> windows = SourceWindows();
-        for (TSource* w : windows) w->Save();
+        std::vector<SourceWindow*> windows = SourceWindows();
+        for (SourceWindow* w : windows) w->Save();
     }
     if (!fileName_.empty()) {
         std::error_code ec;
@@ -151,14 +151,14 @@ void TSource::startRun(uint8_t state, int pauseDepth, bool autosave)
     Env().RedrawScene();
 }
 
-void TSource::SourceRun()
+void SourceWindow::SourceRun()
 {
     BringToFront();
     LastPauseDepth = -1;
     runOrSwitch(rsRunning, -1);
 }
 
-void TSource::runOrSwitch(uint8_t state, int pauseDepth)
+void SourceWindow::runOrSwitch(uint8_t state, int pauseDepth)
 {
     if (IsRunActive(RunState)) {
         SetRunState(state);  // the running program goes on in this mode
@@ -167,19 +167,19 @@ void TSource::runOrSwitch(uint8_t state, int pauseDepth)
     startRun(state, pauseDepth, state == rsRunning);
 }
 
-void TSource::SourceRunStep()
+void SourceWindow::SourceRunStep()
 {
     BringToFront();
     runOrSwitch(rsStep, -1);
 }
 
-void TSource::SourceRunCommand()
+void SourceWindow::SourceRunCommand()
 {
     BringToFront();
     runOrSwitch(rsRunByCommand, -1);
 }
 
-void TSource::SourceRunTo()
+void SourceWindow::SourceRunTo()
 {
     BringToFront();
     UpdateStatus();
@@ -187,7 +187,7 @@ void TSource::SourceRunTo()
     runOrSwitch(rsRunTo, 0);
 }
 
-void TSource::SourceStop()
+void SourceWindow::SourceStop()
 {
     BringToFront();
     if (IsRunActive(RunState)) {
@@ -199,7 +199,7 @@ void TSource::SourceStop()
     SetRunState(rsIdle);
 }
 
-void TSource::SourcePrint()
+void SourceWindow::SourcePrint()
 {
     BringToFront();
     QPrinter printer;

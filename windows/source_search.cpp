@@ -18,7 +18,7 @@ constexpr int kInput = desktop::msgInput | desktop::msgCancel | 1;
 
 // The search starts one character after the start of a selection (the
 // last match), or at the caret; a match is selected, so it can be seen.
-bool TSource::search()
+bool SourceWindow::search()
 {
     QTextCursor caret = edit_->textCursor();
     int from = caret.hasSelection() ? caret.selectionStart() + 1 : caret.position();
@@ -38,7 +38,7 @@ bool TSource::search()
     return true;
 }
 
-void TSource::askReplaceHere()
+void SourceWindow::askReplaceHere()
 {
     std::string question =
         FormatMessage(desktop::Tr("SOURCE.REPLACETHIS"), {searchText_.toStdString(), replaceText_.toStdString()});
@@ -46,7 +46,7 @@ void TSource::askReplaceHere()
         edit_->textCursor().insertText(replaceText_);
 }
 
-void TSource::AskFind()
+void SourceWindow::AskFind()
 {
     QTextCursor caret = edit_->textCursor();
     QString proposed = caret.hasSelection() ? caret.selectedText() : searchText_;
@@ -57,7 +57,7 @@ void TSource::AskFind()
     if (!searchText_.isEmpty()) search();
 }
 
-bool TSource::askReplaceTexts()
+bool SourceWindow::askReplaceTexts()
 {
     QTextCursor caret = edit_->textCursor();
     QString proposed = caret.hasSelection() ? caret.selectedText() : searchText_;
@@ -71,17 +71,17 @@ bool TSource::askReplaceTexts()
     return !searchText_.isEmpty();
 }
 
-void TSource::AskReplace()
+void SourceWindow::AskReplace()
 {
     if (askReplaceTexts() && search()) askReplaceHere();
 }
 
-void TSource::AskReplaceAll()
+void SourceWindow::AskReplaceAll()
 {
     if (askReplaceTexts()) ReplaceAll(searchText_, replaceText_);
 }
 
-int TSource::ReplaceAll(const QString& find, const QString& with)
+int SourceWindow::ReplaceAll(const QString& find, const QString& with)
 {
     int count = 0;
     QTextCursor edit(edit_->document());
@@ -96,7 +96,7 @@ int TSource::ReplaceAll(const QString& find, const QString& with)
     return count;
 }
 
-void TSource::FindAgain()
+void SourceWindow::FindAgain()
 {
     if (searchText_.isEmpty()) return;
     if (search() && !findMode_) askReplaceHere();

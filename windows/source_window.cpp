@@ -39,7 +39,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<TSource*> gSourceWindows;
+std::vector<SourceWindow*> gSourceWindows;
 
 QString upperQ(const QString& s) { return s.toUpper(); }
 
@@ -53,22 +53,22 @@ QFont statusFont()
 
 }  // namespace
 
-const std::vector<TSource*>& SourceWindows() { return gSourceWindows; }
+const std::vector<SourceWindow*>& SourceWindows() { return gSourceWindows; }
 
-TSource* FindSourceWindow(std::string_view caption)
+SourceWindow* FindSourceWindow(std::string_view caption)
 {
     QString wanted = upperQ(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
     // Two files of the same name may be open: the one whose program runs
     // is meant.
-    if (TSource* running = RunningSourceWindow(); running && upperQ(running->GetCaption()) == wanted) return running;
-    for (TSource* w : gSourceWindows)
+    if (SourceWindow* running = RunningSourceWindow(); running && upperQ(running->GetCaption()) == wanted) return running;
+    for (SourceWindow* w : gSourceWindows)
         if (upperQ(w->GetCaption()) == wanted) return w;
     return nullptr;
 }
 
-TSource* CurrentSource() { return qobject_cast<TSource*>(CurrentSourceWindow()); }
+SourceWindow* CurrentSource() { return qobject_cast<SourceWindow*>(CurrentSourceWindow()); }
 
-TSource::TSource(QWidget* parent) : ToolWindow(parent)
+SourceWindow::SourceWindow(QWidget* parent) : ToolWindow(parent)
 {
     InitToolWindow();
     advanced_ = desktop::ConfigYes("ADVANCEDGUI");
@@ -120,9 +120,9 @@ TSource::TSource(QWidget* parent) : ToolWindow(parent)
     column->addLayout(row, 1);
     column->addWidget(status_);
 
-    connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::UpdateStatus);
-    connect(edit_->document(), &QTextDocument::modificationChanged, this, &TSource::showModified);
-    connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &TSource::matchBrackets);
+    connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &SourceWindow::UpdateStatus);
+    connect(edit_->document(), &QTextDocument::modificationChanged, this, &SourceWindow::showModified);
+    connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &SourceWindow::matchBrackets);
     connect(edit_, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
         // The popup's word at the cursor is the word under the mouse.
         ShowWordHint(CharAtPoint(p));
@@ -133,12 +133,12 @@ TSource::TSource(QWidget* parent) : ToolWindow(parent)
     RefreshSettings();
 }
 
-TSource::~TSource()
+SourceWindow::~SourceWindow()
 {
     gSourceWindows.erase(std::remove(gSourceWindows.begin(), gSourceWindows.end(), this), gSourceWindows.end());
 }
 
-void TSource::RefreshSettings()
+void SourceWindow::RefreshSettings()
 {
     ApplySettings();
     bool modified = edit_->document()->isModified();
@@ -179,13 +179,13 @@ void TSource::RefreshSettings()
     SetCaption(GetCaption());
 }
 
-void TSource::resizeEvent(QResizeEvent* event)
+void SourceWindow::resizeEvent(QResizeEvent* event)
 {
     ToolWindow::resizeEvent(event);
     layoutStatus();
 }
 
-void TSource::layoutStatus()
+void SourceWindow::layoutStatus()
 {
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->adjustSize();
     int h = status_->height();
@@ -205,34 +205,34 @@ void TSource::layoutStatus()
     messageLabel_->setToolTip(shown);
 }
 
-void TSource::ShowStatusNote(const QString& note)
+void SourceWindow::ShowStatusNote(const QString& note)
 {
     note_ = note;
     watchEdits();
     layoutStatus();
 }
 
-void TSource::watchEdits()
+void SourceWindow::watchEdits()
 {
     // Edits are watched only while there is an error or a note to clear:
     // colouring reports every line as a change, which costs when a large
     // text is opened.
     bool wanted = markers_->ErrorVisible() || !note_.isEmpty();
     if (wanted && !editWatch_)
-        editWatch_ = connect(edit_->document(), &QTextDocument::contentsChanged, this, &TSource::textEdited);
+        editWatch_ = connect(edit_->document(), &QTextDocument::contentsChanged, this, &SourceWindow::textEdited);
     else if (!wanted && editWatch_)
         disconnect(std::exchange(editWatch_, QMetaObject::Connection()));
 }
 
-void TSource::ShowErrorMessage(const QString& message)
+void SourceWindow::ShowErrorMessage(const QString& message)
 {
     errorMessage_ = message;
     layoutStatus();
 }
 
-QString TSource::ErrorMessage() const { return errorMessage_; }
+QString SourceWindow::ErrorMessage() const { return errorMessage_; }
 
-void TSource::textEdited()
+void SourceWindow::textEdited()
 {
     if (!note_.isEmpty()) ShowStatusNote(QString());
     // Compared by text: colouring also reports changes of the document.
@@ -240,7 +240,7 @@ void TSource::textEdited()
     if (line >= 0 && edit_->document()->findBlockByNumber(line).text() != errorLineText_) HideErrorMarker();
 }
 
-void TSource::UpdateStatus()
+void SourceWindow::UpdateStatus()
 {
     QTextCursor c = edit_->textCursor();
     caretLine_ = c.blockNumber() + 1;
@@ -250,21 +250,21 @@ void TSource::UpdateStatus()
     layoutStatus();
 }
 
-QString TSource::StatusText() const { return lineLabel_->text() + separator_->text() + columnLabel_->text(); }
+QString SourceWindow::StatusText() const { return lineLabel_->text() + separator_->text() + columnLabel_->text(); }
 
 // ---- files
 
-void TSource::setFileCaption(const QString& caption)
+void SourceWindow::setFileCaption(const QString& caption)
 {
     SetCaption(caption);
     update();
 }
 
-void TSource::NewFile()
+void SourceWindow::NewFile()
 {
     int n = 0;
     auto taken = [this](const QString& caption) {
-        for (TSource* w : gSourceWindows)
+        for (SourceWindow* w : gSourceWindows)
             if (w != this && upperQ(w->GetCaption()) == upperQ(caption)) return true;
         return false;
     };
@@ -277,7 +277,7 @@ void TSource::NewFile()
     UpdateStatus();
 }
 
-void TSource::LoadFile(const std::string& path)
+void SourceWindow::LoadFile(const std::string& path)
 {
     std::error_code ec;
     std::string found = fs::is_regular_file(path, ec) ? path : ResolveProgramPath(path);
@@ -305,9 +305,9 @@ void TSource::LoadFile(const std::string& path)
     UpdateStatus();
 }
 
-bool TSource::IsModified() const { return edit_->document()->isModified(); }
+bool SourceWindow::IsModified() const { return edit_->document()->isModified(); }
 
-bool TSource::writeFile(const std::string& path)
+bool SourceWindow::writeFile(const std::string& path)
 {
     QSaveFile file(QString::fromStdString(path));
     QByteArray bytes = edit_->toPlainText().toUtf8();
@@ -320,7 +320,7 @@ bool TSource::writeFile(const std::string& path)
     return true;
 }
 
-bool TSource::Save()
+bool SourceWindow::Save()
 {
     bool saved = false;
     if (fileName_.empty()) {
@@ -334,7 +334,7 @@ bool TSource::Save()
     return saved;
 }
 
-bool TSource::SaveAs()
+bool SourceWindow::SaveAs()
 {
     // A program never saved is proposed in the dialogs' start folder.
     QString proposed = fileName_.empty()
@@ -353,7 +353,7 @@ bool TSource::SaveAs()
     return true;
 }
 
-void TSource::SourceSaveAsSource()
+void SourceWindow::SourceSaveAsSource()
 {
     BringToFront();
     SaveAs();
@@ -361,7 +361,7 @@ void TSource::SourceSaveAsSource()
 
 // ---- closing
 
-bool TSource::QueryClose()
+bool SourceWindow::QueryClose()
 {
     if (!IsModified()) return true;
     int answer = desktop::ShowMessageDialog(desktop::FormatOne(desktop::Tr("FILEMODIFIED"), GetCaption().toStdString()),
@@ -373,7 +373,7 @@ bool TSource::QueryClose()
     }
 }
 
-void TSource::closeEvent(QCloseEvent* event)
+void SourceWindow::closeEvent(QCloseEvent* event)
 {
     if (!QueryClose()) {
         event->ignore();
@@ -386,7 +386,7 @@ void TSource::closeEvent(QCloseEvent* event)
 
 // ---- mouse, keys, hints and drops
 
-bool TSource::eventFilter(QObject* watched, QEvent* event)
+bool SourceWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // The sub-window watches its own children from construction on.
     if (!edit_) return ToolWindow::eventFilter(watched, event);
@@ -428,7 +428,7 @@ bool TSource::eventFilter(QObject* watched, QEvent* event)
     return ToolWindow::eventFilter(watched, event);
 }
 
-int TSource::CharAtPoint(QPoint point) const
+int SourceWindow::CharAtPoint(QPoint point) const
 {
     QTextCursor c = edit_->cursorForPosition(point);
     // Beyond the end of its line, or below the last line, the point is
@@ -443,7 +443,7 @@ int TSource::CharAtPoint(QPoint point) const
     return pos;
 }
 
-void TSource::ShowWordHint(int index)
+void SourceWindow::ShowWordHint(int index)
 {
     if (index < 0) {
         editorHint_.clear();
@@ -457,7 +457,7 @@ void TSource::ShowWordHint(int index)
     editorHint_ = QString::fromStdString(HintTextFor(hintWord_));
 }
 
-void TSource::runMouseMove(QPoint point)
+void SourceWindow::runMouseMove(QPoint point)
 {
     if (point == lastMouse_) return;
     try {
@@ -474,7 +474,7 @@ void TSource::runMouseMove(QPoint point)
     }
 }
 
-void TSource::MarkDropPoint(QPoint point)
+void SourceWindow::MarkDropPoint(QPoint point)
 {
     int index = CharAtPoint(point);
     if (index < 0) return;

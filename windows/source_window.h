@@ -1,4 +1,4 @@
-// TSource: a source window. It edits one program file with syntax
+// SourceWindow: a source window. It edits one program file with syntax
 // colouring, shows the caret's line and column, asks before changes are
 // lost, saves and loads, finds and replaces, shows the value or help text
 // of the word under the mouse, marks where a paused run stands and where a
@@ -10,7 +10,7 @@
 // run control finds a window by that caption (case-insensitive) and uses
 // the caption as the source name of every position of its text.
 //
-// Offsets that the core passes through the SourceWindow interface count
+// Offsets that the core passes through the SourceView interface count
 // bytes of EditorText() (UTF-8); the editor counts characters. The window
 // converts between the two.
 //
@@ -44,11 +44,11 @@ namespace tavro {
 class MarkerStrip;
 class TSyntaxHighlighter;
 
-class TSource : public ToolWindow, public SourceWindow {
+class SourceWindow : public ToolWindow, public SourceView {
     Q_OBJECT
 public:
-    explicit TSource(QWidget* parent = nullptr);
-    ~TSource() override;
+    explicit SourceWindow(QWidget* parent = nullptr);
+    ~SourceWindow() override;
     void RefreshSettings() override;
     bool IsSourceWindow() const override { return true; }
 
@@ -97,7 +97,7 @@ public:
     QString StatusNote() const { return note_; }
     void FindAgain();
 
-    // ---- SourceWindow (run control)
+    // ---- SourceView (run control)
     std::string Caption() const override;
     std::string EditorText() const override;
     std::string FileFolder() const override;
@@ -212,14 +212,14 @@ QString IndentAfter(const QString& line);
 int MatchingBracket(const QString& text, int at);
 
 // The open source windows in creation order.
-const std::vector<TSource*>& SourceWindows();
+const std::vector<SourceWindow*>& SourceWindows();
 // The source window whose caption equals `caption` ignoring case: the
 // window whose program runs when it has that caption, else the first in
 // creation order.
-TSource* FindSourceWindow(std::string_view caption);
+SourceWindow* FindSourceWindow(std::string_view caption);
 // The window whose program the current top-level run started from, or null.
-TSource* RunningSourceWindow();
+SourceWindow* RunningSourceWindow();
 // The source window that was activated last, or null.
-TSource* CurrentSource();
+SourceWindow* CurrentSource();
 
 }  // namespace tavro

@@ -70,10 +70,10 @@ int main(int argc, char** argv)
     std::ofstream(path) << program(lines);
 
     std::vector<double> opens;
-    TSource* window = nullptr;
+    SourceWindow* window = nullptr;
     for (int run = 0; run < 5; ++run) {
         delete window;
-        window = new TSource();
+        window = new SourceWindow();
         window->resize(600, 500);
         window->show();
         QElapsedTimer t;

@@ -65,10 +65,10 @@ QColor lastLineColour()
     return doc->lastBlock().begin().fragment().charFormat().foreground().color();
 }
 
-TSource* newWindow(MainWindow& main, const QString& text)
+SourceWindow* newWindow(MainWindow& main, const QString& text)
 {
     main.NewProgram();
-    TSource* w = SourceWindows().back();
+    SourceWindow* w = SourceWindows().back();
     w->Editor()->setPlainText(text);
     return w;
 }
@@ -121,7 +121,7 @@ private slots:
     void escapeStopsALongRunWithAStoppedLine()
     {
         Session session;
-        TSource* w = newWindow(session.main, "repeat 1e9 [make \"x 1]");
+        SourceWindow* w = newWindow(session.main, "repeat 1e9 [make \"x 1]");
         // Escape in the editor while the program runs (an empty command
         // line would do the same).
         QTimer::singleShot(100, [w] { QTest::keyClick(w->Editor(), Qt::Key_Escape); });
@@ -189,7 +189,7 @@ private slots:
         int before = int(SourceWindows().size());
         QTest::keyClick(&session.main, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(int(SourceWindows().size()), before + 1);
-        TSource* w = SourceWindows().back();
+        SourceWindow* w = SourceWindows().back();
         // The caption mark shows unsaved changes; the caption stays the name.
         QString name = w->GetCaption();
         QTest::keyClicks(w->Editor(), "to sq :n");

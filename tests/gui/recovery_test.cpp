@@ -30,7 +30,7 @@ namespace {
 constexpr const char* kCrashChild = "--crash-with-an-unsaved-program";
 
 // Replaces the text as typing would: the window counts it as a change.
-void typeText(TSource* w, const QString& text)
+void typeText(SourceWindow* w, const QString& text)
 {
     w->Editor()->selectAll();
     w->Editor()->insertPlainText(text);
@@ -49,7 +49,7 @@ void answerNextDialog(std::function<void(MessageDialog*)> answer)
 struct CloseSourceWindows {
     ~CloseSourceWindows()
     {
-        for (TSource* s : std::vector<TSource*>(SourceWindows())) {
+        for (SourceWindow* s : std::vector<SourceWindow*>(SourceWindows())) {
             s->Editor()->document()->setModified(false);
             delete s;
         }
@@ -75,7 +75,7 @@ int crashWithUnsavedPrograms(const std::string& folder)
     typeText(OpenSourceWindow(QRect(0, 0, 300, 200), {}), "print \"unsaved");
     std::string saved = folder + "/saved.tvr";
     gui_test::WriteFile(saved, "print 1");
-    TSource* changed = OpenSourceWindow(QRect(0, 0, 300, 200), saved);
+    SourceWindow* changed = OpenSourceWindow(QRect(0, 0, 300, 200), saved);
     typeText(changed, QString::fromUtf8("print 2\nprint \"ä\n"));
     InstallCrashRecovery();
     std::raise(SIGSEGV);
@@ -98,7 +98,7 @@ private slots:
         std::string file = dir.path().toStdString() + "/mine.tvr";
         gui_test::WriteFile(file, "print 1");
         main.OpenProgramFile(file);
-        TSource* w = SourceWindows().back();
+        SourceWindow* w = SourceWindows().back();
         typeText(w, "print \"kept");
         QVERIFY(w->IsModified());
 
@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(OfferRecovery(), 2);
         QVERIFY(question.contains("saved.tvr"));
         QCOMPARE(SourceWindows().size(), before + 2);
-        TSource* changed = SourceWindows().back();
+        SourceWindow* changed = SourceWindows().back();
         QCOMPARE(changed->FileName(), folder + "/saved.tvr");
         QCOMPARE(changed->Editor()->toPlainText(), QString::fromUtf8("print 2\nprint \"ä\n"));
         QVERIFY(changed->IsModified());

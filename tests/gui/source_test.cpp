@@ -79,23 +79,23 @@ struct Session {
     MainWindow main;
 };
 
-TSource* newWindow(MainWindow& main)
+SourceWindow* newWindow(MainWindow& main)
 {
     main.MenuEntry("MENU.NEW")->trigger();
     return SourceWindows().back();
 }
 
 // The token class colouring gave the character at `position`.
-QColor colourAt(TSource* w, int position)
+QColor colourAt(SourceWindow* w, int position)
 {
     return ColourFormatAt(w->Editor()->document(), position).foreground().color();
 }
-bool boldAt(TSource* w, int position)
+bool boldAt(SourceWindow* w, int position)
 {
     return ColourFormatAt(w->Editor()->document(), position).fontWeight() == QFont::Bold;
 }
 
-int positionOf(TSource* w, const QString& text, int from = 0)
+int positionOf(SourceWindow* w, const QString& text, int from = 0)
 {
     return int(w->Editor()->toPlainText().indexOf(text, from));
 }
@@ -154,7 +154,7 @@ private slots:
     void theEditorShowsTheColoursAndRecoloursOnlyTheEditedLine()
     {
         Session session;
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         const QString text = "to sq :n\n{ a comment\nover lines } make \"x 12\nprint \\{x\\} 'ä' :n";
         w->Editor()->setPlainText(text);
         const SkinColours& c = CurrentSkin().Colours;
@@ -196,8 +196,8 @@ private slots:
         Session session;
         MainWindow& main = session.main;
         QTemporaryDir& dir = session.dir;
-        TSource* first = newWindow(main);
-        TSource* second = newWindow(main);
+        SourceWindow* first = newWindow(main);
+        SourceWindow* second = newWindow(main);
         QCOMPARE(first->GetCaption(), QString("New File 0"));
         QCOMPARE(second->GetCaption(), QString("New File 1"));
         QVERIFY(first->close());  // unchanged: nothing asked
@@ -217,7 +217,7 @@ private slots:
 
         // OK on a window never saved goes through the save dialog; the
         // program gets the ".tvr" extension.
-        TSource* third = newWindow(main);
+        SourceWindow* third = newWindow(main);
         QTest::keyClicks(third->Editor(), "print 2");
         QString target = dir.path() + "/saved";
         gui_test::AnswerNextDialog([](MessageDialog* m) { m->OkButton()->click(); });
@@ -231,7 +231,7 @@ private slots:
     {
         // Without line numbers; with them the strip shows for the numbers.
         Session session("ADVANCEDGUI=No\nSOURCE.LINENUMBERS=No\n");
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         std::vector<std::string> keys;
         for (const auto& b : w->Buttons()) keys.push_back(b.Key);
         QCOMPARE(keys, (std::vector<std::string>{"CLOSE", "SOURCE.STOP", "SOURCE.RUN", "SOURCE.SAVE"}));
@@ -249,7 +249,7 @@ private slots:
         const std::string content = "print \"\\{b\\} { c }\r\nprint 'ä'\n";
         gui_test::WriteFile(path, content);
         main.OpenProgramFile(path);
-        TSource* w = SourceWindows().back();
+        SourceWindow* w = SourceWindows().back();
         QCOMPARE(w->GetCaption(), QString("prog.tvr"));
         QCOMPARE(w->Editor()->toPlainText(), QString::fromUtf8("print \"\\{b\\} { c }\nprint 'ä'"));
         QVERIFY(!w->IsModified());
@@ -262,7 +262,7 @@ private slots:
         // A file in a missing folder: the message says why, the text stays.
         std::string bad = dir.path().toStdString() + "/missing/folder/unsaved-fresh-name.tvr";
         main.OpenProgramFile(bad);
-        TSource* b = SourceWindows().back();
+        SourceWindow* b = SourceWindows().back();
         QCOMPARE(b->FileName(), bad);
         QTest::keyClicks(b->Editor(), "print 3");
         gui_test::AnswerNextDialog([](MessageDialog* m) {
@@ -277,7 +277,7 @@ private slots:
     void findReplaceAndFindNext()
     {
         Session session;
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         w->Editor()->setPlainText("alpha beta\nALPHA beta alpha");
         auto selection = [w] { return w->Editor()->textCursor().selectionStart(); };
         gui_test::AnswerNextDialog([](MessageDialog* m) {
@@ -335,7 +335,7 @@ private slots:
     void stepsThroughACallAndContinuesWithoutAReset()
     {
         Session session;
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         w->Editor()->setPlainText("to double :x\n  output :x * 2\nend\nmake \"a 1\nmake \"b double :a\nprint :b + :a");
         std::vector<int> lines;
         // F7 until the body of the procedure pauses, then F9.
@@ -369,7 +369,7 @@ private slots:
     void commandByCommandStepsOverCalls()
     {
         Session session;
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         w->Editor()->setPlainText("to double :x\n  output :x * 2\nend\nmake \"b double 4\nprint :b");
         std::vector<int> lines;
         auto over = std::make_shared<bool>(false);
@@ -390,7 +390,7 @@ private slots:
     void runsToTheCaretLineAndStopsWhilePaused()
     {
         Session session;
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         w->Editor()->setPlainText("print \"one\nprint \"two\nprint \"three\nprint \"four");
         QTextCursor third(w->Editor()->document()->findBlockByNumber(2));
         w->Editor()->setTextCursor(third);
@@ -420,7 +420,7 @@ private slots:
     void aRunErrorMarksItsLine()
     {
         Session session;
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         w->Editor()->setPlainText("print \"äöü\nprint 2\nprint :nothing\nprint 4");
         int markedLine = -1;
         QString shown;
@@ -453,9 +453,9 @@ private slots:
     void closingAPausedWindowLetsTheRunFinish()
     {
         Session session;
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         w->Editor()->setPlainText("print 1\nprint 2");
-        QPointer<TSource> window(w);
+        QPointer<SourceWindow> window(w);
         whenPaused([w] { QVERIFY(w->close()); });  // unchanged: closes at once
         w->SourceRunStep();
         QCOMPARE(int(RunState), int(rsStopped));
@@ -468,7 +468,7 @@ private slots:
     void hintsShowValuesAndHelpTexts()
     {
         Session session;
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         RunSystemCommand("make \"help.sq \"Squares");
         RunSystemCommand("make \"count 5");
         RunSystemCommand("make \"box.size [1 2]");
@@ -505,7 +505,7 @@ private slots:
     void closingTheMainWindowAsksForChangedPrograms()
     {
         Session session;
-        TSource* w = newWindow(session.main);
+        SourceWindow* w = newWindow(session.main);
         QTest::keyClicks(w->Editor(), "print 1");
         gui_test::AnswerNextDialog([](MessageDialog* m) { m->CancelButton()->click(); });
         session.main.close();
@@ -534,7 +534,7 @@ private slots:
         main.OpenProgramFile(b);  // same name, other folder
         QCOMPARE(SourceWindows().size(), size_t(2));
         // A run error marks the window whose program ran.
-        TSource* second = SourceWindows()[1];
+        SourceWindow* second = SourceWindows()[1];
         second->Editor()->setPlainText("print :nothing");
         bool markedHere = false;
         gui_test::AnswerNextDialog([&](MessageDialog* m) {
@@ -566,7 +566,7 @@ private slots:
         QVERIFY(saved.find("REOPEN10") == std::string::npos);
 
         // The word at the cursor names a file (".tvr" added) and a topic.
-        TSource* w = SourceWindows().front();
+        SourceWindow* w = SourceWindows().front();
         w->Editor()->setPlainText("run \"x ; note");
         w->ShowWordHint(6);
         QCOMPARE(w->HintWord(), std::string("x"));
@@ -632,7 +632,7 @@ private slots:
             MainWindow main;
             main.ApplyConfiguration({});
             QCOMPARE(SourceWindows().size(), size_t(2));
-            TSource* first = SourceWindows()[0];
+            SourceWindow* first = SourceWindows()[0];
             QCOMPARE(first->FileName(), prog);
             QCOMPARE(first->Editor()->toPlainText(), QString("print \"kept"));
             QCOMPARE(first->geometry(), QRect(10, 20, 300, 200));
