@@ -196,8 +196,11 @@ static int stop_requested(TStructure *s)
     return 0;
 }
 
-/* until, do.while, do.until: `first` runs the body before the first test;
-   the loop goes on while the test gives `go_on`. */
+/* until, do.while, do.until and forever: `first` runs the body before the
+   first test; the loop goes on while the test gives `go_on`. A loop
+   without a test (forever) ends only by a stop, an output or an error. */
+enum { LOOP_WITHOUT_TEST = -1 };
+
 static TAtom *conditional_loop(TStructure *s, int first, int go_on)
 {
     TAtom *value = TAVRO_NOVALUE;
@@ -205,7 +208,7 @@ static TAtom *conditional_loop(TStructure *s, int first, int go_on)
     int32_t round = 0;
     for (;;) {
         int truth;
-        if (!first) {
+        if (!first && go_on != LOOP_WITHOUT_TEST) {
             if (!test_input(s, "test", &truth, &value))
                 break;
             if (truth != go_on) {
@@ -228,22 +231,7 @@ NATIVE(UNTIL) { return conditional_loop(*state, 0, 0); }
 NATIVE(WHILEDO) { return conditional_loop(*state, 1, 1); }
 NATIVE(UNTILDO) { return conditional_loop(*state, 1, 0); }
 
-NATIVE(FOREVER)
-{
-    TStructure *s = *state;
-    TAtom *value = TAVRO_NOVALUE;
-    Counter c = count_start(s);
-    int32_t round = 0;
-    for (;;) {
-        s->RepeatCount = ++round;
-        if (!run_input(s, "body", &value))
-            break;
-        if ((round & 127) == 0 && stop_requested(s))
-            break;
-    }
-    count_end(s, c);
-    return value;
-}
+NATIVE(FOREVER) { return conditional_loop(*state, 1, LOOP_WITHOUT_TEST); }
 
 NATIVE(REPCOUNT)
 {
