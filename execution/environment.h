@@ -89,6 +89,11 @@ public:
     virtual void DeleteDisplayList(Atom* node) {}
     virtual void BuildDisplayList(Atom* node) {}
     virtual void RedrawScene() {}
+    // Called where program code may run (between statements, when a run
+    // ends or pauses, before a wait): records the drawings whose rebuild
+    // was put off until a frame shows them. With `whenFrameDue` only if
+    // the plane would show a new frame now; without, always.
+    virtual void BuildDeferredDrawings(bool whenFrameDue) {}
     virtual void RepaintPlane() {}
     // Scene and window services that only a GUI can honour (camera 3-6,
     // model matrix 7, redraw 9, rebuild 10, call list 14, plane menu 17,

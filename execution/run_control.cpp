@@ -200,6 +200,16 @@ void markFrom(Atom* start, std::vector<Atom*>& work)
 
 namespace {
 
+// Drawings put off until the next frame show the state the run ended in.
+// A stop asked for ends the program, not these drawings.
+void buildDeferredDrawings()
+{
+    uint8_t state = RunState;
+    if (RunState == rsStopRequested) RunState = rsRunning;
+    bestEffort([] { Env().BuildDeferredDrawings(false); });
+    RunState = state;
+}
+
 // An error of a command, shown however little memory is left.
 void showMessage(const std::string& message)
 {
@@ -259,6 +269,7 @@ bool runCommandText(std::string_view text, const Text* shared, std::string_view 
     CallDepth = 0;
     EvalDepth = 0;
     PendingOutput = NoValue;
+    buildDeferredDrawings();
     bestEffort([] {
         if (SourceView* w = Env().FindSourceWindow(CurrentPosition.Source.view())) w->HideStepMarker();
     });
@@ -343,6 +354,8 @@ int RunSystemCommand(std::string_view text)
         PendingOutput = NoValue;
         showMessage(outOfMemoryMessage());
     }
+    // An event's procedure runs while no program pumps messages.
+    if (topLevel) buildDeferredDrawings();
     restore();
     if (topLevel) {
         FreeDiscardedCode();
@@ -406,7 +419,10 @@ void Reset()
 
 void YieldCheck()
 {
-    if ((++gYieldCounter & 15) == 0 && !MessagePumpingSuppressed) Env().ProcessMessages();
+    if ((++gYieldCounter & 15) == 0 && !MessagePumpingSuppressed) {
+        Env().BuildDeferredDrawings(true);
+        Env().ProcessMessages();
+    }
     if (RunState == rsStopRequested) RaiseStop();
 }
 
@@ -443,6 +459,7 @@ void StepCheck()
     int markedLine = window->FirstVisibleLine();
     Env().RebuildTree();
     SetRunState(rsPaused);
+    Env().BuildDeferredDrawings(false);
     Env().RedrawScene();
     while (RunState == rsPaused) {
         window = Env().FindSourceWindow(source);

@@ -161,7 +161,12 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
     case TAVRO_SVC_SHOW_HELP:
         return Env().ShowHelp(t) ? 1 : 0;
     case TAVRO_SVC_STOP_REQUESTED:
-        if (!MessagePumpingSuppressed) Env().ProcessMessages();
+        // Natives that wait (wait, readchar, the loops) ask this often:
+        // the plane keeps showing the drawing meanwhile.
+        if (!MessagePumpingSuppressed) {
+            Env().BuildDeferredDrawings(true);
+            Env().ProcessMessages();
+        }
         return RunState == rsStopRequested ? 1 : 0;
     case TAVRO_SVC_FIND_NAME: {
         // The wrapping procedure's activation record is the top context;

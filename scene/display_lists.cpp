@@ -3,6 +3,8 @@
 // lists.
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "executor.h"
 #include "expr.h"
 #include "list_call.h"
@@ -57,6 +59,8 @@ void Scene::DeleteDisplayList(Atom* node)
         glDeleteLists(content->second, 1);
         contents_.erase(content);
     }
+    if (!deferredBuilds_.empty())
+        std::erase(deferredBuilds_, node);
 }
 
 // A node keeps its list name for as long as its atom exists: a container
@@ -193,6 +197,32 @@ void Scene::RebuildScene()
         RebuildSubtree(RootNode());
         Redraw();
     } while (rebuildPending_);
+}
+
+void Scene::BuildLater(Atom* node)
+{
+    if (!HasDisplayList(node)) {
+        BuildDisplayList(node);
+        return;
+    }
+    if (std::find(deferredBuilds_.begin(), deferredBuilds_.end(), node) == deferredBuilds_.end())
+        deferredBuilds_.push_back(node);
+}
+
+bool Scene::BuildDeferred()
+{
+    bool built = false;
+    while (!deferredBuilds_.empty() && compiling_ == 0) {
+        built = true;
+        // Taken off first: a failing drawing is not retried for ever, and
+        // the build may mark nodes again.
+        Atom* node = deferredBuilds_.front();
+        deferredBuilds_.erase(deferredBuilds_.begin());
+        Hold hold(node);
+        DeleteDisplayList(node);
+        BuildDisplayList(node);
+    }
+    return built;
 }
 
 void Scene::DrawChild(Atom* node)

@@ -41,6 +41,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "atom.h"
 #include "scene_view.h"
@@ -102,6 +103,18 @@ public:
     // served by one more pass, except one made by a drawing while it is
     // being recorded (it would repeat in every pass).
     void RebuildScene();
+    // A build that waits for the next frame (service 10 with N2 = 1): the
+    // node's list is rebuilt by BuildDeferred, which the host calls when it
+    // is about to show a frame, at a point where program code may run. A
+    // drawing that changes at every step of a program (the turtle's) is
+    // thus recorded once per frame, not once per step. A node without a
+    // list yet is built at once.
+    void BuildLater(Atom* node);
+    bool HasDeferredBuilds() const { return !deferredBuilds_.empty(); }
+    // Rebuilds the nodes marked by BuildLater, in marking order; nothing
+    // while a list is being compiled. True when it rebuilt any. Errors
+    // propagate as BuildDisplayList's do, with the remaining marks kept.
+    bool BuildDeferred();
     // Inside a list being compiled: calls the node's list under its
     // selection name (service 14). Hidden nodes and nodes without a list
     // draw nothing.
@@ -146,7 +159,8 @@ public:
     // ---- host services
     // True for the codes that Service answers.
     static bool HandlesService(int code);
-    // Camera 3-5, background 6, redraw 9, rebuild 10, call list 14,
+    // Camera 3-5, background 6, redraw 9, rebuild 10 (at once, or with
+    // N2 = 1 at the next frame: BuildLater), call list 14,
     // picture 27, pick 28 (the list as an atom reference), deferral 31-32,
     // mouse blocking 33-34. Other codes: 0.
     intptr_t Service(int code, TText* text, long double n1, long double n2, long double n3,
@@ -238,6 +252,9 @@ private:
     std::unordered_map<const Atom*, uint32_t> names_;
     // A procedure's drawing, called by the node's list (new per build).
     std::unordered_map<const Atom*, uint32_t> contents_;
+    // Nodes whose rebuild waits for the next frame (BuildLater); each has
+    // a list, so that the collector's DeleteDisplayList forgets it.
+    std::vector<Atom*> deferredBuilds_;
     uint32_t nextName_ = 1;
 
     uint64_t listsCompiled_ = 0;

@@ -33,6 +33,12 @@ public:
     {
         if (scene_) scene_->Redraw();
     }
+    // A view that is not on a screen shows no frames during the run: the
+    // drawings wait for its end.
+    void BuildDeferredDrawings(bool whenFrameDue) override
+    {
+        if (scene_ && !whenFrameDue && scene_->BuildDeferred()) scene_->Redraw();
+    }
     intptr_t SceneService(int code, TText* text, long double n1, long double n2, long double n3,
                           long double n4) override
     {

@@ -48,19 +48,25 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
         return 0;
     case TAVRO_SVC_REBUILD: {
         Atom* node = ServiceAtom(n1);
-        if (IsVariable(node)) {
-            DeleteDisplayList(node);
-            BuildDisplayList(node);
+        if (!IsVariable(node)) return 0;
+        if (n2 == 1) {
+            BuildLater(node);
+            return 0;
         }
+        DeleteDisplayList(node);
+        BuildDisplayList(node);
         return 0;
     }
     case TAVRO_SVC_CALL_LIST:
         if (compiling_ > 0) DrawChild(ServiceAtom(n1));
         return 0;
     case TAVRO_SVC_SAVE_PICTURE:
+        // Pictures and picks see every drawing as it is now.
+        if (BuildDeferred()) Redraw();
         SavePicture(text ? std::string(View(*text)) : std::string());
         return 0;
     case TAVRO_SVC_PICK:
+        BuildDeferred();
         return reinterpret_cast<intptr_t>(
             Pick(int(ServiceWhole(n1)), int(ServiceWhole(n2)), int(ServiceWhole(n3)), int(ServiceWhole(n4))));
     case TAVRO_SVC_DEFER_DRAWING:
@@ -70,6 +76,7 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
         deferred_ = false;
         // The rebuild draws a frame: requests made meanwhile are served.
         redrawPending_ = false;
+        deferredBuilds_.clear();
         RebuildScene();
         return 0;
     case TAVRO_SVC_BLOCK_MOUSE:

@@ -223,7 +223,9 @@ enum {
     TAVRO_SVC_BACKGROUND = 6,      /* N1..N4: background r, g, b, a (0..1) */
     TAVRO_SVC_MODELMATRIX = 7,     /* N1: list of four lists of four numbers */
     TAVRO_SVC_REDRAW = 9,          /* redraw the scene */
-    TAVRO_SVC_REBUILD = 10,        /* N1: variable node: rebuild its display list */
+    TAVRO_SVC_REBUILD = 10,        /* N1: variable node: rebuild its display list;
+                                      N2 = 1: when the plane next shows a frame
+                                      or the run ends, not now */
     TAVRO_SVC_APPEND_OUTPUT = 11,  /* text: append to the last output line */
     TAVRO_SVC_TRANSLATE_TEXT = 12, /* text: program text -> result: the parsed list */
     TAVRO_SVC_PUMP = 13,           /* process pending window messages */

@@ -153,6 +153,19 @@ void QtEnvironment::RedrawScene()
     if (MakeSceneContextCurrent()) TheScene().Redraw();
 }
 
+void QtEnvironment::BuildDeferredDrawings(bool whenFrameDue)
+{
+    if (!TheScene().HasDeferredBuilds() || TheScene().Compiling()) return;
+    if (MainWindow* main = TheMainWindow(); main && main->Closing()) return;
+    PlaneWindow* plane = ThePlaneWindow();
+    // Nothing shows them while the plane is closed: they wait for the end
+    // of the run, or for a frame.
+    if (whenFrameDue && !(plane && plane->View()->FrameDue())) return;
+    if (!MakeSceneContextCurrent()) return;
+    TheScene().BuildDeferred();
+    if (plane) plane->View()->Present();
+}
+
 void QtEnvironment::RepaintPlane()
 {
     if (PlaneWindow* p = ThePlaneWindow()) p->RefreshView();

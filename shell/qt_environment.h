@@ -41,6 +41,7 @@ public:
     void DeleteDisplayList(Atom* node) override;
     void BuildDisplayList(Atom* node) override;
     void RedrawScene() override;
+    void BuildDeferredDrawings(bool whenFrameDue) override;
     void RepaintPlane() override;
     intptr_t SceneService(int code, TText* text, long double n1, long double n2, long double n3,
                           long double n4) override;

@@ -58,6 +58,8 @@ int shiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, bool d
 // keeps most of the processors.
 constexpr int kFrameMilliseconds = 40;
 constexpr int kFrameCostShare = 3;
+// However slow the frames, a growing drawing is shown ten times a second.
+constexpr qint64 kLongestFrameMilliseconds = 100 / kFrameCostShare;
 // Degrees of orbit per pixel dragged.
 constexpr double kOrbitPerPixel = 0.5;
 
@@ -90,11 +92,19 @@ PlaneView::PlaneView(PlaneWindow* plane, QWidget* parent) : QOpenGLWidget(parent
     }
     setFormat(format);
     frameTimer_.setSingleShot(true);
-    connect(&frameTimer_, &QTimer::timeout, this, [this] { update(); });
+    connect(&frameTimer_, &QTimer::timeout, this, [this] {
+        paintAsked_.start();
+        update();
+    });
     // A frame costs from its paint until the window shows it, the
     // composition of the window included.
     connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
-        if (paintStart_.isValid()) lastPaintMs_ = paintStart_.elapsed();
+        // The first frames of a window cost far more than the later
+        // ones (the GL compiles its shaders): a cost counts capped, and
+        // half of the last one is kept.
+        if (paintStart_.isValid())
+            frameCostMs_ = (frameCostMs_ + std::min<qint64>(paintStart_.elapsed(), kLongestFrameMilliseconds)) / 2;
+
         sincePaint_.start();
     });
 }
@@ -106,15 +116,41 @@ bool PlaneView::MakeCurrent()
     return true;
 }
 
+namespace {
+
+// A paint asked for but not seen for this long is taken as lost (a view
+// that was hidden meanwhile gets none).
+constexpr qint64 kLostPaintMilliseconds = 500;
+
+}  // namespace
+
+qint64 PlaneView::untilNextFrame() const
+{
+    qint64 gap = std::max<qint64>(kFrameMilliseconds, kFrameCostShare * frameCostMs_);
+    qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : gap;
+    return std::max<qint64>(0, gap - since);
+}
+
+bool PlaneView::paintWaiting() const
+{
+    return paintAsked_.isValid() && paintAsked_.elapsed() < kLostPaintMilliseconds;
+}
+
 void PlaneView::Present()
 {
     if (frameTimer_.isActive()) return;
-    qint64 gap = std::max<qint64>(kFrameMilliseconds, kFrameCostShare * lastPaintMs_);
-    qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : gap;
-    if (since >= gap)
-        update();
-    else
-        frameTimer_.start(int(gap - since));
+    qint64 wait = untilNextFrame();
+    if (wait > 0) {
+        frameTimer_.start(int(wait));
+        return;
+    }
+    if (!paintWaiting()) paintAsked_.start();
+    update();
+}
+
+bool PlaneView::FrameDue() const
+{
+    return isVisible() && !frameTimer_.isActive() && !paintWaiting() && untilNextFrame() == 0;
 }
 
 int PlaneView::Width() const { return int(width() * devicePixelRatioF()); }
@@ -130,6 +166,7 @@ void PlaneView::resizeGL(int w, int h)
 void PlaneView::paintGL()
 {
     if (TheApplication() && TheApplication()->Closing()) return;
+    paintAsked_.invalidate();
     if (plane_->IsMoving()) return;
     paintStart_.start();
     TheScene().Paint(workspaceColour());

@@ -38,6 +38,10 @@ public:
     bool MakeCurrent() override;
     // Asks for a frame, coalesced as above.
     void Present() override;
+    // Whether a frame asked for now would be painted at once: the view is
+    // shown, no frame is waiting to be painted, and the gap after the last
+    // one has passed.
+    bool FrameDue() const;
     // A frame is drawn by the widget's own paint: Redraw only asks for one.
     bool DrawsInPaintOnly() const override { return true; }
     int Width() const override;
@@ -56,11 +60,18 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Milliseconds until the coalescing rule allows the next frame.
+    qint64 untilNextFrame() const;
+    bool paintWaiting() const;
+
     PlaneWindow* plane_;
     QTimer frameTimer_;
     QElapsedTimer sincePaint_;
     QElapsedTimer paintStart_;
-    qint64 lastPaintMs_ = 0;
+    // What a frame costs, from its paint until the window shows it.
+    qint64 frameCostMs_ = 0;
+    // A paint was asked for (update) and has not happened yet.
+    QElapsedTimer paintAsked_;
     // An orbit drag is under way from this point.
     bool orbiting_ = false;
     QPoint dragFrom_;

@@ -876,6 +876,18 @@ NATIVE(REBUILD)
     return TAVRO_NOVALUE;
 }
 
+/* REBUILD put off until the plane shows its next frame, or the run ends:
+   for a drawing that changes at every step of a program, which then
+   records it once per frame instead of once per step. */
+NATIVE(REBUILDLATER)
+{
+    TStructure *s = *state;
+    TAtom *node = node_input(s, "name");
+    if (node)
+        tavro_service(s, TAVRO_SVC_REBUILD, NULL, (long double)(uintptr_t)node, 1, 0, 0);
+    return TAVRO_NOVALUE;
+}
+
 NATIVE(FREEZESCENE)
 {
     tavro_service_plain(*state, TAVRO_SVC_DEFER_DRAWING);

@@ -2,6 +2,8 @@
 // the pen's colour, steps that cost the same however long the trail is,
 // a pen that shows on a dark plane; and the plane's own camera gestures.
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "scene_fixture.h"
 #include "structure.h"
@@ -83,14 +85,16 @@ TEST_F(TurtleSceneTest, TrailTakesThePenColourAndStopsWithThePen)
     EXPECT_EQ(countPixels(View.Read(), red), 0);
 }
 
-// A step records the open piece with the arrow head, and nothing else,
-// however long the trail: finished pieces keep the list they got once.
+// At full speed the steps of a run record the open piece with the arrow
+// head once, when a frame shows them or the run ends, however long the
+// trail: finished pieces keep the list they got once. A slowed turtle
+// records every step, to be watched.
 TEST_F(TurtleSceneTest, StepsCostTheSameHoweverLongTheTrail)
 {
     ASSERT_TRUE(Run("fd 1"));
     uint64_t before = Scene.ListsCompiled();
     ASSERT_TRUE(Run("repeat 10 [fd 5 rt 36]"));
-    EXPECT_EQ(Scene.ListsCompiled() - before, 20u);
+    EXPECT_EQ(Scene.ListsCompiled() - before, 1u);
 
     ASSERT_TRUE(Run("repeat 1009 [fd 1 rt 1]"));
     ASSERT_EQ(Run("print :turtlestate.pieces"), true);
@@ -99,8 +103,26 @@ TEST_F(TurtleSceneTest, StepsCostTheSameHoweverLongTheTrail)
     ASSERT_NE(first, 0u);
     before = Scene.ListsCompiled();
     ASSERT_TRUE(Run("repeat 10 [fd 1 rt 1]"));
-    EXPECT_EQ(Scene.ListsCompiled() - before, 20u);
+    EXPECT_EQ(Scene.ListsCompiled() - before, 1u);
     EXPECT_EQ(Scene.ListOf(Node("turtle.trail.p1")), first);
+
+    before = Scene.ListsCompiled();
+    ASSERT_TRUE(Run("speed 10\nrepeat 2 [fd 1 rt 1]\nspeed 0"));
+    EXPECT_EQ(Scene.ListsCompiled() - before, 4u);
+}
+
+// A picture taken in the middle of a run shows the turtle's latest step,
+// not the state the last frame showed.
+TEST_F(TurtleSceneTest, PictureInARunShowsTheLatestStep)
+{
+    std::string file = ::testing::TempDir() + "tavro-turtle-mid.jpg";
+    ASSERT_TRUE(Run("hideturtle\nsetpencolor 1 0 0\nsetpensize 4\nrepeat 4 [fd 40 rt 90]\nsavepicture \"'" + file +
+                    "'\nclean"));
+    RgbImage mid;
+    std::string error;
+    ASSERT_TRUE(tavro::scene::ReadJpeg(file, mid, error)) << error;
+    EXPECT_GT(countPixels(mid, red), 40);
+    std::remove(file.c_str());
 }
 
 TEST_F(TurtleSceneTest, DefaultPenShowsOnADarkPlane)
