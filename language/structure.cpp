@@ -695,18 +695,39 @@ Atom* AttachRecord(Atom* procedure)
     return record;
 }
 
+namespace {
+
+// A dotted name that Walk takes down the tree member by member: no climb
+// (an empty segment), no start at the root. The answer for one depends on
+// the tree's shape alone, as a simple name's does.
+bool isDownwardPath(std::string_view name)
+{
+    if (name.empty() || name[0] == '[' || name[0] == '.' || name.back() == '.') return false;
+    return name.find("..") == std::string_view::npos;
+}
+
+}  // namespace
+
 Atom* ResolveName(const Atom* nameAtom, std::string_view name)
 {
     if (!IsObject(nameAtom) || nameAtom->Kind != akWord || !NamesCaseSensitive()) return Resolve(name);
     Atom* scope = ContextNode(TopContext());
+    const bool simple = isSimpleName(name);
+    const bool rememberedKind = simple || isDownwardPath(name);
     if (scope && (scope->Flags & flActivation)) {
-        // The scan compares whole names: what it finds for a dotted name
-        // (or one that starts at the root) is looked up in full instead.
-        if (Atom* found = scanRecord(scope, name)) return isSimpleName(name) ? found : Resolve(name);
+        // A record's members change without NoteTreeChange: it is searched
+        // every time, for the whole of a simple name or the first segment
+        // of a path. A path that starts in the record is walked in full.
+        if (simple) {
+            if (Atom* found = scanRecord(scope, name)) return found;
+        } else if (!rememberedKind || scanRecord(scope, name.substr(0, name.find('.')))) {
+            return Resolve(name);
+        }
         scope = scope->Parent;
     }
     if (!scope) return Resolve(name);
-    // Only simple names are remembered, each with the text it had.
+    // Simple names and downward paths are remembered, each with the text
+    // it had.
     NameSite& site = siteOf(nameAtom, scope);
     if (site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope &&
         site.text == nameAtom->Text) {
@@ -718,7 +739,7 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
         return site.found;
     }
     Atom* found = Resolve(name);
-    if (found && isSimpleName(name) && rememberable(scope))
+    if (found && rememberedKind && rememberable(scope))
         site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch};
     return found;
 }

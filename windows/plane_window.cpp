@@ -99,12 +99,13 @@ PlaneView::PlaneView(PlaneWindow* plane, QWidget* parent) : QOpenGLWidget(parent
     // A frame costs from its paint until the window shows it, the
     // composition of the window included.
     connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
-        // The first frames of a window cost far more than the later
-        // ones (the GL compiles its shaders): a cost counts capped, and
-        // half of the last one is kept.
-        if (paintStart_.isValid())
-            frameCostMs_ = (frameCostMs_ + std::min<qint64>(paintStart_.elapsed(), kLongestFrameMilliseconds)) / 2;
-
+        // The window shows itself for other widgets' paints too: only a
+        // frame of this view counts. The first frames of a window cost far
+        // more than the later ones (the GL compiles its shaders): a cost
+        // counts capped, and half of the last one is kept.
+        if (!paintStart_.isValid()) return;
+        frameCostMs_ = (frameCostMs_ + std::min<qint64>(paintStart_.elapsed(), kLongestFrameMilliseconds)) / 2;
+        paintStart_.invalidate();
         sincePaint_.start();
     });
 }
