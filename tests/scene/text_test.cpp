@@ -1,14 +1,17 @@
-// text3d: the line font's glyphs and layout.
+// text3d: the line font's glyphs and layout, and text drawn into an
+// object's drawing, read back as pixels.
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "scene_fixture.h"
 #include "stroke_font.h"
 
 namespace {
+
+using tavro::scene::RgbImage;
 
 // ------------------------------------------------------------- the font
 
@@ -84,6 +87,91 @@ TEST(StrokeFont, EachCodePointTakesOneAdvance)
         // Both ends in the same cell.
         EXPECT_EQ(std::floor(s[0] / STROKE_FONT_ADVANCE), std::floor(s[2] / STROKE_FONT_ADVANCE));
     }
+}
+
+// ----------------------------------------------------------- in the scene
+
+// The camera looks at the XY plane from straight above, 40 units away:
+// the text stands upright on the screen.
+const char* kFacingCamera = "eye 0 0 40\nlookat 0 0 0\nupvector 0 1 0";
+
+// The box of the dark pixels of a frame, and how many there are.
+struct Ink {
+    int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1, count = 0;
+    int Width() const { return count ? right - left + 1 : 0; }
+};
+
+class TextSceneTest : public SceneTest {
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        ASSERT_TRUE(Run(kFacingCamera));
+        double half = 40 * std::tan(tavro::scene::FieldOfView(kHeight) / 2 * M_PI / 180);
+        unit = kHeight / 2.0 / half;
+        originX = kWidth / 2 - 3 * unit;
+        originY = kHeight / 2;
+    }
+
+    // Draws the object's text in black, its origin 3 units left of the
+    // centre, and finds the ink.
+    Ink Draw(const std::string& body)
+    {
+        Ink ink;
+        EXPECT_TRUE(Run("to words.ondrawimage\n color 0 0 0\n move -3 0 0\n " + body + "\nend"))
+            << body;
+        Scene.Paint({255, 255, 255});
+        RgbImage image = View.Read();
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) {
+                const uint8_t* p = image.At(x, y);
+                if (p[0] > 128 || p[1] > 128 || p[2] > 128) continue;
+                ++ink.count;
+                ink.left = std::min(ink.left, x);
+                ink.right = std::max(ink.right, x);
+                ink.top = std::min(ink.top, y);
+                ink.bottom = std::max(ink.bottom, y);
+            }
+        return ink;
+    }
+
+    double unit = 0;  // pixels per unit
+    double originX = 0, originY = 0;
+};
+
+TEST_F(TextSceneTest, TextInksItsBoxFromTheOriginUpToTheCapitals)
+{
+    Ink ink = Draw("text3d \"HELLO");
+    ASSERT_GT(ink.count, 5 * unit);
+    // H's stem stands on the origin, the capitals' tops one unit above.
+    EXPECT_NEAR(ink.left, originX, 1.5);
+    EXPECT_NEAR(ink.top, originY - unit, 1.5);
+    EXPECT_NEAR(ink.bottom, originY, 1.5);
+    EXPECT_NEAR(ink.right, originX + (4 * 0.8 + 4.0 / 6) * unit, 1.5);
+    // Descenders reach below the line; the word draws nothing outside a
+    // drawing.
+    EXPECT_NEAR(Draw("text3d \"gy").bottom, originY + unit / 3, 1.5);
+    EXPECT_TRUE(Run("text3d \"outside"));
+}
+
+TEST_F(TextSceneTest, LongerTextIsWiderByItsAdvances)
+{
+    int two = Draw("text3d \"Hi").Width();
+    int six = Draw("text3d \"'Hi Hi!'").Width();
+    ASSERT_GT(two, 0);
+    EXPECT_NEAR(six - two, 4 * 0.8 * unit, 2.5);
+    // Characters the font lacks still take their place.
+    EXPECT_NEAR(Draw("text3d \"H\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9i").Width(), six, 2.5);
+}
+
+TEST_F(TextSceneTest, ListDrawsAsPrintShowsIt)
+{
+    Ink list = Draw("text3d [AB [C] 7]");
+    Ink words = Draw("text3d \"'AB [C] 7'");
+    ASSERT_GT(list.count, 0);
+    EXPECT_EQ(list.left, words.left);
+    EXPECT_EQ(list.right, words.right);
+    EXPECT_EQ(list.count, words.count);
 }
 
 }  // namespace
