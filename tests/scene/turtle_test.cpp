@@ -85,6 +85,26 @@ TEST_F(TurtleSceneTest, TrailTakesThePenColourAndStopsWithThePen)
     EXPECT_EQ(countPixels(View.Read(), red), 0);
 }
 
+// A label's capitals stand 10 steps tall on the turtle's place, its text
+// running to the right.
+TEST_F(TurtleSceneTest, LabelWritesAtTheTurtlesPlace)
+{
+    ASSERT_TRUE(Run("hideturtle\npenup\nfd 20\nsetpencolor 1 0 0"));
+    Scene.Paint({255, 255, 255});
+    EXPECT_EQ(countPixels(View.Read(), red), 0);
+    ASSERT_TRUE(Run("turtlelabel [Hi]"));
+    Scene.Paint({255, 255, 255});
+    RgbImage image = View.Read();
+    double step = pixelsPerStep(kHeight);
+    int x0 = kWidth / 2, y0 = int(std::lround(kHeight / 2 - 20 * step));
+    int inBox = 0, all = countPixels(image, red);
+    for (int y = int(y0 - 10 * step) - 1; y <= y0 + 1; ++y)
+        for (int x = x0 - 1; x <= int(x0 + 16 * step) + 1; ++x)
+            if (red(image.At(x, y))) ++inBox;
+    EXPECT_GT(all, 20);
+    EXPECT_EQ(inBox, all);
+}
+
 // At full speed the steps of a run record the open piece with the arrow
 // head once, when a frame shows them or the run ends, however long the
 // trail: finished pieces keep the list they got once. A slowed turtle
