@@ -600,6 +600,9 @@ struct NameSite {
     const Atom* scope = nullptr;
     Atom* found = nullptr;
     uint64_t epoch = 0;
+    // A dotted name: found only while the record it is read in has no
+    // member of its first segment's name.
+    bool path = false;
 };
 constexpr size_t kNameSites = 2048;
 NameSite gNameSites[kNameSites];
@@ -630,7 +633,7 @@ bool rememberable(const Atom* scope)
 
 // The member `name` of an activation record, as stepInto finds it. Records
 // hold a few parameters: compared in place, most by length alone.
-Atom* scanRecord(Atom* record, std::string_view name)
+inline __attribute__((always_inline)) Atom* scanRecord(Atom* record, std::string_view name)
 {
     const size_t size = name.size();
     if (size == NormalizedReserved(rwOnChange).size() || size == NormalizedReserved(rwOnDrawImage).size())
@@ -706,23 +709,29 @@ bool isDownwardPath(std::string_view name)
     return name.find("..") == std::string_view::npos;
 }
 
+// Whether a downward path read in an activation record is looked up from
+// the record's procedure on: its first segment is no member of the record.
+// Out of line: simple names are most reads.
+[[gnu::noinline]] bool pathPassesRecord(Atom* record, std::string_view name)
+{
+    return !scanRecord(record, name.substr(0, name.find('.')));
+}
+
 }  // namespace
 
 Atom* ResolveName(const Atom* nameAtom, std::string_view name)
 {
     if (!IsObject(nameAtom) || nameAtom->Kind != akWord || !NamesCaseSensitive()) return Resolve(name);
     Atom* scope = ContextNode(TopContext());
-    const bool simple = isSimpleName(name);
-    const bool rememberedKind = simple || isDownwardPath(name);
+    // A record's members change without NoteTreeChange: the record is
+    // searched every time, for a simple name here, for the first segment of
+    // a remembered path below.
+    Atom* record = nullptr;
     if (scope && (scope->Flags & flActivation)) {
-        // A record's members change without NoteTreeChange: it is searched
-        // every time, for the whole of a simple name or the first segment
-        // of a path. A path that starts in the record is walked in full.
-        if (simple) {
-            if (Atom* found = scanRecord(scope, name)) return found;
-        } else if (!rememberedKind || scanRecord(scope, name.substr(0, name.find('.')))) {
-            return Resolve(name);
-        }
+        // The scan compares whole names: what it finds for a dotted name
+        // (or one that starts at the root) is looked up in full instead.
+        if (Atom* found = scanRecord(scope, name)) return isSimpleName(name) ? found : Resolve(name);
+        record = scope;
         scope = scope->Parent;
     }
     if (!scope) return Resolve(name);
@@ -731,6 +740,7 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
     NameSite& site = siteOf(nameAtom, scope);
     if (site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope &&
         site.text == nameAtom->Text) {
+        if (site.path && record && !pathPassesRecord(record, name)) return Resolve(name);
         if (gVerifyNameSites && Resolve(name) != site.found) {
             std::fprintf(stderr, "tavro: remembered lookup of %.*s is stale\n", static_cast<int>(name.size()),
                          name.data());
@@ -739,8 +749,11 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
         return site.found;
     }
     Atom* found = Resolve(name);
-    if (found && rememberedKind && rememberable(scope))
-        site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch};
+    if (!found || !rememberable(scope)) return found;
+    if (isSimpleName(name))
+        site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, false};
+    else if (isDownwardPath(name) && (!record || pathPassesRecord(record, name)))
+        site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, true};
     return found;
 }
 
