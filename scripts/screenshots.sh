@@ -1,7 +1,7 @@
 #!/bin/sh
-# Takes the README's screenshots: the main window with the command and
-# output windows after a few typed commands and the popup menu open, in
-# each skin. Needs Xvfb, xdotool and ImageMagick's import; writes
+# Takes the README's screenshots: the main window with the plane, command
+# and output windows after a few typed commands (a star and its label
+# among them), in each skin. Needs Xvfb, xdotool and ImageMagick's import; writes
 # docs/screenshots/SKIN.png.
 set -e
 cd "$(dirname "$0")/.."
@@ -21,15 +21,12 @@ for skin in Windows Daylight Midnight; do
   export DISPLAY=$display
   xdotool mousemove 300 660 click 1
   for line in 'print 1 + 2' 'to square :x' 'output :x * :x' 'end' 'print square 12' \
-              'repeat 4 [print sentence (repeat) square (repeat)]'; do
+              'repeat 4 [print sentence (repeat) square (repeat)]' \
+              'repeat 5 [fd 80 rt 144]' 'penup setxy 12 -12 turtlelabel [a star] home pendown'; do
     xdotool type --delay 15 "$line"
     xdotool key Return
   done
-  sleep 0.5
-  xdotool mousemove 350 330 click 3
-  sleep 0.4
-  xdotool mousemove 370 402
-  sleep 0.6
+  sleep 1
   import -window root -crop 1024x720+128+152 "$out/$skin.png"
   kill $ide 2>/dev/null || true
   wait $ide 2>/dev/null || true
