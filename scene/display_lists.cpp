@@ -30,9 +30,26 @@ void forEachMember(Atom* node, F f)
 
 }  // namespace
 
+size_t Scene::listFilterBit(const Atom* node)
+{
+    uint64_t h = (reinterpret_cast<uintptr_t>(node) >> 4) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(h >> (64 - kListFilterLog2));
+}
+
 bool Scene::HasDisplayList(const Atom* node) const
 {
+    // Asked for most nodes the program assigns and for every call's
+    // record: a clear bit answers without the map.
+    if (!listFilter_.test(listFilterBit(node))) return false;
     return lists_.count(node) != 0;
+}
+
+void Scene::noteList(Atom* node, uint32_t name)
+{
+    lists_[node] = name;
+    owners_[name] = node;
+    listFilter_.set(listFilterBit(node));
+    ++listsCompiled_;
 }
 
 uint32_t Scene::ListOf(const Atom* node) const
@@ -131,10 +148,8 @@ void Scene::compileProcedure(Atom* node, uint32_t name)
             glCallList(content);
             glEndList();
             --scene->compiling_;
-            scene->lists_[node] = name;
-            scene->owners_[name] = node;
+            scene->noteList(node, name);
             scene->contents_[node] = content;
-            ++scene->listsCompiled_;
         }
     } close{this, node, name, content, savedCell};
 
@@ -160,9 +175,7 @@ void Scene::compileContainer(Atom* node, uint32_t name)
     });
     if (!open) return;
     glEndList();
-    lists_[node] = name;
-    owners_[name] = node;
-    ++listsCompiled_;
+    noteList(node, name);
 }
 
 void Scene::RebuildSubtree(Atom* node)

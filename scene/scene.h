@@ -38,6 +38,7 @@
 // Not thread-safe: the interpreter's one thread only.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -213,6 +214,11 @@ public:
     uint32_t ListOf(const Atom* node) const;
 
 private:
+    // A bit per hash of the nodes that ever had a list: most nodes never
+    // had one, and a clear bit tells so at once. Bits are never cleared.
+    static constexpr int kListFilterLog2 = 16;
+    static size_t listFilterBit(const Atom* node);
+    void noteList(Atom* node, uint32_t name);
     uint32_t reserveName(Atom* node);
     void compileProcedure(Atom* node, uint32_t name);
     void compileContainer(Atom* node, uint32_t name);
@@ -247,6 +253,7 @@ private:
 
     // Lists that exist, both ways (picking maps a selection name back).
     std::unordered_map<const Atom*, uint32_t> lists_;
+    std::bitset<size_t{1} << kListFilterLog2> listFilter_;
     std::unordered_map<uint32_t, Atom*> owners_;
     // The list name given to each node, kept when its list is deleted.
     std::unordered_map<const Atom*, uint32_t> names_;

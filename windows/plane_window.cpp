@@ -52,12 +52,13 @@ int shiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, bool d
 }
 
 // A frame is asked for no sooner than this after the last one, and no
-// sooner than this many times its cost: the GL rasterises on threads of
-// its own, which share the processors with the running program.
-// 25 frames a second are enough to watch a drawing grow, and the program
-// keeps most of the processors.
-constexpr int kFrameMilliseconds = 40;
-constexpr int kFrameCostShare = 3;
+// sooner than this many times its cost: a frame composes the whole main
+// window, and the GL rasterises on threads of its own, which share the
+// processors with the running program. Fourteen frames a second are
+// enough to watch a drawing grow, and the program keeps most of the
+// processors.
+constexpr int kFrameMilliseconds = 70;
+constexpr int kFrameCostShare = 4;
 // However slow the frames, a growing drawing is shown ten times a second.
 constexpr qint64 kLongestFrameMilliseconds = 100 / kFrameCostShare;
 // Degrees of orbit per pixel dragged.

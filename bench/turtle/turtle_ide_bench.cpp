@@ -44,6 +44,10 @@ int main(int argc, char** argv)
             return;
         }
         QTest::qWait(300);
+        // With PLANE_HIDDEN set the plane is hidden before the run: the
+        // figure is then the environment's cost without frames.
+        if (std::getenv("PLANE_HIDDEN")) plane->hide();
+        QTest::qWait(100);
         uint64_t frames = TheScene().FramesDrawn();
         QElapsedTimer t;
         t.start();

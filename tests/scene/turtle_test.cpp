@@ -119,16 +119,30 @@ TEST_F(TurtleSceneTest, StepsCostTheSameHoweverLongTheTrail)
     ASSERT_TRUE(Run("repeat 1009 [fd 1 rt 1]"));
     ASSERT_EQ(Run("print :turtlestate.pieces"), true);
     EXPECT_EQ(Env.Lines.back(), "10 ");
-    uint32_t first = Scene.ListOf(Node("turtle.trail.p1"));
+    uint32_t first = Scene.ListOf(Node("turtle.trail.c1.p1"));
     ASSERT_NE(first, 0u);
     before = Scene.ListsCompiled();
     ASSERT_TRUE(Run("repeat 10 [fd 1 rt 1]"));
     EXPECT_EQ(Scene.ListsCompiled() - before, 1u);
-    EXPECT_EQ(Scene.ListOf(Node("turtle.trail.p1")), first);
+    EXPECT_EQ(Scene.ListOf(Node("turtle.trail.c1.p1")), first);
 
     before = Scene.ListsCompiled();
     ASSERT_TRUE(Run("speed 10\nrepeat 2 [fd 1 rt 1]\nspeed 0"));
     EXPECT_EQ(Scene.ListsCompiled() - before, 4u);
+
+    // A finished piece records as many lists in the third chapter of the
+    // trail as in the first.
+    auto oneMorePiece = [&] {
+        uint64_t start = Scene.ListsCompiled();
+        EXPECT_TRUE(Run("repeat 100 [fd 1 rt 1]"));
+        return Scene.ListsCompiled() - start;
+    };
+    uint64_t early = oneMorePiece();
+    ASSERT_TRUE(Run("repeat 12000 [fd 1 rt 1]"));
+    ASSERT_TRUE(Run("print :turtlestate.pieces"));
+    EXPECT_EQ(Env.Lines.back(), "131 ");
+    ASSERT_NE(Node("turtle.trail.c3.p131"), nullptr);
+    EXPECT_EQ(oneMorePiece(), early);
 }
 
 // A picture taken in the middle of a run shows the turtle's latest step,
