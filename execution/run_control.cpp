@@ -30,6 +30,8 @@ Position RunToTarget;
 namespace {
 
 unsigned gYieldCounter = 0;
+constexpr auto kPumpInterval = std::chrono::milliseconds(3);
+std::chrono::steady_clock::time_point gLastPump;
 int gRunNesting = 0;  // runs in progress (RunCommandText, RunSystemCommand)
 
 long long nowMs()
@@ -419,9 +421,16 @@ void Reset()
 
 void YieldCheck()
 {
+    // Every 16th statement the clock is read, and messages are pumped when
+    // a few milliseconds have passed: a pump costs a GUI a look at its
+    // display connection, and a few hundred a second keep it responsive.
     if ((++gYieldCounter & 15) == 0 && !MessagePumpingSuppressed) {
-        Env().BuildDeferredDrawings(true);
-        Env().ProcessMessages();
+        auto now = std::chrono::steady_clock::now();
+        if (now - gLastPump >= kPumpInterval) {
+            gLastPump = now;
+            Env().BuildDeferredDrawings(true);
+            Env().ProcessMessages();
+        }
     }
     if (RunState == rsStopRequested) RaiseStop();
 }
