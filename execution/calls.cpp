@@ -323,7 +323,9 @@ void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
         return;
     }
 
-    if (CallIntrinsic(stack, node, definition, argCount, args)) return;
+    Atom* body = ProcedureBody(definition);
+    Atom* nativeStatement = NativeBodyStatement(body);
+    if (nativeStatement && CallIntrinsic(stack, node, nativeStatement, argCount, args)) return;
 
     std::string_view procName = TextOf(node);
     // A call whose every parameter is a plain value may reuse the nodes of
@@ -377,16 +379,15 @@ void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
         }
     }
 
-    Atom* body = ProcedureBody(definition);
-
     node->Flags |= flBusy;
     record->Flags |= flActivation;
     PushContext(record);
     if (tracing)
         LogLine(logTrace, "Enter (" + std::to_string(CallDepth) + ") " + std::string(procName) + trace);
     ++CallDepth;
-    if (Atom* statement = NativeBodyStatement(body))
-        runNativeBody(statement);
+    // The body's code is as it was: nothing compiles or drops code between.
+    if (nativeStatement)
+        runNativeBody(nativeStatement);
     else {
         CurrentCell = body;
         ExecuteList();

@@ -141,11 +141,9 @@ bool compute(CoreNumberWord word, bool hasA, long double a, long double b, long 
 
 }  // namespace
 
-bool CallIntrinsic(TStack& stack, Atom* node, Atom* definition, int argCount, const TCodeWord* args)
+bool CallIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, const TCodeWord* args)
 {
     if (argCount < 1 || argCount > 2) return false;
-    Atom* statement = NativeBodyStatement(ProcedureBody(definition));
-    if (!statement) return false;
     auto fn = reinterpret_cast<TNativeFunction>(statement->Code->Words[1]);
     CoreNumberWord word = CoreNumberWordOf(fn);
     if (word == CoreNumberWord::None) return false;

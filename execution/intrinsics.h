@@ -15,9 +15,10 @@
 // the machine stack far from its limit.
 //
 // Such a call gives the same value (a number, or the word true or false)
-// and leaves the same position, last popped value, current cell and
-// collection count behind, without the activation record, its parameter
-// nodes or the context. Any other call is left to the ordinary path.
+// and has the same collection check, position, statement count towards
+// pumping, last popped value and current cell as the ordinary call, but
+// no activation record, parameter nodes or context. Any other call is
+// left to the ordinary path.
 //
 // With TAVRO_VERIFY_LOOKUPS set, every computed call is checked against
 // the native function run on a record of its own; a difference aborts.
@@ -28,9 +29,10 @@
 
 namespace tavro {
 
-// Computes the call of `node` (whose value is `definition`) with the
-// `argCount` inputs on the stack, as described above: true when done (the
-// inputs popped and the result pushed), false when nothing was done.
-bool CallIntrinsic(TStack& stack, Atom* node, Atom* definition, int argCount, const TCodeWord* args);
+// Computes the call of `node`, whose body is the native statement
+// `statement` (NativeBodyStatement), with the `argCount` inputs on the
+// stack, as described above: true when done (the inputs popped and the
+// result pushed), false when nothing was done.
+bool CallIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, const TCodeWord* args);
 
 }  // namespace tavro

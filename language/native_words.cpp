@@ -17,9 +17,13 @@ struct KnownFunction {
     CoreNumberWord word;
 };
 constexpr size_t kCoreNumberWords = 10;
-// The addresses found so far; a handful, searched in order.
-KnownFunction gCoreNumberWords[kCoreNumberWords];
-size_t gCoreNumberWordCount = 0;
+// The addresses found so far, by a hash of the address: every call of a
+// library wrapper asks, and nearly all ask about another function, which
+// the first empty slot answers.
+constexpr size_t kSlots = 32;
+KnownFunction gSlots[kSlots];
+
+size_t slotOf(TNativeFunction fn) { return (reinterpret_cast<uintptr_t>(fn) >> 4) & (kSlots - 1); }
 
 CoreNumberWord coreNumberWordNamed(std::string_view function)
 {
@@ -62,25 +66,30 @@ void NoteResolvedNative(std::string_view library, std::string_view function, TNa
     CoreNumberWord word = coreNumberWordNamed(function);
     if (word == CoreNumberWord::None) return;
     // Two addresses for one name mean two files called core: neither is
-    // trusted to be the one whose results the executor knows.
+    // trusted to be the one whose results the executor knows. The first
+    // stays in its slot as an address of no known function.
     static bool doubtful[kCoreNumberWords + 1];
     if (doubtful[size_t(word)]) return;
-    for (size_t i = 0; i < gCoreNumberWordCount; ++i) {
-        if (gCoreNumberWords[i].word != word) continue;
-        if (gCoreNumberWords[i].fn != fn) {
+    for (KnownFunction& known : gSlots) {
+        if (known.fn == fn) return;
+        if (known.fn && known.word == word) {
             doubtful[size_t(word)] = true;
-            gCoreNumberWords[i] = gCoreNumberWords[--gCoreNumberWordCount];
+            known.word = CoreNumberWord::None;
+            return;
         }
-        return;
     }
-    if (gCoreNumberWordCount < kCoreNumberWords) gCoreNumberWords[gCoreNumberWordCount++] = {fn, word};
+    // At most one slot a name: never full.
+    size_t i = slotOf(fn);
+    while (gSlots[i].fn) i = (i + 1) & (kSlots - 1);
+    gSlots[i] = {fn, word};
 }
 
 CoreNumberWord CoreNumberWordOf(TNativeFunction fn)
 {
-    for (size_t i = 0; i < gCoreNumberWordCount; ++i)
-        if (gCoreNumberWords[i].fn == fn) return gCoreNumberWords[i].word;
-    return CoreNumberWord::None;
+    for (size_t i = slotOf(fn);; i = (i + 1) & (kSlots - 1)) {
+        if (gSlots[i].fn == fn) return gSlots[i].word;
+        if (!gSlots[i].fn) return CoreNumberWord::None;
+    }
 }
 
 }  // namespace tavro
