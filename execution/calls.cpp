@@ -19,6 +19,7 @@
 #include "errors.h"
 #include "expr.h"
 #include "interpreter.h"
+#include "intrinsics.h"
 #include "log.h"
 #include "opcodes.h"
 #include "output.h"
@@ -193,30 +194,11 @@ void reclaimRecord(Atom* record, Atom* const* made, int madeCount, Atom* output,
     }
 }
 
-// The one statement of a body that is nothing but `output dll.LIB.FUNCTION`
-// (every library wrapper), compiled already; null for any other body.
-Atom* nativeBodyStatement(Atom* body)
-{
-    auto isComma = [](const Atom* cell) {
-        const Atom* e = LeftOf(cell);
-        return IsObject(e) && e->Kind == akWord && TextOf(e) == ",";
-    };
-    while (body && isComma(body)) body = RightOf(body);
-    if (!body || !body->Code) return nullptr;
-    const TCodeList* code = body->Code;
-    if (code->Count != 7 || code->Words[0] != opNative || code->Words[2] != opOutput ||
-        code->Words[3] != MakeCounts(1, 0) || code->Words[4] != opPop || code->Words[5] != opEnd)
-        return nullptr;
-    for (const Atom* rest = reinterpret_cast<const Atom*>(code->Words[6]); rest; rest = RightOf(rest))
-        if (!isComma(rest)) return nullptr;
-    return body;
-}
-
-// Runs such a body exactly as the statement loop and the stack machine
-// would (the same collection check, position, message pumping, stepping,
-// depth, native call, error, output, last popped value and current cell),
-// without their set-up: library wrappers are most of the calls a program
-// makes.
+// Runs a wrapper's native statement (see NativeBodyStatement) exactly as
+// the statement loop and the stack machine would (the same collection
+// check, position, message pumping, stepping, depth, native call, error,
+// output, last popped value and current cell), without their set-up:
+// library wrappers are most of the calls a program makes.
 void runNativeBody(Atom* statement)
 {
     PendingOutput = NoValue;
@@ -284,6 +266,33 @@ void runNativeBody(Atom* statement)
     RaiseError("UNKNOWNVAR", {std::string(name)});
 }
 
+Atom* NativeBodyStatement(Atom* body)
+{
+    auto isComma = [](const Atom* cell) {
+        const Atom* e = LeftOf(cell);
+        return IsObject(e) && e->Kind == akWord && TextOf(e) == ",";
+    };
+    while (body && isComma(body)) body = RightOf(body);
+    if (!body || !body->Code) return nullptr;
+    const TCodeList* code = body->Code;
+    if (code->Count != 7 || code->Words[0] != opNative || code->Words[2] != opOutput ||
+        code->Words[3] != MakeCounts(1, 0) || code->Words[4] != opPop || code->Words[5] != opEnd)
+        return nullptr;
+    for (const Atom* rest = reinterpret_cast<const Atom*>(code->Words[6]); rest; rest = RightOf(rest))
+        if (!isComma(rest)) return nullptr;
+    return body;
+}
+
+Atom* ProcedureBody(Atom* definition)
+{
+    Atom* body = definition;
+    if (body && IsList(LeftOf(body))) {
+        body = RightOf(body);
+        if (body && IsList(LeftOf(body))) body = RightOf(body);
+    }
+    return body;
+}
+
 void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)
 {
@@ -313,6 +322,10 @@ void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
         PendingOutput = NoValue;
         return;
     }
+
+    Atom* body = ProcedureBody(definition);
+    Atom* nativeStatement = NativeBodyStatement(body);
+    if (nativeStatement && CallIntrinsic(stack, node, nativeStatement, argCount, args)) return;
 
     std::string_view procName = TextOf(node);
     // A call whose every parameter is a plain value may reuse the nodes of
@@ -366,20 +379,15 @@ void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
         }
     }
 
-    Atom* body = definition;
-    if (body && IsList(LeftOf(body))) {
-        body = RightOf(body);
-        if (body && IsList(LeftOf(body))) body = RightOf(body);
-    }
-
     node->Flags |= flBusy;
     record->Flags |= flActivation;
     PushContext(record);
     if (tracing)
         LogLine(logTrace, "Enter (" + std::to_string(CallDepth) + ") " + std::string(procName) + trace);
     ++CallDepth;
-    if (Atom* statement = nativeBodyStatement(body))
-        runNativeBody(statement);
+    // The body's code is as it was: nothing compiles or drops code between.
+    if (nativeStatement)
+        runNativeBody(nativeStatement);
     else {
         CurrentCell = body;
         ExecuteList();

@@ -435,6 +435,8 @@ void YieldCheck()
     if (RunState == rsStopRequested) RaiseStop();
 }
 
+bool YieldPumpsNext() { return ((gYieldCounter + 1) & 15) == 0 && !MessagePumpingSuppressed; }
+
 void StepCheck()
 {
     CurrentPosition.Depth = EvalDepth;

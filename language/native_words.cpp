@@ -1,6 +1,7 @@
 #include "native_words.h"
 
 #include <string>
+#include <utility>
 
 #include "errors.h"
 #include "reserved_words.h"
@@ -10,7 +11,39 @@ namespace tavro {
 
 namespace {
 NativeResolver gResolver = nullptr;
+
+struct KnownFunction {
+    TNativeFunction fn;
+    CoreNumberWord word;
+};
+constexpr size_t kCoreNumberWords = 10;
+// The addresses found so far, by a hash of the address: every call of a
+// library wrapper asks, and nearly all ask about another function, which
+// the first empty slot answers.
+constexpr size_t kSlots = 32;
+KnownFunction gSlots[kSlots];
+
+size_t slotOf(TNativeFunction fn) { return (reinterpret_cast<uintptr_t>(fn) >> 4) & (kSlots - 1); }
+
+CoreNumberWord coreNumberWordNamed(std::string_view function)
+{
+    static constexpr std::pair<std::string_view, CoreNumberWord> kNames[] = {
+        {"SUM", CoreNumberWord::Sum},
+        {"DIFFERENCE", CoreNumberWord::Difference},
+        {"PRODUCT", CoreNumberWord::Product},
+        {"QUOTIENT", CoreNumberWord::Quotient},
+        {"EQUALP", CoreNumberWord::Equal},
+        {"NOTEQUALP", CoreNumberWord::NotEqual},
+        {"LESSP", CoreNumberWord::Less},
+        {"GREATERP", CoreNumberWord::Greater},
+        {"LESSEQUALP", CoreNumberWord::LessEqual},
+        {"GREATEREQUALP", CoreNumberWord::GreaterEqual},
+    };
+    for (const auto& [name, word] : kNames)
+        if (name == function) return word;
+    return CoreNumberWord::None;
 }
+}  // namespace
 
 bool IsNativeWord(std::string_view word)
 {
@@ -25,6 +58,38 @@ TNativeFunction ResolveNativeWord(std::string_view word)
 {
     if (!gResolver) RaiseError("BADNATIVE", {std::string(word)});
     return gResolver(word);
+}
+
+void NoteResolvedNative(std::string_view library, std::string_view function, TNativeFunction fn)
+{
+    if (UpperCase(library) != "CORE") return;
+    CoreNumberWord word = coreNumberWordNamed(function);
+    if (word == CoreNumberWord::None) return;
+    // Two addresses for one name mean two files called core: neither is
+    // trusted to be the one whose results the executor knows. The first
+    // stays in its slot as an address of no known function.
+    static bool doubtful[kCoreNumberWords + 1];
+    if (doubtful[size_t(word)]) return;
+    for (KnownFunction& known : gSlots) {
+        if (known.fn == fn) return;
+        if (known.fn && known.word == word) {
+            doubtful[size_t(word)] = true;
+            known.word = CoreNumberWord::None;
+            return;
+        }
+    }
+    // At most one slot a name: never full.
+    size_t i = slotOf(fn);
+    while (gSlots[i].fn) i = (i + 1) & (kSlots - 1);
+    gSlots[i] = {fn, word};
+}
+
+CoreNumberWord CoreNumberWordOf(TNativeFunction fn)
+{
+    for (size_t i = slotOf(fn);; i = (i + 1) & (kSlots - 1)) {
+        if (gSlots[i].fn == fn) return gSlots[i].word;
+        if (!gSlots[i].fn) return CoreNumberWord::None;
+    }
 }
 
 }  // namespace tavro

@@ -6,6 +6,7 @@
 // never calls upwards.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "tavro.h"
@@ -21,5 +22,29 @@ void SetNativeResolver(NativeResolver resolver);
 
 // The installed resolver's answer; BADNATIVE when none is installed.
 TNativeFunction ResolveNativeWord(std::string_view word);
+
+// The arithmetic and comparison functions of the core library, which the
+// executor may compute itself (execution/intrinsics.h).
+enum class CoreNumberWord : uint8_t {
+    None,
+    Sum,
+    Difference,
+    Product,
+    Quotient,
+    Equal,
+    NotEqual,
+    Less,
+    Greater,
+    LessEqual,
+    GreaterEqual,
+};
+
+// The loader tells of every function it found by name: `library` as the
+// native word spells it, `function` as exported (upper case).
+void NoteResolvedNative(std::string_view library, std::string_view function, TNativeFunction fn);
+
+// Which of the core library's number words `fn` is (None for any other
+// function, and for every function before the loader has found it).
+CoreNumberWord CoreNumberWordOf(TNativeFunction fn);
 
 }  // namespace tavro

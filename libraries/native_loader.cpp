@@ -79,6 +79,7 @@ TNativeFunction ResolveNative(std::string_view word)
         address = dlsym(handle, UpperCase(function).c_str());
     }
     if (!address) RaiseError("INMODULE", {function, library});
+    NoteResolvedNative(library, UpperCase(function), reinterpret_cast<TNativeFunction>(address));
     return reinterpret_cast<TNativeFunction>(address);
 }
 
