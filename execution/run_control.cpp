@@ -419,15 +419,28 @@ void Reset()
     CollectGarbage();
 }
 
+namespace {
+
+// Whether a pump is due at a statement whose count comes round: a few
+// milliseconds since the last. YieldPumpsNext decides it ahead of
+// YieldCheck, which then keeps to that decision.
+bool gPumpDecided = false;
+bool gPumpDecision = false;
+
+bool pumpDue() { return std::chrono::steady_clock::now() - gLastPump >= kPumpInterval; }
+
+}  // namespace
+
 void YieldCheck()
 {
     // Every 16th statement the clock is read, and messages are pumped when
     // a few milliseconds have passed: a pump costs a GUI a look at its
     // display connection, and a few hundred a second keep it responsive.
     if ((++gYieldCounter & 15) == 0 && !MessagePumpingSuppressed) {
-        auto now = std::chrono::steady_clock::now();
-        if (now - gLastPump >= kPumpInterval) {
-            gLastPump = now;
+        bool due = gPumpDecided ? gPumpDecision : pumpDue();
+        gPumpDecided = false;
+        if (due) {
+            gLastPump = std::chrono::steady_clock::now();
             Env().BuildDeferredDrawings(true);
             Env().ProcessMessages();
         }
@@ -435,7 +448,13 @@ void YieldCheck()
     if (RunState == rsStopRequested) RaiseStop();
 }
 
-bool YieldPumpsNext() { return ((gYieldCounter + 1) & 15) == 0 && !MessagePumpingSuppressed; }
+bool YieldPumpsNext()
+{
+    if (((gYieldCounter + 1) & 15) != 0 || MessagePumpingSuppressed) return false;
+    gPumpDecision = pumpDue();
+    gPumpDecided = true;
+    return gPumpDecision;
+}
 
 void StepCheck()
 {

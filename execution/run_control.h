@@ -37,7 +37,8 @@ void Reset();
 // Called before every statement: pumps messages every 16th call and raises
 // the stop interruption when a stop was requested.
 void YieldCheck();
-// True when the next YieldCheck will pump messages.
+// True when the next YieldCheck will pump messages: decided now, and that
+// YieldCheck keeps to the decision.
 bool YieldPumpsNext();
 // Called before every statement in the stepping states: may pause.
 void StepCheck();
