@@ -34,6 +34,7 @@ enum AtomFlag : uint32_t {
     flTrackDependencies = 0x8000,
     flNotDrawn = 0x20000,
     flGlobalScope = 0x40000,   // child of the root searched as a global
+    flNamesRemembered = 0x80000,  // a remembered lookup searched its members
 };
 
 // ---- pool and lifetime

@@ -202,7 +202,7 @@ void Attach(Atom* node, Atom* parent)
     if (!IsObject(node) || node->Parent == parent) return;
     node->Parent = parent;
     if (!parent) return;
-    if (!hiddenFromNames(parent) && !anonymous(node)) NoteTreeChange();
+    if ((parent->Flags & flNamesRemembered) && !hiddenFromNames(parent) && !anonymous(node)) NoteTreeChange();
     linkFirst(node, parent);
     std::string_view name = TextOf(node);
     std::string normalized = NamesCaseSensitive() ? std::string() : Normalize(name);
@@ -220,7 +220,7 @@ void Detach(Atom* node)
 {
     if (!IsObject(node) || !node->Parent) return;
     Atom* parent = node->Parent;
-    if (!hiddenFromNames(parent) && !anonymous(node)) NoteTreeChange();
+    if ((parent->Flags & flNamesRemembered) && !hiddenFromNames(parent) && !anonymous(node)) NoteTreeChange();
     if (!uncached(parent, TextOf(node))) {
         std::string name = normalizedName(node);
         member_cache::Forget(parent, name);
@@ -522,6 +522,55 @@ Atom* stepInto(Atom* node, std::string_view segment)
 
 }  // namespace
 
+namespace {
+
+// Set TAVRO_VERIFY_LOOKUPS to check every quick answer against the general
+// way (the program tests run this way).
+const bool gVerifyLookups = std::getenv("TAVRO_VERIFY_LOOKUPS") != nullptr;
+
+Atom* resolveGenerally(std::string_view rawName);
+
+// A dotted name that goes down member by member (no empty segment, no
+// root, no bracket), as Walk would take it segment by segment.
+bool isPlainPath(std::string_view name)
+{
+    if (name.empty() || name.front() == '.' || name.back() == '.') return false;
+    return name.find('[') == std::string_view::npos && name.find("..") == std::string_view::npos;
+}
+
+// The node a plain path names, looked up segment by segment in place, or
+// null when the general way must answer: nothing found, or a first segment
+// found and a later one not (that way also tells where the name stopped).
+Atom* resolvePathInPlace(std::string_view name)
+{
+    bool started = false;
+    auto walkFrom = [&](Atom* node) -> Atom* {
+        size_t dot = name.find('.');
+        node = stepInto(node, name.substr(0, dot));
+        if (!node) return nullptr;
+        started = true;
+        while (node && dot != std::string_view::npos) {
+            size_t next = name.find('.', dot + 1);
+            node = stepInto(node, name.substr(dot + 1, next == std::string_view::npos ? next : next - dot - 1));
+            dot = next;
+        }
+        return node;
+    };
+    for (Atom* scope = ContextNode(TopContext()); scope; scope = scope->Parent) {
+        Atom* found = walkFrom(scope);
+        if (found || started) return found;
+    }
+    Atom* root = State->Root;
+    if (!root) return nullptr;
+    for (Atom* g : GlobalScopes()) {
+        Atom* found = walkFrom(g);
+        if (found || started) return found;
+    }
+    return walkFrom(root);
+}
+
+}  // namespace
+
 Atom* Resolve(std::string_view rawName)
 {
     // Most names are a single segment written as stored: found without
@@ -538,6 +587,25 @@ Atom* Resolve(std::string_view rawName)
         setLastName(rawName);
         return nullptr;
     }
+    // So are most dotted names; what they do not find is looked up again
+    // the general way, which tells where the name stopped.
+    if (NamesCaseSensitive() && isPlainPath(rawName)) {
+        if (Atom* found = resolvePathInPlace(rawName)) {
+            if (gVerifyLookups && resolveGenerally(rawName) != found) {
+                std::fprintf(stderr, "tavro: the lookup in place of %.*s differs\n", static_cast<int>(rawName.size()),
+                             rawName.data());
+                std::abort();
+            }
+            return found;
+        }
+    }
+    return resolveGenerally(rawName);
+}
+
+namespace {
+
+Atom* resolveGenerally(std::string_view rawName)
+{
     std::string name = Normalize(rawName);
     setLastName(name);
     if (name.empty()) {
@@ -576,6 +644,8 @@ Atom* Resolve(std::string_view rawName)
     setLastName(name);
     return nullptr;
 }
+
+}  // namespace
 
 Atom* ResolveFrom(Atom* node, std::string_view name)
 {
@@ -709,6 +779,21 @@ bool isDownwardPath(std::string_view name)
     return name.find("..") == std::string_view::npos;
 }
 
+// Marks the nodes whose members a lookup from `scope` that found `found`
+// searched: the scopes from `scope` up to the root, the global scopes, and
+// the owners along the found node's path. Only a new or lost member of a
+// marked node can change what a remembered lookup answers (Attach and
+// Detach note the change for those alone); the marks stay.
+void markSearched(Atom* scope, Atom* found)
+{
+    for (Atom* n = scope; n; n = n->Parent) n->Flags |= flNamesRemembered;
+    if (State->Root) {
+        State->Root->Flags |= flNamesRemembered;
+        for (Atom* g : GlobalScopes()) g->Flags |= flNamesRemembered;
+    }
+    for (Atom* n = found->Parent; n; n = n->Parent) n->Flags |= flNamesRemembered;
+}
+
 // Whether a downward path read in an activation record is looked up from
 // the record's procedure on: its first segment is no member of the record.
 // Out of line: simple names are most reads.
@@ -750,10 +835,13 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
     }
     Atom* found = Resolve(name);
     if (!found || !rememberable(scope)) return found;
-    if (isSimpleName(name))
+    if (isSimpleName(name)) {
+        markSearched(scope, found);
         site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, false};
-    else if (isDownwardPath(name) && (!record || pathPassesRecord(record, name)))
+    } else if (isDownwardPath(name) && (!record || pathPassesRecord(record, name))) {
+        markSearched(scope, found);
         site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, true};
+    }
     return found;
 }
 
