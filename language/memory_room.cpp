@@ -102,6 +102,12 @@ EnvironmentRoom::~EnvironmentRoom()
     if (gRunLimit) setDataLimit(gRunLimit);
 }
 
+void KeepFreedMemory()
+{
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_TOP_PAD, 16 << 20);
+}
+
 void GiveRoomForError()
 {
     freeReserve();

@@ -43,6 +43,12 @@ public:
 // Memory ran out: the reserve goes, the environment's limit applies and
 // the heap stops growing by more than it is asked for.
 void GiveRoomForError();
+
+// The collector frees values in large batches that the next statements
+// allocate again: the heap keeps that memory instead of handing it back
+// to the system and faulting it in anew, and grows in steps of 16 MB (until
+// memory first runs out). Called once at start-up, before any thread.
+void KeepFreedMemory();
 // The same for a process about to die: system calls only, for a signal
 // handler.
 void GiveRoomInCrash();

@@ -275,11 +275,7 @@ int runnerMain(int argc, char** argv)
     }
     if (!o.files.empty() && !o.commands.empty()) return usageError("give files or -e, not both");
 
-    // The collector frees values in large batches that the next statements
-    // allocate again: keep that memory in the process instead of handing it
-    // back to the system and faulting it in anew.
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
-    mallopt(M_TOP_PAD, 16 << 20);
+    KeepFreedMemory();
 #ifdef TAVRO_RUNNER_PICTURES
     runner::PictureEnvironment env(o.picture);
     if (!env.Start()) return 1;

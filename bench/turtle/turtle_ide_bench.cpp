@@ -16,6 +16,7 @@
 #include "../ide/bench_setup.h"
 #include "command_window.h"
 #include "main_window.h"
+#include "memory_room.h"
 #include "plane_window.h"
 #include "scene_host.h"
 #include "startup.h"
@@ -27,6 +28,7 @@ using namespace tavro::desktop;
 int main(int argc, char** argv)
 {
     EnsureLargeStack(argv);
+    KeepFreedMemory();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const int steps = argc > 2 ? std::atoi(argv[2]) : 10000;
