@@ -28,6 +28,14 @@ void forEachMember(Atom* node, F f)
     }
 }
 
+bool inTree(const Atom* node)
+{
+    const Atom* root = RootNode();
+    for (const Atom* n = node; n; n = n->Parent)
+        if (n == root) return true;
+    return false;
+}
+
 }  // namespace
 
 size_t Scene::listFilterBit(const Atom* node)
@@ -231,6 +239,9 @@ bool Scene::BuildDeferred()
         // the build may mark nodes again.
         Atom* node = deferredBuilds_.front();
         deferredBuilds_.erase(deferredBuilds_.begin());
+        // A node no longer in the tree (erased, or left behind by a reset
+        // until the collector takes it) draws nothing any more.
+        if (!inTree(node)) continue;
         Hold hold(node);
         DeleteDisplayList(node);
         BuildDisplayList(node);

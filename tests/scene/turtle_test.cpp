@@ -6,6 +6,7 @@
 #include <string>
 
 #include "scene_fixture.h"
+#include "run_control.h"
 #include "structure.h"
 
 namespace {
@@ -143,6 +144,18 @@ TEST_F(TurtleSceneTest, StepsCostTheSameHoweverLongTheTrail)
     EXPECT_EQ(Env.Lines.back(), "131 ");
     ASSERT_NE(Node("turtle.trail.c3.p131"), nullptr);
     EXPECT_EQ(oneMorePiece(), early);
+}
+
+// A drawing put off until the run's end whose node is erased meanwhile is
+// dropped, and the collector may take the node.
+TEST_F(TurtleSceneTest, ErasedTurtleDrawsNothingAtTheRunsEnd)
+{
+    ASSERT_TRUE(Run("fd 10\nerase \"turtle"));
+    EXPECT_EQ(Node("turtle.now"), nullptr);
+    tavro::CollectGarbage();
+    ASSERT_TRUE(Run("print 1"));
+    EXPECT_EQ(Env.Lines.back(), "1 ");
+    EXPECT_TRUE(Near(Centre(), {255, 255, 255}));
 }
 
 // A picture taken in the middle of a run shows the turtle's latest step,
