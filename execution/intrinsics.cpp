@@ -19,8 +19,6 @@ namespace tavro {
 
 namespace {
 
-const bool gVerify = std::getenv("TAVRO_VERIFY_LOOKUPS") != nullptr;
-
 // Stack the ordinary path would use beyond this one's frame, with room to
 // spare: when less is left, the ordinary path decides whether to raise
 // DEEPRECURSION, in its own context.
@@ -188,7 +186,7 @@ bool CallIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, con
         result->Kind = akNumber;
         result->Number = number;
     }
-    if (gVerify) {
+    if (VerifyLookups) {
         Hold hold(result);
         verify(fn, node, stack, argCount, args, result);
     }

@@ -13,6 +13,8 @@
 
 namespace tavro {
 
+const bool VerifyLookups = std::getenv("TAVRO_VERIFY_LOOKUPS") != nullptr;
+
 namespace {
 
 constexpr std::string_view kRootName = "[Root]";
@@ -524,14 +526,11 @@ Atom* stepInto(Atom* node, std::string_view segment)
 
 namespace {
 
-// Set TAVRO_VERIFY_LOOKUPS to check every quick answer against the general
-// way (the program tests run this way).
-const bool gVerifyLookups = std::getenv("TAVRO_VERIFY_LOOKUPS") != nullptr;
-
 Atom* resolveGenerally(std::string_view rawName);
 
 // A dotted name that goes down member by member (no empty segment, no
-// root, no bracket), as Walk would take it segment by segment.
+// root, no bracket), as Walk would take it segment by segment. The answer
+// for one depends on the tree's shape alone, as a simple name's does.
 bool isPlainPath(std::string_view name)
 {
     if (name.empty() || name.front() == '.' || name.back() == '.') return false;
@@ -591,7 +590,7 @@ Atom* Resolve(std::string_view rawName)
     // the general way, which tells where the name stopped.
     if (NamesCaseSensitive() && isPlainPath(rawName)) {
         if (Atom* found = resolvePathInPlace(rawName)) {
-            if (gVerifyLookups && resolveGenerally(rawName) != found) {
+            if (VerifyLookups && resolveGenerally(rawName) != found) {
                 std::fprintf(stderr, "tavro: the lookup in place of %.*s differs\n", static_cast<int>(rawName.size()),
                              rawName.data());
                 std::abort();
@@ -676,10 +675,6 @@ struct NameSite {
 };
 constexpr size_t kNameSites = 2048;
 NameSite gNameSites[kNameSites];
-
-// Set TAVRO_VERIFY_LOOKUPS to check every remembered answer against a full
-// lookup (the program tests run this way).
-const bool gVerifyNameSites = std::getenv("TAVRO_VERIFY_LOOKUPS") != nullptr;
 
 NameSite& siteOf(const Atom* name, const Atom* scope)
 {
@@ -770,15 +765,6 @@ Atom* AttachRecord(Atom* procedure)
 
 namespace {
 
-// A dotted name that Walk takes down the tree member by member: no climb
-// (an empty segment), no start at the root. The answer for one depends on
-// the tree's shape alone, as a simple name's does.
-bool isDownwardPath(std::string_view name)
-{
-    if (name.empty() || name[0] == '[' || name[0] == '.' || name.back() == '.') return false;
-    return name.find("..") == std::string_view::npos;
-}
-
 // Marks the nodes whose members a lookup from `scope` that found `found`
 // searched: the scopes from `scope` up to the root, the global scopes, and
 // the owners along the found node's path. Only a new or lost member of a
@@ -826,7 +812,7 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
     if (site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope &&
         site.text == nameAtom->Text) {
         if (site.path && record && !pathPassesRecord(record, name)) return Resolve(name);
-        if (gVerifyNameSites && Resolve(name) != site.found) {
+        if (VerifyLookups && Resolve(name) != site.found) {
             std::fprintf(stderr, "tavro: remembered lookup of %.*s is stale\n", static_cast<int>(name.size()),
                          name.data());
             std::abort();
@@ -838,7 +824,7 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
     if (isSimpleName(name)) {
         markSearched(scope, found);
         site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, false};
-    } else if (isDownwardPath(name) && (!record || pathPassesRecord(record, name))) {
+    } else if (isPlainPath(name) && (!record || pathPassesRecord(record, name))) {
         markSearched(scope, found);
         site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, true};
     }

@@ -62,6 +62,10 @@ Atom* Walk(Atom*& node, std::string& path);
 // and LastName tell where the name stopped; after a success they are left
 // as they were.
 Atom* Resolve(std::string_view name);
+// TAVRO_VERIFY_LOOKUPS is set: every quick answer (a remembered or
+// in-place lookup, a number computed in place) is checked against the
+// general way, and a difference ends the process. The tests run this way.
+extern const bool VerifyLookups;
 Atom* ResolveFrom(Atom* node, std::string_view name);
 
 // Resolve for a name written in a program: `nameAtom` is the word that

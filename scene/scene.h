@@ -160,6 +160,11 @@ public:
     // ---- host services
     // True for the codes that Service answers.
     static bool HandlesService(int code);
+    // Whether Service needs a GL context for this request: all do but a
+    // build put off to the next frame (service 10, N2 = 1) of a node that
+    // has a list, which only marks the node (the turtle asks at every
+    // step).
+    bool ServiceNeedsContext(int code, long double n1, long double n2) const;
     // Camera 3-5, background 6, redraw 9, rebuild 10 (at once, or with
     // N2 = 1 at the next frame: BuildLater), call list 14,
     // picture 27, pick 28 (the list as an atom reference), deferral 31-32,

@@ -24,6 +24,11 @@ bool Scene::HandlesService(int code)
     return std::find(std::begin(kCodes), std::end(kCodes), code) != std::end(kCodes);
 }
 
+bool Scene::ServiceNeedsContext(int code, long double n1, long double n2) const
+{
+    return !(code == TAVRO_SVC_REBUILD && n2 == 1 && HasDisplayList(ServiceAtom(n1)));
+}
+
 intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, long double n3,
                         long double n4)
 {

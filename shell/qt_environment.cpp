@@ -7,7 +7,6 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "host_services.h"
 #include "info_window.h"
 #include "interpreter.h"
 #include "languages.h"
@@ -176,11 +175,7 @@ intptr_t QtEnvironment::SceneService(int code, TText* text, long double n1, long
                                      long double n4)
 {
     if (scene::Scene::HandlesService(code)) {
-        // A build put off until the next frame only marks the node (the
-        // turtle asks at every step): no context is made current for it.
-        if (code == TAVRO_SVC_REBUILD && n2 == 1 && TheScene().HasDisplayList(ServiceAtom(n1)))
-            return TheScene().Service(code, text, n1, n2, n3, n4);
-        if (!MakeSceneContextCurrent()) return 0;
+        if (TheScene().ServiceNeedsContext(code, n1, n2) && !MakeSceneContextCurrent()) return 0;
         return TheScene().Service(code, text, n1, n2, n3, n4);
     }
     return WindowService(code, text, n1, n2, n3, n4);

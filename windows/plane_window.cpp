@@ -93,10 +93,7 @@ PlaneView::PlaneView(PlaneWindow* plane, QWidget* parent) : QOpenGLWidget(parent
     }
     setFormat(format);
     frameTimer_.setSingleShot(true);
-    connect(&frameTimer_, &QTimer::timeout, this, [this] {
-        paintAsked_.start();
-        update();
-    });
+    connect(&frameTimer_, &QTimer::timeout, this, &PlaneView::askPaint);
     // A frame costs from its paint until the window shows it, the
     // composition of the window included.
     connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
@@ -146,6 +143,11 @@ void PlaneView::Present()
         frameTimer_.start(int(wait));
         return;
     }
+    askPaint();
+}
+
+void PlaneView::askPaint()
+{
     if (!paintWaiting()) paintAsked_.start();
     update();
 }

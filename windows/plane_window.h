@@ -63,6 +63,8 @@ private:
     // Milliseconds until the coalescing rule allows the next frame.
     qint64 untilNextFrame() const;
     bool paintWaiting() const;
+    // update(), remembering when a paint was first asked for.
+    void askPaint();
 
     PlaneWindow* plane_;
     QTimer frameTimer_;

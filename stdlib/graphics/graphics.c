@@ -915,26 +915,22 @@ NATIVE(REDRAW)
     return TAVRO_NOVALUE;
 }
 
-NATIVE(REBUILD)
+/* Service 10 for the node the input "name" names; with `later` 1 the
+   drawing is recorded when the plane next shows a frame, or the run ends,
+   instead of now. */
+static TAtom *rebuild(TStructure *s, int later)
 {
-    TStructure *s = *state;
     TAtom *node = node_input(s, "name");
     if (node)
-        tavro_service_atom(s, TAVRO_SVC_REBUILD, node);
+        tavro_service(s, TAVRO_SVC_REBUILD, NULL, (long double)(uintptr_t)node, later, 0, 0);
     return TAVRO_NOVALUE;
 }
 
-/* REBUILD put off until the plane shows its next frame, or the run ends:
-   for a drawing that changes at every step of a program, which then
-   records it once per frame instead of once per step. */
-NATIVE(REBUILDLATER)
-{
-    TStructure *s = *state;
-    TAtom *node = node_input(s, "name");
-    if (node)
-        tavro_service(s, TAVRO_SVC_REBUILD, NULL, (long double)(uintptr_t)node, 1, 0, 0);
-    return TAVRO_NOVALUE;
-}
+NATIVE(REBUILD) { return rebuild(*state, 0); }
+
+/* For a drawing that changes at every step of a program: it is recorded
+   once per frame instead of once per step. */
+NATIVE(REBUILDLATER) { return rebuild(*state, 1); }
 
 NATIVE(FREEZESCENE)
 {
