@@ -6,14 +6,17 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <new>
 
 #include "calls.h"
+#include "errors.h"
 #include "interpreter.h"
 #include "log.h"
 #include "native_words.h"
 #include "run_control.h"
 #include "stack_guard.h"
 #include "structure.h"
+#include "tavro_kit.h"
 
 namespace tavro {
 
@@ -55,15 +58,58 @@ bool plainNumber(const Atom* v, long double& x)
     return true;
 }
 
-// 0 for the parameter a, 1 for b (as the library finds them: in any letter
-// case unless names are case-sensitive), -1 for any other.
-int parameterIndex(const Atom* param)
+// The position the library reads from an index input: a word of 1 to 18
+// digits, or a number atom holding a whole number of 64-bit range. Any
+// other word (a sign, a point) is converted by the library itself.
+bool plainIndex(const Atom* v, long long& n)
+{
+    if (!IsObject(v)) return false;
+    if (v->Kind == akNumber) {
+        long double x = v->Number;
+        if (!(fabsl(x) < 9.2e18L) || static_cast<long double>(static_cast<long long>(x)) != x) return false;
+        n = static_cast<long long>(x);
+        return true;
+    }
+    std::string_view t = v->Kind == akWord ? TextOf(v) : std::string_view();
+    if (t.empty() || t.size() > 18) return false;
+    n = 0;
+    for (char c : t) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + (c - '0');
+    }
+    return true;
+}
+
+// The inputs as the library names them, in the order of `inputs` below.
+struct Parameters {
+    char first, second;  // lower case; 0 for none
+};
+
+Parameters parametersOf(CoreWord word)
+{
+    switch (word) {
+    case CoreWord::Count:
+    case CoreWord::First:
+    case CoreWord::Last:
+    case CoreWord::Butfirst:
+    case CoreWord::Emptyp: return {'x', 0};
+    case CoreWord::Item: return {'n', 'x'};
+    case CoreWord::Uppercase:
+    case CoreWord::Lowercase: return {'w', 0};
+    case CoreWord::Fput: return {'x', 'l'};
+    default: return {'a', 'b'};
+    }
+}
+
+// 0 or 1 for the parameter of that place (as the library finds it: in
+// any letter case unless names are case-sensitive), -1 for any other.
+int parameterIndex(const Atom* param, Parameters names)
 {
     std::string_view t = TextOf(param);
     if (t.size() != 1) return -1;
     char c = t[0];
-    if (!NamesCaseSensitive()) c = static_cast<char>(c | 0x20);
-    return c == 'a' ? 0 : c == 'b' ? 1 : -1;
+    if (!NamesCaseSensitive() && c >= 'A' && c <= 'Z') c = static_cast<char>(c | 0x20);
+    return c == names.first ? 0 : names.second && c == names.second ? 1 : -1;
 }
 
 // The library's equality of two numbers: equal, or both finite and apart
@@ -77,42 +123,208 @@ bool numbersEqual(long double x, long double y)
     return fabsl(x - y) <= State->Epsilon * m;
 }
 
-// The answer of `word` for the inputs, as a number in *number or a truth
-// in *truth; false when the library would raise an error or the result is
-// not finite (those go the ordinary way).
-bool compute(CoreNumberWord word, bool hasA, long double a, long double b, long double& number, int& truth)
+// What a call gives, decided before anything is allocated: an atom the
+// inputs already hold, a number, a truth, a word from one or two pieces of
+// text (in `number texts` when an input was a number), or a new list cell.
+struct Answer {
+    enum Kind : uint8_t { Held, Number, Truth, Text, Cell } kind = Held;
+    int8_t changeCase = 0;  // +1 upper, -1 lower: ASCII letters only
+    Atom* atom = nullptr;   // Held: the value; Cell: the element
+    Atom* rest = nullptr;   // Cell: the list it goes in front of
+    long double number = 0;
+    bool truth = false;
+    std::string_view pieces[2];
+    char numberTexts[2][TAVRO_NUMBER_TEXT_SIZE];
+};
+
+// The text of a word or number input as the library reads it (a number
+// in its printed form, kept in `buf`); false for anything else.
+bool wordText(const Atom* v, std::string_view& text, char* buf)
 {
-    truth = -1;
-    switch (word) {
-    case CoreNumberWord::Sum: number = a + b; break;
-    case CoreNumberWord::Difference: number = hasA ? a - b : -b; break;
-    case CoreNumberWord::Product: number = a * b; break;
-    case CoreNumberWord::Quotient:
-        if (b == 0) return false;
-        number = a / b;
-        break;
-    case CoreNumberWord::Equal: truth = numbersEqual(a, b); break;
-    case CoreNumberWord::NotEqual: truth = !numbersEqual(a, b); break;
-    default: {
-        // An input that is NAN makes every ordered comparison false.
-        if (std::isnan(a) || std::isnan(b)) {
-            truth = 0;
-            break;
-        }
-        int c = numbersEqual(a, b) ? 0 : a < b ? -1 : 1;
-        truth = word == CoreNumberWord::Less      ? c < 0
-                : word == CoreNumberWord::Greater ? c > 0
-                : word == CoreNumberWord::LessEqual ? c <= 0
-                                                     : c >= 0;
-    }
-    }
-    return truth >= 0 || std::isfinite(number);
+    size_t len = 0;
+    const char* t = tavro_word_text(v, &len, buf);
+    if (!t) return false;
+    text = std::string_view(t, len);
+    return true;
 }
 
+// Whether every character is one byte: the library counts and cuts words
+// by UTF-8 characters, and ASCII words are the ones answered here.
+bool ascii(std::string_view t)
+{
+    for (char c : t)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// The answer of a number word for the inputs; false when the library
+// would raise an error or the result is not finite (those go the ordinary
+// way).
+bool answerNumbers(CoreWord word, bool hasA, long double a, long double b, Answer& answer)
+{
+    switch (word) {
+    case CoreWord::Sum: answer.number = a + b; break;
+    case CoreWord::Difference: answer.number = hasA ? a - b : -b; break;
+    case CoreWord::Product: answer.number = a * b; break;
+    case CoreWord::Quotient:
+        if (b == 0) return false;
+        answer.number = a / b;
+        break;
+    case CoreWord::Equal: answer.kind = Answer::Truth, answer.truth = numbersEqual(a, b); return true;
+    case CoreWord::NotEqual: answer.kind = Answer::Truth, answer.truth = !numbersEqual(a, b); return true;
+    default: {
+        answer.kind = Answer::Truth;
+        // An input that is NAN makes every ordered comparison false.
+        if (std::isnan(a) || std::isnan(b)) {
+            answer.truth = false;
+            return true;
+        }
+        int c = numbersEqual(a, b) ? 0 : a < b ? -1 : 1;
+        answer.truth = word == CoreWord::Less      ? c < 0
+                       : word == CoreWord::Greater ? c > 0
+                       : word == CoreWord::LessEqual ? c <= 0
+                                                      : c >= 0;
+        return true;
+    }
+    }
+    answer.kind = Answer::Number;
+    return std::isfinite(answer.number);
+}
+
+// The answer of a word or list word for its inputs, exactly as the
+// library gives it; false when the library would raise an error or reads
+// the input in a way not followed here (words beyond ASCII where it counts
+// characters).
+bool answerParts(CoreWord word, Atom* x, Atom* y, Answer& answer)
+{
+    std::string_view t;
+    switch (word) {
+    case CoreWord::Count:
+        answer.kind = Answer::Number;
+        if (wordText(x, t, answer.numberTexts[0])) {
+            answer.number = static_cast<long double>(t.size());
+            return ascii(t);
+        }
+        if (!tavro_is_list(x)) return false;
+        for (Atom* cell = x; cell; cell = RightOf(cell)) answer.number += 1;
+        return true;
+    case CoreWord::Item: {
+        long long n = 0;
+        if (!plainIndex(x, n)) return false;
+        if (wordText(y, t, answer.numberTexts[0])) {
+            if (!ascii(t) || n < 1 || static_cast<unsigned long long>(n) > t.size()) return false;
+            answer.kind = Answer::Text;
+            answer.pieces[0] = t.substr(size_t(n) - 1, 1);
+            return true;
+        }
+        if (!tavro_is_list(y) || n < 1) return false;
+        for (; y && n > 1; --n) y = RightOf(y);
+        if (!y) return false;
+        answer.atom = LeftOf(y);
+        return true;
+    }
+    case CoreWord::Word:
+        answer.kind = Answer::Text;
+        return wordText(x, answer.pieces[0], answer.numberTexts[0]) &&
+               wordText(y, answer.pieces[1], answer.numberTexts[1]);
+    case CoreWord::Uppercase:
+    case CoreWord::Lowercase:
+        answer.kind = Answer::Text;
+        answer.changeCase = word == CoreWord::Uppercase ? 1 : -1;
+        return wordText(x, answer.pieces[0], answer.numberTexts[0]);
+    case CoreWord::First:
+    case CoreWord::Last:
+    case CoreWord::Butfirst:
+        if (wordText(x, t, answer.numberTexts[0])) {
+            if (t.empty() || !ascii(t)) return false;
+            answer.kind = Answer::Text;
+            answer.pieces[0] = word == CoreWord::First  ? t.substr(0, 1)
+                               : word == CoreWord::Last ? t.substr(t.size() - 1)
+                                                        : t.substr(1);
+            return true;
+        }
+        if (!IsObject(x) || !tavro_is_list(x)) return false;
+        if (word == CoreWord::Butfirst) {
+            answer.atom = RightOf(x);
+        } else {
+            if (word == CoreWord::Last)
+                while (RightOf(x)) x = RightOf(x);
+            answer.atom = LeftOf(x);
+        }
+        return true;
+    case CoreWord::Fput:
+        if (wordText(y, t, answer.numberTexts[1])) {
+            answer.kind = Answer::Text;
+            answer.pieces[1] = t;
+            return wordText(x, answer.pieces[0], answer.numberTexts[0]);
+        }
+        if (!tavro_is_list(y)) return false;
+        answer.kind = Answer::Cell;
+        answer.atom = x;
+        answer.rest = y;
+        return true;
+    case CoreWord::Emptyp:
+        answer.kind = Answer::Truth;
+        answer.truth = x == nullptr || (IsObject(x) && x->Kind == akWord && tavro_text_length(x->Text) == 0);
+        return true;
+    default: return false;
+    }
+}
+
+// The value an answer stands for, allocated now.
+Atom* valueOf(const Answer& answer)
+{
+    if (answer.kind == Answer::Held) return answer.atom;
+    Atom* result = Allocate();
+    switch (answer.kind) {
+    case Answer::Number:
+        result->Kind = akNumber;
+        result->Number = answer.number;
+        break;
+    case Answer::Truth: result->Text = answer.truth ? gTrue.bytes : gFalse.bytes; break;
+    case Answer::Cell:
+        result->Kind = akList;
+        result->Left = answer.atom;
+        result->Right = answer.rest;
+        break;
+    default: {
+        size_t a = answer.pieces[0].size(), b = answer.pieces[1].size();
+        if (a + b == 0) break;
+        TText text = tavro_text_make(a + b);
+        if (!text) RaiseError("OUTOFMEMORY");
+        if (a) std::memcpy(text, answer.pieces[0].data(), a);
+        if (b) std::memcpy(text + a, answer.pieces[1].data(), b);
+        if (answer.changeCase)
+            for (size_t i = 0; i < a; ++i) {
+                char c = text[i];
+                if (answer.changeCase > 0 && c >= 'a' && c <= 'z') text[i] = char(c - 'a' + 'A');
+                if (answer.changeCase < 0 && c >= 'A' && c <= 'Z') text[i] = char(c - 'A' + 'a');
+            }
+        result->Text = text;
+    }
+    }
+    return result;
+}
+
+// Whether the native's value is the computed one: the same atom where the
+// library gives one its inputs hold, else equal in kind and contents.
+bool sameValue(const Atom* native, const Atom* computed, bool held)
+{
+    if (held || !IsObject(native)) return native == computed;
+    if (native->Kind != computed->Kind) return false;
+    switch (computed->Kind) {
+    case akNumber: return std::memcmp(&native->Number, &computed->Number, 10) == 0;
+    case akList: return native->Left == computed->Left && native->Right == computed->Right;
+    default: return TextOf(native) == TextOf(computed);
+    }
+}
+
+enum class Check { Same, Different, OutOfMemory };
+
 // Runs the native function on a record of its own, as the ordinary path
-// would, and aborts unless it gives what the computation gave.
-[[gnu::noinline, gnu::cold]] void verify(TNativeFunction fn, Atom* node, TStack& stack, int argCount,
-                                          const TCodeWord* args, const Atom* computed)
+// would, and compares its answer with the computed one.
+Check checkNative(TNativeFunction fn, Atom* node, TStack& stack, int argCount, const TCodeWord* args,
+                  const Atom* computed, bool held)
 {
     Atom* record = AttachRecord(node);
     Hold hold(record);
@@ -121,20 +333,41 @@ bool compute(CoreNumberWord word, bool hasA, long double a, long double b, long 
     PushContext(record);
     Atom* native = nullptr;
     std::string failure;
+    Check check = Check::Different;
     try {
         native = CallNative(fn);
+        if (sameValue(native, computed, held)) check = Check::Same;
+    } catch (const std::bad_alloc&) {
+        check = Check::OutOfMemory;
+    } catch (const LanguageError& e) {
+        failure = e.what();
+        if (failure == FormatMessage(ErrorFormat("OUTOFMEMORY"), {})) check = Check::OutOfMemory;
     } catch (...) {
         failure = "an error";
     }
     PopContext();
     DetachRecord(record);
-    bool same = failure.empty() && IsObject(native) && native->Kind == computed->Kind &&
-                (computed->Kind == akNumber ? std::memcmp(&native->Number, &computed->Number, 10) == 0
-                                            : TextOf(native) == TextOf(computed));
-    if (same) return;
-    std::fprintf(stderr, "TAVRO_VERIFY_LOOKUPS: %s gave %s, computed in place %s\n", std::string(TextOf(node)).c_str(),
-                 failure.empty() ? ToText(native).c_str() : failure.c_str(), ToText(computed).c_str());
-    std::abort();
+    if (check == Check::Different)
+        std::fprintf(stderr, "TAVRO_VERIFY_LOOKUPS: %s gave %s, computed in place %s\n",
+                     std::string(TextOf(node)).c_str(), failure.empty() ? ToText(native).c_str() : failure.c_str(),
+                     ToText(computed).c_str());
+    return check;
+}
+
+// Checks a computed call against the native function and aborts on a
+// difference. Everything the check allocated (the record, its parameters,
+// the native's answer) is given back at once, newest first: checking must
+// change neither the pacing of collections nor when memory runs out. The
+// native needs a second copy of the answer: where memory runs out for it,
+// it has run out for the program.
+[[gnu::noinline, gnu::cold]] void verify(TNativeFunction fn, Atom* node, TStack& stack, int argCount,
+                                          const TCodeWord* args, const Atom* computed, bool held)
+{
+    Atom* const newestBefore = State->AllAtoms;
+    Check check = checkNative(fn, node, stack, argCount, args, computed, held);
+    if (check == Check::Different) std::abort();
+    while (State->AllAtoms && State->AllAtoms != newestBefore) ReleaseMostRecent(State->AllAtoms);
+    if (check == Check::OutOfMemory) RaiseOutOfMemory();
 }
 
 }  // namespace
@@ -143,18 +376,36 @@ bool CallIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, con
 {
     if (argCount < 1 || argCount > 2) return false;
     auto fn = reinterpret_cast<TNativeFunction>(statement->Code->Words[1]);
-    CoreNumberWord word = CoreNumberWordOf(fn);
-    if (word == CoreNumberWord::None) return false;
+    CoreWord word = CoreWordOf(fn);
+    if (word == CoreWord::None) return false;
 
-    long double inputs[2] = {0, 0};
+    // The inputs by the library's names, passed by value and no objects
+    // (an object input becomes the parameter node itself).
+    const Parameters names = parametersOf(word);
+    Atom* inputs[2] = {nullptr, nullptr};
     bool seen[2] = {false, false};
     for (int i = 0; i < argCount; ++i) {
-        int k = parameterIndex(reinterpret_cast<const Atom*>(args[2 * i + 1]));
-        if (args[2 * i] == 1 || k < 0 || seen[k] || !plainNumber(stack.Peek(i), inputs[k])) return false;
+        int k = parameterIndex(reinterpret_cast<const Atom*>(args[2 * i + 1]), names);
+        Atom* v = stack.Peek(i);
+        if (args[2 * i] == 1 || k < 0 || seen[k] || v == NoValue || IsVariable(v)) return false;
+        inputs[k] = v;
         seen[k] = true;
     }
-    // Without a, only DIFFERENCE gives a value (the negation of b).
-    if (!seen[1] || (!seen[0] && word != CoreNumberWord::Difference)) return false;
+    // Every input must be there, except that DIFFERENCE without a negates.
+    const bool hasSecond = names.second != 0;
+    if (hasSecond && !seen[1]) return false;
+    if (!seen[0] && (word != CoreWord::Difference)) return false;
+    if (argCount != int(seen[0]) + int(seen[1])) return false;
+
+    Answer answer;
+    if (word <= CoreWord::GreaterEqual) {
+        long double a = 0, b = 0;
+        if ((seen[0] && !plainNumber(inputs[0], a)) || !plainNumber(inputs[1], b) ||
+            !answerNumbers(word, seen[0], a, b, answer))
+            return false;
+    } else if (!answerParts(word, inputs[0], inputs[1], answer)) {
+        return false;
+    }
 
     // What would run code, show the call or raise in its context during
     // the ordinary call: then it is made the ordinary way.
@@ -164,35 +415,26 @@ bool CallIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, con
         &probe < StackLimit + kStackMargin)
         return false;
 
-    long double number = 0;
-    int truth = -1;
-    if (!compute(word, seen[0], inputs[0], inputs[1], number, truth)) return false;
-
     // The ordinary call's steps around its native statement. The inputs
     // stay on the stack, held, through a collection, as the record would
-    // hold them. BeginStatement sets the position and counts towards the
-    // next pumping; it neither pumps, steps nor stops here (see above).
-    // Nothing that runs code can happen in between, so what the ordinary
-    // call also does is unseen: the procedure's busy flag, CallDepth,
-    // EvalDepth and the context; the history queue stays empty at depth 0.
+    // hold them (and with them every atom and text the answer refers to).
+    // BeginStatement sets the position and counts towards the next
+    // pumping; it neither pumps, steps nor stops here (see above). Nothing
+    // that runs code can happen in between, so what the ordinary call also
+    // does is unseen: the procedure's busy flag, CallDepth, EvalDepth and
+    // the context; the history queue stays empty at depth 0.
     PendingOutput = NoValue;
     CurrentCell = statement;
     CollectGarbageCheck();
     BeginStatement(statement);
-    Atom* result = Allocate();
-    if (truth >= 0) {
-        result->Text = truth ? gTrue.bytes : gFalse.bytes;
-    } else {
-        result->Kind = akNumber;
-        result->Number = number;
-    }
+    Atom* result = valueOf(answer);
     if (VerifyLookups) {
         Hold hold(result);
-        verify(fn, node, stack, argCount, args, result);
+        verify(fn, node, stack, argCount, args, result, answer.kind == Answer::Held);
     }
     for (int i = 0; i < argCount; ++i) stack.Pop();
     stack.Push(result);
-    LastPopped = result;
+    LastPopped = result == NoValue ? nullptr : result;
     CurrentCell = nullptr;
     return true;
 }

@@ -1,24 +1,32 @@
-// Calls of the core library's arithmetic and comparison wrappers (+ - * /
-// = <> < > <= >= and the named ones: sum, lessp, ...) computed in place.
+// Calls of the core library's commonest wrappers answered in place: the
+// arithmetic and comparison words (+ - * / = <> < > <= >= and the named
+// ones: sum, lessp, ...) and count, item, word, uppercase, lowercase,
+// first, last, butfirst, fput and emptyp.
 //
 // A call qualifies when the procedure's body is the one native statement
-// of a library wrapper whose function is core.DLL's SUM, DIFFERENCE,
-// PRODUCT, QUOTIENT, EQUALP, NOTEQUALP, LESSP, GREATERP, LESSEQUALP or
-// GREATEREQUALP (known by the address the loader found under that name),
-// its inputs are the parameters a and b passed by value (or b alone for
-// DIFFERENCE, which negates), each a number atom or a word of at most 18
-// decimal digits with an optional sign, and the native would give a value
-// without an error: a finite arithmetic result, no division by zero.
+// of a library wrapper whose function is one of core.DLL's (known by the
+// address the loader found under its name: SUM, ..., GREATEREQUALP, COUNT,
+// ITEM, WORD, UPPERCASE, LOWERCASE, FIRST, LAST, BUTFIRST, FPUT, EMPTYP),
+// its inputs are the parameters that function reads (a and b; n and x; x
+// and l; w; x), passed by value, none of them an object, and the function
+// would give a value without an error:
+// - numbers: each input a number atom or a word of at most 18 decimal
+//   digits with an optional sign (b alone for DIFFERENCE, which negates),
+//   a finite arithmetic result, no division by zero;
+// - words and lists: where the function counts or cuts a word by
+//   characters, a word of ASCII characters (numbers read in their printed
+//   form); an index of 1 to 18 digits or a whole number atom, in range.
 // Nothing may want the call's own steps: no trace logging, no stepping,
 // no stop request, no message pumping due at this statement, no history
 // notification due, no unwinding under way, the procedure not busy, and
 // the machine stack far from its limit.
 //
-// Such a call gives the same value (a number, or the word true or false)
-// and has the same collection check, position, statement count towards
-// pumping, last popped value and current cell as the ordinary call, but
-// no activation record, parameter nodes or context. Any other call is
-// left to the ordinary path.
+// Such a call gives the same value (a new number, truth word, word or list
+// cell, or the very element or rest of a list input that the function
+// gives) and has the same collection check, position, statement count
+// towards pumping, last popped value and current cell as the ordinary
+// call, but no activation record, parameter nodes or context. Any other
+// call is left to the ordinary path.
 //
 // With TAVRO_VERIFY_LOOKUPS set, every computed call is checked against
 // the native function run on a record of its own; a difference aborts.

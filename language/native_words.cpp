@@ -14,34 +14,44 @@ NativeResolver gResolver = nullptr;
 
 struct KnownFunction {
     TNativeFunction fn;
-    CoreNumberWord word;
+    CoreWord word;
 };
-constexpr size_t kCoreNumberWords = 10;
+constexpr size_t kCoreWords = size_t(CoreWord::Emptyp);
 // The addresses found so far, by a hash of the address: every call of a
 // library wrapper asks, and nearly all ask about another function, which
 // the first empty slot answers.
-constexpr size_t kSlots = 32;
+constexpr size_t kSlots = 64;
 KnownFunction gSlots[kSlots];
 
 size_t slotOf(TNativeFunction fn) { return (reinterpret_cast<uintptr_t>(fn) >> 4) & (kSlots - 1); }
 
-CoreNumberWord coreNumberWordNamed(std::string_view function)
+CoreWord coreWordNamed(std::string_view function)
 {
-    static constexpr std::pair<std::string_view, CoreNumberWord> kNames[] = {
-        {"SUM", CoreNumberWord::Sum},
-        {"DIFFERENCE", CoreNumberWord::Difference},
-        {"PRODUCT", CoreNumberWord::Product},
-        {"QUOTIENT", CoreNumberWord::Quotient},
-        {"EQUALP", CoreNumberWord::Equal},
-        {"NOTEQUALP", CoreNumberWord::NotEqual},
-        {"LESSP", CoreNumberWord::Less},
-        {"GREATERP", CoreNumberWord::Greater},
-        {"LESSEQUALP", CoreNumberWord::LessEqual},
-        {"GREATEREQUALP", CoreNumberWord::GreaterEqual},
+    static constexpr std::pair<std::string_view, CoreWord> kNames[] = {
+        {"SUM", CoreWord::Sum},
+        {"DIFFERENCE", CoreWord::Difference},
+        {"PRODUCT", CoreWord::Product},
+        {"QUOTIENT", CoreWord::Quotient},
+        {"EQUALP", CoreWord::Equal},
+        {"NOTEQUALP", CoreWord::NotEqual},
+        {"LESSP", CoreWord::Less},
+        {"GREATERP", CoreWord::Greater},
+        {"LESSEQUALP", CoreWord::LessEqual},
+        {"GREATEREQUALP", CoreWord::GreaterEqual},
+        {"COUNT", CoreWord::Count},
+        {"ITEM", CoreWord::Item},
+        {"WORD", CoreWord::Word},
+        {"UPPERCASE", CoreWord::Uppercase},
+        {"LOWERCASE", CoreWord::Lowercase},
+        {"FIRST", CoreWord::First},
+        {"LAST", CoreWord::Last},
+        {"BUTFIRST", CoreWord::Butfirst},
+        {"FPUT", CoreWord::Fput},
+        {"EMPTYP", CoreWord::Emptyp},
     };
     for (const auto& [name, word] : kNames)
         if (name == function) return word;
-    return CoreNumberWord::None;
+    return CoreWord::None;
 }
 }  // namespace
 
@@ -63,18 +73,18 @@ TNativeFunction ResolveNativeWord(std::string_view word)
 void NoteResolvedNative(std::string_view library, std::string_view function, TNativeFunction fn)
 {
     if (UpperCase(library) != "CORE") return;
-    CoreNumberWord word = coreNumberWordNamed(function);
-    if (word == CoreNumberWord::None) return;
+    CoreWord word = coreWordNamed(function);
+    if (word == CoreWord::None) return;
     // Two addresses for one name mean two files called core: neither is
     // trusted to be the one whose results the executor knows. The first
     // stays in its slot as an address of no known function.
-    static bool doubtful[kCoreNumberWords + 1];
+    static bool doubtful[kCoreWords + 1];
     if (doubtful[size_t(word)]) return;
     for (KnownFunction& known : gSlots) {
         if (known.fn == fn) return;
         if (known.fn && known.word == word) {
             doubtful[size_t(word)] = true;
-            known.word = CoreNumberWord::None;
+            known.word = CoreWord::None;
             return;
         }
     }
@@ -84,11 +94,11 @@ void NoteResolvedNative(std::string_view library, std::string_view function, TNa
     gSlots[i] = {fn, word};
 }
 
-CoreNumberWord CoreNumberWordOf(TNativeFunction fn)
+CoreWord CoreWordOf(TNativeFunction fn)
 {
     for (size_t i = slotOf(fn);; i = (i + 1) & (kSlots - 1)) {
         if (gSlots[i].fn == fn) return gSlots[i].word;
-        if (!gSlots[i].fn) return CoreNumberWord::None;
+        if (!gSlots[i].fn) return CoreWord::None;
     }
 }
 

@@ -23,9 +23,10 @@ void SetNativeResolver(NativeResolver resolver);
 // The installed resolver's answer; BADNATIVE when none is installed.
 TNativeFunction ResolveNativeWord(std::string_view word);
 
-// The arithmetic and comparison functions of the core library, which the
-// executor may compute itself (execution/intrinsics.h).
-enum class CoreNumberWord : uint8_t {
+// The functions of the core library whose answers the executor may give
+// itself (execution/intrinsics.h): arithmetic and comparison, then the
+// commonest words on words and lists.
+enum class CoreWord : uint8_t {
     None,
     Sum,
     Difference,
@@ -37,14 +38,24 @@ enum class CoreNumberWord : uint8_t {
     Greater,
     LessEqual,
     GreaterEqual,
+    Count,
+    Item,
+    Word,
+    Uppercase,
+    Lowercase,
+    First,
+    Last,
+    Butfirst,
+    Fput,
+    Emptyp,
 };
 
 // The loader tells of every function it found by name: `library` as the
 // native word spells it, `function` as exported (upper case).
 void NoteResolvedNative(std::string_view library, std::string_view function, TNativeFunction fn);
 
-// Which of the core library's number words `fn` is (None for any other
-// function, and for every function before the loader has found it).
-CoreNumberWord CoreNumberWordOf(TNativeFunction fn);
+// Which of those core functions `fn` is (None for any other function, and
+// for every function before the loader has found it).
+CoreWord CoreWordOf(TNativeFunction fn);
 
 }  // namespace tavro
