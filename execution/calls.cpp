@@ -149,7 +149,8 @@ Atom* takeSpare(const Atom* procedure, int argCount, const TCodeWord* args, Atom
     Atom* record = slot.record;
     slot.record = nullptr;
     slot.procedure = nullptr;
-    for (int i = 0; i < argCount; ++i) params[i] = slot.params[i];
+    // The whole array: a copy of known size needs no library call.
+    std::memcpy(params, slot.params, sizeof slot.params);
     return record;
 }
 
@@ -283,7 +284,10 @@ Atom* NativeBodyStatement(Atom* body)
     return body;
 }
 
-Atom* ProcedureBody(Atom* definition)
+namespace {
+
+// The body after the parameter lists: inline, for every call.
+inline Atom* bodyAfterParameters(Atom* definition)
 {
     Atom* body = definition;
     if (body && IsList(LeftOf(body))) {
@@ -293,37 +297,54 @@ Atom* ProcedureBody(Atom* definition)
     return body;
 }
 
+// The node a call names that is no word (its printed form is the name).
+// Out of line: calls name words.
+[[gnu::noinline]] Atom* resolveSpelledName(Atom* nameAtom)
+{
+    std::string name = ToText(nameAtom);
+    Atom* node = ResolveName(nameAtom, name);
+    if (!node) RaiseUnknownName(name);
+    return node;
+}
+
+// A call of a node that holds no procedure: the variable's value.
+[[gnu::noinline]] void pushVariableValue(TStack& stack, Atom* node, bool wantValue)
+{
+    if (wantValue) {
+        Atom* copy = NewAnonymous(nullptr);
+        CopyInto(node, copy);
+        stack.Push(copy);
+    } else {
+        stack.Push(NoValue);
+    }
+    PendingOutput = NoValue;
+}
+
+}  // namespace
+
+Atom* ProcedureBody(Atom* definition) { return bodyAfterParameters(definition); }
+
 void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)
 {
-    std::string spelled;
-    std::string_view name;
-    if (IsObject(nameAtom) && nameAtom->Kind == akWord) {
-        name = TextOf(nameAtom);
+    Atom* node;
+    if (IsObject(nameAtom) && nameAtom->Kind == akWord) [[likely]] {
+        std::string_view name = TextOf(nameAtom);
+        node = ResolveName(nameAtom, name);
+        if (!node) RaiseUnknownName(name);
     } else {
-        spelled = ToText(nameAtom);
-        name = spelled;
+        node = resolveSpelledName(nameAtom);
     }
-    Atom* node = ResolveName(nameAtom, name);
-    if (!node) RaiseUnknownName(name);
     if (LambdaMayExist())
         if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
     Atom* definition = LeftOf(node);
 
     if (!IsList(definition) || (node->FirstChild && definition == nullptr)) {
-        // Not a procedure: the value of a variable.
-        if (wantValue) {
-            Atom* copy = NewAnonymous(nullptr);
-            CopyInto(node, copy);
-            stack.Push(copy);
-        } else {
-            stack.Push(NoValue);
-        }
-        PendingOutput = NoValue;
+        pushVariableValue(stack, node, wantValue);
         return;
     }
 
-    Atom* body = ProcedureBody(definition);
+    Atom* body = bodyAfterParameters(definition);
     Atom* nativeStatement = NativeBodyStatement(body);
     if (nativeStatement && CallIntrinsic(stack, node, nativeStatement, argCount, args)) return;
 

@@ -87,6 +87,23 @@ void runBody(Atom* list) {
     ExecuteList();
 }
 
+// Pushes what `:` gives for the name `nameAtom`: the value, or a copy of
+// an object with members.
+void pushThing(TStack& stack, Atom* nameAtom)
+{
+    std::string spelled;
+    std::string_view name = NameText(nameAtom, spelled);
+    Atom* node = ResolveName(nameAtom, name);
+    if (!node) RaiseUnknownName(name);
+    if (node->FirstChild) {
+        Atom* copy = NewAnonymous(nullptr);
+        CopyInto(node, copy);
+        stack.Push(copy);
+    } else {
+        stack.Push(LeftOf(node));
+    }
+}
+
 void requireBodyList(Atom* body, const char* keyword, int argNumber)
 {
     if (!IsList(body)) RaiseError("BADARG", {std::to_string(argNumber), keyword});
@@ -332,9 +349,19 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
         case opPop:
             stack.Pop();
             break;
-        case opPush:
-            stack.Push(reinterpret_cast<Atom*>(w[pos++]));
+        case opPush: {
+            Atom* pushed = reinterpret_cast<Atom*>(w[pos++]);
+            // A name pushed for `:` at once: read in place, leaving what
+            // the push and the pop would (the name as the last popped).
+            if (pos + 1 < count && w[pos] == opThing && w[pos + 1] == MakeCounts(1, 0)) {
+                pos += 2;
+                LastPopped = pushed;
+                pushThing(stack, pushed);
+                break;
+            }
+            stack.Push(pushed);
             break;
+        }
         case opCall: {
             Atom* name = reinterpret_cast<Atom*>(w[pos++]);
             intptr_t counts = w[pos++];
@@ -350,18 +377,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
         case opThing: {
             intptr_t counts = w[pos++];
             if (LeftCountOf(counts) != 0 || RightCountOf(counts) != 1) RaiseError("ARGCOUNT", {":"});
-            Atom* nameAtom = stack.Pop();
-            std::string spelled;
-            std::string_view name = NameText(nameAtom, spelled);
-            Atom* node = ResolveName(nameAtom, name);
-            if (!node) RaiseUnknownName(name);
-            if (node->FirstChild) {
-                Atom* copy = NewAnonymous(nullptr);
-                CopyInto(node, copy);
-                stack.Push(copy);
-            } else {
-                stack.Push(LeftOf(node));
-            }
+            pushThing(stack, stack.Pop());
             break;
         }
         case opDot: {

@@ -5,9 +5,16 @@
 
 namespace tavro {
 
+namespace detail {
+uint32_t gLogWanted = 0;
+}  // namespace detail
+
 namespace {
 std::FILE* gLog = nullptr;
 uint32_t gMask = 0;
+
+// LogWants reads one word: the mask while the log is open, else nothing.
+void noteWanted() { detail::gLogWanted = gLog ? gMask : 0; }
 }  // namespace
 
 bool OpenLog(const std::string& path, uint32_t mask)
@@ -15,6 +22,7 @@ bool OpenLog(const std::string& path, uint32_t mask)
     CloseLog();
     gMask = mask;
     gLog = std::fopen(path.c_str(), (mask & logAppend) ? "ab" : "wb");
+    noteWanted();
     return gLog != nullptr;
 }
 
@@ -22,6 +30,7 @@ void CloseLog()
 {
     if (gLog) std::fclose(gLog);
     gLog = nullptr;
+    noteWanted();
 }
 
 bool LogIsOpen() { return gLog != nullptr; }
@@ -31,10 +40,9 @@ uint32_t SetLogMask(uint32_t mask)
 {
     uint32_t old = gMask;
     gMask = mask;
+    noteWanted();
     return old;
 }
-
-bool LogWants(uint32_t category) { return gLog && (category & gMask) != 0; }
 
 std::string LogPrefix(uint32_t mask, const struct tm& when)
 {

@@ -31,8 +31,14 @@ void LogLine(uint32_t category, std::string_view text);
 // Writes a line in pieces: the first piece gets the prefix, the last one
 // ends the line.
 void LogLinePiece(uint32_t category, std::string_view text, bool first, bool last);
+namespace detail {
+// The mask while the log is open, 0 while it is closed.
+extern uint32_t gLogWanted;
+}  // namespace detail
+
 // Whether a line of this category would be written (to skip building it).
-bool LogWants(uint32_t category);
+// Inline: every procedure call asks.
+inline bool LogWants(uint32_t category) { return (category & detail::gLogWanted) != 0; }
 
 // The prefix for the current moment under `mask` (exposed for tests).
 std::string LogPrefix(uint32_t mask, const struct tm& when);

@@ -15,6 +15,10 @@ namespace tavro {
 
 const bool VerifyLookups = std::getenv("TAVRO_VERIFY_LOOKUPS") != nullptr;
 
+namespace detail {
+uint64_t gTreeEpoch = 1;
+}  // namespace detail
+
 namespace {
 
 constexpr std::string_view kRootName = "[Root]";
@@ -104,12 +108,14 @@ void ForgetGlobalScopes()
 
 namespace {
 bool gMakeHooksSeen = false;
-bool gLambdaSeen = false;
 }  // namespace
 
-bool MakeHooksMayExist() { return gMakeHooksSeen; }
+namespace detail {
+bool gLambdaSeen = false;
+}  // namespace detail
+using detail::gLambdaSeen;
 
-bool LambdaMayExist() { return gLambdaSeen; }
+bool MakeHooksMayExist() { return gMakeHooksSeen; }
 
 void NoteMemberName(std::string_view n)
 {
@@ -661,7 +667,7 @@ Atom* ResolveInContext(std::string_view name)
 
 namespace {
 
-uint64_t gTreeEpoch = 1;
+using detail::gTreeEpoch;
 
 struct NameSite {
     const Atom* name = nullptr;
@@ -696,27 +702,29 @@ bool rememberable(const Atom* scope)
     return true;
 }
 
+[[gnu::noinline]] Atom* stepIntoOutOfLine(Atom* node, std::string_view segment) { return stepInto(node, segment); }
+
 // The member `name` of an activation record, as stepInto finds it. Records
-// hold a few parameters: compared in place, most by length alone.
+// hold a few parameters: compared in place, most by length alone, then by
+// the first byte (parameter names are short and a library call's name is
+// often as long as one), and the library's memcmp only past that.
 inline __attribute__((always_inline)) Atom* scanRecord(Atom* record, std::string_view name)
 {
     const size_t size = name.size();
     if (size == NormalizedReserved(rwOnChange).size() || size == NormalizedReserved(rwOnDrawImage).size())
-        return stepInto(record, name);
+        return stepIntoOutOfLine(record, name);
+    const char* bytes = name.data();
     for (Atom* m = record->FirstChild; m; m = m->NextSibling) {
         TText text = m->Text;
-        if (text == name.data() ||
-            (static_cast<size_t>(tavro_text_length(text)) == size && std::memcmp(text, name.data(), size) == 0))
+        if (text == bytes) return m;
+        if (static_cast<size_t>(tavro_text_length(text)) != size) continue;
+        if (size == 0 || (text[0] == bytes[0] && (size == 1 || std::memcmp(text + 1, bytes + 1, size - 1) == 0)))
             return m;
     }
     return nullptr;
 }
 
 }  // namespace
-
-void NoteTreeChange() { ++gTreeEpoch; }
-
-uint64_t TreeEpoch() { return gTreeEpoch; }
 
 void DetachRecord(Atom* record)
 {
@@ -790,6 +798,11 @@ void markSearched(Atom* scope, Atom* found)
 
 }  // namespace
 
+namespace {
+Atom* resolveAtSite(const Atom* nameAtom, std::string_view name, Atom* scope, Atom* record, NameSite& site,
+                    bool fresh);
+}  // namespace
+
 Atom* ResolveName(const Atom* nameAtom, std::string_view name)
 {
     if (!IsObject(nameAtom) || nameAtom->Kind != akWord || !NamesCaseSensitive()) return Resolve(name);
@@ -809,8 +822,21 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
     // Simple names and downward paths are remembered, each with the text
     // it had.
     NameSite& site = siteOf(nameAtom, scope);
-    if (site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope &&
-        site.text == nameAtom->Text) {
+    const bool fresh = site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope &&
+                       site.text == nameAtom->Text;
+    if (fresh && !site.path && !VerifyLookups) return site.found;
+    return resolveAtSite(nameAtom, name, scope, record, site, fresh);
+}
+
+namespace {
+
+// ResolveName past the record: a remembered answer to verify or a path to
+// check against the record, or no remembered answer. Out of line, so that
+// the common answers above cost few instructions.
+[[gnu::noinline]] Atom* resolveAtSite(const Atom* nameAtom, std::string_view name, Atom* scope, Atom* record,
+                                      NameSite& site, bool fresh)
+{
+    if (fresh) {
         if (site.path && record && !pathPassesRecord(record, name)) return Resolve(name);
         if (VerifyLookups && Resolve(name) != site.found) {
             std::fprintf(stderr, "tavro: remembered lookup of %.*s is stale\n", static_cast<int>(name.size()),
@@ -830,6 +856,8 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
     }
     return found;
 }
+
+}  // namespace
 
 Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force)
 {

@@ -84,11 +84,14 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name);
 // anonymous nodes, dropping members, changing the root, the global scopes
 // or the naming mode, and every collection. Native libraries change the
 // tree only through the host's services.
-void NoteTreeChange();
+namespace detail {
+extern uint64_t gTreeEpoch;
+}  // namespace detail
+inline void NoteTreeChange() { ++detail::gTreeEpoch; }
 // Changes with every NoteTreeChange: every collection, every change of the
 // state and every tree change that NoteTreeChange names. Something that
 // holds atoms outside the tree may trust them while it stays the same.
-uint64_t TreeEpoch();
+inline uint64_t TreeEpoch() { return detail::gTreeEpoch; }
 Atom* ResolveInContext(std::string_view name);
 Atom* CreatePath(Atom* owner, std::string_view name, Atom* value, bool force);
 Atom* NewAnonymous(Atom* value);
@@ -121,8 +124,12 @@ const std::vector<Atom*>& GlobalScopes();
 // attached or given that name (nor the naming mode changed): assignment
 // then need not look for those hooks. Once true it stays true.
 bool MakeHooksMayExist();
-// The same for members named "lambda" (a procedure's own code).
-bool LambdaMayExist();
+namespace detail {
+extern bool gLambdaSeen;
+}  // namespace detail
+// The same for members named "lambda" (a procedure's own code). Inline:
+// every call asks.
+inline bool LambdaMayExist() { return detail::gLambdaSeen; }
 void NoteMemberName(std::string_view normalizedName);
 
 // The state's LastName as text.

@@ -7,7 +7,7 @@
 
 namespace tavro {
 
-TStack::~TStack()
+void TStack::destroy()
 {
     Clear();
     if (values_ != inline_) std::free(values_);
@@ -22,11 +22,6 @@ void TStack::Grow()
     if (values_ != inline_) std::free(values_);
     values_ = grown;
     capacity_ = capacity;
-}
-
-void TStack::Clear()
-{
-    while (count_ > 0) Release(values_[--count_]);
 }
 
 }  // namespace tavro

@@ -18,8 +18,12 @@ public:
     TStack(const TStack&) = delete;
     TStack& operator=(const TStack&) = delete;
     // Drops the references of whatever is left, without touching LastPopped.
-
-    ~TStack();
+    // An empty stack on its own slots (most, at the end of an evaluation)
+    // has nothing to give up.
+    ~TStack()
+    {
+        if (count_ > 0 || values_ != inline_) destroy();
+    }
 
     // Appends `value` and takes a reference on it.
     void Push(Atom* value)
@@ -45,10 +49,14 @@ public:
     }
     int Count() const { return static_cast<int>(count_); }
     // Removes every value, giving up their references; LastPopped stays.
-    void Clear();
+    void Clear()
+    {
+        while (count_ > 0) Release(values_[--count_]);
+    }
 
 private:
     void Grow();
+    void destroy();
 
     // Most evaluations need a few slots: they live inside the object, and
     // only deeper stacks go to the heap.
