@@ -38,7 +38,7 @@ struct {
 // of 1 to 18 digits after an optional sign, which the library converts
 // through a 64-bit integer (exact). Words with a point, an exponent,
 // spaces or more digits, and INF and NAN, are left to the library.
-bool plainNumber(const Atom* v, long double& x)
+inline bool plainNumber(const Atom* v, long double& x)
 {
     if (!IsObject(v)) return false;
     if (v->Kind == akNumber) {
@@ -97,6 +97,7 @@ Parameters parametersOf(CoreWord word)
     case CoreWord::Uppercase:
     case CoreWord::Lowercase: return {'w', 0};
     case CoreWord::Fput: return {'x', 'l'};
+    case CoreWord::Not: return {'a', 0};
     default: return {'a', 'b'};
     }
 }
@@ -191,6 +192,23 @@ bool answerNumbers(CoreWord word, bool hasA, long double a, long double b, Answe
     return std::isfinite(answer.number);
 }
 
+// The truth a logical word reads from an input: the word true or false in
+// any letter case; false for anything else (an error of the library's).
+bool plainTruth(const Atom* v, bool& truth)
+{
+    if (!IsObject(v) || v->Kind != akWord) return false;
+    std::string_view t = TextOf(v);
+    auto is = [&](std::string_view word) {
+        if (t.size() != word.size()) return false;
+        for (size_t i = 0; i < t.size(); ++i)
+            if ((t[i] >= 'a' && t[i] <= 'z' ? char(t[i] - 'a' + 'A') : t[i]) != word[i]) return false;
+        return true;
+    };
+    if (is("TRUE")) return truth = true, true;
+    if (is("FALSE")) return truth = false, true;
+    return false;
+}
+
 // The answer of a word or list word for its inputs, exactly as the
 // library gives it; false when the library would raise an error or reads
 // the input in a way not followed here (words beyond ASCII where it counts
@@ -263,6 +281,15 @@ bool answerParts(CoreWord word, Atom* x, Atom* y, Answer& answer)
         answer.atom = x;
         answer.rest = y;
         return true;
+    case CoreWord::Not:
+    case CoreWord::And:
+    case CoreWord::Or: {
+        bool a = false, b = false;
+        if (!plainTruth(x, a) || (word != CoreWord::Not && !plainTruth(y, b))) return false;
+        answer.kind = Answer::Truth;
+        answer.truth = word == CoreWord::Not ? !a : word == CoreWord::And ? a && b : a || b;
+        return true;
+    }
     case CoreWord::Emptyp:
         answer.kind = Answer::Truth;
         answer.truth = x == nullptr || (IsObject(x) && x->Kind == akWord && tavro_text_length(x->Text) == 0);

@@ -1,21 +1,22 @@
 // Calls of the core library's commonest wrappers answered in place: the
 // arithmetic and comparison words (+ - * / = <> < > <= >= and the named
 // ones: sum, lessp, ...) and count, item, word, uppercase, lowercase,
-// first, last, butfirst, fput and emptyp.
+// first, last, butfirst, fput and emptyp, and not, and, or.
 //
 // A call qualifies when the procedure's body is the one native statement
 // of a library wrapper whose function is one of core.DLL's (known by the
 // address the loader found under its name: SUM, ..., GREATEREQUALP, COUNT,
-// ITEM, WORD, UPPERCASE, LOWERCASE, FIRST, LAST, BUTFIRST, FPUT, EMPTYP),
-// its inputs are the parameters that function reads (a and b; n and x; x
-// and l; w; x), passed by value, none of them an object, and the function
-// would give a value without an error:
+// ITEM, WORD, UPPERCASE, LOWERCASE, FIRST, LAST, BUTFIRST, FPUT, EMPTYP,
+// NOT, AND, OR), its inputs are the parameters that function reads (a and
+// b; n and x; x and l; w; x; a), passed by value, none of them an object,
+// and the function would give a value without an error:
 // - numbers: each input a number atom or a word of at most 18 decimal
 //   digits with an optional sign (b alone for DIFFERENCE, which negates),
 //   a finite arithmetic result, no division by zero;
 // - words and lists: where the function counts or cuts a word by
 //   characters, a word of ASCII characters (numbers read in their printed
-//   form); an index of 1 to 18 digits or a whole number atom, in range.
+//   form); an index of 1 to 18 digits or a whole number atom, in range;
+// - logic: each input the word true or false in any letter case.
 // Nothing may want the call's own steps: no trace logging, no stepping,
 // no stop request, no message pumping due at this statement, no history
 // notification due, no unwinding under way, the procedure not busy, and

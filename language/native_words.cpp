@@ -16,7 +16,7 @@ struct KnownFunction {
     TNativeFunction fn;
     CoreWord word;
 };
-constexpr size_t kCoreWords = size_t(CoreWord::Emptyp);
+constexpr size_t kCoreWords = size_t(CoreWord::Or);
 // The addresses found so far, by a hash of the address: every call of a
 // library wrapper asks, and nearly all ask about another function, which
 // the first empty slot answers.
@@ -48,6 +48,9 @@ CoreWord coreWordNamed(std::string_view function)
         {"BUTFIRST", CoreWord::Butfirst},
         {"FPUT", CoreWord::Fput},
         {"EMPTYP", CoreWord::Emptyp},
+        {"NOT", CoreWord::Not},
+        {"AND", CoreWord::And},
+        {"OR", CoreWord::Or},
     };
     for (const auto& [name, word] : kNames)
         if (name == function) return word;

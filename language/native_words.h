@@ -25,7 +25,7 @@ TNativeFunction ResolveNativeWord(std::string_view word);
 
 // The functions of the core library whose answers the executor may give
 // itself (execution/intrinsics.h): arithmetic and comparison, then the
-// commonest words on words and lists.
+// commonest words on words and lists, then the logical words.
 enum class CoreWord : uint8_t {
     None,
     Sum,
@@ -48,6 +48,9 @@ enum class CoreWord : uint8_t {
     Butfirst,
     Fput,
     Emptyp,
+    Not,
+    And,
+    Or,
 };
 
 // The loader tells of every function it found by name: `library` as the
