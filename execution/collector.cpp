@@ -118,8 +118,10 @@ void markFrom(Atom* start, std::vector<Atom*>& work)
 }
 
 // Resets a garbage atom of a plain kind for the free list: the pool's own
-// reset, except that an atom already reset (most often one that was on the
-// free list) is only read, so its memory is not written back.
+// reset, except that fields already empty are not written. A list cell or
+// number has no members and no parent, so the last of the atom's cache
+// lines is only read; an atom already reset (one that was on the free list)
+// is not written at all.
 inline void resetPlain(Atom* a)
 {
     if (a->Text || a->Code || a->Position) {
@@ -127,11 +129,22 @@ inline void resetPlain(Atom* a)
         tavro_atom_clear(a);
         return;
     }
-    uintptr_t fields = uintptr_t(a->Left) | uintptr_t(a->Right) | uintptr_t(a->Parent) |
-                       uintptr_t(a->FirstChild) | uintptr_t(a->NextSibling) | uintptr_t(a->DrawImageChild) |
-                       uintptr_t(a->ChangeChild) | a->Flags | uint32_t(a->RefCount) | uint32_t(a->Stamp) |
-                       uint32_t(a->Kind ^ akWord);
-    if (fields) tavro_atom_clear(a);
+    if (uintptr_t(a->Left) | uintptr_t(a->Right) | a->Flags | uint32_t(a->RefCount) | uint32_t(a->Kind ^ akWord)) {
+        a->Kind = akWord;
+        a->Left = nullptr;
+        a->Right = nullptr;
+        a->Flags = 0;
+        a->RefCount = 0;
+    }
+    if (uintptr_t(a->Parent) | uintptr_t(a->FirstChild) | uintptr_t(a->NextSibling) | uintptr_t(a->DrawImageChild) |
+        uintptr_t(a->ChangeChild) | uint32_t(a->Stamp)) {
+        a->Parent = nullptr;
+        a->FirstChild = nullptr;
+        a->NextSibling = nullptr;
+        a->DrawImageChild = nullptr;
+        a->ChangeChild = nullptr;
+        a->Stamp = 0;
+    }
 }
 
 // Releases what the garbage atoms on `pending` (linked through Next, on
