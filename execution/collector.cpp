@@ -67,10 +67,9 @@ bool nearCeiling()
 // An atom of a kind that holds nothing but texts, code and a position:
 // freed without calling out. Nodes (whose display list the scene may
 // hold), widgets and memory blocks are released after the sweep.
-inline bool plainKind(const Atom* a)
-{
-    return a->Kind == akList || a->Kind == akNumber || a->Kind == akGroup || a->Kind == akWord;
-}
+static_assert(akNumber < akGroup && akWord < akGroup && akList < akGroup && akWidget > akGroup &&
+              akVariable > akGroup && akMemoryBlock > akGroup);
+inline bool plainKind(const Atom* a) { return a->Kind <= akGroup; }
 
 inline bool survives(const Atom* a) { return (a->Flags & flMarked) || a->RefCount > 0; }
 
@@ -230,13 +229,14 @@ constexpr int kOrderSearched = 4096;
 void sweepSlabs()
 {
     static Atom* kept[kOrderKept];
-    static Atom* keptByAddress[kOrderKept];
+    static Atom* keptByAddress[kOrderKept + 1];
     int keptCount = 0;
     int searched = 0;
     for (Atom* a = State->AllAtoms; a && keptCount < kOrderKept && searched < kOrderSearched; a = a->Next, ++searched)
         if (survives(a)) kept[keptCount++] = a;
     std::copy(kept, kept + keptCount, keptByAddress);
     std::sort(keptByAddress, keptByAddress + keptCount);
+    keptByAddress[keptCount] = nullptr;  // matches no slot
 
     Atom* chain = nullptr;
     Atom** chainEnd = &chain;
@@ -251,7 +251,7 @@ void sweepSlabs()
             if (survives(a)) {
                 a->Flags &= ~flMarked;
                 ++live;
-                if (nextKept < keptCount && a == keptByAddress[nextKept]) {
+                if (a == keptByAddress[nextKept]) {
                     ++nextKept;
                 } else {
                     *chainEnd = a;
