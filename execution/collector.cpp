@@ -284,7 +284,7 @@ void sweepSlabs()
 }
 
 // The sweep along the all-atoms list, for a pool that holds atoms of no
-// slab or far more free atoms than atoms in use. Strays found free or
+// slab or more free atoms than atoms in use. Strays found free or
 // garbage go back to the system, so that the next collection can read the
 // slabs instead.
 void sweepList()
@@ -363,8 +363,8 @@ void CollectGarbage()
     }
     // Reading the slabs in address order costs a fraction of following the
     // list from atom to atom, whose every step misses the cache; it pays
-    // while free slots do not outnumber the atoms in use by far.
-    const bool bySlabs = strayCount() == 0 && State->FreeCount <= 2 * int64_t(State->LiveCount);
+    // while the slabs hold no more free atoms than atoms in use.
+    const bool bySlabs = strayCount() == 0 && State->FreeCount <= int64_t(State->LiveCount);
     if (bySlabs && VerifyLookups) verifyPool(true, "before a collection by slabs");
 
     // Marks are clear between collections (the sweep clears them on every
