@@ -241,8 +241,8 @@ constexpr int kOrderSearched = 4096;
 // one atom after the other.
 void sweepSlabs()
 {
-    static Atom* kept[kOrderKept];
-    static Atom* keptByAddress[kOrderKept + 1];
+    Atom* kept[kOrderKept];
+    Atom* keptByAddress[kOrderKept + 1];
     int keptCount = 0;
     int searched = 0;
     for (Atom* a = State->AllAtoms; a && keptCount < kOrderKept && searched < kOrderSearched; a = a->Next, ++searched)
