@@ -3,7 +3,6 @@
 #include <chrono>
 #include <algorithm>
 #include <cstdint>
-#include <climits>
 #include <cstdlib>
 #include <new>
 
@@ -14,7 +13,6 @@
 #include "expr.h"
 #include "interpreter.h"
 #include "log.h"
-#include "member_cache.h"
 #include "memory_limit.h"
 #include "stack_guard.h"
 #include "state.h"
@@ -34,14 +32,6 @@ constexpr auto kPumpInterval = std::chrono::milliseconds(3);
 std::chrono::steady_clock::time_point gLastPump;
 int gRunNesting = 0;  // runs in progress (RunCommandText, RunSystemCommand)
 
-long long nowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-long long gLastCollection = nowMs();
-
 // A statement long enough to take a while to compile can be stopped.
 void pollWhileCompiling()
 {
@@ -52,19 +42,6 @@ void pollWhileCompiling()
 struct CompilerPollInstaller {
     CompilerPollInstaller() { CompilerPoll = pollWhileCompiling; }
 } gCompilerPollInstaller;
-
-constexpr int32_t kMinCollectThreshold = 50000;
-// The collector's work stack is made this large at once (512 KB), so that
-// marking seldom needs memory, least of all right after memory ran out.
-constexpr size_t kCollectorWorkStart = size_t(1) << 16;
-int32_t gCollectThreshold = kMinCollectThreshold;
-
-// TAVRO_COLLECT_EVERY_STATEMENT=1 collects before every statement: a
-// developer's check that every value in use is reachable or held.
-const bool gCollectAlways = [] {
-    const char* v = std::getenv("TAVRO_COLLECT_EVERY_STATEMENT");
-    return v && *v == '1';
-}();
 
 // A run in progress. The program's memory ceiling applies while any run
 // is in progress; when the outermost ends, the environment's margin is
@@ -84,23 +61,6 @@ struct NestingScope {
             EnterProgramLimit();
     }
 };
-
-// Atoms allocated between two looks at the memory the process maps.
-constexpr int32_t kRoomCheckAtoms = 16384;
-int32_t gNextRoomCheck = kMinCollectThreshold;
-
-// True when the process is about to reach the program's ceiling while the
-// free list could not serve what comes next: garbage must go before it can
-// stand between the program and its ceiling. The pacing by atom counts
-// cannot see this, since atoms are not all a program's memory.
-bool nearCeiling()
-{
-    if (State->LiveCount < gNextRoomCheck) return false;
-    gNextRoomCheck = State->LiveCount + kRoomCheckAtoms;
-    size_t limit = ProgramLimit();
-    if (!limit || State->FreeCount >= kRoomCheckAtoms) return false;
-    return DataInUse() + MemoryCeiling() / 8 > limit;
-}
 
 // Pops the contexts that an error left above `keep`. The activation
 // records of the calls the error ended leave the tree as well: left under
@@ -146,61 +106,6 @@ void clearLeftoverFlags()
 {
     if (RootNode()) ClearFlagsInTree(RootNode(), flBusy | flAssigning);
 }
-
-// An atom the pool can take back as it is: no text, code, position or
-// resource of its own, and no node (whose display list the scene may hold).
-inline bool holdsNothing(const Atom* a)
-{
-    return !a->Text && !a->Code && !a->Position &&
-           (a->Kind == akList || a->Kind == akNumber || a->Kind == akGroup || a->Kind == akWord);
-}
-
-// A word or number without members holds nothing else: marked where it is
-// met, never pushed.
-inline bool markLeaf(Atom* a)
-{
-    if ((a->Kind == akWord || a->Kind == akNumber) && !a->FirstChild) {
-        a->Flags |= flMarked;
-        return true;
-    }
-    return false;
-}
-
-void markFrom(Atom* start, std::vector<Atom*>& work)
-{
-    work.push_back(start);
-    while (!work.empty()) {
-        Atom* a = work.back();
-        work.pop_back();
-        while (IsObject(a) && !(a->Flags & flMarked)) {
-            a->Flags |= flMarked;
-            for (Atom* m = a->FirstChild; m; m = m->NextSibling)
-                if (!(m->Flags & flMarked)) work.push_back(m);
-            if (a->Kind == akVariable) {
-                a = LeftOf(a);
-            } else if (a->Kind == akList || a->Kind == akGroup) {
-                // The element first, the rest kept on the stack: the stack
-                // grows with the nesting of lists, not with their length.
-                // A leaf element is marked at once and the walk goes on
-                // along the list.
-                Atom* element = LeftOf(a);
-                Atom* rest = RightOf(a);
-                if (IsObject(element) && !(element->Flags & flMarked) && !markLeaf(element)) {
-                    work.push_back(rest);
-                    a = element;
-                } else {
-                    a = rest;
-                }
-            } else {
-                break;  // a widget's Left and a block's Right are no atoms
-            }
-        }
-    }
-}
-
-}  // namespace
-
-namespace {
 
 // Drawings put off until the next frame show the state the run ended in.
 // A stop asked for ends the program, not these drawings.
@@ -538,110 +443,6 @@ void reportError(const std::string& message)
 }
 
 }  // namespace
-
-void CollectGarbageCheck()
-{
-    // The clock is read every 64th statement; the allocation count always.
-    static unsigned statements = 0;
-    if (gCollectAlways) {
-        CollectGarbage();
-        return;
-    }
-    if ((++statements & 63) != 0 && State->LiveCount < gCollectThreshold) return;
-    long long now = nowMs();
-    // Besides the clock, the amount allocated since the last collection
-    // decides, so a program that allocates fast cannot exhaust memory
-    // between two ticks.
-    if (now - gLastCollection >= 5000 || State->LiveCount >= gCollectThreshold || nearCeiling()) CollectGarbage();
-}
-
-void CollectGarbage()
-{
-    if (!State) return;
-    // Anonymous copies that nothing holds any more are temporaries, even
-    // while they hang under the root.
-    if (Atom* root = RootNode()) {
-        for (Atom* m = root->FirstChild; m;) {
-            Atom* next = m->NextSibling;
-            if (m->RefCount <= 0 && TextOf(m) == "[]") Detach(m);
-            m = next;
-        }
-    }
-    // Marks are clear between collections (the sweep clears them on every
-    // survivor), so one pass finds the held atoms and the sweep is the
-    // second and last.
-    // The collector must not need memory in proportion to the heap: it
-    // runs right after a command ran out of memory. Held atoms are marked
-    // as they are met, and the work stack keeps its capacity.
-    static std::vector<Atom*> work;
-    work.clear();
-    try {
-        if (work.capacity() < kCollectorWorkStart) work.reserve(kCollectorWorkStart);
-        markFrom(CurrentCell, work);
-        markFrom(RootNode(), work);
-        markFrom(TrueMarker, work);
-        markFrom(FalseMarker, work);
-        markFrom(PendingOutput, work);
-        for (TContext* c = TopContext(); c; c = c->Link) markFrom(c->Node, work);
-        for (Atom* a = State->AllAtoms; a; a = a->Next)
-            if (a->RefCount > 0) markFrom(a, work);
-    } catch (const std::bad_alloc&) {
-        // Lists nested deeper than the work stack could grow: nothing is
-        // swept on half a marking. The marks go, so the next collection
-        // walks everything again.
-        for (Atom* a = State->AllAtoms; a; a = a->Next) a->Flags &= ~flMarked;
-        if (RootNode()) RootNode()->Flags &= ~flMarked;
-        return;
-    }
-
-    // The indexes of owners the sweep frees go: their atoms will serve
-    // other nodes. Every other index stays exact (its members survive with
-    // their owner) and need not be built again.
-    member_index::DropUnless([](const Atom* owner) { return (owner->Flags & flMarked) || owner->RefCount > 0; });
-
-    // Releasing a widget may pump messages; nothing may run mid-sweep.
-    bool suppressed = MessagePumpingSuppressed;
-    MessagePumpingSuppressed = true;
-    Atom* prev = nullptr;
-    for (Atom* a = State->AllAtoms; a;) {
-        Atom* next = a->Next;
-        if (!(a->Flags & flMarked) && a->RefCount <= 0) {
-            if (holdsNothing(a)) {
-                // Most garbage is list cells and numbers: unlinked here and
-                // given to the pool's own reset.
-                if (prev)
-                    prev->Next = next;
-                else
-                    State->AllAtoms = next;
-                tavro_pool_push_free(State, a);
-            } else {
-                if (a->Kind == akVariable && Env().HasDisplayList(a)) Env().DeleteDisplayList(a);
-                ReleaseSuccessor(prev);
-            }
-        } else {
-            a->Flags &= ~flMarked;
-            prev = a;
-        }
-        a = next;
-    }
-    MessagePumpingSuppressed = suppressed;
-    // Freed atoms will be reused: nothing remembered about them may
-    // survive, whatever they become next.
-    member_cache::Clear();
-    ForgetGlobalScopes();
-    gLastCollection = nowMs();
-    gNextRoomCheck = State->LiveCount + kRoomCheckAtoms;
-    // The next collection comes when the atoms in use have grown to three
-    // times what survived this one, so that each collection frees at least
-    // twice what it walked through alive. Where that much garbage would
-    // take more than half the memory ceiling, the growth allowed falls back
-    // to twice: garbage must not stand between a program and its ceiling.
-    const int64_t live = State->LiveCount;
-    const size_t ceiling = MemoryCeiling();
-    const int64_t room = ceiling ? int64_t(ceiling / sizeof(Atom) / 2) : INT64_MAX;
-    const int64_t next = std::max(2 * live, std::min(3 * live, room));
-    gCollectThreshold = int32_t(std::clamp<int64_t>(next, kMinCollectThreshold, INT32_MAX));
-}
 
 void AppendKey(std::string_view character)
 {

@@ -1,11 +1,13 @@
 // Entry points through which an environment runs text, the run-state
-// machine's checks, error reporting, reset and garbage collection.
+// machine's checks, error reporting, reset; the collector's entry points
+// (collector.h) come with them.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "atom.h"
+#include "collector.h"
 #include "text.h"
 
 namespace tavro {
@@ -43,11 +45,6 @@ bool YieldPumpsNext();
 // Called before every statement in the stepping states: may pause.
 void StepCheck();
 void ReportError(const std::string& message);
-
-// Collects when 5000 ms passed since the last collection.
-void CollectGarbageCheck();
-// Mark and sweep now.
-void CollectGarbage();
 
 // Appends a typed character to the state's key buffer.
 void AppendKey(std::string_view character);

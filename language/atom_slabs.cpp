@@ -71,6 +71,16 @@ void TopUpFreeList(int count)
 
 bool Contains(const Atom* atom) { return slabOf(atom) != nullptr; }
 
+int TakenCount() { return int(gSlabs.size()) * kSlabAtoms - (gNewest ? kSlabAtoms - gUsed : 0); }
+
+int SlabCount() { return int(gSlabs.size()); }
+
+std::span<Atom> TakenAtoms(int slab)
+{
+    Atom* first = gSlabs[size_t(slab)];
+    return {first, size_t(first == gNewest ? gUsed : kSlabAtoms)};
+}
+
 void ReleaseUnused()
 {
     if (gSlabs.empty()) return;

@@ -11,6 +11,8 @@
 // (ReleaseFreeAtoms) or with the state.
 #pragma once
 
+#include <span>
+
 #include "atom.h"
 
 namespace tavro::slabs {
@@ -24,6 +26,13 @@ Atom* Take();
 // `count`: native libraries allocate from the free list themselves.
 void TopUpFreeList(int count);
 bool Contains(const Atom* atom);
+// The atoms handed out so far, each on one of the pool's two lists: when
+// this equals LiveCount + FreeCount, no atom of either list came from
+// elsewhere (a native library's own allocation).
+int TakenCount();
+// The slabs in ascending address order: the handed-out atoms of the i-th.
+int SlabCount();
+std::span<Atom> TakenAtoms(int slab);
 // Frees the slabs all of whose atoms are on the free list, taking those
 // atoms off the list. The newest slab stays.
 void ReleaseUnused();
