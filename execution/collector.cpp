@@ -435,7 +435,15 @@ void CollectGarbage()
     const int64_t live = State->LiveCount;
     const size_t ceiling = MemoryCeiling();
     const int64_t room = ceiling ? int64_t(ceiling / sizeof(Atom) / 2) : INT64_MAX;
-    const int64_t next = std::max(2 * live, std::min(3 * live, room));
+    int64_t next = std::max(2 * live, std::min(3 * live, room));
+    // Slab atoms the program has had are memory it has already: collecting
+    // before they are all in use again frees nothing the program could
+    // use, and the earlier collection may fall in the middle of a deep
+    // recursion, whose survivors of the moment would then let the heap
+    // grow to three times them. So the next collection also waits until
+    // the atoms taken from the slabs are in use, though not beyond eight
+    // times the survivors: garbage words hold texts besides their atoms.
+    next = std::max(next, std::min(int64_t(slabs::TakenCount()), std::min(8 * live, room)));
     gCollectThreshold = int32_t(std::clamp<int64_t>(next, kMinCollectThreshold, INT32_MAX));
 }
 

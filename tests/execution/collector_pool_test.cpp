@@ -205,3 +205,45 @@ TEST_F(CollectorPool, TheNewestSurvivorsKeepTheHeadAndFreeAtomsRunUpward)
     EXPECT_LT(first, second);
     for (Atom* a : {older, newer, newest}) Release(a);
 }
+
+// A heap that once held many values serves the garbage of later, smaller
+// work in full before anything is collected, and does not grow for it: a
+// collection while free atoms remain would free nothing the program could
+// use, and one that fell at a moment of many survivors would grow the
+// heap to three times that moment.
+TEST_F(CollectorPool, AGrownHeapIsUsedUpBeforeTheNextCollection)
+{
+    // A program's lasting values, and many more for a moment.
+    auto list = [](int length) {
+        Atom* head = nullptr;
+        for (int i = 0; i < length; ++i) {
+            Atom* cell = Allocate();
+            cell->Kind = akList;
+            cell->Right = head;
+            head = cell;
+        }
+        return AddRef(head);
+    };
+    Atom* lasting = list(12000);
+    Atom* momentary = list(60000);
+    CollectGarbage();
+    Release(momentary);
+    CollectGarbage();
+    const int32_t survivors = State->LiveCount;
+    const int32_t taken = slabs::TakenCount();
+    ASSERT_GT(taken, 3 * survivors);
+    ASSERT_LE(taken, 8 * survivors) << "the test needs a heap within eight times the survivors";
+
+    // Garbage up to the heap's size: no collection comes before the free
+    // atoms are used up, and the heap stays as it was.
+    int32_t lowestFree = State->FreeCount;
+    for (int32_t i = survivors + 1; i < taken; ++i) {
+        Allocate();
+        CollectGarbageCheck();
+        lowestFree = std::min(lowestFree, State->FreeCount);
+        ASSERT_GE(State->LiveCount, survivors);
+    }
+    EXPECT_LT(lowestFree, 8);
+    EXPECT_EQ(slabs::TakenCount(), taken);
+    Release(lasting);
+}
