@@ -163,6 +163,24 @@ static inline size_t tavro_format_number(long double x, char out[TAVRO_NUMBER_TE
         return (size_t)sprintf(out, x > 0 ? "INF" : "-INF");
     if (x == 0)
         return (size_t)sprintf(out, "0");
+    /* Whole numbers of up to 15 digits print as their digits: the general
+       way below gives the same text at many times the cost. */
+    if (fabsl(x) < 1e15L && x == (long double)(long long)x) {
+        long long whole = (long long)x;
+        unsigned long long u = whole < 0 ? 0ULL - (unsigned long long)whole : (unsigned long long)whole;
+        char reversed[20];
+        int k = 0;
+        while (u) {
+            reversed[k++] = (char)('0' + u % 10);
+            u /= 10;
+        }
+        if (whole < 0)
+            out[n++] = '-';
+        while (k)
+            out[n++] = reversed[--k];
+        out[n] = '\0';
+        return n;
+    }
     /* Forty significant digits tell a true tie at the 15th digit apart:
        the extended type holds fewer than 20, so a near-tie differs well
        before digit 40. */

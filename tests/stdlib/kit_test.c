@@ -55,6 +55,24 @@ static void number_format(void)
     CHECK(formats_as((long double)INFINITY, "INF"));
     CHECK(formats_as(-(long double)INFINITY, "-INF"));
     CHECK(formats_as((long double)NAN, "NAN"));
+    /* whole numbers print as their digits, at every length up to 15 and
+       on both sides of zero; a fraction next to one keeps its digits */
+    {
+        long double x = 1;
+        char expected[40];
+        int digits, sign;
+        for (digits = 1; digits <= 15; ++digits, x = x * 10 + digits % 10) {
+            for (sign = -1; sign <= 1; sign += 2) {
+                snprintf(expected, sizeof expected, "%lld", (long long)(sign * x));
+                CHECK(formats_as(sign * x, expected));
+            }
+        }
+    }
+    CHECK(formats_as(-999999999999999.0L, "-999999999999999"));
+    CHECK(formats_as(-1e15L, "-1E15"));
+    CHECK(formats_as(4503599627370497.0L, "4.5035996273705E15"));
+    CHECK(formats_as(12.5L, "12.5"));
+    CHECK(formats_as(-0.0L, "0"));
 }
 
 static int parses(const char *text, long double expected)
