@@ -546,8 +546,12 @@ void TExpr::EmitOperandNames(const OperandList& children, Atom* params, bool lef
     for (size_t k = 0; k < children.size(); ++k) {
         if (cell && RightOf(cell)) {
             Atom* marker = LeftOf(cell);
+            Atom* name = LeftOf(RightOf(cell));
+            // A definition made as a list may name a parameter with
+            // anything: the call needs a word to name the input.
+            if (!IsWordOrNumber(name)) RaiseError("BADSTRING", {ToText(name)});
             Put(IsWordOrNumber(marker) && TextOf(marker) == kThing ? 0 : 1);
-            PutAtom(LeftOf(RightOf(cell)));
+            PutAtom(name);
             cell = RightOf(RightOf(cell));
             continue;
         }

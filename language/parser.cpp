@@ -99,14 +99,16 @@ Atom* sharedWord(const std::string& text)
 
 // Detaches the leading run of parameter pairs (": name" or "\" name") from
 // the chain at `cell` and returns it; `cell` moves to the first element
-// after the run. Each element looked at must be a word, so a list or group
-// there raises BADSTRING.
+// after the run. Each element looked at (a marker and the name after it)
+// must be a word, so a list or group there raises BADSTRING.
 Atom* takeParameters(Atom*& cell)
 {
     Atom* first = cell;
     Atom* last = nullptr;
     while (cell && isMarker(ToTextStrict(LeftOf(cell)))) {
         last = RightOf(cell) ? RightOf(cell) : cell;
+        // The name after a marker must be a word as well.
+        if (last != cell) ToTextStrict(LeftOf(last));
         cell = RightOf(last);
     }
     if (!last) return nullptr;

@@ -26,8 +26,10 @@
  * address directly (the 32-bit code word is widened to intptr_t).
  *
  * The atom pool. Atoms live on two singly linked lists through Next: the
- * all-atoms list (every atom in use, newest first) and the free list. The
- * pool functions below are the only implementation; the host uses them too.
+ * all-atoms list (every atom in use: a new atom goes to its head; after a
+ * collection the survivors follow the newest ones in no promised order)
+ * and the free list. The pool functions below are the only implementation;
+ * the host uses them too.
  */
 #ifndef TAVRO_SDK_TAVRO_H
 #define TAVRO_SDK_TAVRO_H
@@ -316,7 +318,7 @@ struct TStructure {
     void *ClassReserved;              /* always NULL */
     void *Reserved;                   /* never used by the host */
     TContext *Contexts;               /* top of the context stack */
-    TAtom *AllAtoms;                  /* atoms in use, newest first */
+    TAtom *AllAtoms;                  /* atoms in use, new ones at the head */
     TAtom *FreeAtoms;                 /* reset atoms awaiting reuse */
     TAtom *Root;                      /* the node "[Root]" */
     int32_t WhileCount;               /* counter of the running while */
