@@ -286,7 +286,7 @@ Atom* NativeBodyStatement(Atom* body)
 
 namespace {
 
-// The body after the parameter lists: inline, for every call.
+// The body of a procedure's definition: what follows its parameter lists.
 inline Atom* bodyAfterParameters(Atom* definition)
 {
     Atom* body = definition;
@@ -321,8 +321,6 @@ inline Atom* bodyAfterParameters(Atom* definition)
 }
 
 }  // namespace
-
-Atom* ProcedureBody(Atom* definition) { return bodyAfterParameters(definition); }
 
 void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)

@@ -18,9 +18,6 @@ namespace tavro {
 // record when there is none).
 void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args, bool wantValue);
 
-// The body of a procedure's definition: what follows its parameter lists.
-Atom* ProcedureBody(Atom* definition);
-
 // The one statement of a body that is nothing but `output dll.LIB.FUNCTION`
 // (every library wrapper), compiled already; null for any other body.
 // Word 1 of its code is the native function.

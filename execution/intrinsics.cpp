@@ -198,14 +198,8 @@ bool plainTruth(const Atom* v, bool& truth)
 {
     if (!IsObject(v) || v->Kind != akWord) return false;
     std::string_view t = TextOf(v);
-    auto is = [&](std::string_view word) {
-        if (t.size() != word.size()) return false;
-        for (size_t i = 0; i < t.size(); ++i)
-            if ((t[i] >= 'a' && t[i] <= 'z' ? char(t[i] - 'a' + 'A') : t[i]) != word[i]) return false;
-        return true;
-    };
-    if (is("TRUE")) return truth = true, true;
-    if (is("FALSE")) return truth = false, true;
+    if (tavro_bytes_equal(t.data(), t.size(), "TRUE", 4, 1)) return truth = true, true;
+    if (tavro_bytes_equal(t.data(), t.size(), "FALSE", 5, 1)) return truth = false, true;
     return false;
 }
 
