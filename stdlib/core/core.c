@@ -48,6 +48,17 @@ int whole_input(TStructure *s, const char *name, long long *n)
     return 0;
 }
 
+/* A new word of the word or number input `name` (a name to pass on). */
+TAtom *name_input(TStructure *s, const char *name)
+{
+    const char *t;
+    size_t len;
+    char buf[TAVRO_NUMBER_TEXT_SIZE];
+    if (!tavro_word_input(s, name, &t, &len, buf))
+        return NULL;
+    return tavro_new_word(s, t, len);
+}
+
 /* --------------------------------------------------------------- texts */
 
 /* Bytes of the UTF-8 character that starts at t[i] (at least 1). */
