@@ -20,6 +20,27 @@ static int is_word(const TAtom *a, const char *text)
 
 static int is_marker(const TAtom *a) { return is_word(a, ":") || is_word(a, "\""); }
 
+/* A parameter list: marker and name pairs. */
+static int is_parameter_list(const TAtom *list)
+{
+    if (!tavro_is_list(list))
+        return 0;
+    for (; tavro_is_object(list); list = tavro_right(tavro_right(list)))
+        if (!is_marker(tavro_left(list)) || !tavro_is_object(tavro_right(list)) ||
+            !tavro_is_word_or_number(tavro_left(tavro_right(list))))
+            return 0;
+    return 1;
+}
+
+/* A definition list: its parameter list (or lists) first. Any list value
+   can be called, but only a definition prints as a procedure. */
+static int is_definition(const TAtom *d)
+{
+    return tavro_is_object(d) && d->Kind == akList && is_parameter_list(tavro_left(d)) &&
+           (!tavro_is_object(tavro_right(d)) || !tavro_is_list(tavro_left(tavro_right(d))) ||
+            is_parameter_list(tavro_left(tavro_right(d))));
+}
+
 /* The node of the procedure `name` as the caller sees it (or its lambda
    member), and its definition list in *def; NULL after raising
    NOTPROCEDURE. */
@@ -31,7 +52,7 @@ static TAtom *procedure_named(TStructure *s, const char *name, TAtom **def)
             if (tavro_name_is(s, m, "lambda"))
                 node = m;
     d = node ? tavro_left(node) : NULL;
-    if (!node || !d || d == TAVRO_NOVALUE || d->Kind != akList || !tavro_is_list(tavro_left(d))) {
+    if (!node || !is_definition(d)) {
         tavro_raise(s, "NOTPROCEDURE", tavro_word_name(s), name);
         return NULL;
     }
@@ -366,8 +387,7 @@ NATIVE(POTS)
         return TAVRO_NOVALUE;
     for (m = s->Root->FirstChild; m; m = m->NextSibling) {
         TAtom *d = tavro_left(m);
-        if (m->Kind != akVariable || !d || d == TAVRO_NOVALUE || d->Kind != akList ||
-            !tavro_is_list(tavro_left(d)) || from_library(d, f, flen))
+        if (m->Kind != akVariable || !is_definition(d) || from_library(d, f, flen))
             continue;
         {
             TAtom **more = (TAtom **)realloc(found, (count + 1) * sizeof(TAtom *));

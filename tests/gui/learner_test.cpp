@@ -253,6 +253,25 @@ private slots:
         w->Editor()->document()->setModified(false);
     }
 
+    void byeClosesTheWindowAsItsCloseButtonDoes()
+    {
+        Session session;
+        SourceWindow* w = newWindow(session.main, "print 1");
+        w->Editor()->document()->setModified(true);
+        // The run ends first; then the close asks for the changed program.
+        bool asked = false;
+        gui_test::AnswerNextDialog([&asked](MessageDialog* m) {
+            asked = true;
+            m->CancelButton()->click();
+        });
+        RunSystemCommand("bye");
+        QTRY_VERIFY(asked);
+        QVERIFY(!session.main.Closing());
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->NoButton()->click(); });
+        RunSystemCommand("bye");
+        QTRY_VERIFY(session.main.Closing());
+    }
+
     void helpOpensTheInfoWindowAtTheTopic()
     {
         Session session;
