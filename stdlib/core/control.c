@@ -532,12 +532,13 @@ NATIVE(THROW)
    A word gives a word (when the results are words). */
 enum { MAP_COLLECT, MAP_SENTENCE, MAP_FILTER };
 
-static TAtom *map_or_filter(TStructure *s, int mode)
+static TAtom *map_rounds(TStructure *s, int mode)
 {
     TAtom **all, *template_, *inputs, *value;
     TKitList out = {NULL, NULL};
     Walk w;
     int word_data, n;
+    int32_t round = 0;
     TAtom *cell;
     n = gather_inputs(s, "template", "data", &all);
     if (n < 0)
@@ -552,6 +553,7 @@ static TAtom *map_or_filter(TStructure *s, int mode)
     free(all);
     while ((inputs = walk_next(s, &w)) != NULL) {
         TAtom *x = tavro_left(inputs), *head = out.head;
+        s->RepeatCount = ++round;
         if (!call_template(s, template_, inputs, &value)) {
             let_go(head);
             walk_end(&w);
@@ -618,6 +620,15 @@ static TAtom *map_or_filter(TStructure *s, int mode)
         return word;
     }
     return out.head;
+}
+
+/* The round (repcount, `#`) counts the elements, as in foreach. */
+static TAtom *map_or_filter(TStructure *s, int mode)
+{
+    Counter c = count_start(s);
+    TAtom *result = map_rounds(s, mode);
+    count_end(s, c);
+    return result;
 }
 
 NATIVE(MAP) { return map_or_filter(*state, MAP_COLLECT); }
