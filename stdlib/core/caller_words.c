@@ -90,6 +90,17 @@ NATIVE(ERN)
             let_go(names);
             return tavro_fail_input(s, tavro_left(cell));
         }
+        {
+            char *name = tavro_to_text(tavro_left(cell));
+            int known = name && tavro_find_name(s, name) != NULL;
+            if (!known) {
+                tavro_raise(s, "NOSUCHNAME", tavro_word_name(s), name ? name : "");
+                free(name);
+                let_go(names);
+                return NULL;
+            }
+            free(name);
+        }
         if (!run_word_on_name(s, "erase", tavro_left(cell), &value))
             break;
         value = TAVRO_NOVALUE;
