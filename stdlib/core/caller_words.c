@@ -75,7 +75,8 @@ NATIVE(RUNRESULT)
 
 /* ------------------------------------------------------------------ ern */
 
-/* ern "name, ern [name name ...]: erases each name as the caller sees it. */
+/* ern "name, ern [name name ...]: erases each name as the caller sees it;
+   a name that is missing is an error before anything is erased. */
 NATIVE(ERN)
 {
     TStructure *s = *state;
@@ -84,23 +85,21 @@ NATIVE(ERN)
         return NULL;
     if (!tavro_is_list(names))
         names = tavro_new_cell(s, names, NULL);
+    for (cell = names; tavro_is_object(cell); cell = tavro_right(cell)) {
+        char *name;
+        int known;
+        if (!tavro_is_word_or_number(tavro_left(cell)))
+            return tavro_fail_input(s, tavro_left(cell));
+        name = tavro_to_text(tavro_left(cell));
+        known = name && tavro_find_name(s, name) != NULL;
+        if (!known)
+            tavro_raise(s, "NOSUCHNAME", tavro_word_name(s), name ? name : "");
+        free(name);
+        if (!known)
+            return NULL;
+    }
     hold(names);
     for (cell = names; tavro_is_object(cell); cell = tavro_right(cell)) {
-        if (!tavro_is_word_or_number(tavro_left(cell))) {
-            let_go(names);
-            return tavro_fail_input(s, tavro_left(cell));
-        }
-        {
-            char *name = tavro_to_text(tavro_left(cell));
-            int known = name && tavro_find_name(s, name) != NULL;
-            if (!known) {
-                tavro_raise(s, "NOSUCHNAME", tavro_word_name(s), name ? name : "");
-                free(name);
-                let_go(names);
-                return NULL;
-            }
-            free(name);
-        }
         if (!run_word_on_name(s, "erase", tavro_left(cell), &value))
             break;
         value = TAVRO_NOVALUE;
