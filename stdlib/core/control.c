@@ -143,27 +143,79 @@ NATIVE(IFELSE)
    the word was written in (its wrapper's caller). iftrue and iffalse take
    the result of the nearest such scope down the running calls, so a
    subprocedure sees the test of the procedure that called it, and a test
-   in a subprocedure leaves its caller's alone. A scope that no longer runs
-   is forgotten at the next test; the reference held on it keeps its
-   address from being reused by another record meanwhile. */
+   in a subprocedure leaves its caller's alone.
+   The results are a hash table by scope, so that deep recursions that
+   test at every level stay fast. A held reference keeps a scope's address
+   from being reused by another record while its result is kept; results
+   of scopes that ended (records that hang nowhere any more) are dropped
+   whenever the table fills up. */
 typedef struct {
-    TAtom *scope;
+    TAtom *scope; /* NULL: a free slot */
     int truth;
 } Tested;
 
 static Tested *tested;
-static size_t tested_count, tested_capacity;
+static size_t tested_capacity, tested_used; /* capacity: 0 or a power of 2 */
 
 /* At a reset: the scopes may belong to a state that is gone. */
-void forget_tests(void) { tested_count = 0; }
-
-static int running(const TStructure *s, const TAtom *scope)
+void forget_tests(void)
 {
-    const TContext *c;
-    for (c = s->Contexts; c; c = c->Link)
-        if (c->Node == scope)
-            return 1;
-    return 0;
+    free(tested);
+    tested = NULL;
+    tested_capacity = tested_used = 0;
+}
+
+static size_t slot_of(const TAtom *scope)
+{
+    size_t i = (size_t)(((uintptr_t)scope >> 4) * 0x9E3779B97F4A7C15u) & (tested_capacity - 1);
+    while (tested[i].scope && tested[i].scope != scope)
+        i = (i + 1) & (tested_capacity - 1);
+    return i;
+}
+
+static const Tested *test_of(const TAtom *scope)
+{
+    const Tested *t;
+    if (!tested_capacity)
+        return NULL;
+    t = &tested[slot_of(scope)];
+    return t->scope ? t : NULL;
+}
+
+/* A scope still in use: a running record hangs under its procedure (or a
+   template's scope under its caller's), the root under nothing. */
+static int in_use(const TStructure *s, const TAtom *scope) { return scope->Parent || scope == s->Root; }
+
+/* A table of twice the capacity needed for the results still in use;
+   0 when memory runs out. */
+static int regrow(const TStructure *s)
+{
+    Tested *old = tested;
+    size_t old_capacity = tested_capacity, i, live = 0;
+    for (i = 0; i < old_capacity; ++i)
+        live += old[i].scope && in_use(s, old[i].scope);
+    tested_capacity = 16;
+    while (tested_capacity < 4 * (live + 1))
+        tested_capacity *= 2;
+    tested = (Tested *)calloc(tested_capacity, sizeof(Tested));
+    if (!tested) {
+        tested = old;
+        tested_capacity = old_capacity;
+        return 0;
+    }
+    tested_used = 0;
+    for (i = 0; i < old_capacity; ++i) {
+        if (!old[i].scope)
+            continue;
+        if (!in_use(s, old[i].scope)) {
+            let_go(old[i].scope);
+            continue;
+        }
+        tested[slot_of(old[i].scope)] = old[i];
+        ++tested_used;
+    }
+    free(old);
+    return 1;
 }
 
 static TAtom *caller_scope(const TStructure *s)
@@ -176,34 +228,19 @@ NATIVE(TEST)
 {
     TStructure *s = *state;
     TAtom *value, *scope;
-    size_t i, kept = 0;
+    Tested *t;
     int truth;
     if (!test_input(s, "test", &truth, &value))
         return value;
     scope = caller_scope(s);
-    for (i = 0; i < tested_count; ++i) {
-        if (tested[i].scope != scope && !running(s, tested[i].scope)) {
-            let_go(tested[i].scope);
-            continue;
-        }
-        tested[kept++] = tested[i];
+    if (2 * (tested_used + 1) > tested_capacity && !regrow(s))
+        return fail_key(s, "OUTOFMEMORY");
+    t = &tested[slot_of(scope)];
+    if (!t->scope) {
+        t->scope = hold(scope);
+        ++tested_used;
     }
-    tested_count = kept;
-    for (i = 0; i < tested_count; ++i)
-        if (tested[i].scope == scope) {
-            tested[i].truth = truth;
-            return TAVRO_NOVALUE;
-        }
-    if (tested_count == tested_capacity) {
-        size_t grown = tested_capacity ? tested_capacity * 2 : 16;
-        Tested *more = (Tested *)realloc(tested, grown * sizeof(Tested));
-        if (!more)
-            return fail_key(s, "OUTOFMEMORY");
-        tested = more;
-        tested_capacity = grown;
-    }
-    tested[tested_count].scope = hold(scope);
-    tested[tested_count++].truth = truth;
+    t->truth = truth;
     return TAVRO_NOVALUE;
 }
 
@@ -211,14 +248,14 @@ static TAtom *run_if_tested(TStructure *s, int wanted)
 {
     TAtom *value = TAVRO_NOVALUE;
     const TContext *c;
-    size_t i;
-    for (c = s->Contexts ? s->Contexts->Link : NULL; c; c = c->Link)
-        for (i = 0; i < tested_count; ++i)
-            if (tested[i].scope == c->Node) {
-                if (tested[i].truth == wanted)
-                    run_input(s, "body", &value);
-                return value;
-            }
+    for (c = s->Contexts ? s->Contexts->Link : NULL; c; c = c->Link) {
+        const Tested *t = test_of(c->Node);
+        if (t) {
+            if (t->truth == wanted)
+                run_input(s, "body", &value);
+            return value;
+        }
+    }
     tavro_raise(s, "NOTEST", tavro_word_name(s));
     return NULL;
 }
