@@ -290,6 +290,13 @@ private slots:
         QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("setpencolor: the colour of the trail"));
         QCOMPARE(RunSystemCommand("help \"prnit"), int(rscRan));
         QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("Topics with a similar name: print"));
+        // A link to an operator's topic arrives percent-encoded; the page is
+        // the topic's, and no escape shows as a name anywhere.
+        TheInfoWindow()->Navigate("view://%3E");
+        QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("> : greater than"));
+        QCOMPARE(RunSystemCommand("help \"pwoer"), int(rscRan));
+        QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("Topics with a similar name: power"));
+        QVERIFY(!TheInfoWindow()->View()->toPlainText().contains("%"));
         QCOMPARE(ClosestTopics({"print", "repeat", "pi", "butfirst"}, "BUTF"), std::string("butfirst"));
         QCOMPARE(ClosestTopics({"print", "repeat"}, "zzzzzz"), std::string());
         QCOMPARE(DialectTopics("DOTIMES"), std::string("repeat for"));
