@@ -159,16 +159,58 @@ static TAtom *element_cell(TStructure *s, TAtom *array, TAtom *index)
     return array;
 }
 
+/* Whether `array` is `value` or an element of it at any depth: such a
+   setitem would make the array contain itself, which no printed form
+   ends. The lists are walked with a stack of their own. */
+static int contains(TStructure *s, const TAtom *value, const TAtom *array, int *failed)
+{
+    const TAtom **pending = NULL;
+    size_t count = 0, capacity = 0;
+    int found = 0;
+    *failed = 0;
+    for (;;) {
+        if (value == array) {
+            found = 1;
+            break;
+        }
+        if (tavro_is_object(value) && (value->Kind == akList || value->Kind == akGroup)) {
+            if (count + 2 > capacity) {
+                size_t grown = capacity ? capacity * 2 : 32;
+                const TAtom **more = (const TAtom **)realloc((void *)pending, grown * sizeof(*pending));
+                if (!more) {
+                    *failed = 1;
+                    break;
+                }
+                pending = more;
+                capacity = grown;
+            }
+            pending[count++] = tavro_left(value);
+            if (tavro_right(value))
+                pending[count++] = tavro_right(value);
+        }
+        if (count == 0)
+            break;
+        value = pending[--count];
+    }
+    free((void *)pending);
+    if (*failed)
+        fail_key(s, "OUTOFMEMORY");
+    return found;
+}
+
 /* setitem index array value */
 NATIVE(SETITEM)
 {
     TStructure *s = *state;
     TAtom *index, *array, *value, *cell;
+    int failed;
     if (!tavro_input(s, "index", &index) || !tavro_input(s, "array", &array) ||
         !tavro_input(s, "value", &value))
         return NULL;
     if (!(cell = element_cell(s, array, index)))
         return NULL;
+    if (contains(s, value, array, &failed))
+        return failed ? NULL : tavro_fail_input(s, value);
     cell->Left = value;
     return TAVRO_NOVALUE;
 }
@@ -203,11 +245,18 @@ NATIVE(MDSETITEM)
 {
     TStructure *s = *state;
     TAtom *indexes, *array, *value, *cell;
+    int failed;
     if (!tavro_input(s, "indexes", &indexes) || !tavro_input(s, "array", &array) ||
         !tavro_input(s, "value", &value))
         return NULL;
     if (!(cell = md_cell(s, indexes, array)))
         return NULL;
+    /* Every array on the way holds the changed one. */
+    for (; tavro_is_object(indexes); indexes = tavro_right(indexes)) {
+        if (contains(s, value, array, &failed))
+            return failed ? NULL : tavro_fail_input(s, value);
+        array = tavro_left(element_cell(s, array, tavro_left(indexes)));
+    }
     cell->Left = value;
     return TAVRO_NOVALUE;
 }
