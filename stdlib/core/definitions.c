@@ -92,6 +92,53 @@ static TAtom *body_of(TAtom *def, TAtom **left, TAtom **params)
     return rest;
 }
 
+/* UCBLogo shows :x and "x as one word each, where the reader here makes
+   two (the marker, the name): text glues them, at every depth of a line,
+   and define splits them again. */
+enum { GLUE, SPLIT };
+
+/* Nesting beyond this is copied as it is (no program is written so). */
+#define NESTING_LIMIT 1000
+
+static TAtom *converted_list(TStructure *s, TAtom *list, int mode, int depth);
+
+/* Appends the element at `cell` to `out`, converted; returns the last
+   cell used (the name's cell after a marker that was glued to it). */
+static TAtom *append_converted(TStructure *s, TKitList *out, TAtom *cell, int mode, int depth)
+{
+    TAtom *e = tavro_left(cell);
+    if (mode == GLUE && is_marker(e) && tavro_is_object(tavro_right(cell)) &&
+        tavro_is_word_or_number(tavro_left(tavro_right(cell)))) {
+        char buf[TAVRO_NUMBER_TEXT_SIZE];
+        size_t len = 0;
+        const char *t = tavro_word_text(tavro_left(tavro_right(cell)), &len, buf);
+        tavro_list_append(s, out, joined_word(s, e->Text, 1, t, len));
+        return tavro_right(cell);
+    }
+    if (mode == SPLIT && tavro_is_word_or_number(e) && e->Kind == akWord && tavro_text_length(e->Text) > 1 &&
+        (e->Text[0] == ':' || e->Text[0] == '"')) {
+        tavro_list_append(s, out, tavro_new_word(s, e->Text, 1));
+        tavro_list_append(s, out, tavro_new_word(s, e->Text + 1, (size_t)tavro_text_length(e->Text) - 1));
+        return cell;
+    }
+    if (tavro_is_object(e) && (e->Kind == akList || e->Kind == akGroup) && depth < NESTING_LIMIT)
+        e = converted_list(s, e, mode, depth + 1);
+    tavro_list_append(s, out, e);
+    return cell;
+}
+
+static TAtom *converted_list(TStructure *s, TAtom *list, int mode, int depth)
+{
+    TKitList out = {NULL, NULL};
+    TAtom *c;
+    for (c = list; tavro_is_object(c); c = tavro_right(c))
+        c = append_converted(s, &out, c, mode, depth);
+    if (list->Kind == akGroup)
+        for (c = out.head; c; c = tavro_right(c))
+            c->Kind = akGroup;
+    return out.head;
+}
+
 /* --------------------------------------------------------------- define */
 
 /* Runs  make local "NAME DEFINITION  for the caller. */
@@ -136,16 +183,8 @@ NATIVE(DEFINE)
             return tavro_fail_input(s, text);
         if (cell != tavro_right(text))
             tavro_list_append(s, &def, tavro_new_word(s, ",", 1));
-        for (; line; line = tavro_right(line)) {
-            TAtom *e = tavro_left(line);
-            /* :x and "x as one word, as text gives them */
-            if (tavro_is_word_or_number(e) && e->Kind == akWord && tavro_text_length(e->Text) > 1 &&
-                (e->Text[0] == ':' || e->Text[0] == '"')) {
-                tavro_list_append(s, &def, tavro_new_word(s, e->Text, 1));
-                e = tavro_new_word(s, e->Text + 1, (size_t)tavro_text_length(e->Text) - 1);
-            }
-            tavro_list_append(s, &def, e);
-        }
+        for (; tavro_is_object(line); line = tavro_right(line))
+            line = append_converted(s, &def, line, SPLIT, 0);
     }
     return make_definition(s, name, def.head);
 }
@@ -188,18 +227,7 @@ NATIVE(TEXT)
                 break;
             continue;
         }
-        /* :x and "x as one word each, as UCBLogo shows them */
-        if (is_marker(tavro_left(body)) && tavro_is_object(tavro_right(body)) &&
-            tavro_is_word_or_number(tavro_left(tavro_right(body)))) {
-            char buf[TAVRO_NUMBER_TEXT_SIZE];
-            size_t len = 0;
-            const char *marker = tavro_left(body)->Text;
-            const char *t = tavro_word_text(tavro_left(tavro_right(body)), &len, buf);
-            tavro_list_append(s, &line, joined_word(s, marker, 1, t, len));
-            body = tavro_right(body);
-            continue;
-        }
-        tavro_list_append(s, &line, tavro_left(body));
+        body = append_converted(s, &line, body, GLUE, 0);
     }
     return out.head;
 }
