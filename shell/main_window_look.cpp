@@ -72,7 +72,6 @@ void MainWindow::ApplySkin(bool repaint)
     }
     desktop_->viewport()->update();
     update();
-    ArrangeWindows();
     if (ThePlaneWindow() && MakeSceneContextCurrent()) {
         try {
             TheScene().RebuildScene();
@@ -110,7 +109,8 @@ void MainWindow::ApplyInterfaceTexts()
         "MENU.WINDOW.INFO", "MENU.WINDOW.MEMORY", "MENU.SKINS.SKINS", "MENU.ENVIRONMENT.APPEARANCE",
         "MENU.ENVIRONMENT.SKINS", "MENU.ENVIRONMENT", "MENU.ENVIRONMENT.FONT", "MENU.ENVIRONMENT.LANGUAGE",
         "MENU.ENVIRONMENT.TRANSLATEINTO", "MENU.ENVIRONMENT.TRANSLATEINTO.LANGUAGES", "MENU.RECENT", "CLIPBOARD",
-        "CUT", "COPY", "DELETE", "PASTE", "SEARCH", "FIND", "REPLACE", "FINDNEXT", "HELP"};
+        "CUT", "COPY", "DELETE", "PASTE", "SEARCH", "FIND", "REPLACE", "FINDNEXT", "HELP", "MENU.EXAMPLES",
+        "MENU.RESET", "MENU.ARRANGE", "MENU.HELPHEADER", "MENU.HELP", "MENU.EXIT"};
     for (const char* key : kKeys)
         if (QAction* a = MenuEntry(key)) a->setText(QString::fromStdString(Tr(key)));
     setDesktopBackground();

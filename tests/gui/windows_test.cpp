@@ -198,7 +198,9 @@ private slots:
         // A definition typed line by line stays in continuation until end.
         type("to twice :x");
         QVERIFY(!command->Fresh());
-        QCOMPARE(command->Prompt().toStdString(), InterfaceTexts().TextOrKey("COMMAND.PROMPT.CONTINUE"));
+        // The prompt says what the command waits for.
+        QCOMPARE(command->Prompt().toStdString(),
+                 FormatOne(InterfaceTexts().TextOrKey("COMMAND.PROMPT.NEEDSEND"), "twice"));
         type("output :x * 2");
         QVERIFY(!command->Fresh());
         type("end");
@@ -355,13 +357,9 @@ private slots:
         MainWindow main;
         main.ApplyConfiguration({});
         main.RunDeferredWork();
-        std::string shown;
-        gui_test::AnswerNextDialog([&shown](MessageDialog* m) {
-            shown = m->ShownText().toStdString();
-            m->OkButton()->click();
-        });
         QCOMPARE(RunSystemCommand("to f :n , make \"depth :n , f :n + 1 , end , f 1"), int(rscRunFailed));
-        QCOMPARE(shown, ErrorMessages().TextOrKey("DEEPRECURSION"));
+        // A typed command's error is in the transcript.
+        QCOMPARE(TheOutputWindow()->Text().split('\n').last().toStdString(), ErrorMessages().TextOrKey("DEEPRECURSION"));
         QCOMPARE(RunSystemCommand("make \"reached :depth > 150000"), int(rscRan));
         QCOMPARE(RunSystemCommand("print :reached"), int(rscRan));
         QVERIFY(TheOutputWindow()->Text().endsWith("true "));
