@@ -73,6 +73,10 @@ void MainWindow::ApplySkin(bool repaint)
     desktop_->viewport()->update();
     update();
     if (ThePlaneWindow() && MakeSceneContextCurrent()) {
+        // A frame in the new colours first: the drawings recorded next ask
+        // for the plane's colour (the default pen contrasts with it).
+        ThePlaneWindow()->View()->repaint();
+        MakeSceneContextCurrent();
         try {
             TheScene().RebuildScene();
         } catch (const std::exception&) {

@@ -73,6 +73,32 @@ private slots:
         }
     }
 
+    // A window that opens goes beside the plane and the program, as large
+    // as the room there allows; with no such room, on top at full size.
+    void aWindowThatOpensFindsAFreePlace()
+    {
+        auto covers = [](const WindowRect& a, const WindowRect& b) {
+            return std::min(a.Right, b.Right) > std::max(a.Left, b.Left) &&
+                   std::min(a.Bottom, b.Bottom) > std::max(a.Top, b.Top);
+        };
+        WindowRect plane{0, 510, 0, 470}, output{520, 1000, 0, 470};
+        WindowRect r = FreePlace(1024, 700, 300, 300, 560, 470, {plane}, {output});
+        QVERIFY(!covers(r, plane));
+        QVERIFY(r.Right <= 1024 && r.Bottom <= 700 && r.Left >= 0 && r.Top >= 0);
+        QVERIFY(r.Right - r.Left >= 300 && r.Bottom - r.Top >= 300);
+        QCOMPARE(r.Bottom - r.Top, 470);
+        // Room on the left of a program window: it goes there, whole.
+        WindowRect program{500, 1024, 0, 700};
+        r = FreePlace(1024, 700, 200, 200, 400, 500, {program}, {});
+        QCOMPARE(r, (WindowRect{0, 400, 0, 500}));
+        // No room beside it: on top at the wanted size, inside the workspace.
+        WindowRect everything{0, 1024, 0, 700};
+        r = FreePlace(1024, 700, 300, 300, 400, 500, {everything}, {});
+        QCOMPARE(r.Right - r.Left, 400);
+        QCOMPARE(r.Bottom - r.Top, 500);
+        QVERIFY(r.Left >= 0 && r.Right <= 1024 && r.Top >= 0 && r.Bottom <= 700);
+    }
+
     // A window's own minimum outweighs keeping windows apart: a plane of
     // at least 340 x 290 and a window beside it in a workspace too small
     // for both keep their sizes and overlap.
