@@ -39,12 +39,12 @@ PlaneWindow* MainWindow::OpenPlane(int left, int top, bool place)
 }
 
 // The memory and info windows open readable, beside the program the user
-// works on and the plane where there is room.
+// works on, the plane and the command line where there is room.
 MemoryWindow* MainWindow::OpenMemory(bool place)
 {
     auto placer = [](MemoryWindow* w) {
         PlaceReadable(w, w->Tree(), {ConfigInt("MEMORY.WIDTH"), ConfigInt("MEMORY.HEIGHT")},
-                      {FrontSourceWindow(), ThePlaneWindow()});
+                      {FrontSourceWindow(), ThePlaneWindow(), TheCommandWindow()});
     };
     return openSingle(TheMemoryWindow(), place, placer, [](MemoryWindow* w) { w->RebuildTree(); });
 }
@@ -53,7 +53,7 @@ InfoWindow* MainWindow::OpenInfo(bool place)
 {
     auto placer = [](InfoWindow* w) {
         PlaceReadable(w, w->View(), {ConfigInt("WEB.WIDTH"), ConfigInt("WEB.HEIGHT")},
-                      {FrontSourceWindow(), ThePlaneWindow()});
+                      {FrontSourceWindow(), ThePlaneWindow(), TheCommandWindow()});
     };
     return openSingle(TheInfoWindow(), place, placer, [](InfoWindow* w) { w->AddressBox()->setFocus(); });
 }
