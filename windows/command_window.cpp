@@ -21,7 +21,6 @@
 #include "skin.h"
 #include "state.h"
 #include "typed_procedures.h"
-#include "unfinished_command.h"
 #include "errors.h"
 
 namespace tavro {
@@ -86,7 +85,13 @@ QString CommandWindow::Prompt() const { return prompt_->text(); }
 
 void CommandWindow::showPrompt()
 {
-    QString shown = QString::fromStdString(fresh_ ? commandPrompt_ : waiting_.empty() ? continuePrompt_ : waiting_);
+    // Formatted afresh each time, so that it follows a language switch.
+    std::string waiting = continuePrompt_;
+    if (open_.Opener == "to")
+        waiting = desktop::FormatOne(desktop::Tr("COMMAND.PROMPT.NEEDSEND"), open_.Name.empty() ? "..." : open_.Name);
+    else if (!open_.Opener.empty())
+        waiting = FormatMessage(desktop::Tr("COMMAND.PROMPT.OPEN"), {open_.Opener, std::to_string(open_.Line)});
+    QString shown = QString::fromStdString(fresh_ ? commandPrompt_ : waiting);
     prompt_->setText(shown);
     // At least the design width; wider when a language's prompt, or what
     // an unfinished command waits for, needs it.
@@ -108,7 +113,7 @@ void CommandWindow::backToFresh()
 {
     collected_.clear();
     lineStarts_.clear();
-    waiting_.clear();
+    open_ = {};
     fresh_ = true;
     SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
     showPrompt();
@@ -160,9 +165,7 @@ void CommandWindow::EnterLine(const std::string& line)
             collected_ = text;
             lineStarts_ = starts;
             fresh_ = false;
-            waiting_ = open.Opener == "to" ? desktop::FormatOne(desktop::Tr("COMMAND.PROMPT.NEEDSEND"), open.Name)
-                                           : FormatMessage(desktop::Tr("COMMAND.PROMPT.OPEN"),
-                                                           {open.Opener, std::to_string(open.Line)});
+            open_ = open;
             SetCaption(QString::fromStdString(desktop::FormatOne(desktop::Tr("COMMAND.INCOMPLETE"), LastErrorText)));
             showPrompt();
             return;

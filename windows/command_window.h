@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tool_window.h"
+#include "unfinished_command.h"
 
 class QLabel;
 class QLineEdit;
@@ -51,7 +52,7 @@ private:
     bool fresh_ = true;
     std::string collected_;
     std::vector<size_t> lineStarts_;  // where each collected line starts
-    std::string waiting_;             // the prompt while collecting
+    OpenPart open_;                   // what the collected command waits for
     std::string commandPrompt_, continuePrompt_;
 };
 
