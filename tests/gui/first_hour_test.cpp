@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
@@ -282,6 +283,38 @@ private slots:
         QCOMPARE(RunSystemCommand("print :a"), int(rscRan));
         QCOMPARE(lastLine(), QString("3"));
         w->Editor()->document()->setModified(false);
+    }
+
+    // The popup offers the shipped examples, the help's start page and a
+    // reset of the memory that asks first.
+    void thePopupLeadsToExamplesHelpAndAReset()
+    {
+        Session session;
+        QMenu* examples = session.main.MenuEntry("MENU.EXAMPLES")->menu();
+        QVERIFY(examples);
+        QAction* spiral = nullptr;
+        for (QAction* a : examples->actions())
+            if (a->text() == "turtle spiral") spiral = a;
+        QVERIFY(spiral);
+        size_t before = SourceWindows().size();
+        spiral->trigger();
+        QCOMPARE(SourceWindows().size(), before + 1);
+        QCOMPARE(SourceWindows().back()->GetCaption(), QString("turtle_spiral.tvr"));
+        session.main.MenuEntry("MENU.HELP")->trigger();
+        QVERIFY(TheInfoWindow());
+        QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("First steps"));
+        QVERIFY(session.main.MenuEntry("MENU.EXIT"));
+        // Reset asks; No keeps the names, OK forgets them, typed ones too.
+        type("to twice :n");
+        type("output :n * 2");
+        type("end");
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->NoButton()->click(); });
+        session.main.AskResetMemory();
+        QVERIFY(ResolveFrom(RootNode(), "twice"));
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->OkButton()->click(); });
+        session.main.AskResetMemory();
+        QVERIFY(!ResolveFrom(RootNode(), "twice"));
+        QVERIFY(TheTypedProcedures().Empty());
     }
 
     void endGoesBackToTheIndentOfItsTo()
