@@ -1,10 +1,11 @@
-// What a command typed into the command window still waits for.
+// What a typed command still waits for (the IDE's command window and the
+// runner's console ask alike).
 //
 // A typed text that does not translate is either unfinished (an opening
 // "[", "(", "{" or "'" without its partner, a "to" without its "end"):
-// the command window collects further lines for it; or wrong (a "]" or
-// ")" without its opening partner, an "end" without "to", a definition
-// without a name): an error at once.
+// further lines are collected for it; or wrong (a "]" or ")" without its
+// opening partner, an "end" without "to", a definition without a name):
+// an error at once.
 #pragma once
 
 #include <string>
