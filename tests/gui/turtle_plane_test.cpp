@@ -211,7 +211,7 @@ private slots:
         LoadSkin("Daylight");
         main_->ApplySkin(true);
         QTRY_VERIFY(ThePlaneWindow()->View()->isValid());
-        run("clearscreen , hideturtle , setxy 0 -60 , fd 120 , penup , setxy 50 50 , pendown");
+        run("clearscreen , hideturtle , setxy 0 -60 , fd 120 , penup , setxy 50 50 , pendown , fd 10");
         auto [onLight, lightGround] = lightness();
         QVERIFY2(onLight < 100 && lightGround > 150, qPrintable(QString("%1 %2").arg(onLight).arg(lightGround)));
         for (const char* skin : {"Midnight", "Daylight"}) {
@@ -222,6 +222,16 @@ private slots:
             bool dark = ground < 128;
             // The line contrasts with the new ground: light on dark, dark on light.
             QVERIFY2(dark ? line > 150 : line < 100, qPrintable(QString("%1: %2 on %3").arg(skin).arg(line).arg(ground)));
+            if (!dark) continue;
+            // The line the pen goes on drawing turns light on the dark plane
+            // too, the part drawn before the switch with it.
+            run("fd 30");
+            QImage image = picture();
+            double step = pixelsPerStep(image.height());
+            int x = image.width() / 2 + int(50 * step), y = image.height() / 2 - int(70 * step);
+            int lightest = 0;
+            for (int dx = -2; dx <= 2; ++dx) lightest = std::max(lightest, image.pixelColor(x + dx, y).lightness());
+            QVERIFY2(lightest > 150, qPrintable(QString::number(lightest)));
         }
         run("showturtle");
     }
