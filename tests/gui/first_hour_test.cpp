@@ -28,6 +28,7 @@
 #include "run_control.h"
 #include "source_window.h"
 #include "structure.h"
+#include "tool_window.h"
 #include "typed_procedures.h"
 
 using namespace tavro;
@@ -315,6 +316,31 @@ private slots:
         session.main.AskResetMemory();
         QVERIFY(!ResolveFrom(RootNode(), "twice"));
         QVERIFY(TheTypedProcedures().Empty());
+    }
+
+    // Dragging the left edge resizes the window (its right edge stays); a
+    // click on the title moves nothing, and no other window moves.
+    void edgesResizeAndAClickMovesNothing()
+    {
+        Session session;
+        session.main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&session.main));
+        ToolWindow* output = TheOutputWindow();
+        QRect before = output->geometry(), command = TheCommandWindow()->geometry();
+        QWidget* frame = output->widget();
+        QPoint edge(1, frame->height() / 2);
+        QCOMPARE(output->HitTest(edge), ToolWindow::hitLeftEdge);
+        QTest::mousePress(frame, Qt::LeftButton, Qt::NoModifier, edge);
+        QTest::mouseMove(frame, edge + QPoint(-40, 0));
+        QTest::mouseRelease(frame, Qt::LeftButton, Qt::NoModifier, edge + QPoint(-40, 0));
+        QCOMPARE(output->geometry().right(), before.right());
+        QCOMPARE(output->geometry().width(), before.width() + 40);
+        QRect resized = output->geometry();
+        QPoint title(20, 5);
+        QCOMPARE(output->HitTest(title), ToolWindow::hitCaption);
+        QTest::mouseClick(frame, Qt::LeftButton, Qt::NoModifier, title);
+        QCOMPARE(output->geometry(), resized);
+        QCOMPARE(TheCommandWindow()->geometry(), command);
     }
 
     void endGoesBackToTheIndentOfItsTo()
