@@ -6,6 +6,9 @@
 #include <QClipboard>
 #include <QEventLoop>
 #include <QTimer>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 
 #include "configuration.h"
 #include "info_window.h"
@@ -94,8 +97,17 @@ void QtEnvironment::ShowRunStopped()
 bool QtEnvironment::ShowHelp(std::string_view topic)
 {
     if (!TheMainWindow()) return false;
+    // The keyboard stays where the user typed `help`: the next line typed
+    // is a command, not an address.
+    QPointer<QWidget> typing = QApplication::focusWidget();
+    QPointer<QMdiSubWindow> window;
+    for (QWidget* w = typing; w && !window; w = w->parentWidget()) window = qobject_cast<QMdiSubWindow*>(w);
     // The start page is the topic "help".
     ShowHelpFor(topic.empty() ? std::string("help") : std::string(topic));
+    if (typing && window && window.data() != TheInfoWindow()) {
+        if (QMdiArea* area = window->mdiArea()) area->setActiveSubWindow(window);
+        typing->setFocus();
+    }
     return TheInfoWindow() != nullptr;
 }
 

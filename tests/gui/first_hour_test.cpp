@@ -206,7 +206,10 @@ private slots:
         if (QGuiApplication::platformName() == "offscreen") QSKIP("the plane window needs a display");
         session.main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&session.main));
-        QCOMPARE(RunSystemCommand("help \"print"), int(rscRan));
+        session.main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&session.main));
+        TheCommandWindow()->CommandLine()->setFocus();
+        type("help \"print");
         InfoWindow* info = TheInfoWindow();
         QVERIFY(info);
         HelpView* view = info->View();
@@ -217,6 +220,9 @@ private slots:
         QRect room(QPoint(0, 0), session.main.Desktop()->viewport()->size());
         QVERIFY(room.contains(info->geometry()));
         QVERIFY(!info->geometry().intersects(ThePlaneWindow()->geometry()));
+        // The keyboard stays in the command line for the next command.
+        QCOMPARE(QApplication::focusWidget(), TheCommandWindow()->CommandLine());
+        QVERIFY(!info->geometry().intersects(TheCommandWindow()->geometry()));
         // The heading and the end of the first paragraph are in view.
         QTextDocument* doc = view->document();
         for (const char* text : {"print: write a line", "every expression to its right"}) {
