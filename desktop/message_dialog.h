@@ -24,8 +24,9 @@ inline constexpr int kKeyGuardMs = 400;
 // and answers 0. Flags: 1 message (OK), 3 question (OK, No), 7 three-way
 // (OK, No, Cancel), 21 input (OK, Cancel, edit box). For an input, OK
 // makes the typed text the last input text. Key events queued before the
-// dialog shows are dropped, and so are keys typed in the first moment it
-// is visible (kKeyGuardMs): keys typed ahead never answer it.
+// dialog shows are dropped, and so are keys typed in the first moment a
+// message or question is visible (kKeyGuardMs): keys typed ahead never
+// answer it.
 int ShowMessageDialog(const std::string& message, const std::string& file = {}, const std::string& detail = {},
                       int flags = 1);
 
@@ -71,8 +72,12 @@ private:
     int answer_ = answerOther;
     bool dragging_ = false;
     QElapsedTimer shown_;
-    // True while keys still belong to what the user typed before.
-    bool guarding() const { return !guardEnded_ && (!shown_.isValid() || shown_.elapsed() < kKeyGuardMs); }
+    // True while keys still belong to what the user typed before. A prompt
+    // for input (Find, a program's question) wants the keys at once.
+    bool guarding() const
+    {
+        return !(flags_ & msgInput) && !guardEnded_ && (!shown_.isValid() || shown_.elapsed() < kKeyGuardMs);
+    }
     bool guardEnded_ = false;
     QPoint dragPoint_;
 };
