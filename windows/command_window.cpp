@@ -63,7 +63,7 @@ CommandWindow::CommandWindow(QWidget* parent) : ToolWindow(parent)
 void CommandWindow::RefreshSettings()
 {
     ApplySettings();
-    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
+    showCommandCaption();
     QPalette pal = line_->palette();
     pal.setColor(QPalette::Base, desktop::CurrentSkin().Colours.Workspace);
     pal.setColor(QPalette::Window, desktop::CurrentSkin().Colours.Workspace);
@@ -82,6 +82,12 @@ void CommandWindow::RefreshSettings()
 }
 
 QString CommandWindow::Prompt() const { return prompt_->text(); }
+
+void CommandWindow::showCommandCaption()
+{
+    SetCaption(QString::fromStdString(fresh_ ? desktop::Tr("COMMAND")
+                                             : desktop::FormatOne(desktop::Tr("COMMAND.INCOMPLETE"), openError_)));
+}
 
 void CommandWindow::showPrompt()
 {
@@ -115,7 +121,7 @@ void CommandWindow::backToFresh()
     lineStarts_.clear();
     open_ = {};
     fresh_ = true;
-    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
+    showCommandCaption();
     showPrompt();
     update();
 }
@@ -166,7 +172,8 @@ void CommandWindow::EnterLine(const std::string& line)
             lineStarts_ = starts;
             fresh_ = false;
             open_ = open;
-            SetCaption(QString::fromStdString(desktop::FormatOne(desktop::Tr("COMMAND.INCOMPLETE"), LastErrorText)));
+            openError_ = LastErrorText;
+            showCommandCaption();
             showPrompt();
             return;
         }

@@ -46,6 +46,7 @@ protected:
 
 private:
     void showPrompt();
+    void showCommandCaption();
     void backToFresh();
     QLabel* prompt_ = nullptr;
     QLineEdit* line_ = nullptr;
@@ -53,6 +54,7 @@ private:
     std::string collected_;
     std::vector<size_t> lineStarts_;  // where each collected line starts
     OpenPart open_;                   // what the collected command waits for
+    std::string openError_;           // and the translation's message about it
     std::string commandPrompt_, continuePrompt_;
 };
 
