@@ -65,6 +65,7 @@ void DeriveDesktopFolders(const std::string& executableFolder)
     gFolders.Images = e + "../Images/";
     gFolders.Languages = e + "../Languages/";
     gFolders.Help = e + "../Help/";
+    gFolders.Examples = e + "../Examples/";
 }
 
 const DesktopFolders& Folders() { return gFolders; }

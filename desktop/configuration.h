@@ -29,6 +29,7 @@ struct DesktopFolders {
     std::string Parent;
     std::string Languages;
     std::string Help;
+    std::string Examples;  // the example programs
 };
 // Derives the folders (also the core's folders for path resolution) from
 // the running executable, or from `executableFolder` when given (tests).

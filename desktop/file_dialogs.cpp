@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QUrl>
 #include <cstdlib>
 
 #include "configuration.h"
@@ -27,6 +28,17 @@ void noteFolder(const QStringList& chosen)
     if (!chosen.isEmpty()) ConfigSet("LASTFOLDER", QFileInfo(chosen.first()).absolutePath().toStdString());
 }
 
+// The dialog's places: the platform's own, and the examples.
+void addExamplesPlace(QFileDialog& dialog)
+{
+    QDir examples(QString::fromStdString(Folders().Examples));
+    if (!examples.exists()) return;
+    QList<QUrl> places = dialog.sidebarUrls();
+    QUrl url = QUrl::fromLocalFile(examples.canonicalPath());
+    if (!places.contains(url)) places.append(url);
+    dialog.setSidebarUrls(places);
+}
+
 }  // namespace
 
 QString StartFolder()
@@ -48,6 +60,7 @@ QStringList AskOpenFileNames(QWidget* parent)
     dialog.setNameFilters({"Tavro files (*.tvr *.TVR)", "Text files (*.txt *.TXT)", "All files (*)"});
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setDirectory(StartFolder());
+    addExamplesPlace(dialog);
     if (dialog.exec() != QDialog::Accepted) return {};
     noteFolder(dialog.selectedFiles());
     return dialog.selectedFiles();
@@ -65,6 +78,7 @@ QString AskSaveFileName(QWidget* parent, int filterIndex, const QString& propose
     // A proposed name without a folder goes into the start folder.
     if (proposed.isEmpty() || QFileInfo(proposed).isRelative()) dialog.setDirectory(StartFolder());
     if (!proposed.isEmpty()) dialog.selectFile(proposed);
+    addExamplesPlace(dialog);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
         int i = int(saveFilters().indexOf(f));
         dialog.setDefaultSuffix(i >= 0 ? kExtensions[i] : "");

@@ -18,6 +18,7 @@ enum SaveFilter { kProgramFilterIndex = 0, kTextFilterIndex = 1, kJpegFilterInde
 // configuration's folder.
 QString StartFolder();
 
+// Both dialogs list the folder of the example programs among their places.
 // Program files to open (several may be chosen), in the dialog's order.
 QStringList AskOpenFileNames(QWidget* parent);
 // A file to save to with the given file type preselected; "" when

@@ -143,8 +143,15 @@ void MessageDialog::finish(int answer)
     done(answer == answerOK ? QDialog::Accepted : QDialog::Rejected);
 }
 
+void MessageDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    shown_.start();
+}
+
 void MessageDialog::keyPressEvent(QKeyEvent* event)
 {
+    if (guarding()) return;
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter: finish(answerOK); return;
@@ -162,6 +169,7 @@ bool MessageDialog::eventFilter(QObject* watched, QEvent* event)
 {
     // The dialog sees every key first, also those typed into the edit box.
     if (watched == edit_ && event->type() == QEvent::KeyPress) {
+        if (guarding()) return true;
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter || k->key() == Qt::Key_Escape) {
             keyPressEvent(k);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <string>
 
 class QLabel;
@@ -15,12 +16,17 @@ namespace tavro::desktop {
 
 enum MessageFlags { msgNo = 2, msgCancel = 4, msgInput = 16 };
 enum MessageAnswer { answerOK = 0, answerNo = 1, answerCancel = 2, answerOther = 3 };
+// How long after it shows the dialog takes no key: about the time a typist
+// needs to notice it.
+inline constexpr int kKeyGuardMs = 400;
 
 // Shows the dialog and returns the answer. An empty message shows nothing
 // and answers 0. Flags: 1 message (OK), 3 question (OK, No), 7 three-way
 // (OK, No, Cancel), 21 input (OK, Cancel, edit box). For an input, OK
 // makes the typed text the last input text. Key events queued before the
-// dialog shows are dropped, so keys typed ahead never answer it.
+// dialog shows are dropped, and so are keys typed in the first moment a
+// message or question is visible (kKeyGuardMs): keys typed ahead never
+// answer it.
 int ShowMessageDialog(const std::string& message, const std::string& file = {}, const std::string& detail = {},
                       int flags = 1);
 
@@ -39,9 +45,13 @@ public:
     QPushButton* CancelButton() const { return cancel_; }
     QLineEdit* EditBox() const { return edit_; }
     int Answer() const { return answer_; }
+    // Keys from now on answer the dialog, however soon after it showed
+    // (for the tests, which answer at once).
+    void EndKeyGuard() { guardEnded_ = true; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -61,6 +71,14 @@ private:
     int flags_ = 1;
     int answer_ = answerOther;
     bool dragging_ = false;
+    QElapsedTimer shown_;
+    // True while keys still belong to what the user typed before. A prompt
+    // for input (Find, a program's question) wants the keys at once.
+    bool guarding() const
+    {
+        return !(flags_ & msgInput) && !guardEnded_ && (!shown_.isValid() || shown_.elapsed() < kKeyGuardMs);
+    }
+    bool guardEnded_ = false;
     QPoint dragPoint_;
 };
 

@@ -61,12 +61,6 @@ bool DesktopArea::viewportEvent(QEvent* event)
     return QMdiArea::viewportEvent(event);
 }
 
-void DesktopArea::resizeEvent(QResizeEvent* event)
-{
-    QMdiArea::resizeEvent(event);
-    if (StartupComplete()) ArrangeWindows();
-}
-
 // ---- construction
 
 MainWindow::MainWindow()
@@ -101,7 +95,9 @@ MainWindow::MainWindow()
 
 MainWindow::~MainWindow()
 {
-    // The tool windows go first, while the workspace they live in exists.
+    // The tool windows go first, while the workspace they live in exists;
+    // the plane closes, so that the scene lets go of its drawing surface.
+    if (PlaneWindow* plane = ThePlaneWindow()) plane->close();
     for (QMdiSubWindow* w : desktop_->subWindowList()) delete w;
     if (gMainWindow == this) gMainWindow = nullptr;
     if (TheApplication() == this) SetApplication(nullptr);

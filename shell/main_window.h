@@ -57,7 +57,6 @@ signals:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Only the background opens the main popup and shows the main hint.
@@ -79,6 +78,9 @@ public:
     // Writes the current state into the configuration list and, when
     // AUTOSAVE is "Yes" and there is a configuration file, to the file.
     void SaveConfiguration();
+    // Arranges the windows on the first start only (ARRANGED is then set in
+    // the configuration); later starts keep the saved places.
+    void ArrangeAtFirstStart();
     // Enables the one-shot start-up timer (library programs, start-up
     // program).
     void StartDeferredWork(int delayMs = 1000);
@@ -95,8 +97,12 @@ public:
     // finished, stopped by the user or ended by an error.
     void ShowRunState(uint8_t oldState, uint8_t newState);
     enum class RunOutcome { Finished, Stopped, Failed };
-    // How the current run ends; shown once the run state says so.
-    void NoteRunOutcome(RunOutcome outcome);
+    // How the current run ends; shown once the run state says so. A
+    // failure's message follows the state text ("Ended by an error: ...").
+    void NoteRunOutcome(RunOutcome outcome, const std::string& message = {});
+    // The strip says "Error" while an error's message dialog waits, and the
+    // run state again afterwards.
+    void ShowErrorWaiting(bool waiting);
     QString RunStateText() const;
     QString SavedTitle() const { return savedTitle_; }
     bool IconAnimating() const { return iconTimer_.isActive(); }
@@ -124,20 +130,25 @@ public:
     void ToggleCommands();
     void TogglePlane();
     // Opens the plane window at a workspace point (or returns the open one).
-    PlaneWindow* OpenPlane(int left, int top, bool arrange = true) override;
-    OutputWindow* OpenOutput(bool arrange = true);
-    CommandWindow* OpenCommands(bool arrange = true);
+    // `place`: opened while the environment runs (not restored at
+    // start-up), the window finds its place itself.
+    PlaneWindow* OpenPlane(int left, int top, bool place = true) override;
+    OutputWindow* OpenOutput(bool place = true);
+    CommandWindow* OpenCommands(bool place = true);
     // The memory window (opened with a fresh tree) and the info window
     // (opened on the help's start page); each returns the open one when
     // it is open already.
     void ToggleMemory();
     void ToggleInfo();
-    MemoryWindow* OpenMemory(bool arrange = true);
-    InfoWindow* OpenInfo(bool arrange = true) override;
+    MemoryWindow* OpenMemory(bool place = true);
+    InfoWindow* OpenInfo(bool place = true) override;
     // Prepares and opens the main popup at a workspace point.
     void ShowPopeye(QPoint viewportPos, QPoint globalPos);
     void PreparePopeye(QPoint viewportPos);
     QMenu* PopupEdit() const { return popupEdit_; }
+    // "Reset the memory": asks, then forgets every name, the procedures
+    // typed in the command window too (not while a program runs).
+    void AskResetMemory();
     // Opens the edit popup at a screen point (the context menu of the
     // editors, the output window and the command line).
     void ShowEditPopup(QPoint globalPos) override;
@@ -177,6 +188,7 @@ private:
     void showRunStateText(uint8_t state);
     void buildPopeye();
     void buildPopupEdit();
+    void buildExamplesMenu(QMenu* menu);
     QAction* entry(QMenu* menu, const std::string& key, const QString& design);
     // A submenu of `menu` whose entry is known by `key`.
     QMenu* submenu(QMenu* menu, const char* objectName, const std::string& key, const QString& design);
@@ -204,6 +216,7 @@ private:
     QString savedTitle_;
     QLabel* runStateLabel_ = nullptr;
     RunOutcome outcome_ = RunOutcome::Finished;
+    std::string failure_;
     QPoint popupPoint_;
     QTimer startUpTimer_;
     QTimer iconTimer_;

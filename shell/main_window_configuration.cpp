@@ -106,9 +106,15 @@ void MainWindow::ApplyConfiguration(const std::vector<std::string>& params)
     restoreToolWindows();
     // 17: source windows.
     RestoreSourceWindows(users);
-    // 18
-    ArrangeWindows();
+    // 18: the windows stay as saved (ArrangeAtFirstStart lays them out once).
     applyingFailed_ = false;
+}
+
+void MainWindow::ArrangeAtFirstStart()
+{
+    if (ConfigYes("ARRANGED")) return;
+    ArrangeWindows();
+    ConfigSetYes("ARRANGED", true);
 }
 
 void MainWindow::restoreToolWindows()
@@ -118,7 +124,6 @@ void MainWindow::restoreToolWindows()
         const QRect bounds = ReadPlacement(key);
         SetInitialBounds(bounds.left(), bounds.top(), bounds.width(), bounds.height());
         ApplyPlacementState(key, open());
-        ArrangeWindows();
     };
     restore("OUTPUT", [this] { return OpenOutput(false); });
     restore("PLANE", [this] { return OpenPlane(InitialBounds().left(), InitialBounds().top(), false); });

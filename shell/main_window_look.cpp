@@ -72,8 +72,11 @@ void MainWindow::ApplySkin(bool repaint)
     }
     desktop_->viewport()->update();
     update();
-    ArrangeWindows();
     if (ThePlaneWindow() && MakeSceneContextCurrent()) {
+        // A frame in the new colours first: the drawings recorded next ask
+        // for the plane's colour (the default pen contrasts with it).
+        ThePlaneWindow()->View()->repaint();
+        MakeSceneContextCurrent();
         try {
             TheScene().RebuildScene();
         } catch (const std::exception&) {
@@ -110,7 +113,8 @@ void MainWindow::ApplyInterfaceTexts()
         "MENU.WINDOW.INFO", "MENU.WINDOW.MEMORY", "MENU.SKINS.SKINS", "MENU.ENVIRONMENT.APPEARANCE",
         "MENU.ENVIRONMENT.SKINS", "MENU.ENVIRONMENT", "MENU.ENVIRONMENT.FONT", "MENU.ENVIRONMENT.LANGUAGE",
         "MENU.ENVIRONMENT.TRANSLATEINTO", "MENU.ENVIRONMENT.TRANSLATEINTO.LANGUAGES", "MENU.RECENT", "CLIPBOARD",
-        "CUT", "COPY", "DELETE", "PASTE", "SEARCH", "FIND", "REPLACE", "FINDNEXT", "HELP"};
+        "CUT", "COPY", "DELETE", "PASTE", "SEARCH", "FIND", "REPLACE", "FINDNEXT", "HELP", "MENU.EXAMPLES",
+        "MENU.RESET", "MENU.ARRANGE", "MENU.HELPHEADER", "MENU.HELP", "MENU.EXIT"};
     for (const char* key : kKeys)
         if (QAction* a = MenuEntry(key)) a->setText(QString::fromStdString(Tr(key)));
     setDesktopBackground();

@@ -7,7 +7,11 @@
 #include <filesystem>
 #include <string>
 
+#include <QMdiArea>
+#include <algorithm>
+
 #include "arrange.h"
+#include "tool_window.h"
 #include "configuration.h"
 #include "menu_style.h"
 
@@ -37,17 +41,32 @@ inline bool fileExists(const std::string& path)
     return std::filesystem::is_regular_file(path, ec);
 }
 
-// The open window of a single-instance kind, or a new one: shown, the
-// windows arranged when asked, then made ready.
-template <class Window, class Ready>
-Window* openSingle(Window* open, bool arrange, Ready ready)
+// The open window of a single-instance kind, or a new one: shown (placed
+// by `place` when opened while the environment runs), then made ready. No
+// other window moves.
+template <class Window, class Place, class Ready>
+Window* openSingle(Window* open, bool place, Place placer, Ready ready)
 {
     if (open) return open;
     auto* w = new Window();
     w->show();
-    if (arrange) ArrangeWindows();
+    if (place) placer(w);
     ready(w);
     return w;
+}
+
+// Moves a window that opened partly outside the workspace in, so that it
+// shows whole (as far as the workspace holds it).
+inline void keepInside(QWidget* w)
+{
+    QMdiArea* area = Workspace();
+    if (!area) return;
+    QSize room = area->viewport()->size();
+    QRect g = w->geometry();
+    g.setSize(g.size().boundedTo(room));
+    g.moveLeft(std::max(0, std::min(g.left(), room.width() - g.width())));
+    g.moveTop(std::max(0, std::min(g.top(), room.height() - g.height())));
+    w->setGeometry(g);
 }
 
 inline desktop::MenuStyle* menuStyle()

@@ -18,11 +18,19 @@
 #include "program_files.h"
 #include "skin.h"
 #include "source_window.h"
+#include "message_dialog.h"
+#include "run_control.h"
+#include "run_scope.h"
 #include "tool_window.h"
+#include "typed_procedures.h"
+
+#include <algorithm>
+#include <filesystem>
 
 namespace tavro::shell {
 
 using namespace desktop;
+namespace fs = std::filesystem;
 
 QAction* MainWindow::entry(QMenu* menu, const std::string& key, const QString& design)
 {
@@ -62,6 +70,8 @@ void MainWindow::buildPopeye()
     });
     reopenMenu_ = submenu(popeye_, "ReopenMenu", "MENU.REOPEN", "Reopen");
     entry(reopenMenu_, "MENU.RECENT", "-Recently opened programs");
+    buildExamplesMenu(submenu(popeye_, "ExamplesMenu", "MENU.EXAMPLES", "Examples"));
+    connect(entry(popeye_, "MENU.RESET", "Reset the memory..."), &QAction::triggered, this, &MainWindow::AskResetMemory);
 
     windowMenu_ = submenu(popeye_, "Window1", "MENU.WINDOW", "Window");
     entry(windowMenu_, "MENU.WINDOW.BASIC", "-Basic");
@@ -72,6 +82,8 @@ void MainWindow::buildPopeye()
     toggleEntry(windowMenu_, "MENU.WINDOW.INFO", "Info", &MainWindow::ToggleInfo);
     toggleEntry(windowMenu_, "MENU.WINDOW.MEMORY", "Memory", &MainWindow::ToggleMemory);
     entry(windowMenu_, "MENU.WINDOW.DIRECT", "Direct manipulation")->setVisible(false);
+    connect(entry(windowMenu_, "MENU.ARRANGE", "Arrange windows"), &QAction::triggered, this,
+            [] { ArrangeWindows(); });
 
     entry(popeye_, "MENU.OPTIONS", "-Options");
     environmentMenu_ = submenu(popeye_, "Environment1", "MENU.ENVIRONMENT", "Environment");
@@ -90,6 +102,44 @@ void MainWindow::buildPopeye()
         LoadLibraries(files);
     });
     entry(librariesMenu_, "MENU.LIBRARIES.LOADED", "-Already loaded");
+
+    entry(popeye_, "MENU.HELPHEADER", "-Help");
+    connect(entry(popeye_, "MENU.HELP", "Help"), &QAction::triggered, this, [] { ShowHelpFor("help"); });
+    connect(entry(popeye_, "MENU.EXIT", "Exit"), &QAction::triggered, this, &QWidget::close);
+}
+
+void MainWindow::buildExamplesMenu(QMenu* menu)
+{
+    // The example programs shipped beside the executable, each opening in
+    // a source window.
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(Folders().Examples, ec))
+        if (upper(e.path().extension().string()) == ".TVR") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& f : files) {
+        QString shown = QString::fromStdString(f.stem().string()).replace('_', ' ');
+        QAction* a = menu->addAction(shown);
+        a->setData(QString::fromStdString(f.string()));
+        connect(a, &QAction::triggered, this, [this, a] {
+            OpenProgramFile(a->data().toString().toStdString());
+            SetRunState(RunState);
+        });
+    }
+}
+
+void MainWindow::AskResetMemory()
+{
+    // A running program keeps its names (the entry is off meanwhile).
+    if (IsRunActive(RunState)) return;
+    if (ShowMessageDialog(Tr("MAIN.RESET"), {}, {}, msgNo | 1) != answerOK) return;
+    TheTypedProcedures().Forget();
+    {
+        RunScope scope;
+        Reset();
+    }
+    SetRunState(rsIdle);
+    if (PlaneWindow* p = ThePlaneWindow()) p->RefreshView();
 }
 
 void MainWindow::buildPopupEdit()
@@ -133,6 +183,7 @@ void MainWindow::PreparePopeye(QPoint viewportPos)
 {
     popupPoint_ = viewportPos;
     updateWindowEntries();
+    MenuEntry("MENU.RESET")->setEnabled(!IsRunActive(RunState));
 }
 
 void MainWindow::ShowPopeye(QPoint viewportPos, QPoint globalPos)

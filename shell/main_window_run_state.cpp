@@ -31,7 +31,20 @@ void MainWindow::buildStatusStrip()
     showRunStateText(RunState);
 }
 
-void MainWindow::NoteRunOutcome(RunOutcome outcome) { outcome_ = outcome; }
+void MainWindow::NoteRunOutcome(RunOutcome outcome, const std::string& message)
+{
+    outcome_ = outcome;
+    failure_ = outcome == RunOutcome::Failed ? message : std::string();
+    // A command that fails at once (it does not translate) changes no run
+    // state: the strip shows the failure now.
+    if (!IsRunActive(RunState)) showRunStateText(RunState);
+}
+
+void MainWindow::ShowErrorWaiting(bool waiting)
+{
+    if (waiting) runStateLabel_->setText(QString::fromStdString(Tr("STATE.ERROR")));
+    else showRunStateText(RunState);
+}
 
 QString MainWindow::RunStateText() const { return runStateLabel_->text(); }
 
@@ -51,13 +64,19 @@ void MainWindow::showRunStateText(uint8_t state)
     case rsPaused: key = "STATE.PAUSED"; break;
     default: key = "STATE.STEPPING"; break;
     }
-    runStateLabel_->setText(QString::fromStdString(Tr(key)));
+    std::string text = Tr(key);
+    if ((state == rsIdle || state == rsStopped) && outcome_ == RunOutcome::Failed && !failure_.empty())
+        text += ": " + failure_;
+    runStateLabel_->setText(QString::fromStdString(text));
 }
 
 void MainWindow::ShowRunState(uint8_t oldState, uint8_t newState)
 {
     // A run starting from rest has no outcome yet.
-    if (!IsRunActive(oldState) && IsRunActive(newState)) outcome_ = RunOutcome::Finished;
+    if (!IsRunActive(oldState) && IsRunActive(newState)) {
+        outcome_ = RunOutcome::Finished;
+        failure_.clear();
+    }
     showRunStateText(newState);
     bool show = newState != oldState && buttons_;
     if (!show) return;

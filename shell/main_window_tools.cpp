@@ -22,30 +22,40 @@ using namespace desktop;
 
 // ---- windows
 
-OutputWindow* MainWindow::OpenOutput(bool arrange)
+OutputWindow* MainWindow::OpenOutput(bool place)
 {
-    return openSingle(TheOutputWindow(), arrange, [](OutputWindow*) {});
+    return openSingle(TheOutputWindow(), place, keepInside, [](OutputWindow*) {});
 }
 
-CommandWindow* MainWindow::OpenCommands(bool arrange)
+CommandWindow* MainWindow::OpenCommands(bool place)
 {
-    return openSingle(TheCommandWindow(), arrange, [](CommandWindow* w) { w->CommandLine()->setFocus(); });
+    return openSingle(TheCommandWindow(), place, keepInside, [](CommandWindow* w) { w->CommandLine()->setFocus(); });
 }
 
-PlaneWindow* MainWindow::OpenPlane(int left, int top, bool arrange)
+PlaneWindow* MainWindow::OpenPlane(int left, int top, bool place)
 {
     if (!ThePlaneWindow()) SetInitialBounds(left, top, ConfigInt("PLANE.WIDTH"), ConfigInt("PLANE.HEIGHT"));
-    return openSingle(ThePlaneWindow(), arrange, [](PlaneWindow* w) { w->RefreshView(); });
+    return openSingle(ThePlaneWindow(), place, keepInside, [](PlaneWindow* w) { w->RefreshView(); });
 }
 
-MemoryWindow* MainWindow::OpenMemory(bool arrange)
+// The memory and info windows open readable, beside the program the user
+// works on, the plane and the command line where there is room.
+MemoryWindow* MainWindow::OpenMemory(bool place)
 {
-    return openSingle(TheMemoryWindow(), arrange, [](MemoryWindow* w) { w->RebuildTree(); });
+    auto placer = [](MemoryWindow* w) {
+        PlaceReadable(w, w->Tree(), {ConfigInt("MEMORY.WIDTH"), ConfigInt("MEMORY.HEIGHT")},
+                      {FrontSourceWindow(), ThePlaneWindow(), TheCommandWindow()});
+    };
+    return openSingle(TheMemoryWindow(), place, placer, [](MemoryWindow* w) { w->RebuildTree(); });
 }
 
-InfoWindow* MainWindow::OpenInfo(bool arrange)
+InfoWindow* MainWindow::OpenInfo(bool place)
 {
-    return openSingle(TheInfoWindow(), arrange, [](InfoWindow* w) { w->AddressBox()->setFocus(); });
+    auto placer = [](InfoWindow* w) {
+        PlaceReadable(w, w->View(), {ConfigInt("WEB.WIDTH"), ConfigInt("WEB.HEIGHT")},
+                      {FrontSourceWindow(), ThePlaneWindow(), TheCommandWindow()});
+    };
+    return openSingle(TheInfoWindow(), place, placer, [](InfoWindow* w) { w->AddressBox()->setFocus(); });
 }
 
 void MainWindow::toggleWindow(ToolWindow* open, const std::string& key, const std::function<void()>& opener)

@@ -31,7 +31,7 @@ std::string normalPath(const std::string& path)
 SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path)
 {
     // A window opened near the workspace's far edges moves in so that it
-    // shows whole instead of being squeezed by the arrangement.
+    // shows whole, at its size; no other window moves.
     QRect place = bounds;
     if (QMdiArea* area = Workspace()) {
         QSize room = area->viewport()->size();
@@ -41,7 +41,6 @@ SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path)
     SetInitialBounds(place.left(), place.top(), place.width(), place.height());
     auto* w = new SourceWindow();
     w->show();
-    ArrangeWindows();
     if (path.empty())
         w->NewFile();
     else

@@ -14,7 +14,7 @@ class SourceWindow;
 namespace tavro::shell {
 
 // Opens a source window at `bounds`, moved inside the workspace when it
-// would reach past its edges (SetInitialBounds, creation, ArrangeWindows),
+// would reach past its edges (SetInitialBounds, creation),
 // with the file `path`, or as a new empty program when `path` is "".
 SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path);
 

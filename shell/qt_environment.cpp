@@ -6,7 +6,11 @@
 #include <QClipboard>
 #include <QEventLoop>
 #include <QTimer>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 
+#include "configuration.h"
 #include "info_window.h"
 #include "interpreter.h"
 #include "languages.h"
@@ -59,19 +63,29 @@ SourceView* QtEnvironment::FindSourceWindow(std::string_view sourceName)
 void QtEnvironment::ShowMessage(std::string_view message, std::string_view source)
 {
     EnvironmentRoom room;
-    // The error stays readable in the transcript after the dialog is gone:
-    // "FILE:LINE: message" for a program, the message alone for a command.
+    // The error stays readable in the transcript: "FILE:LINE: message" for
+    // a program, the message alone for a command.
     std::string text(message), where;
     if (!source.empty()) {
         int line = CurrentPosition.Line;
         text = std::string(source) + ":" + std::to_string(line) + ": " + text;
         where = std::string(source) + ", " + Tr("MAIN.LINE") + " " + std::to_string(line);
     }
-    if (OutputWindow* out = TheOutputWindow()) out->AppendLine(text, OutputRole::Error);
-    if (MainWindow* main = TheMainWindow()) main->NoteRunOutcome(MainWindow::RunOutcome::Failed);
+    OutputWindow* out = TheOutputWindow();
+    if (out) out->AppendLine(text, OutputRole::Error);
+    MainWindow* main = TheMainWindow();
+    if (main) main->NoteRunOutcome(MainWindow::RunOutcome::Failed, std::string(message));
     if (SourceWindow* w = source.empty() ? nullptr : tavro::FindSourceWindow(source))
         w->ShowErrorMessage(QString::fromStdString(std::string(message)));
+    // A learner types on after an error: a dialog would take the next keys.
+    // It opens only where the transcript cannot show the error, or when the
+    // configuration asks for it.
+    if (out && !ConfigYes("ERRORDIALOG")) return;
+    // What the program drew so far shows behind the dialog.
+    if (PlaneWindow* plane = ThePlaneWindow()) plane->RefreshView();
+    if (main) main->ShowErrorWaiting(true);
     ShowMessageDialog(std::string(message), where);
+    if (TheMainWindow()) TheMainWindow()->ShowErrorWaiting(false);
 }
 
 void QtEnvironment::ShowRunStopped()
@@ -83,8 +97,17 @@ void QtEnvironment::ShowRunStopped()
 bool QtEnvironment::ShowHelp(std::string_view topic)
 {
     if (!TheMainWindow()) return false;
+    // The keyboard stays where the user typed `help`: the next line typed
+    // is a command, not an address.
+    QPointer<QWidget> typing = QApplication::focusWidget();
+    QPointer<QMdiSubWindow> window;
+    for (QWidget* w = typing; w && !window; w = w->parentWidget()) window = qobject_cast<QMdiSubWindow*>(w);
     // The start page is the topic "help".
     ShowHelpFor(topic.empty() ? std::string("help") : std::string(topic));
+    if (typing && window && window.data() != TheInfoWindow()) {
+        if (QMdiArea* area = window->mdiArea()) area->setActiveSubWindow(window);
+        typing->setFocus();
+    }
     return TheInfoWindow() != nullptr;
 }
 

@@ -108,7 +108,10 @@ int RunEnvironment(int argc, char** argv)
             // The main window has just been shown: the splash stays in front
             // (without a window manager nothing else keeps it there).
             splash->raise();
-            splash->CloseAfter(2000, [] { ArrangeWindows(); });
+            QPointer<MainWindow> window(main);
+            splash->CloseAfter(2000, [window] {
+                if (window) window->ArrangeAtFirstStart();
+            });
         }
         // 9-11
         status = QApplication::exec();

@@ -15,10 +15,11 @@ class PlaneWindow;
 
 class Application {
 public:
-    // The info window, opened on the help's start page unless it is open.
-    virtual InfoWindow* OpenInfo(bool arrange = true) = 0;
+    // The info window, opened on the help's start page unless it is open
+    // (readable, and placed beside the program and the plane if `place`).
+    virtual InfoWindow* OpenInfo(bool place = true) = 0;
     // The plane window at a workspace point (or the open one).
-    virtual PlaneWindow* OpenPlane(int left, int top, bool arrange = true) = 0;
+    virtual PlaneWindow* OpenPlane(int left, int top, bool place = true) = 0;
     // Applies the current skin to every window (after a change of it).
     virtual void ApplySkin(bool repaint) = 0;
     // The environment font one point larger (1) or smaller (-1).

@@ -111,4 +111,84 @@ void RelaxWindowTable(std::vector<WindowRect>& table, int clientWidth, int clien
     }
 }
 
+namespace {
+
+long long coveredArea(const WindowRect& a, const WindowRect& b)
+{
+    long long w = std::min(a.Right, b.Right) - std::max(a.Left, b.Left);
+    long long h = std::min(a.Bottom, b.Bottom) - std::max(a.Top, b.Top);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+long long coveredArea(const WindowRect& a, const std::vector<WindowRect>& list)
+{
+    long long sum = 0;
+    for (const WindowRect& r : list) sum += coveredArea(a, r);
+    return sum;
+}
+
+WindowRect rectAt(int x, int y, int w, int h) { return {x, x + w, y, y + h}; }
+
+}  // namespace
+
+WindowRect FreePlace(int cw, int ch, int leastW, int leastH, int wantW, int wantH,
+                     const std::vector<WindowRect>& avoid, const std::vector<WindowRect>& others)
+{
+    wantW = std::max(1, std::min(wantW, cw));
+    wantH = std::max(1, std::min(wantH, ch));
+    leastW = std::min(leastW, wantW);
+    leastH = std::min(leastH, wantH);
+    // Corners to try: the workspace's, and those next to every window.
+    std::vector<int> xs{0, cw - wantW, cw - leastW}, ys{0, ch - wantH, ch - leastH};
+    for (const auto* list : {&avoid, &others})
+        for (const WindowRect& r : *list) {
+            xs.insert(xs.end(), {r.Right + 1, r.Left - wantW - 1, r.Left - leastW - 1});
+            ys.insert(ys.end(), {r.Bottom + 1, r.Top - wantH - 1, r.Top - leastH - 1});
+        }
+    bool found = false;
+    WindowRect best;
+    long long bestArea = 0, bestCover = 0;
+    for (int y : ys) {
+        if (y < 0 || y + leastH > ch) continue;
+        for (int x : xs) {
+            if (x < 0 || x + leastW > cw) continue;
+            // As wide, then as high, as the workspace and the windows to
+            // avoid let it be.
+            int w = std::min(wantW, cw - x), h = std::min(wantH, ch - y);
+            for (const WindowRect& r : avoid)
+                if (coveredArea(rectAt(x, y, w, leastH), r) > 0) w = std::min(w, r.Left - 1 - x);
+            if (w < leastW) continue;
+            for (const WindowRect& r : avoid)
+                if (coveredArea(rectAt(x, y, w, h), r) > 0) h = std::min(h, r.Top - 1 - y);
+            if (h < leastH) continue;
+            WindowRect place = rectAt(x, y, w, h);
+            if (coveredArea(place, avoid) > 0) continue;
+            long long area = (long long)w * h, cover = coveredArea(place, others);
+            bool better = !found || area > bestArea || (area == bestArea && cover < bestCover) ||
+                          (area == bestArea && cover == bestCover &&
+                           (y < best.Top || (y == best.Top && x < best.Left)));
+            if (better) {
+                found = true;
+                best = place;
+                bestArea = area;
+                bestCover = cover;
+            }
+        }
+    }
+    if (found) return best;
+    // No room beside them: on top, where it hides the least of them.
+    WindowRect onTop = rectAt(cw - wantW, 0, wantW, wantH);
+    long long least = coveredArea(onTop, avoid);
+    for (int y : ys)
+        for (int x : xs) {
+            if (x < 0 || y < 0 || x + wantW > cw || y + wantH > ch) continue;
+            WindowRect r = rectAt(x, y, wantW, wantH);
+            if (long long c = coveredArea(r, avoid); c < least) {
+                least = c;
+                onTop = r;
+            }
+        }
+    return onTop;
+}
+
 }  // namespace tavro

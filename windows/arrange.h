@@ -33,4 +33,14 @@ constexpr int kMaxArrangedWindows = 128;
 // kMaxArrangedWindows are not touched.
 void RelaxWindowTable(std::vector<WindowRect>& table, int clientWidth, int clientHeight);
 
+// Where a window that opens goes, in a workspace of clientWidth x
+// clientHeight: the place (and size, between `least` and `wanted`) that
+// covers none of `avoid` (the active source window, the plane) and is as
+// large as it can be, then covers the least of `others`, then lies
+// highest and leftmost. Rectangles here are [Left, Right) x [Top, Bottom).
+// When no such place holds `least`, the window goes on top at `wanted`
+// (cut to the workspace), where it covers the least of `avoid`.
+WindowRect FreePlace(int clientWidth, int clientHeight, int leastWidth, int leastHeight, int wantedWidth,
+                     int wantedHeight, const std::vector<WindowRect>& avoid, const std::vector<WindowRect>& others);
+
 }  // namespace tavro

@@ -20,6 +20,8 @@
 #include "run_scope.h"
 #include "skin.h"
 #include "state.h"
+#include "typed_procedures.h"
+#include "errors.h"
 
 namespace tavro {
 
@@ -61,7 +63,7 @@ CommandWindow::CommandWindow(QWidget* parent) : ToolWindow(parent)
 void CommandWindow::RefreshSettings()
 {
     ApplySettings();
-    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
+    showCommandCaption();
     QPalette pal = line_->palette();
     pal.setColor(QPalette::Base, desktop::CurrentSkin().Colours.Workspace);
     pal.setColor(QPalette::Window, desktop::CurrentSkin().Colours.Workspace);
@@ -81,31 +83,60 @@ void CommandWindow::RefreshSettings()
 
 QString CommandWindow::Prompt() const { return prompt_->text(); }
 
+void CommandWindow::showCommandCaption()
+{
+    SetCaption(QString::fromStdString(fresh_ ? desktop::Tr("COMMAND")
+                                             : desktop::FormatOne(desktop::Tr("COMMAND.INCOMPLETE"), openError_)));
+}
+
 void CommandWindow::showPrompt()
 {
-    prompt_->setText(QString::fromStdString(fresh_ ? commandPrompt_ : continuePrompt_));
-    // At least the design width; wider when a language's prompt needs it.
+    // Formatted afresh each time, so that it follows a language switch.
+    std::string waiting = continuePrompt_;
+    if (open_.Opener == "to")
+        waiting = desktop::FormatOne(desktop::Tr("COMMAND.PROMPT.NEEDSEND"), open_.Name.empty() ? "..." : open_.Name);
+    else if (!open_.Opener.empty())
+        waiting = FormatMessage(desktop::Tr("COMMAND.PROMPT.OPEN"), {open_.Opener, std::to_string(open_.Line)});
+    QString shown = QString::fromStdString(fresh_ ? commandPrompt_ : waiting);
+    prompt_->setText(shown);
+    // At least the design width; wider when a language's prompt, or what
+    // an unfinished command waits for, needs it.
     QFontMetrics fm(prompt_->font());
     int widest = std::max(fm.horizontalAdvance(QString::fromStdString(commandPrompt_)),
-                          fm.horizontalAdvance(QString::fromStdString(continuePrompt_)));
+                          fm.horizontalAdvance(shown));
     prompt_->setFixedWidth(std::max(63, widest + 10));
 }
 
 void CommandWindow::CommandStop()
 {
     setFocus();
+    CancelUnfinished();
     if (IsRunActive(RunState) && RunState != rsPaused)
         SetRunState(rsStopRequested);
+}
+
+void CommandWindow::backToFresh()
+{
+    collected_.clear();
+    lineStarts_.clear();
+    open_ = {};
+    fresh_ = true;
+    showCommandCaption();
+    showPrompt();
+    update();
 }
 
 void CommandWindow::CommandClear()
 {
     line_->clear();
-    collected_.clear();
-    fresh_ = true;
-    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
-    showPrompt();
-    update();
+    backToFresh();
+}
+
+void CommandWindow::CancelUnfinished()
+{
+    if (fresh_) return;
+    backToFresh();
+    if (OutputWindow* out = TheOutputWindow()) out->AppendLine(desktop::Tr("COMMAND.CANCELLED"), OutputRole::Error);
 }
 
 void CommandWindow::EnterLine(const std::string& line)
@@ -124,34 +155,35 @@ void CommandWindow::EnterLine(const std::string& line)
     // it, or the main window may close): keep a guarded pointer.
     QPointer<CommandWindow> self(this);
     RunScope scope;
-    auto incomplete = [&] {
-        SetCaption(QString::fromStdString(desktop::FormatOne(desktop::Tr("COMMAND.INCOMPLETE"), LastErrorText)));
-    };
+    std::vector<size_t> starts = lineStarts_;
+    std::string text = line;
     if (fresh_) {
-        int r = RunSystemCommand(line);
-        if (!self) return;
-        if (r == rscTranslationFailed) {
-            collected_ = line;
-            fresh_ = false;
-            incomplete();
-            showPrompt();
-        } else {
-            Env().RebuildTree();
-        }
-        return;
+        starts = {0};
+    } else {
+        text = collected_ + " , " + line;
+        starts.push_back(collected_.size() + 3);
     }
-    collected_ += " , " + line;
-    std::string text = collected_;
     int r = RunSystemCommand(text);
     if (!self) return;
     if (r == rscTranslationFailed) {
-        incomplete();
-        return;
+        OpenPart open = WhatIsOpen(text, LastErrorText, CurrentPosition.Offset, starts);
+        if (open.Unfinished) {
+            collected_ = text;
+            lineStarts_ = starts;
+            fresh_ = false;
+            open_ = open;
+            openError_ = LastErrorText;
+            showCommandCaption();
+            showPrompt();
+            return;
+        }
+        // Wrong however it would go on: an error now, and the next line is
+        // a command of its own.
+        Env().ShowMessage(LastErrorText, "");
+    } else if (r == rscRan) {
+        TheTypedProcedures().Note(text);
     }
-    collected_.clear();
-    fresh_ = true;
-    SetCaption(QString::fromStdString(desktop::Tr("COMMAND")));
-    showPrompt();
+    if (!fresh_) backToFresh();
     Env().RebuildTree();
 }
 
@@ -162,7 +194,17 @@ bool CommandWindow::eventFilter(QObject* watched, QEvent* event)
         switch (k->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter: EnterLine(line_->text().toStdString()); return true;
-        case Qt::Key_Escape: line_->clear(); return true;
+        case Qt::Key_Escape:
+            // Escape clears the line; on an empty line it gives up the
+            // unfinished command.
+            if (line_->text().isEmpty()) CancelUnfinished();
+            line_->clear();
+            return true;
+        case Qt::Key_Cancel: CancelUnfinished(); return true;
+        case Qt::Key_Pause:
+            if (!(k->modifiers() & Qt::ControlModifier)) break;
+            CancelUnfinished();
+            return true;
         case Qt::Key_Up:
             if (TheCommandHistory().Available()) line_->setText(QString::fromStdString(TheCommandHistory().Up()));
             return true;

@@ -1,12 +1,22 @@
 // CommandWindow: the one-line console. A typed line is echoed in bold to the
-// output window and run at once (nested in a running program); a line
-// that does not translate starts a longer command: further lines are
-// joined to it with " , " until the whole text translates.
+// output window and run at once (nested in a running program). A line that
+// leaves something open (a "[", "(", "{", "'" or a "to" without its "end")
+// starts a longer command: further lines are joined to it with " , " until
+// the whole text translates, and the prompt says what it waits for. A text
+// that is wrong however it goes on (a "]" or ")" without its partner) is
+// an error at once. Escape on an empty line, the Stop button and
+// Ctrl+Break cancel an unfinished command, and the output says so.
+//
+// Errors show in the output window (and the status strip), never in a
+// dialog the next typed keys would answer; definitions typed here are
+// kept through a program's run (typed_procedures.h).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tool_window.h"
+#include "unfinished_command.h"
 
 class QLabel;
 class QLineEdit;
@@ -20,6 +30,9 @@ public:
     void RefreshSettings() override;
     void CommandStop();
     void CommandClear();
+    // Drops an unfinished command, saying so in the output (nothing when
+    // no command is unfinished).
+    void CancelUnfinished();
     // Enter with the line as typed.
     void EnterLine(const std::string& line);
     QLineEdit* CommandLine() const { return line_; }
@@ -33,10 +46,15 @@ protected:
 
 private:
     void showPrompt();
+    void showCommandCaption();
+    void backToFresh();
     QLabel* prompt_ = nullptr;
     QLineEdit* line_ = nullptr;
     bool fresh_ = true;
     std::string collected_;
+    std::vector<size_t> lineStarts_;  // where each collected line starts
+    OpenPart open_;                   // what the collected command waits for
+    std::string openError_;           // and the translation's message about it
     std::string commandPrompt_, continuePrompt_;
 };
 

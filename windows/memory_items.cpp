@@ -1,6 +1,9 @@
 #include "memory_items.h"
 
 #include "first_characters.h"
+#include "structure.h"
+
+#include <vector>
 
 namespace tavro {
 
@@ -53,6 +56,54 @@ bool ReadProcedureHeader(const Atom* definition, ProcedureHeader& header)
     if (!third || !isWord(LeftOf(third), ",")) return false;
     header = {firstPairs, params};
     return true;
+}
+
+namespace {
+
+// The value of the record's member `name` as a call would show it.
+std::string inputValue(const Atom* record, std::string_view name)
+{
+    constexpr size_t kShown = 40;
+    for (const Atom* m = record->FirstChild; m; m = m->NextSibling)
+        if (TextOf(m) == name) return FirstCharacters(ToText(LeftOf(m)), kShown);
+    return "?";
+}
+
+// The names of ":a :b" in order.
+std::vector<std::string> parameterNames(const std::string& pairs)
+{
+    std::vector<std::string> names;
+    size_t i = 0;
+    while (i < pairs.size()) {
+        size_t end = pairs.find(' ', i);
+        if (end == std::string::npos) end = pairs.size();
+        if (end > i + 1) names.push_back(pairs.substr(i + 1, end - i - 1));
+        i = end + 1;
+    }
+    return names;
+}
+
+}  // namespace
+
+std::string FrameCaption(const Atom* record)
+{
+    if (!record || !(record->Flags & flActivation) || !record->Parent) return record ? DottedPath(record) : "";
+    const Atom* procedure = record->Parent;
+    std::string caption = DottedPath(procedure);
+    ProcedureHeader header;
+    if (!ReadProcedureHeader(LeftOf(procedure), header)) {
+        // Without parameters (or written on one line): the first list of
+        // the definition still names the inputs.
+        const Atom* first = IsObject(LeftOf(procedure)) ? LeftOf(LeftOf(procedure)) : nullptr;
+        if (!IsObject(first) || first->Kind != akList) return caption;
+        for (const Atom* cell = first; cell && RightOf(cell); cell = RightOf(RightOf(cell)))
+            if (IsWordOrNumber(LeftOf(RightOf(cell)))) caption += " " + inputValue(record, TextOf(LeftOf(RightOf(cell))));
+        return caption;
+    }
+    std::string left;
+    for (const std::string& n : parameterNames(header.Left)) left += inputValue(record, n) + " ";
+    for (const std::string& n : parameterNames(header.Params)) caption += " " + inputValue(record, n);
+    return left + caption;
 }
 
 ItemLook LookOf(const QString& text, const Atom* node)

@@ -48,4 +48,9 @@ struct ProcedureHeader {
 };
 bool ReadProcedureHeader(const Atom* definition, ProcedureHeader& header);
 
+// The caption of a call frame (an activation record): the procedure's
+// name with the values of its inputs, as the call was written
+// ("tree 40 7"); the record's dotted path for any other context.
+std::string FrameCaption(const Atom* record);
+
 }  // namespace tavro

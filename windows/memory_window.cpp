@@ -29,6 +29,8 @@ namespace {
 
 QPointer<MemoryWindow> gMemory;
 constexpr int kButtonHalf = 5;
+// The dotted path of a call frame, whose text is the call.
+constexpr int kPathRole = Qt::UserRole + 1;
 
 // An item of the tree: what it shows, kept without a reference.
 class MemoryItem : public QTreeWidgetItem {
@@ -94,7 +96,9 @@ std::string ItemPath(const QTreeWidgetItem* item)
             if (it == item) return it->text(0).toStdString();
             break;
         }
-        std::string text = it->text(0).toStdString();
+        // A call frame shows the call; its path is kept beside.
+        QVariant kept = it->data(0, kPathRole);
+        std::string text = kept.isValid() ? kept.toString().toStdString() : it->text(0).toStdString();
         path = path.empty() ? text : text + "." + path;
         // A call-stack entry is captioned with its own whole path.
         if (m && !m->Node) {
@@ -259,6 +263,13 @@ void MemoryWindow::RefreshSettings()
     pal.setColor(QPalette::Text, skin.Colours.Text);
     tree_->setPalette(pal);
     SetCaption(QString::fromStdString(desktop::Tr("MEMORY")));
+    // The branch label follows a language switch at once.
+    if (MemoryItem* libraries = asMemoryItem(librariesItem_)) {
+        QString label = QString::fromStdString(desktop::Tr("MEMORY.LIBRARIES"));
+        libraries->setText(0, label);
+        if (libraries->Look >= 0 && size_t(libraries->Look) < looks_.size())
+            looks_[size_t(libraries->Look)] = LookOf(label, nullptr);
+    }
     tree_->setFont(desktop::EnvironmentFont());
     popup_->setFont(desktop::EnvironmentFont());
     popup_->actions()[0]->setText(QString::fromStdString(desktop::Tr("CLIPBOARD")));
@@ -323,7 +334,8 @@ void MemoryWindow::RebuildTree()
         Atom* node = ContextNode(c);
         if (!node || !node->Parent) continue;
         std::string path = DottedPath(node);
-        QTreeWidgetItem* item = newItem(qs(path), nullptr, node);
+        QTreeWidgetItem* item = newItem(qs(FrameCaption(node)), nullptr, node);
+        item->setData(0, kPathRole, qs(path));
         addMembers(node, item, path, sort);
         if (optionOn("MEMORY.EXPANDCALLSTACK") || (!flat && RunState == rsPaused)) openTops.push_back(item);
         frames.push_back(item);

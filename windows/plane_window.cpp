@@ -305,12 +305,14 @@ void PlaneWindow::RecreateView()
 
 void PlaneWindow::ClearPlane()
 {
+    // The eraser clears the drawing as `cs` does and keeps every name:
+    // procedures typed so far stay (the main popup resets the memory).
     if (IsRunActive(RunState) && RunState != rsPaused) return;
-    {
+    if (RootNode() && ResolveFrom(RootNode(), "clearscreen")) {
         RunScope scope;
-        Reset();
+        RunSystemCommand("clearscreen");
     }
-    if (Application* main = TheApplication()) main->ApplySkin(true);
+    RefreshView();
 }
 
 void PlaneWindow::FitView()

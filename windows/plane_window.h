@@ -90,6 +90,7 @@ public:
     void RefreshView();
     // After a skin switch: a fresh frame and drawing surface.
     void RecreateView();
+    // The eraser button: clears the drawing (as cs), not the memory.
     void ClearPlane();
     // The Fit button and the Home key: frame everything drawn.
     void FitView();

@@ -37,6 +37,19 @@ QString firstWord(const QString& line)
 
 }  // namespace
 
+QString IndentOfOpenTo(QTextBlock above)
+{
+    // Definitions nest rarely, but an "end" between belongs to a "to"
+    // between.
+    int depth = 0;
+    for (; above.isValid(); above = above.previous()) {
+        QString word = firstWord(above.text());
+        if (word == "end") ++depth;
+        else if (word == "to" && depth-- == 0) return indentOf(above.text());
+    }
+    return {};
+}
+
 QString IndentAfter(const QString& line)
 {
     // The body of a procedure definition is one level deeper.
@@ -113,8 +126,21 @@ bool SourceWindow::comfortKey(QKeyEvent* k)
     const auto mods = k->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
     if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
         QTextCursor c = edit_->textCursor();
+        c.beginEditBlock();
+        // "end" goes back to the indent of its "to", and the next line
+        // follows it.
+        QTextBlock block = c.block();
+        if (firstWord(block.text()) == "end") {
+            QString want = IndentOfOpenTo(block.previous()), have = indentOf(block.text());
+            if (want != have) {
+                QTextCursor lead(block);
+                lead.setPosition(block.position() + int(have.size()), QTextCursor::KeepAnchor);
+                lead.insertText(want);
+            }
+        }
         QString before = c.block().text().left(c.positionInBlock());
         c.insertText("\n" + IndentAfter(before));
+        c.endEditBlock();
         edit_->setTextCursor(c);
         edit_->ensureCursorVisible();
         return true;

@@ -15,6 +15,7 @@
 #include "run_scope.h"
 #include "source_markers.h"
 #include "source_window.h"
+#include "typed_procedures.h"
 
 namespace tavro {
 
@@ -127,7 +128,10 @@ void SourceWindow::startRun(uint8_t state, int pauseDepth, bool autosave)
     RunScope scope;
     // A new run forgets the errors of the last one.
     for (SourceWindow* w : SourceWindows()) w->HideErrorMarker();
+    KeepTypedProcedures typed;
     Reset();  // the memory window's tree is rebuilt there
+    // Before the program runs, so that its own definitions replace them.
+    typed.Restore();
     SetRunState(state);
     LastPauseDepth = pauseDepth;
     if (autosave && desktop::ConfigYes("AUTOSAVEBEFORERUN")) {
@@ -195,7 +199,9 @@ void SourceWindow::SourceStop()
         return;
     }
     RunScope scope;
+    KeepTypedProcedures typed;
     Reset();
+    typed.Restore();
     SetRunState(rsIdle);
 }
 

@@ -93,7 +93,7 @@ SourceWindow::SourceWindow(QWidget* parent) : ToolWindow(parent)
     edit_->viewport()->setMouseTracking(true);
     edit_->installEventFilter(this);
     edit_->viewport()->installEventFilter(this);
-    highlighter_ = new TSyntaxHighlighter(edit_->document());
+    highlighter_ = new SyntaxHighlighter(edit_->document());
     markers_ = new MarkerStrip(edit_, Body());
     markers_->setVisible(advanced_);
 

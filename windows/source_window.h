@@ -26,6 +26,8 @@
 // they were and shows why.
 #pragma once
 
+#include <QTextBlock>
+
 #include <QPointer>
 #include <QString>
 #include <string>
@@ -42,7 +44,7 @@ class QWheelEvent;
 namespace tavro {
 
 class MarkerStrip;
-class TSyntaxHighlighter;
+class SyntaxHighlighter;
 
 class SourceWindow : public ToolWindow, public SourceView {
     Q_OBJECT
@@ -143,7 +145,7 @@ public:
     void ToggleLineNumbers();
 
     QPlainTextEdit* Editor() const { return edit_; }
-    TSyntaxHighlighter* Highlighter() const { return highlighter_; }
+    SyntaxHighlighter* Highlighter() const { return highlighter_; }
     MarkerStrip* Markers() const { return markers_; }
     // The character position of a 0-based byte index of EditorText().
     int CharIndexOfByte(int byteIndex) const;
@@ -184,7 +186,7 @@ private:
     void askReplaceHere();
 
     QPlainTextEdit* edit_ = nullptr;
-    TSyntaxHighlighter* highlighter_ = nullptr;
+    SyntaxHighlighter* highlighter_ = nullptr;
     MarkerStrip* markers_ = nullptr;
     QWidget* status_ = nullptr;
     QLabel* lineLabel_ = nullptr;
@@ -208,6 +210,9 @@ private:
 // The indent a new line after `line` takes: the same, one level more after
 // "to ...".
 QString IndentAfter(const QString& line);
+// The indent of the "to" that an "end" on the line after `above` closes
+// (searching up from `above`); "" when there is none.
+QString IndentOfOpenTo(QTextBlock above);
 // The index of the bracket that matches the one at `at` in `text`, or -1.
 int MatchingBracket(const QString& text, int at);
 

@@ -9,15 +9,15 @@
 
 namespace tavro {
 
-TSyntaxHighlighter::TSyntaxHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {}
+SyntaxHighlighter::SyntaxHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {}
 
-void TSyntaxHighlighter::ColourAll()
+void SyntaxHighlighter::ColourAll()
 {
     if (colouring_) return;
     rehighlight();
 }
 
-QTextCharFormat TSyntaxHighlighter::FormatOf(TokenClass tokenClass)
+QTextCharFormat SyntaxHighlighter::FormatOf(TokenClass tokenClass)
 {
     const desktop::SkinColours& c = desktop::CurrentSkin().Colours;
     QTextCharFormat f;
@@ -36,7 +36,7 @@ QTextCharFormat TSyntaxHighlighter::FormatOf(TokenClass tokenClass)
     return f;
 }
 
-void TSyntaxHighlighter::highlightBlock(const QString& text)
+void SyntaxHighlighter::highlightBlock(const QString& text)
 {
     if (colouring_) return;
     colouring_ = true;

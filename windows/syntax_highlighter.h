@@ -1,4 +1,4 @@
-// TSyntaxHighlighter: colours a source editor's text by token class (see
+// SyntaxHighlighter: colours a source editor's text by token class (see
 // syntax_classes.h) with the skin's colours: plain text, blanks and line
 // ends in Text, keywords and brackets bold in Text, quoted words in Word,
 // variables in Variable, numbers in Number, comments in Comment. The font
@@ -20,10 +20,10 @@
 
 namespace tavro {
 
-class TSyntaxHighlighter : public QSyntaxHighlighter {
+class SyntaxHighlighter : public QSyntaxHighlighter {
     Q_OBJECT
 public:
-    explicit TSyntaxHighlighter(QTextDocument* document);
+    explicit SyntaxHighlighter(QTextDocument* document);
     // Colours the whole text again (after loading, skin or font changes).
     void ColourAll();
     // True while a line is being coloured.

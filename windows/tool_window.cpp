@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "configuration.h"
 #include "environment_font.h"
@@ -93,6 +94,8 @@ protected:
         case hitRightEdge: setCursor(Qt::SizeHorCursor); break;
         case hitBottomEdge: setCursor(Qt::SizeVerCursor); break;
         case hitBottomRight: setCursor(Qt::SizeFDiagCursor); break;
+        case hitLeftEdge: setCursor(Qt::SizeHorCursor); break;
+        case hitBottomLeft: setCursor(Qt::SizeBDiagCursor); break;
         default: setCursor(Qt::ArrowCursor); break;
         }
     }
@@ -308,6 +311,11 @@ void ToolWindow::dragTo(QPoint globalPos)
     case hitRightEdge: g.setWidth(g.width() + d.x()); break;
     case hitBottomEdge: g.setHeight(g.height() + d.y()); break;
     case hitBottomRight: g.setSize(g.size() + QSize(d.x(), d.y())); break;
+    case hitLeftEdge: g.setLeft(std::min(g.left() + d.x(), g.right() - minimumWidth())); break;
+    case hitBottomLeft:
+        g.setLeft(std::min(g.left() + d.x(), g.right() - minimumWidth()));
+        g.setHeight(g.height() + d.y());
+        break;
     default: break;
     }
     g.setSize(g.size().expandedTo(minimumSize()));
@@ -316,8 +324,8 @@ void ToolWindow::dragTo(QPoint globalPos)
 
 void ToolWindow::endDrag()
 {
+    // The window stays where the user put it.
     moving_ = false;
-    ArrangeWindows();
     RepaintFrame();
 }
 
@@ -392,6 +400,49 @@ void ArrangeWindows()
         windows[i]->RepaintFrame();
     }
     gArranging = false;
+}
+
+namespace {
+
+WindowRect tableRect(const QRect& g) { return {g.left(), g.left() + g.width(), g.top(), g.top() + g.height()}; }
+
+}  // namespace
+
+void PlaceReadable(ToolWindow* window, const QWidget* text, QSize wanted, const std::vector<const QWidget*>& avoid,
+                   int lines, int columns)
+{
+    if (!gWorkspace || !window || !text) return;
+    // The frame around the text as the window is laid out now.
+    if (QLayout* layout = window->widget() ? window->widget()->layout() : nullptr) layout->activate();
+    if (QLayout* layout = window->Body()->layout()) layout->activate();
+    QSize frame = window->size() - text->size();
+    QFontMetrics fm(text->font());
+    QSize least(frame.width() + columns * fm.averageCharWidth() + 8, frame.height() + lines * fm.lineSpacing() + 8);
+    QSize room = gWorkspace->viewport()->size();
+    std::vector<WindowRect> keepClear, others;
+    for (const QWidget* w : avoid)
+        if (w && w != window && w->isVisible()) keepClear.push_back(tableRect(w->geometry()));
+    for (QMdiSubWindow* w : gWorkspace->subWindowList()) {
+        bool avoided = std::find(avoid.begin(), avoid.end(), w) != avoid.end();
+        if (w != window && w->isVisible() && !avoided) others.push_back(tableRect(w->geometry()));
+    }
+    WindowRect r = FreePlace(room.width(), room.height(), least.width(), least.height(),
+                             std::max(wanted.width(), least.width()), std::max(wanted.height(), least.height()),
+                             keepClear, others);
+    window->setGeometry(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+    window->raise();
+}
+
+ToolWindow* FrontSourceWindow()
+{
+    if (!gWorkspace) return nullptr;
+    if (auto* active = qobject_cast<ToolWindow*>(gWorkspace->activeSubWindow()); active && active->IsSourceWindow())
+        return active;
+    QList<QMdiSubWindow*> stack = gWorkspace->subWindowList(QMdiArea::StackingOrder);
+    for (auto it = stack.rbegin(); it != stack.rend(); ++it)
+        if (auto* form = qobject_cast<ToolWindow*>(*it); form && form->IsSourceWindow() && form->isVisible())
+            return form;
+    return nullptr;
 }
 
 QString HintDisplayForm(const QString& text)

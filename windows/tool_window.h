@@ -22,8 +22,8 @@
 // a picture skin the window has no platform frame: it paints its border
 // from the skin's sixteen pictures (blended with the desktop picture
 // through the shade masks), draws the caption and the buttons into the top
-// strip, and moves (top strip, left edge, bottom-left corner) or resizes
-// (right edge, bottom edge, bottom-right corner) itself when dragged.
+// strip, and moves (top strip) or resizes (every other edge and corner)
+// itself when dragged. A click that drags nothing changes nothing.
 #pragma once
 
 #include <QImage>
@@ -55,7 +55,7 @@ public:
         QString ImageFile;       // e.g. "close.bmp"
         QToolButton* PushButton = nullptr;  // the plain skin's toolbar button
     };
-    enum HitArea { hitClient, hitCaption, hitRightEdge, hitBottomEdge, hitBottomRight };
+    enum HitArea { hitClient, hitCaption, hitRightEdge, hitBottomEdge, hitBottomRight, hitLeftEdge, hitBottomLeft };
 
     explicit ToolWindow(QWidget* parent = nullptr);
     ~ToolWindow() override;
@@ -150,8 +150,21 @@ void SetStartupComplete(bool complete);
 bool StartupComplete();
 
 // Keeps every tool window inside the workspace, at least 100 x 100 and
-// apart from the others (picture skins only).
+// apart from the others (picture skins only). It runs when the user asks
+// for it and at the first start only: windows otherwise stay where the
+// user put them.
 void ArrangeWindows();
+
+// Gives a window that has just opened a readable size and a free place:
+// `text` (the part that shows its text) gets at least `lines` lines and
+// `columns` columns of its font where the workspace allows, the window
+// up to `wanted`; it covers none of `avoid` when there is room beside
+// them, else it goes on top at that size (FreePlace).
+void PlaceReadable(ToolWindow* window, const QWidget* text, QSize wanted, const std::vector<const QWidget*>& avoid,
+                   int lines = 15, int columns = 40);
+// The source window the user works in: the active one, else the one
+// nearest the front (null when none is open).
+ToolWindow* FrontSourceWindow();
 
 // Activation tracking: the tool window activated last, and the current
 // source window (none after a deactivation).

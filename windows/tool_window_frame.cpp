@@ -61,8 +61,11 @@ ToolWindow::HitArea ToolWindow::HitTest(QPoint p) const
         int W = width(), H = height(), x = p.x(), y = p.y();
         bool right = x >= W - kPlainEdge - 8, bottom = y >= H - kPlainEdge - 8;
         if ((right && bottom) || (right && y >= H - kPlainEdge) || (bottom && x >= W - kPlainEdge)) return hitBottomRight;
+        if ((x < kPlainEdge + 8 && y >= H - kPlainEdge) || (x < kPlainEdge && y >= H - kPlainEdge - 8))
+            return hitBottomLeft;
         if (x >= W - kPlainEdge) return hitRightEdge;
         if (y >= H - kPlainEdge) return hitBottomEdge;
+        if (x < kPlainEdge && y >= kPlainEdge) return hitLeftEdge;
         // The panel lies on the frame surface, the sub-window's widget.
         if (toolbar_->isVisible() && toolbar_->geometry().contains(widget()->mapFrom(this, p))) return hitCaption;
         return x < kPlainEdge || y < kPlainEdge ? hitCaption : hitClient;
@@ -72,12 +75,12 @@ ToolWindow::HitArea ToolWindow::HitTest(QPoint p) const
     if (ButtonAt(p) >= 0) return hitClient;
     if (x > s.Left && x < W - s.Right && y > s.Top && y < H - s.Bottom) return hitClient;
     if (y >= H - s.Bottom) {
-        if (x <= s.Left) return hitCaption;
+        if (x <= s.Left) return hitBottomLeft;
         if (x >= W - s.Right) return hitBottomRight;
         return hitBottomEdge;
     }
     if (y <= s.Top) return hitCaption;
-    if (x <= s.Left) return hitCaption;
+    if (x <= s.Left) return hitLeftEdge;
     return hitRightEdge;
 }
 

@@ -11,6 +11,7 @@
 #include "log.h"
 #include "run_control.h"
 #include "state.h"
+#include "unfinished_command.h"
 
 namespace tavro::runner {
 
@@ -61,8 +62,17 @@ int RunConsole(ConsoleEnvironment& env)
             std::printf("\n");  // the terminal echoed ^C after the output
         }
         if (r == rscTranslationFailed) {
-            collected = text;
-            fresh = false;
+            // Only what something left open waits for more lines; a text
+            // that is wrong however it goes on is an error now.
+            if (WhatIsOpen(text, LastErrorText, CurrentPosition.Offset, {0}).Unfinished) {
+                collected = text;
+                fresh = false;
+                continue;
+            }
+            env.ShowMessage(LastErrorText, "");
+            status = 1;
+            collected.clear();
+            fresh = true;
         } else {
             collected.clear();
             fresh = true;

@@ -2,13 +2,24 @@
 # The interactive console on a terminal (a pseudo-terminal made by
 # `script`): the libraries are there from the first prompt, an incomplete
 # definition continues under the continuation prompt, and errors are shown
-# without ending the session; bye ends it, and nothing typed after it runs.
+# without ending the session (a stray "]" too: the next line is a command);
+# bye ends it, and nothing typed after it runs.
 runner="$1"
-out=$(printf 'print 1 + 2\nto sq :n\noutput :n * :n\nend\nprint sq 7\nprint :nothing\nprint "last\nbye\nprint "afterbye\n' |
+out=$(printf 'print 1 + 2
+to sq :n
+output :n * :n
+end
+print sq 7
+print :nothing
+]
+print "last
+bye
+print "afterbye
+' |
       timeout 60 script -qec "$runner" /dev/null | tr -d '\r')
 failed=0
 for expected in '? print 1 + 2' '3 ' '~ output :n * :n' '~ end' '? print sq 7' '49 ' \
-                'Nothing is named nothing' 'last '; do
+                'Nothing is named nothing' 'Unmatched ]' '? print "last' 'last '; do
     if ! printf '%s\n' "$out" | grep -qxF -- "$expected"; then
         echo "missing line: '$expected'"
         failed=1

@@ -13,10 +13,12 @@
 
 #include "configuration.h"
 #include "host_services.h"
+#include "main_window.h"
 #include "message_dialog.h"
 #include "qt_environment.h"
 #include "startup.h"
 #include "state.h"
+#include "typed_procedures.h"
 
 namespace gui_test {
 
@@ -43,11 +45,34 @@ inline std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Calls `answer` with the next modal message dialog once it is open.
+// A main window with a learner's configuration (light picture skin, the
+// output and command windows, the core library) plus `extra` lines, its
+// start-up work done. Procedures typed in an earlier session are not kept.
+struct Session {
+    explicit Session(const std::string& extra = "")
+    {
+        WriteFile(dir.path().toStdString() + "/t.ini",
+                  extra + "SKIN=Daylight\nBUTTONS=Yes\nAUTOSAVE=No\nADVANCEDGUI=Yes\nLIBRARIES=core.tvr,\n"
+                          "OUTPUT=Yes\nCOMMAND=Yes\nCASESENSITIVE=Yes\n");
+        tavro::desktop::LoadChosenConfiguration({dir.path().toStdString() + "/t.ini", true});
+        tavro::TheTypedProcedures().Forget();
+        main.ApplyConfiguration({});
+        main.RunDeferredWork();
+    }
+    QTemporaryDir dir;
+    tavro::shell::MainWindow main;
+};
+
+// Calls `answer` with the next modal message dialog once it is open (its
+// keys answer it at once: no test waits out the guard against keys typed
+// ahead).
 inline void AnswerNextDialog(std::function<void(tavro::desktop::MessageDialog*)> answer)
 {
     QTimer::singleShot(0, [answer] {
-        if (tavro::desktop::MessageDialog* m = tavro::desktop::OpenMessageDialog()) answer(m);
+        if (tavro::desktop::MessageDialog* m = tavro::desktop::OpenMessageDialog()) {
+            m->EndKeyGuard();
+            answer(m);
+        }
         else AnswerNextDialog(answer);
     });
 }

@@ -37,19 +37,7 @@ using namespace tavro::desktop;
 
 namespace {
 
-struct Session {
-    explicit Session(const std::string& extra = "")
-    {
-        gui_test::WriteFile(dir.path().toStdString() + "/t.ini",
-                            extra + "SKIN=Daylight\nBUTTONS=Yes\nAUTOSAVE=No\nADVANCEDGUI=Yes\nLIBRARIES=core.tvr,\n"
-                                    "OUTPUT=Yes\nCOMMAND=Yes\nCASESENSITIVE=Yes\n");
-        LoadChosenConfiguration({dir.path().toStdString() + "/t.ini", true});
-        main.ApplyConfiguration({});
-        main.RunDeferredWork();
-    }
-    QTemporaryDir dir;
-    MainWindow main;
-};
+using gui_test::Session;
 
 void pickSkin(MainWindow& main, const QString& shownName)
 {
@@ -80,7 +68,8 @@ class LearnerTest : public QObject {
 private slots:
     void commandErrorsGoToTheOutputAndKeysTypedAheadAreDropped()
     {
-        Session session;
+        // The dialog opens when the configuration asks for it.
+        Session session("ERRORDIALOG=Yes\n");
         // A Space typed before the error appears would press OK: it is
         // queued before the command runs and must not reach the dialog.
         QLineEdit* line = TheCommandWindow()->CommandLine();
@@ -95,12 +84,12 @@ private slots:
         QVERIFY(TheOutputWindow()->Text().endsWith(QString::fromStdString(
             FormatMessage(ErrorMessages().TextOrKey("DIVZERO"), {"/"}))));
         QCOMPARE(lastLineColour(), CurrentSkin().Colours.Error);
-        QCOMPARE(session.main.RunStateText(), QString::fromStdString(Tr("STATE.FAILED")));
+        QVERIFY(session.main.RunStateText().startsWith(QString::fromStdString(Tr("STATE.FAILED"))));
     }
 
     void missingInputsAreNamedForLibraryAndUserProcedures()
     {
-        Session session;
+        Session session("ERRORDIALOG=Yes\n");
         std::vector<std::string> shown;
         auto answer = [&](MessageDialog* m) {
             shown.push_back(m->ShownText().toStdString());

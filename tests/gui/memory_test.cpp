@@ -127,8 +127,8 @@ private slots:
         QTimer::singleShot(0, [&] {
             memory->RebuildTree();
             sorted = topTexts(memory->Tree());
-            QTreeWidgetItem* inner = topItem(memory->Tree(), "inner.[]");
-            QTreeWidgetItem* outer = topItem(memory->Tree(), "outer.[]");
+            QTreeWidgetItem* inner = topItem(memory->Tree(), "inner 10");
+            QTreeWidgetItem* outer = topItem(memory->Tree(), "outer 5");
             if (inner && child(inner, "x")) innerX = memory->LookOfItem(child(inner, "x")).Whole();
             if (outer && child(outer, "y")) outerY = memory->LookOfItem(child(outer, "y")).Whole();
             QVERIFY(inner && inner->isExpanded());
@@ -140,8 +140,9 @@ private slots:
         });
         run("outer 5");
         // readchar is a library procedure: its call is on the stack too.
-        QCOMPARE(sorted, QStringList({"[Root]", "inner.[]", "outer.[]", "readchar.[]"}));
-        QCOMPARE(unsorted, QStringList({"readchar.[]", "inner.[]", "outer.[]", "[Root]"}));
+        // Each call reads as it was written, with its inputs' values.
+        QCOMPARE(sorted, QStringList({"[Root]", "inner 10", "outer 5", "readchar"}));
+        QCOMPARE(unsorted, QStringList({"readchar", "inner 10", "outer 5", "[Root]"}));
         QCOMPARE(innerX, QString("x = 10"));
         QCOMPARE(outerY, QString("y = 5"));
         // After the run only the root is left.
@@ -168,7 +169,7 @@ private slots:
         run("inner 5");
         // The calls right under the root, innermost first, then the user's
         // names, then the libraries' names in one closed branch.
-        QCOMPARE(during.mid(0, 2), QStringList({"readchar.[]", "inner.[]"}));
+        QCOMPARE(during.mid(0, 2), QStringList({"readchar", "inner 5"}));
         QVERIFY(during.indexOf("apple") > 1);
         QCOMPARE(during.last(), QString::fromStdString(Tr("MEMORY.LIBRARIES")));
         memory->RebuildTree();

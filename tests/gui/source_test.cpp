@@ -424,12 +424,15 @@ private slots:
         w->Editor()->setPlainText("print \"äöü\nprint 2\nprint :nothing\nprint 4");
         int markedLine = -1;
         QString shown;
+        // The dialog as the configuration can ask for it.
+        ConfigSet("ERRORDIALOG", "Yes");
         gui_test::AnswerNextDialog([&](MessageDialog* m) {
             markedLine = w->Markers()->ErrorLine();
             shown = m->ShownText();
             m->OkButton()->click();
         });
         session.main.RunFast();
+        ConfigSet("ERRORDIALOG", "No");
         QCOMPARE(markedLine, 2);
         QVERIFY(shown.contains("New File 0, " + QString::fromStdString(Tr("MAIN.LINE")) + " 3"));
         QCOMPARE(w->CaretLine(), 3);
@@ -536,13 +539,8 @@ private slots:
         // A run error marks the window whose program ran.
         SourceWindow* second = SourceWindows()[1];
         second->Editor()->setPlainText("print :nothing");
-        bool markedHere = false;
-        gui_test::AnswerNextDialog([&](MessageDialog* m) {
-            markedHere = second->Markers()->ErrorVisible() && !SourceWindows()[0]->Markers()->ErrorVisible();
-            m->OkButton()->click();
-        });
         second->SourceRun();
-        QVERIFY(markedHere);
+        QVERIFY(second->Markers()->ErrorVisible() && !SourceWindows()[0]->Markers()->ErrorVisible());
         // Reopening brings the open window to the front.
         QAction* entryA = nullptr;
         for (QAction* e : main.ReopenMenu()->actions())
@@ -613,8 +611,7 @@ private slots:
         QVERIFY(LibraryCommandText.find("extra.tvr") == std::string::npos);
         QVERIFY(LibraryCommandText.find("core.tvr") != std::string::npos);
         QVERIFY(!Resolve("gone"));
-        gui_test::AnswerNextDialog([](MessageDialog* m) { m->OkButton()->click(); });  // extraword is unknown now
-        QCOMPARE(RunSystemCommand("print extraword"), int(rscRunFailed));
+        QCOMPARE(RunSystemCommand("print extraword"), int(rscRunFailed));  // extraword is unknown now
         main.SaveConfiguration();
         QVERIFY(gui_test::ReadFile(config).find("LIBRARIES=core.tvr,\n") != std::string::npos);
     }

@@ -169,6 +169,73 @@ private slots:
         }
     }
 
+    // The eraser clears the drawing as cs does; a procedure typed before
+    // it is still there.
+    void theEraserKeepsTypedProcedures()
+    {
+        run("to twice :n , output :n * 2 , end");
+        run("clearscreen , hideturtle , setxy 0 -60 , fd 120");
+        QVERIFY(inkNear(picture(), ThePlaneWindow()->View()->width() / 2, ThePlaneWindow()->View()->height() / 2,
+                        CurrentSkin().Colours.Workspace));
+        int eraser = -1;
+        for (size_t i = 0; i < ThePlaneWindow()->Buttons().size(); ++i)
+            if (ThePlaneWindow()->Buttons()[i].Key == "PLANE.CLEAR") eraser = int(i);
+        QVERIFY(eraser >= 0);
+        ThePlaneWindow()->ClickButton(eraser);
+        QImage image = picture();
+        QVERIFY(!inkNear(image, image.width() / 2, image.height() / 2 + 20, image.pixelColor(3, 3)));
+        run("print twice 21");
+        QCOMPARE(lastLine(), QString("42"));
+        run("erase \"twice , showturtle");
+    }
+
+    // A line drawn with the default pen on the light skin turns light when
+    // the skin turns dark, and dark again when it turns back.
+    void aSkinSwitchRepaintsTheDefaultPenDrawing()
+    {
+        auto lightness = [] {
+            QImage image = picture();
+            int x = image.width() / 2, y = image.height() / 2;
+            int best = -1, ground = image.pixelColor(3, 3).lightness();
+            // The pixel of the line that differs most from the ground.
+            int far = -1;
+            for (int dx = -2; dx <= 2; ++dx) {
+                int l = image.pixelColor(x + dx, y).lightness();
+                if (std::abs(l - ground) > far) {
+                    far = std::abs(l - ground);
+                    best = l;
+                }
+            }
+            return std::make_pair(best, ground);
+        };
+        LoadSkin("Daylight");
+        main_->ApplySkin(true);
+        QTRY_VERIFY(ThePlaneWindow()->View()->isValid());
+        run("clearscreen , hideturtle , setxy 0 -60 , fd 120 , penup , setxy 50 50 , pendown , fd 10");
+        auto [onLight, lightGround] = lightness();
+        QVERIFY2(onLight < 100 && lightGround > 150, qPrintable(QString("%1 %2").arg(onLight).arg(lightGround)));
+        for (const char* skin : {"Midnight", "Daylight"}) {
+            LoadSkin(skin);
+            main_->ApplySkin(true);
+            QTRY_VERIFY(ThePlaneWindow()->View()->isValid());
+            auto [line, ground] = lightness();
+            bool dark = ground < 128;
+            // The line contrasts with the new ground: light on dark, dark on light.
+            QVERIFY2(dark ? line > 150 : line < 100, qPrintable(QString("%1: %2 on %3").arg(skin).arg(line).arg(ground)));
+            if (!dark) continue;
+            // The line the pen goes on drawing turns light on the dark plane
+            // too, the part drawn before the switch with it.
+            run("fd 30");
+            QImage image = picture();
+            double step = pixelsPerStep(image.height());
+            int x = image.width() / 2 + int(50 * step), y = image.height() / 2 - int(70 * step);
+            int lightest = 0;
+            for (int dx = -2; dx <= 2; ++dx) lightest = std::max(lightest, image.pixelColor(x + dx, y).lightness());
+            QVERIFY2(lightest > 150, qPrintable(QString::number(lightest)));
+        }
+        run("showturtle");
+    }
+
     void backgroundShowsAtOnce()
     {
         run("background 1 0 0 1");

@@ -73,6 +73,32 @@ private slots:
         }
     }
 
+    // A window that opens goes beside the plane and the program, as large
+    // as the room there allows; with no such room, on top at full size.
+    void aWindowThatOpensFindsAFreePlace()
+    {
+        auto covers = [](const WindowRect& a, const WindowRect& b) {
+            return std::min(a.Right, b.Right) > std::max(a.Left, b.Left) &&
+                   std::min(a.Bottom, b.Bottom) > std::max(a.Top, b.Top);
+        };
+        WindowRect plane{0, 510, 0, 470}, output{520, 1000, 0, 470};
+        WindowRect r = FreePlace(1024, 700, 300, 300, 560, 470, {plane}, {output});
+        QVERIFY(!covers(r, plane));
+        QVERIFY(r.Right <= 1024 && r.Bottom <= 700 && r.Left >= 0 && r.Top >= 0);
+        QVERIFY(r.Right - r.Left >= 300 && r.Bottom - r.Top >= 300);
+        QCOMPARE(r.Bottom - r.Top, 470);
+        // Room on the left of a program window: it goes there, whole.
+        WindowRect program{500, 1024, 0, 700};
+        r = FreePlace(1024, 700, 200, 200, 400, 500, {program}, {});
+        QCOMPARE(r, (WindowRect{0, 400, 0, 500}));
+        // No room beside it: on top at the wanted size, inside the workspace.
+        WindowRect everything{0, 1024, 0, 700};
+        r = FreePlace(1024, 700, 300, 300, 400, 500, {everything}, {});
+        QCOMPARE(r.Right - r.Left, 400);
+        QCOMPARE(r.Bottom - r.Top, 500);
+        QVERIFY(r.Left >= 0 && r.Right <= 1024 && r.Top >= 0 && r.Bottom <= 700);
+    }
+
     // A window's own minimum outweighs keeping windows apart: a plane of
     // at least 340 x 290 and a window beside it in a workspace too small
     // for both keep their sizes and overlap.
@@ -198,7 +224,9 @@ private slots:
         // A definition typed line by line stays in continuation until end.
         type("to twice :x");
         QVERIFY(!command->Fresh());
-        QCOMPARE(command->Prompt().toStdString(), InterfaceTexts().TextOrKey("COMMAND.PROMPT.CONTINUE"));
+        // The prompt says what the command waits for.
+        QCOMPARE(command->Prompt().toStdString(),
+                 FormatOne(InterfaceTexts().TextOrKey("COMMAND.PROMPT.NEEDSEND"), "twice"));
         type("output :x * 2");
         QVERIFY(!command->Fresh());
         type("end");
@@ -355,13 +383,9 @@ private slots:
         MainWindow main;
         main.ApplyConfiguration({});
         main.RunDeferredWork();
-        std::string shown;
-        gui_test::AnswerNextDialog([&shown](MessageDialog* m) {
-            shown = m->ShownText().toStdString();
-            m->OkButton()->click();
-        });
         QCOMPARE(RunSystemCommand("to f :n , make \"depth :n , f :n + 1 , end , f 1"), int(rscRunFailed));
-        QCOMPARE(shown, ErrorMessages().TextOrKey("DEEPRECURSION"));
+        // A typed command's error is in the transcript.
+        QCOMPARE(TheOutputWindow()->Text().split('\n').last().toStdString(), ErrorMessages().TextOrKey("DEEPRECURSION"));
         QCOMPARE(RunSystemCommand("make \"reached :depth > 150000"), int(rscRan));
         QCOMPARE(RunSystemCommand("print :reached"), int(rscRan));
         QVERIFY(TheOutputWindow()->Text().endsWith("true "));

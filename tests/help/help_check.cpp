@@ -3,7 +3,8 @@
 //   help_check --check HELP.XML HELP.XSL CORE.TVR [LIBRARY.tvr ...]
 //       Both files are well-formed XML (a strict parser of the XML 1.0
 //       subset the help uses: no document type declaration), help.xml has
-//       the expected structure, every link and "see" name is a topic, and
+//       the expected structure, every link finds a topic (by its name or an
+//       alias), every "see" name is a topic, and
 //       every word that core.tvr and the further library programs define,
 //       every reserved word and the basic pages have a topic. The topic of
 //       a further library's word has an example that runs in tavro-run,
@@ -585,7 +586,8 @@ int check(const std::string &helpPath, const std::string &xslPath, const std::st
         t->collect("v", links);
         for (const Node *v : links) {
             std::string target = v->attr("to") ? *v->attr("to") : trimmed(v->content());
-            if (!names.count(target))
+            // A link finds its topic the way view:// does: by name or alias.
+            if (!names.count(target) && !byName.count(lower(target)))
                 problem(where + ": link to unknown topic \"" + target + "\"");
         }
         for (const Node *see : t->elements("see"))

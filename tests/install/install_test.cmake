@@ -27,7 +27,7 @@ endif()
 
 set(failed FALSE)
 foreach(f bin/tavro-run bin/core.DLL bin/core.tvr bin/default.ini
-          Languages/English/Errors.txt include/tavro/tavro.h include/tavro/tavro_kit.h)
+          Languages/English/Errors.txt Examples/turtle_spiral.tvr include/tavro/tavro.h include/tavro/tavro_kit.h)
   if(NOT EXISTS "${PREFIX}/${f}" OR IS_DIRECTORY "${PREFIX}/${f}")
     message("missing from the installation: ${f}")
     set(failed TRUE)
