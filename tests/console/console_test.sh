@@ -5,17 +5,7 @@
 # without ending the session (a stray "]" too: the next line is a command);
 # bye ends it, and nothing typed after it runs.
 runner="$1"
-out=$(printf 'print 1 + 2
-to sq :n
-output :n * :n
-end
-print sq 7
-print :nothing
-]
-print "last
-bye
-print "afterbye
-' |
+out=$(printf 'print 1 + 2\nto sq :n\noutput :n * :n\nend\nprint sq 7\nprint :nothing\n]\nprint "last\nbye\nprint "afterbye\n' |
       timeout 60 script -qec "$runner" /dev/null | tr -d '\r')
 failed=0
 for expected in '? print 1 + 2' '3 ' '~ output :n * :n' '~ end' '? print sq 7' '49 ' \
