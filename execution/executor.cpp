@@ -94,7 +94,7 @@ void pushThing(TStack& stack, Atom* nameAtom)
     std::string spelled;
     std::string_view name = NameText(nameAtom, spelled);
     Atom* node = ResolveName(nameAtom, name);
-    if (!node) RaiseUnknownName(name);
+    if (!node) node = ResolveUnknownName(name);
     if (node->FirstChild) {
         Atom* copy = NewAnonymous(nullptr);
         CopyInto(node, copy);
@@ -251,6 +251,12 @@ public:
 private:
     std::vector<WhileFrame> frames_;
 };
+
+// A name made local to the innermost scope, unless it is there already.
+void makeLocal(const std::string& name)
+{
+    if (!ResolveInContext(name)) CreatePath(ContextNode(TopContext()), name, nullptr, false);
+}
 
 void checkStopRequest()
 {
@@ -559,9 +565,15 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             int r = RightCountOf(counts);
             if (LeftCountOf(counts) != 0 || r < 1) RaiseError("ARGCOUNT", {"local"});
             for (int i = 0; i < r; ++i) {
-                std::string name = ToText(stack.Pop());
-                if (!ResolveInContext(name))
-                    CreatePath(ContextNode(TopContext()), name, nullptr, false);
+                Atom* names = stack.Pop();
+                // local [a b] makes each name of the list local.
+                if (IsObject(names) && names->Kind == akList) {
+                    Hold hold(names);
+                    for (Atom* c = names; IsObject(c); c = RightOf(c)) makeLocal(ToTextStrict(LeftOf(c)));
+                    LastPopped = names;
+                } else {
+                    makeLocal(ToText(names));
+                }
             }
             stack.Push(LastPopped);
             break;

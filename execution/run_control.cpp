@@ -281,7 +281,13 @@ void NoteLibraryNames()
 {
     LibraryNames.clear();
     if (Atom* root = RootNode())
-        for (Atom* m = root->FirstChild; m; m = m->NextSibling) LibraryNames.emplace(TextOf(m));
+        for (Atom* m = root->FirstChild; m; m = m->NextSibling) {
+            LibraryNames.emplace(TextOf(m));
+            // The library's procedures are kept from being replaced by
+            // mistake (make "count 3), and their input counts are checked.
+            Atom* value = LeftOf(m);
+            if (IsObject(value) && value->Kind == akList && IsList(LeftOf(value))) m->Flags |= flLibraryWord;
+        }
 }
 
 void Reset()

@@ -10,6 +10,7 @@
  * inputs (a, b, x, l, n, name, ...) from its activation record.
  */
 #include <math.h>
+#include <stdio.h>
 
 #include "core.h"
 
@@ -46,6 +47,70 @@ int whole_input(TStructure *s, const char *name, long long *n)
     }
     tavro_fail_input(s, v);
     return 0;
+}
+
+typedef struct {
+    TAtom **v;
+    int n, cap;
+} Inputs;
+
+/* Appends x; 0 (after raising) when memory ran out. */
+static int keep_input(TStructure *s, Inputs *in, TAtom *x)
+{
+    if (in->n == in->cap) {
+        int cap = in->cap ? 2 * in->cap : 8;
+        TAtom **grown = (TAtom **)realloc(in->v, (size_t)cap * sizeof *grown);
+        if (!grown) {
+            tavro_raise(s, "OUTOFMEMORY");
+            return 0;
+        }
+        in->v = grown;
+        in->cap = cap;
+    }
+    in->v[in->n++] = x;
+    return 1;
+}
+
+static int record_members(const TStructure *s)
+{
+    TAtom *r = tavro_record(s), *m;
+    int n = 0;
+    for (m = r ? r->FirstChild : NULL; m; m = m->NextSibling)
+        ++n;
+    return n;
+}
+
+int all_inputs(TStructure *s, const char *const *names, TAtom ***values)
+{
+    Inputs in = {NULL, 0, 0};
+    TAtom *x;
+    char extra[24];
+    int k;
+    *values = NULL;
+    for (k = 0; names[k]; ++k)
+        if (tavro_arg(s, names[k], &x) && !keep_input(s, &in, x))
+            goto fail;
+    for (k = 1;; ++k) {
+        snprintf(extra, sizeof extra, "#%d", k);
+        if (!tavro_arg(s, extra, &x))
+            break;
+        if (!keep_input(s, &in, x))
+            goto fail;
+    }
+    /* A wrapper of the program's own that names its inputs otherwise
+       (to plus :x :y) gets the error of a missing input, not a value made
+       of none. */
+    if (in.n < record_members(s))
+        for (k = 0; names[k]; ++k)
+            if (!tavro_param(s, names[k])) {
+                tavro_raise(s, "NOINPUT", tavro_word_name(s), names[k]);
+                goto fail;
+            }
+    *values = in.v;
+    return in.n;
+fail:
+    free(in.v);
+    return -1;
 }
 
 /* --------------------------------------------------------------- texts */

@@ -20,7 +20,8 @@ enum {
     FLAG_KEEP_DEFINITION = 8192,
     FLAG_KEEP_HISTORY = 0x4000,
     FLAG_TRACK_DEPENDENCIES = 0x8000,
-    FLAG_HIDDEN = 0x20000
+    FLAG_HIDDEN = 0x20000,
+    FLAG_LIBRARY_WORD = 0x100000 /* a procedure of the library programs */
 };
 
 #define PI_L 3.141592653589793238462643383279502884L
@@ -28,6 +29,13 @@ enum {
 /* Errors and inputs (core.c). */
 TAtom *fail_key(TStructure *s, const char *key);
 int whole_input(TStructure *s, const char *name, long long *n);
+
+/* The inputs of a word that takes any number of them, (sum 1 2 3) or
+   (list): the parameters `names` (a NULL-terminated list) that the call
+   filled, in order, then the further inputs #1, #2 ... Returns how many,
+   with the values in *values (malloc'd, the caller frees it; NULL when
+   there are none), or -1 after raising OUTOFMEMORY (core.c). */
+int all_inputs(TStructure *s, const char *const *names, TAtom ***values);
 
 /* UTF-8 texts by characters (core.c). */
 size_t char_size(const char *t, size_t len, size_t i);

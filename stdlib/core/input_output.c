@@ -9,45 +9,34 @@
 
 /* ----------------------------------------------------- output and input */
 
-static TAtom *write_value(TStructure *s, int code)
+/* show, type and pr of any number of inputs, (show 1 [2]) and (show):
+   the printed forms joined by blanks, written with the service `code`.
+   show and type keep a list's brackets, pr (like print) drops the outer
+   ones and ends each input with a blank. */
+static TAtom *write_values(TStructure *s, int code, int like_print)
 {
-    TAtom *x;
-    char *text;
-    if (!tavro_input(s, "x", &x))
-        return NULL;
-    text = tavro_to_text(x);
-    tavro_service_text(s, code, text ? text : "", 0);
-    free(text);
-    return TAVRO_NOVALUE;
-}
-
-NATIVE(SHOW) { return write_value(*state, TAVRO_SVC_OUTPUT_LINE); }
-
-/* pr x, and (pr x y ...): one line like print's, each value followed by a
-   blank. */
-NATIVE(PR)
-{
-    TStructure *s = *state;
+    static const char *const input[] = {"x", NULL};
     TKitBuffer b = {0, 0, 0};
-    TAtom *x;
-    char name[24];
-    int k;
-    if (!tavro_input(s, "x", &x))
+    TAtom **v;
+    int n = all_inputs(s, input, &v), i;
+    if (n < 0)
         return NULL;
-    for (k = 0;; ++k) {
-        if (k > 0) {
-            snprintf(name, sizeof name, "#%d", k);
-            if (!tavro_arg(s, name, &x))
-                break;
-        }
-        tavro_buffer_append_atom(&b, x);
-        tavro_buffer_append(&b, " ", 1);
+    for (i = 0; i < n; ++i) {
+        if (i > 0 && !like_print)
+            tavro_buffer_append(&b, " ", 1);
+        tavro_buffer_append_atom(&b, v[i]);
+        if (like_print)
+            tavro_buffer_append(&b, " ", 1);
     }
-    tavro_service_text(s, TAVRO_SVC_OUTPUT_LINE, tavro_buffer_cstr(&b), 0);
+    free(v);
+    tavro_service_text(s, code, tavro_buffer_cstr(&b), 0);
     tavro_buffer_free(&b);
     return TAVRO_NOVALUE;
 }
-NATIVE(TYPE) { return write_value(*state, TAVRO_SVC_APPEND_OUTPUT); }
+
+NATIVE(SHOW) { return write_values(*state, TAVRO_SVC_OUTPUT_LINE, 0); }
+NATIVE(PR) { return write_values(*state, TAVRO_SVC_OUTPUT_LINE, 1); }
+NATIVE(TYPE) { return write_values(*state, TAVRO_SVC_APPEND_OUTPUT, 0); }
 
 NATIVE(KEYP)
 {
