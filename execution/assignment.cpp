@@ -308,8 +308,10 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     if (node && assignPlainly(stack, a, node)) return;
     // A library procedure is not replaced by a variable unless the program
     // unlocks it first; a definition (to count ...) replaces it on purpose.
-    if (node && (node->Flags & flLibraryWord) && !IsDefinition(a.value))
-        RaiseError("LIBRARYWORD", {std::string(TextOf(node))});
+    if (node && (node->Flags & flLibraryWord)) {
+        if (!IsDefinition(a.value)) RaiseError("LIBRARYWORD", {std::string(TextOf(node))});
+        node->Flags &= ~flLibraryWord;  // the program's own procedure from now on
+    }
     Hold hb(a.before), hv(a.value), ha(a.after), hf(a.firstCell), hl(a.lastCell);
     bool existed = node != nullptr;
     if (!node) {

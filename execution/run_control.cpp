@@ -11,6 +11,7 @@
 #include "errors.h"
 #include "executor.h"
 #include "expr.h"
+#include "hiding_notes.h"
 #include "interpreter.h"
 #include "log.h"
 #include "memory_limit.h"
@@ -314,6 +315,7 @@ void Reset()
         if (gRunNesting == 0) FreeDiscardedCode();
         LibrarySources.clear();
         LibraryNames.clear();
+        ForgetHidingNotes();
         if (!LibraryCommandText.empty()) {
             struct Flag {
                 Flag() { RunningLibraries = true; }

@@ -10,10 +10,10 @@
 /* ----------------------------------------------------- output and input */
 
 /* show, type and pr of any number of inputs, (show 1 [2]) and (show):
-   the printed forms joined by blanks, written with the service `code`.
-   show and type keep a list's brackets, pr (like print) drops the outer
-   ones and ends each input with a blank. */
-static TAtom *write_values(TStructure *s, int code, int like_print)
+   the printed forms written with the service `code`, `gap` 0 without
+   anything between them (type, as in UCBLogo), 1 with a blank between
+   them (show), 2 with a blank after each (pr, like print). */
+static TAtom *write_values(TStructure *s, int code, int gap)
 {
     static const char *const input[] = {"x", NULL};
     TKitBuffer b = {0, 0, 0};
@@ -22,10 +22,10 @@ static TAtom *write_values(TStructure *s, int code, int like_print)
     if (n < 0)
         return NULL;
     for (i = 0; i < n; ++i) {
-        if (i > 0 && !like_print)
+        if (i > 0 && gap == 1)
             tavro_buffer_append(&b, " ", 1);
         tavro_buffer_append_atom(&b, v[i]);
-        if (like_print)
+        if (gap == 2)
             tavro_buffer_append(&b, " ", 1);
     }
     free(v);
@@ -34,8 +34,8 @@ static TAtom *write_values(TStructure *s, int code, int like_print)
     return TAVRO_NOVALUE;
 }
 
-NATIVE(SHOW) { return write_values(*state, TAVRO_SVC_OUTPUT_LINE, 0); }
-NATIVE(PR) { return write_values(*state, TAVRO_SVC_OUTPUT_LINE, 1); }
+NATIVE(SHOW) { return write_values(*state, TAVRO_SVC_OUTPUT_LINE, 1); }
+NATIVE(PR) { return write_values(*state, TAVRO_SVC_OUTPUT_LINE, 2); }
 NATIVE(TYPE) { return write_values(*state, TAVRO_SVC_APPEND_OUTPUT, 0); }
 
 NATIVE(KEYP)
