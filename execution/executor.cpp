@@ -18,7 +18,6 @@
 #include "environment.h"
 #include "errors.h"
 #include "expr.h"
-#include "hiding_notes.h"
 #include "interpreter.h"
 #include "log.h"
 #include "opcodes.h"
@@ -458,8 +457,6 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             a.isOb = isOb;
             a.firstCell = first;
             a.lastCell = last;
-            if (IsObject(a.value) && a.value->Kind == akList && IsList(LeftOf(a.value))) [[unlikely]]
-                NoteHiddenProcedures(a.name, a.value);
             AssignVariable(stack, a);
             break;
         }

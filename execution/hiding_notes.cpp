@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "errors.h"
+#include "expr.h"
+#include "interpreter.h"
 #include "output.h"
 #include "reserved_words.h"
 #include "state.h"
@@ -17,6 +19,16 @@ namespace {
 std::set<std::string> gNoted;
 
 bool isWord(const Atom* a, std::string_view text) { return IsWordOrNumber(a) && TextOf(a) == text; }
+
+// The reserved word local, in any letter case.
+bool isLocal(std::string_view t)
+{
+    const std::string& local = UpperReserved(rwLocal);
+    if (t.size() != local.size()) return false;
+    for (size_t i = 0; i < t.size(); ++i)
+        if ((t[i] >= 'a' && t[i] <= 'z' ? char(t[i] - 'a' + 'A') : t[i]) != local[i]) return false;
+    return true;
+}
 
 // The names of a flat parameter list (": a \" b").
 void addParameters(Atom* params, std::vector<std::string>& names)
@@ -41,7 +53,7 @@ void scan(Atom* list, std::vector<std::string>& locals, std::set<std::string>& c
         if (!IsWordOrNumber(e)) continue;
         std::string_view t = TextOf(e);
         if (!afterMarker && t != ":" && t != "\"") called.insert(Normalize(t));
-        if (UpperCase(std::string(t)) == UpperReserved(rwLocal)) {
+        if (isLocal(t)) {
             Atom* next = RightOf(c);
             Atom* n = next ? LeftOf(next) : nullptr;
             if (isWord(n, "\"") && RightOf(next) && IsWordOrNumber(LeftOf(RightOf(next))))
@@ -91,5 +103,19 @@ void NoteHiddenProcedures(std::string_view name, Atom* value)
 }
 
 void ForgetHidingNotes() { gNoted.clear(); }
+
+namespace {
+
+// The library's own definitions are not noted.
+void noteCompiledDefinition(std::string_view name, Atom* definition)
+{
+    if (!RunningLibraries) NoteHiddenProcedures(name, definition);
+}
+
+struct Installer {
+    Installer() { DefinitionCompiled = noteCompiledDefinition; }
+} gInstaller;
+
+}  // namespace
 
 }  // namespace tavro

@@ -4,7 +4,9 @@
 // definition is made whose body calls (writes without : or ") a name that
 // is one of its own inputs or locals and that names a procedure outside
 // it, the program's output gets one note per procedure and name:
-// "Note: in f, the input list hides the procedure list ...".
+// "Note: in f, the input list hides the procedure list ...". The compiler
+// asks for the notes when it compiles a definition statement, just before
+// it first runs (the library programs' own definitions are not looked at).
 #pragma once
 
 #include <string_view>

@@ -21,6 +21,7 @@ namespace tavro {
 
 Atom* CodeTarget = nullptr;
 void (*CompilerPoll)() = nullptr;
+void (*DefinitionCompiled)(std::string_view, Atom*) = nullptr;
 
 namespace {
 
@@ -610,17 +611,16 @@ void TExpr::CheckInputCount(const TExprItem& item) const
     const int given = int(item.LeftChildren.size() + item.RightChildren.size());
     const bool counted = item.LeastInputs >= 0;
     const int most = counted ? item.MostInputs : declared;
-    const std::string name = ToText(item.Element);
     if (most >= 0 && given > most)
         RaiseError(most == 0 ? "NOINPUTS" : most == 1 ? "ONEINPUT" : "MOREINPUTS",
-                   {name, std::to_string(most), std::to_string(given)});
+                   {ToText(item.Element), std::to_string(most), std::to_string(given)});
     // A word that reads fewer inputs in parentheses, (list 5), needs them
     // all without: the missing one is named as the word itself would.
     if (!counted || int(item.RightChildren.size()) >= item.RightCount) return;
     if (item.Parenthesised && given >= item.LeastInputs) return;
     Atom* cell = item.Params;
     for (size_t k = 0; k < item.RightChildren.size() && cell && RightOf(cell); ++k) cell = RightOf(RightOf(cell));
-    if (cell && RightOf(cell)) RaiseError("NOINPUT", {name, ToText(LeftOf(RightOf(cell)))});
+    if (cell && RightOf(cell)) RaiseError("NOINPUT", {ToText(item.Element), ToText(LeftOf(RightOf(cell)))});
 }
 
 std::pair<int, int> TExpr::Emit(int index)
@@ -747,6 +747,13 @@ bool TExpr::IsCall(int k) const
 void TExpr::CheckReading() const
 {
     const int n = static_cast<int>(items_.size());
+    // A definition: make local " NAME [[...] ...].
+    if (DefinitionCompiled && n == 5 && items_[0].OpCode == opMake && items_[1].OpCode == opLocal &&
+        items_[3].IsLiteral && items_[4].IsLiteral) {
+        Atom* value = items_[4].Element;
+        if (IsObject(value) && value->Kind == akList && IsList(LeftOf(value)) && IsWordOrNumber(items_[3].Element))
+            DefinitionCompiled(TextOf(items_[3].Element), value);
+    }
     for (int i = 0; i < n; ++i) {
         const TExprItem& it = items_[i];
         // An infix operator whose right operand a call took: 3 + sqrt 16.
@@ -760,7 +767,7 @@ void TExpr::CheckReading() const
                                         left + ToText(it.Element) + " (" + ItemsText(i + 1, right.second) + ")"});
         }
         // A quoted word with a minus inside: "coming-from-another-logo.
-        if (it.OpCode == opWord && ToText(it.Element) == "-" && i >= 2 && i + 1 < n &&
+        if (it.OpCode == opWord && IsWordText(it.Element, "-") && i >= 2 && i + 1 < n &&
             items_[i - 2].OpCode == opQuote && items_[i - 1].IsLiteral) {
             Position before, minus, after;
             auto glued = [](const Position& a, int length, const Position& b) {

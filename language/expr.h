@@ -93,6 +93,12 @@ void ForgetKeepList();
 // raises). Installed by run control; null: nothing is called.
 extern void (*CompilerPoll)();
 
+// Called when a definition statement (make local "NAME [[...] ...], what
+// "to" becomes) is compiled, with the name and the definition list, just
+// before the statement first runs. Installed by the executor; null:
+// nothing is called.
+extern void (*DefinitionCompiled)(std::string_view name, Atom* definition);
+
 // ---- the compiler
 enum class Side { Left, Right };
 

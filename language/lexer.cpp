@@ -21,6 +21,9 @@ bool TokenQuoted = false;
 
 namespace {
 
+// The text tokenized last has a word with bars: NextToken looks for them.
+bool BarWordsRead = false;
+
 constexpr std::array<uint8_t, 256> buildClasses()
 {
     std::array<uint8_t, 256> t{};  // everything starts as a word character
@@ -37,6 +40,18 @@ constexpr std::array<uint8_t, 256> buildClasses()
 
 constexpr std::array<uint8_t, 256> kClasses = buildClasses();
 
+// The scanner's own view of the table: the tilde and the bar are word
+// characters that may mean more (a continued line, a word with bars), so
+// a run of word characters stops at them and step() looks.
+constexpr uint8_t ccMayContinue = 255;
+constexpr std::array<uint8_t, 256> buildScanClasses()
+{
+    std::array<uint8_t, 256> t = buildClasses();
+    t['~'] = t['|'] = ccMayContinue;
+    return t;
+}
+constexpr std::array<uint8_t, 256> kScanClasses = buildScanClasses();
+
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // One pass over the text. Positions are 1-based offsets into the whole text.
@@ -52,8 +67,13 @@ public:
             // comments, a byte of the same class needs none of step's
             // rules: it only lengthens the token.
             const unsigned char c = static_cast<unsigned char>(s_[size_t(p - 1)]);
-            if (kClasses[c] == class_ && (class_ == ccWord || (class_ == ccSpace && c != '\n')) &&
-                depth_ == 0 && !inQuote_ && !inLineComment_ && c != '~' && c != '|' && !inBar_) {
+            if (kScanClasses[c] == class_ && (class_ == ccWord || (class_ == ccSpace && c != '\n')) &&
+                depth_ == 0 && !inQuote_ && !inLineComment_) {
+                ++length_;
+                continue;
+            }
+            // Inside a line comment only the line end matters.
+            if (inLineComment_ && c != '\r' && c != '\n') {
                 ++length_;
                 continue;
             }
@@ -128,32 +148,39 @@ private:
         RaiseError("UNMATCHED", {" ' "});
     }
 
+    // Bars and tildes: true when the character at p was taken care of.
+    bool stepContinued(int p, char c)
+    {
+        // Bars: every character up to the closing bar is part of the word.
+        if (inBar_ || (c == '|' && !inQuote_ && !inLineComment_ && depth_ == 0 && barClosesOnLine(p))) {
+            if (c == '|') inBar_ = !inBar_;
+            BarWordsRead = true;
+            endToken(p, ccWord);
+            return true;
+        }
+        // A tilde that ends its line, and that line end, are white space.
+        if (inQuote_ || inLineComment_ || depth_ != 0) return false;
+        if (c == '~' && lineEndsAfter(p)) {
+            continuing_ = true;
+            endToken(p, ccSpace);
+            return true;
+        }
+        if (continuing_ && isLineEnd(p)) {
+            continuing_ = false;
+            endToken(p, ccSpace);
+            ++line_;
+            return true;
+        }
+        return false;
+    }
+
     void step(int p)
     {
         char c = at(p);
         int k = tableClass(p);
-        // Bars: every character up to the closing bar is part of the word.
-        if (inBar_ || (c == '|' && !inQuote_ && !inLineComment_ && depth_ == 0 && barClosesOnLine(p))) {
-            if (c == '|') {
-                inBar_ = !inBar_;
-            }
-            endToken(p, ccWord);
-            return;
-        }
-        // A tilde that ends its line, and that line end, are white space.
-        if (!inQuote_ && !inLineComment_ && depth_ == 0) {
-            if (c == '~' && lineEndsAfter(p)) {
-                continuing_ = true;
-                endToken(p, ccSpace);
-                return;
-            }
-            if (continuing_ && isLineEnd(p)) {
-                continuing_ = false;
-                endToken(p, ccSpace);
-                ++line_;
-                return;
-            }
-        }
+        // The tilde and the bar, and what follows them, rarely matter.
+        if (kScanClasses[static_cast<unsigned char>(c)] == ccMayContinue || inBar_ || continuing_) [[unlikely]]
+            if (stepContinued(p, c)) return;
         // The line end that closes a line comment is a token of its own.
         if (inLineComment_ && isLineEnd(p)) inLineComment_ = false;
 
@@ -195,7 +222,7 @@ private:
 
     // The character at p has class k: it lengthens the open token or
     // starts a new one.
-    void endToken(int p, int k)
+    [[gnu::always_inline]] void endToken(int p, int k)
     {
         if (k != class_ || k == ccDelimiter) {
             finishToken();
@@ -277,6 +304,7 @@ const std::array<uint8_t, 256>& CharacterClasses() { return kClasses; }
 void Tokenize(int from)
 {
     ClearTokens();
+    BarWordsRead = false;
     CurrentPosition.Offset = 0;
     Scanner(SourceText.view(), from < 1 ? 1 : from).run();
 }
@@ -303,7 +331,7 @@ void NextToken()
     TokenQuoted = TokenRawText[0] == '\'';
     if (TokenQuoted) {
         TokenText = unquote(TokenRawText);
-    } else if (TokenRawText[0] != ';' && TokenRawText[0] != '{' &&
+    } else if (BarWordsRead && TokenRawText[0] != ';' && TokenRawText[0] != '{' &&
                TokenRawText.find('|') != std::string::npos && barWord(TokenRawText, TokenText)) {
         TokenQuoted = true;
     }

@@ -187,10 +187,10 @@ Atom* Parse(int mode, bool topLevel)
                 unmatched(")");
             }
             // A reader of another Logo may mean the word: "end, [a to b].
-            const bool afterQuote = tail && IsWordOrNumber(LeftOf(tail)) && TextOf(LeftOf(tail)) == "\"";
+            auto afterQuote = [&] { return tail && IsWordOrNumber(LeftOf(tail)) && TextOf(LeftOf(tail)) == "\""; };
             const bool inList = mode == pmList && !topLevel;
             if (tokenIsReserved(rwEnd)) {
-                if (afterQuote || inList) RaiseError("LISTEND");
+                if (inList || afterQuote()) RaiseError("LISTEND");
                 if (mode == pmDefinition) break;
                 if (mode == pmList && topLevel) unmatched("end");
                 unmatchedAt(opening, mode == pmList ? "[" : "(");
@@ -198,7 +198,7 @@ Atom* Parse(int mode, bool topLevel)
             if (mode == pmGroup && text == ",") continue;  // a group may span lines
 
             if (tokenIsReserved(rwTo)) {
-                if (afterQuote) RaiseError("LISTTO");
+                if (afterQuote()) RaiseError("LISTTO");
                 if (inList || mode == pmGroup) {
                     // A definition inside a list is allowed, but one that
                     // does not end before the list does was meant as words.

@@ -15,7 +15,7 @@
    them (show), 2 with a blank after each (pr, like print). */
 static TAtom *write_values(TStructure *s, int code, int gap)
 {
-    static const char *const input[] = {"x", NULL};
+    static const char *const input[] = {"thing", NULL};
     TKitBuffer b = {0, 0, 0};
     TAtom **v;
     int n = all_inputs(s, input, &v), i;

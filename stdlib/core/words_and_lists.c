@@ -194,21 +194,6 @@ NATIVE(LPUT) { return put(*state, 1); }
 
 static const char *const two_inputs[] = {"a", "b", NULL};
 
-/* list, sentence and word take any number of inputs: (list 5) is [5],
-   (sentence) is [], (word) is the empty word. */
-NATIVE(LIST)
-{
-    TStructure *s = *state;
-    TAtom **v;
-    TKitList out = {NULL, NULL};
-    int n = all_inputs(s, two_inputs, &v), i;
-    for (i = 0; i < n; ++i)
-        if (!tavro_list_append(s, &out, v[i]))
-            break;
-    free(v);
-    return n >= 0 && i == n ? out.head : NULL;
-}
-
 /* The elements of a list, or a word as one element; 0 when memory ran
    out (the error is raised). */
 static int append_flat(TStructure *s, TKitList *out, TAtom *v)
@@ -221,19 +206,24 @@ static int append_flat(TStructure *s, TKitList *out, TAtom *v)
     return 1;
 }
 
-NATIVE(SENTENCE)
+/* list and sentence (`flat`) of any number of inputs: (list 5) is [5],
+   (sentence) is []. */
+static TAtom *joined_list(TStructure *s, int flat)
 {
-    TStructure *s = *state;
     TAtom **v;
     TKitList out = {NULL, NULL};
     int n = all_inputs(s, two_inputs, &v), i;
     for (i = 0; i < n; ++i)
-        if (!append_flat(s, &out, v[i]))
+        if (!(flat ? append_flat(s, &out, v[i]) : tavro_list_append(s, &out, v[i])))
             break;
     free(v);
     return n >= 0 && i == n ? out.head : NULL;
 }
 
+NATIVE(LIST) { return joined_list(*state, 0); }
+NATIVE(SENTENCE) { return joined_list(*state, 1); }
+
+/* word of any number of inputs: (word) is the empty word. */
 NATIVE(WORD)
 {
     TStructure *s = *state;
