@@ -23,15 +23,17 @@ static const char *const two_inputs[] = {"a", "b", NULL};
    smallest. */
 static TAtom *fold_numbers(TStructure *s, int op, long double start)
 {
+    Inputs in;
     TAtom **v;
     long double acc = start, x;
-    int n = all_inputs(s, two_inputs, &v), i;
+    int n = all_inputs(s, two_inputs, &in), i;
+    v = in.v;
     if (n < 0)
         return NULL;
     for (i = 0; i < n; ++i) {
         if (!tavro_to_number(v[i], &x)) {
             TAtom *bad = v[i];
-            free(v);
+            inputs_free(&in);
             return tavro_fail_input(s, bad);
         }
         if (i == 0 && op >= 2)
@@ -43,7 +45,7 @@ static TAtom *fold_numbers(TStructure *s, int op, long double start)
         else if (op == 2 ? x > acc : x < acc)
             acc = x;
     }
-    free(v);
+    inputs_free(&in);
     return number(s, acc);
 }
 
@@ -259,8 +261,10 @@ NATIVE(SEEDRANDOM)
    Every input is checked, as the two-input forms always did. */
 static TAtom *fold_truths(TStructure *s, int all)
 {
+    Inputs in;
     TAtom **v;
-    int n = all_inputs(s, two_inputs, &v), i, result = all;
+    int n = all_inputs(s, two_inputs, &in), i, result = all;
+    v = in.v;
     if (n < 0)
         return NULL;
     for (i = 0; i < n; ++i) {
@@ -269,12 +273,12 @@ static TAtom *fold_truths(TStructure *s, int all)
         int truth = tavro_bytes_equal(t, len, "TRUE", 4, 1);
         if (!truth && !tavro_bytes_equal(t, len, "FALSE", 5, 1)) {
             TAtom *bad = v[i];
-            free(v);
+            inputs_free(&in);
             return tavro_fail_input(s, bad);
         }
         result = all ? result && truth : result || truth;
     }
-    free(v);
+    inputs_free(&in);
     return tavro_new_truth(s, result);
 }
 

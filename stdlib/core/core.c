@@ -10,7 +10,6 @@
  * inputs (a, b, x, l, n, name, ...) from its activation record.
  */
 #include <math.h>
-#include <stdio.h>
 
 #include "core.h"
 
@@ -49,21 +48,19 @@ int whole_input(TStructure *s, const char *name, long long *n)
     return 0;
 }
 
-typedef struct {
-    TAtom **v;
-    int n, cap;
-} Inputs;
-
 /* Appends x; 0 (after raising) when memory ran out. */
 static int keep_input(TStructure *s, Inputs *in, TAtom *x)
 {
     if (in->n == in->cap) {
-        int cap = in->cap ? 2 * in->cap : 8;
-        TAtom **grown = (TAtom **)realloc(in->v, (size_t)cap * sizeof *grown);
+        int cap = 2 * in->cap;
+        TAtom **grown = (TAtom **)malloc((size_t)cap * sizeof *grown);
         if (!grown) {
             tavro_raise(s, "OUTOFMEMORY");
             return 0;
         }
+        memcpy(grown, in->v, (size_t)in->n * sizeof *grown);
+        if (in->v != in->local)
+            free(in->v);
         in->v = grown;
         in->cap = cap;
     }
@@ -80,36 +77,51 @@ static int record_members(const TStructure *s)
     return n;
 }
 
-int all_inputs(TStructure *s, const char *const *names, TAtom ***values)
+void inputs_free(Inputs *in)
 {
-    Inputs in = {NULL, 0, 0};
+    if (in->v != in->local)
+        free(in->v);
+    in->v = in->local;
+    in->n = 0;
+    in->cap = (int)(sizeof in->local / sizeof in->local[0]);
+}
+
+int all_inputs(TStructure *s, const char *const *names, Inputs *in)
+{
     TAtom *x;
     char extra[24];
-    int k;
-    *values = NULL;
+    int k, members = record_members(s);
+    in->v = in->local;
+    in->n = 0;
+    in->cap = (int)(sizeof in->local / sizeof in->local[0]);
     for (k = 0; names[k]; ++k)
-        if (tavro_arg(s, names[k], &x) && !keep_input(s, &in, x))
+        if (tavro_arg(s, names[k], &x) && !keep_input(s, in, x))
             goto fail;
-    for (k = 1;; ++k) {
-        snprintf(extra, sizeof extra, "#%d", k);
-        if (!tavro_arg(s, extra, &x))
+    /* Further inputs only when the record has more members than that. */
+    for (k = 1; in->n < members; ++k) {
+        int i = (int)sizeof extra - 1, v = k;
+        extra[i] = '\0';
+        do
+            extra[--i] = (char)('0' + v % 10);
+        while ((v /= 10) > 0);
+        extra[--i] = '#';
+        if (!tavro_arg(s, extra + i, &x))
             break;
-        if (!keep_input(s, &in, x))
+        if (!keep_input(s, in, x))
             goto fail;
     }
     /* A wrapper of the program's own that names its inputs otherwise
        (to plus :x :y) gets the error of a missing input, not a value made
        of none. */
-    if (in.n < record_members(s))
+    if (in->n < members)
         for (k = 0; names[k]; ++k)
             if (!tavro_param(s, names[k])) {
                 tavro_raise(s, "NOINPUT", tavro_word_name(s), names[k]);
                 goto fail;
             }
-    *values = in.v;
-    return in.n;
+    return in->n;
 fail:
-    free(in.v);
+    inputs_free(in);
     return -1;
 }
 

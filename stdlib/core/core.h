@@ -32,10 +32,17 @@ int whole_input(TStructure *s, const char *name, long long *n);
 
 /* The inputs of a word that takes any number of them, (sum 1 2 3) or
    (list): the parameters `names` (a NULL-terminated list) that the call
-   filled, in order, then the further inputs #1, #2 ... Returns how many,
-   with the values in *values (malloc'd, the caller frees it; NULL when
-   there are none), or -1 after raising OUTOFMEMORY (core.c). */
-int all_inputs(TStructure *s, const char *const *names, TAtom ***values);
+   filled, in order, then the further inputs #1, #2 ... all_inputs returns
+   how many, with the values in in->v, or -1 after an error (OUTOFMEMORY,
+   or NOINPUT for a wrapper whose parameters have other names); release
+   them with inputs_free (core.c). */
+typedef struct {
+    TAtom **v;
+    int n, cap;
+    TAtom *local[8];
+} Inputs;
+int all_inputs(TStructure *s, const char *const *names, Inputs *in);
+void inputs_free(Inputs *in);
 
 /* UTF-8 texts by characters (core.c). */
 size_t char_size(const char *t, size_t len, size_t i);

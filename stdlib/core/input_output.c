@@ -17,8 +17,10 @@ static TAtom *write_values(TStructure *s, int code, int gap)
 {
     static const char *const input[] = {"thing", NULL};
     TKitBuffer b = {0, 0, 0};
+    Inputs in;
     TAtom **v;
-    int n = all_inputs(s, input, &v), i;
+    int n = all_inputs(s, input, &in), i;
+    v = in.v;
     if (n < 0)
         return NULL;
     for (i = 0; i < n; ++i) {
@@ -28,7 +30,7 @@ static TAtom *write_values(TStructure *s, int code, int gap)
         if (gap == 2)
             tavro_buffer_append(&b, " ", 1);
     }
-    free(v);
+    inputs_free(&in);
     tavro_service_text(s, code, tavro_buffer_cstr(&b), 0);
     tavro_buffer_free(&b);
     return TAVRO_NOVALUE;

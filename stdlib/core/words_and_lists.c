@@ -210,13 +210,15 @@ static int append_flat(TStructure *s, TKitList *out, TAtom *v)
    (sentence) is []. */
 static TAtom *joined_list(TStructure *s, int flat)
 {
+    Inputs in;
     TAtom **v;
     TKitList out = {NULL, NULL};
-    int n = all_inputs(s, two_inputs, &v), i;
+    int n = all_inputs(s, two_inputs, &in), i;
+    v = in.v;
     for (i = 0; i < n; ++i)
         if (!(flat ? append_flat(s, &out, v[i]) : tavro_list_append(s, &out, v[i])))
             break;
-    free(v);
+    inputs_free(&in);
     return n >= 0 && i == n ? out.head : NULL;
 }
 
@@ -227,9 +229,11 @@ NATIVE(SENTENCE) { return joined_list(*state, 1); }
 NATIVE(WORD)
 {
     TStructure *s = *state;
+    Inputs in;
     TAtom **v, *w = NULL;
     TKitBuffer b = {0, 0, 0};
-    int n = all_inputs(s, two_inputs, &v), i;
+    int n = all_inputs(s, two_inputs, &in), i;
+    v = in.v;
     for (i = 0; i < n; ++i) {
         char buf[TAVRO_NUMBER_TEXT_SIZE];
         size_t len;
@@ -246,7 +250,7 @@ NATIVE(WORD)
     if (n >= 0 && i == n)
         w = joined_word(s, tavro_buffer_cstr(&b), b.length, "", 0);
     tavro_buffer_free(&b);
-    free(v);
+    inputs_free(&in);
     return w;
 }
 
