@@ -258,6 +258,23 @@ void makeLocal(const std::string& name)
     if (!ResolveInContext(name)) CreatePath(ContextNode(TopContext()), name, nullptr, false);
 }
 
+// `local` with `count` names popped: a word, or a list of words (local
+// [a b]) each made local. Out of line: the machine's loop stays as small.
+[[gnu::noinline]] void makeLocals(TStack& stack, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        Atom* names = stack.Pop();
+        if (IsObject(names) && names->Kind == akList) {
+            Hold hold(names);
+            for (Atom* c = names; IsObject(c); c = RightOf(c)) makeLocal(ToTextStrict(LeftOf(c)));
+            LastPopped = names;
+        } else {
+            makeLocal(ToText(names));
+        }
+    }
+    stack.Push(LastPopped);
+}
+
 void checkStopRequest()
 {
     if (RunState == rsStopRequested) RaiseStop();
@@ -564,18 +581,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             intptr_t counts = w[pos++];
             int r = RightCountOf(counts);
             if (LeftCountOf(counts) != 0 || r < 1) RaiseError("ARGCOUNT", {"local"});
-            for (int i = 0; i < r; ++i) {
-                Atom* names = stack.Pop();
-                // local [a b] makes each name of the list local.
-                if (IsObject(names) && names->Kind == akList) {
-                    Hold hold(names);
-                    for (Atom* c = names; IsObject(c); c = RightOf(c)) makeLocal(ToTextStrict(LeftOf(c)));
-                    LastPopped = names;
-                } else {
-                    makeLocal(ToText(names));
-                }
-            }
-            stack.Push(LastPopped);
+            makeLocals(stack, r);
             break;
         }
         case opNative:

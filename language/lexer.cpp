@@ -82,6 +82,13 @@ public:
         finishToken();
         TokenCount = int(TokenLengths.size());
         if (inQuote_) unclosedQuote();
+        // A text that ends in a continued line is not complete (the command
+        // window asks for the next line).
+        if (continuing_) {
+            CurrentPosition.Offset = tilde_;
+            CurrentPosition.Line = line_;
+            RaiseError("UNMATCHED", {" ~ "});
+        }
         if (depth_ > 0) {
             CurrentPosition.Offset = braceStart_;
             CurrentPosition.Line = braceLine_;
@@ -162,6 +169,7 @@ private:
         if (inQuote_ || inLineComment_ || depth_ != 0) return false;
         if (c == '~' && lineEndsAfter(p)) {
             continuing_ = true;
+            tilde_ = p;
             endToken(p, ccSpace);
             return true;
         }
@@ -256,6 +264,7 @@ private:
     bool inLineComment_ = false;
     bool inBar_ = false;
     bool continuing_ = false;  // a tilde ended the line: its end is a blank
+    int tilde_ = 0;            // where that tilde is
     int line_ = 1;
 };
 

@@ -40,7 +40,7 @@
 // ends inside them do not advance the line counter.
 //
 // Errors: "UNMATCHED" for a text that ends inside a quoted word or a brace
-// comment; "APOSTROPHE" when the unclosed quote began inside a word
+// comment, or with a tilde that continues its last line; "APOSTROPHE" when the unclosed quote began inside a word
 // (Can't), with the word as the dialect writes it ('Can''t').
 #pragma once
 

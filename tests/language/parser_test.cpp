@@ -56,7 +56,7 @@ TEST_F(Parser, TranslatesPrograms)
         {"[1\r2\n3] [a\r[b]] (1 +\r 2\n\r\n) (a ',')", "[[1 , 2 , 3] [a [b]] (1 + 2) (a ,)]"},
         // A tilde that ends a line continues it, in statements and lists.
         {"print 1 ~\r 2\rx", "[print 1 2 , x]"},
-        {"[a b~  \r\n c] [d ~x] ~", "[[a b c] [d ~x]]"},
+        {"[a b~  \r\n c] [d ~x]", "[[a b c] [d ~x]]"},
         {"; note ~\rx 'a~'~\ry", "[, x a~ y]"},
         // Bars make one word of what they enclose; a lone bar is a word.
         {"print \"|a b| |[x]|y\r[1 | 2 |]\r\"|", "[print \" a b [x]y [1 | 2 |] , \" |]"},
@@ -105,6 +105,8 @@ TEST_F(Parser, ErrorsNameTheCulpritAndItsPlace)
                          "closed; write 'Can''t' for the word @1:10"},
         // Lines continued with a tilde still count.
         {"print ~\r 1 ~\r ]", "Unmatched ] @3:15"},
+        // A text that ends in a continued line is not complete yet.
+        {"print 1 ~ ", "Unmatched  ~  @1:9"},
         {"to end", noName + " @1:1"},
         {"x to :a \"b end", noName + " @1:3"},
         {"to f [1 2] end", "[1 2] is not a word @1:12"},
