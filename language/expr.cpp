@@ -756,15 +756,24 @@ void TExpr::CheckReading() const
     }
     for (int i = 0; i < n; ++i) {
         const TExprItem& it = items_[i];
-        // An infix operator whose right operand a call took: 3 + sqrt 16.
-        if (it.OpCode == opWord && it.LeftCount > 0 && int(it.RightChildren.size()) < it.RightCount && i + 1 < n &&
-            IsCall(i + 1) && items_[i + 1].OpCode == opWord && items_[i + 1].RightCount > 0 &&
-            items_[i + 1].Key <= it.Key) {
+        // An infix operator beside a call, which it never takes as its
+        // operand: 3 + sqrt 16, :n * fact :n - 1, pi * 2.
+        const bool infix = it.OpCode == opWord && it.LeftCount > 0;
+        auto beside = [&](int k) { return IsCall(k) && items_[k].OpCode == opWord && items_[k].Key <= it.Key; };
+        if (infix && int(it.RightChildren.size()) < it.RightCount && i + 1 < n && beside(i + 1)) {
             auto right = SubtreeRange(i + 1);
             std::string left = it.LeftChildren.empty() ? std::string()
                                                        : ItemsText(SubtreeRange(it.LeftChildren[0]).first, i - 1) + " ";
             RaiseError("OPERANDTAKEN", {ToText(it.Element), ToText(items_[i + 1].Element),
                                         left + ToText(it.Element) + " (" + ItemsText(i + 1, right.second) + ")"});
+        }
+        if (infix && int(it.LeftChildren.size()) < it.LeftCount && i >= 1 && beside(i - 1) &&
+            items_[i - 1].RightChildren.empty()) {
+            std::string right = it.RightChildren.empty()
+                                    ? std::string()
+                                    : " " + ItemsText(i + 1, SubtreeRange(it.RightChildren[it.RightChildren.size() - 1]).second);
+            RaiseError("OPERANDLEFT", {ToText(it.Element), ToText(items_[i - 1].Element),
+                                       "(" + ToText(items_[i - 1].Element) + ") " + ToText(it.Element) + right});
         }
         // A quoted word with a minus inside: "coming-from-another-logo.
         if (it.OpCode == opWord && IsWordText(it.Element, "-") && i >= 2 && i + 1 < n &&

@@ -173,8 +173,8 @@ private:
     // least inside them).
     void CheckInputCount(const TExprItem& item) const;
     // Raises what a statement linked against its writer's intent:
-    // OPERANDTAKEN for an infix operator whose right operand a call took
-    // (3 + sqrt 16), MINUSWORD for a quoted word with a minus inside,
+    // OPERANDTAKEN and OPERANDLEFT for an infix operator left without an
+    // operand beside a call, which it never takes (3 + sqrt 16, pi * 2), MINUSWORD for a quoted word with a minus inside,
     // ONESTATEMENT for a command taken as a further input (a hook list) of
     // make or ob that reads the name they assign (make "d 8 print :d).
     // Each message shows the fix.

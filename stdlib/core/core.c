@@ -77,6 +77,16 @@ static int record_members(const TStructure *s)
     return n;
 }
 
+/* Whether the wrapping procedure has an oninputs member. */
+static int declares_inputs(const TStructure *s)
+{
+    TAtom *r = tavro_record(s), *m;
+    for (m = r && r->Parent ? r->Parent->FirstChild : NULL; m; m = m->NextSibling)
+        if (m->Kind == akVariable && tavro_name_is(s, m, "oninputs"))
+            return 1;
+    return 0;
+}
+
 void inputs_free(Inputs *in)
 {
     if (in->v != in->local)
@@ -110,10 +120,10 @@ int all_inputs(TStructure *s, const char *const *names, Inputs *in)
         if (!keep_input(s, in, x))
             goto fail;
     }
-    /* A wrapper of the program's own that names its inputs otherwise
-       (to plus :x :y) gets the error of a missing input, not a value made
-       of none. */
-    if (in->n < members)
+    /* Only a word that says it reads fewer (oninputs) may miss one: the
+       operators (3 +) and a wrapper of the program's own (to plus :x :y)
+       get the error of a missing input, not a value made of fewer. */
+    if (!declares_inputs(s))
         for (k = 0; names[k]; ++k)
             if (!tavro_param(s, names[k])) {
                 tavro_raise(s, "NOINPUT", tavro_word_name(s), names[k]);

@@ -34,8 +34,9 @@ int whole_input(TStructure *s, const char *name, long long *n);
    (list): the parameters `names` (a NULL-terminated list) that the call
    filled, in order, then the further inputs #1, #2 ... all_inputs returns
    how many, with the values in in->v, or -1 after an error (OUTOFMEMORY,
-   or NOINPUT for a wrapper whose parameters have other names); release
-   them with inputs_free (core.c). */
+   or NOINPUT for a missing parameter of a wrapper without an oninputs
+   member: an operator such as + sharing the function, or a program's own
+   wrapper); release them with inputs_free (core.c). */
 typedef struct {
     TAtom **v;
     int n, cap;
