@@ -117,7 +117,7 @@ NATIVE(POWER)
 NATIVE(MINUS)
 {
     long double a;
-    if (!tavro_number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "number", &a))
         return NULL;
     return number(*state, -a);
 }
@@ -125,7 +125,7 @@ NATIVE(MINUS)
 NATIVE(ABS)
 {
     long double a;
-    if (!tavro_number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "number", &a))
         return NULL;
     return number(*state, fabsl(a));
 }
@@ -133,7 +133,7 @@ NATIVE(ABS)
 NATIVE(INT)
 {
     long double a;
-    if (!tavro_number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "number", &a))
         return NULL;
     return number(*state, truncl(a));
 }
@@ -141,7 +141,7 @@ NATIVE(INT)
 NATIVE(ROUND)
 {
     long double a;
-    if (!tavro_number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "number", &a))
         return NULL;
     return number(*state, roundl(a));
 }
@@ -153,10 +153,10 @@ NATIVE(ROUND)
         TStructure *s = *state;                         \
         long double a;                                  \
         TAtom *v;                                       \
-        if (!tavro_number_input(s, "a", &a))                  \
+        if (!tavro_number_input(s, "number", &a))             \
             return NULL;                                \
         if (!(ok)) {                                    \
-            tavro_arg(s, "a", &v);                      \
+            tavro_arg(s, "number", &v);                 \
             return tavro_fail_input(s, v);                          \
         }                                               \
         return number(s, expr);                         \
