@@ -268,10 +268,16 @@ void redrawAfterChange(Atom* node)
 // no lock and no assignment in progress on its path, no members, and a
 // value that is no node. For those this is everything the general way
 // does; false (nothing done) for any other.
+// A definition list: [[parameters] body ...].
+bool IsDefinition(const Atom* value)
+{
+    return IsObject(value) && value->Kind == akList && IsList(LeftOf(value));
+}
+
 bool assignPlainly(TStack& stack, const AssignArguments& a, Atom* node)
 {
-    constexpr uint32_t kSpecial =
-        flOb | flBusy | flAssigning | flLocked | flKeepDefinition | flHistory | flTrackDependencies;
+    constexpr uint32_t kSpecial = flOb | flBusy | flAssigning | flLocked | flKeepDefinition | flHistory |
+                                  flTrackDependencies | flLibraryWord;
     if (a.value == NoValue || a.before || a.after || a.isOb || MakeHooksMayExist()) return false;
     if ((node->Flags & kSpecial) || node->FirstChild || node->ChangeChild || IsVariable(a.value) ||
         a.value == node)
@@ -300,6 +306,12 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     // Nothing on the short way can run a program or collect before the
     // value hangs in the tree: it needs no holds.
     if (node && assignPlainly(stack, a, node)) return;
+    // A library procedure is not replaced by a variable unless the program
+    // unlocks it first; a definition (to count ...) replaces it on purpose.
+    if (node && (node->Flags & flLibraryWord)) {
+        if (!IsDefinition(a.value)) RaiseError("LIBRARYWORD", {std::string(TextOf(node))});
+        node->Flags &= ~flLibraryWord;  // the program's own procedure from now on
+    }
     Hold hb(a.before), hv(a.value), ha(a.after), hf(a.firstCell), hl(a.lastCell);
     bool existed = node != nullptr;
     if (!node) {

@@ -267,6 +267,50 @@ void runNativeBody(Atom* statement)
     RaiseError("UNKNOWNVAR", {std::string(name)});
 }
 
+namespace {
+
+// Whether `procedure` belongs to the library programs: it, or the object
+// it is a member of, was defined under the root by them.
+bool isLibraryProcedure(const Atom* procedure)
+{
+    const Atom* root = RootNode();
+    const Atom* top = procedure;
+    while (top->Parent && top->Parent != root) top = top->Parent;
+    return top->Parent == root && ((top->Flags & flLibraryWord) || LibraryNames.count(std::string(TextOf(top))));
+}
+
+}  // namespace
+
+Atom* ResolveUnknownName(std::string_view name)
+{
+    if (TemplateRuns > 0 && name.find('.') == std::string_view::npos) {
+        const std::string normal = Normalize(name);
+        for (TContext* c = TopContext(); c; c = ContextLink(c)) {
+            Atom* record = ContextNode(c);
+            // The library's own inputs (map's template and data) are not
+            // the program's names.
+            if (!record || !(record->Flags & flActivation)) continue;
+            Atom* procedure = record->Parent;
+            if (procedure && !(procedure->Flags & flActivation) && isLibraryProcedure(procedure)) continue;
+            if (Atom* found = FindMember(record, normal)) return found;
+        }
+    }
+    RaiseUnknownName(name);
+}
+
+std::string WordUserCalled(std::string_view word)
+{
+    std::string name(word);
+    for (TContext* c = TopContext(); c; c = ContextLink(c)) {
+        Atom* record = ContextNode(c);
+        Atom* procedure = record && (record->Flags & flActivation) ? record->Parent : nullptr;
+        // A template's scope, or the program's own code, ends the search.
+        if (!procedure || (procedure->Flags & flActivation) || !isLibraryProcedure(procedure)) break;
+        name = TextOf(procedure);
+    }
+    return name;
+}
+
 Atom* NativeBodyStatement(Atom* body)
 {
     auto isComma = [](const Atom* cell) {
@@ -303,7 +347,7 @@ inline Atom* bodyAfterParameters(Atom* definition)
 {
     std::string name = ToText(nameAtom);
     Atom* node = ResolveName(nameAtom, name);
-    if (!node) RaiseUnknownName(name);
+    if (!node) node = ResolveUnknownName(name);
     return node;
 }
 
@@ -329,7 +373,7 @@ void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     if (IsObject(nameAtom) && nameAtom->Kind == akWord) [[likely]] {
         std::string_view name = TextOf(nameAtom);
         node = ResolveName(nameAtom, name);
-        if (!node) RaiseUnknownName(name);
+        if (!node) node = ResolveUnknownName(name);
     } else {
         node = resolveSpelledName(nameAtom);
     }

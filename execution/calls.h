@@ -30,6 +30,20 @@ Atom* CallNative(TNativeFunction fn);
 // parameter the caller left out, else "Nothing is named ...".
 [[noreturn]] void RaiseUnknownName(std::string_view name);
 
+// A name that the current lookup could not find, looked for once more in
+// the procedures that are running, innermost first, while a template
+// runs: a template sees the inputs and locals of the procedure that wrote
+// it even when another procedure runs it (map inside a procedure the
+// template was passed to). Raises as RaiseUnknownName when that finds
+// nothing either.
+Atom* ResolveUnknownName(std::string_view name);
+
+// The word a program called that led to the native word running now: the
+// library procedure nearest the program's own code on the context stack
+// (fd, when fd's helper fails), or `word` itself when the native word's
+// procedure was called from the program directly.
+std::string WordUserCalled(std::string_view word);
+
 // What every statement does before its code runs: its position becomes
 // the current one, messages are pumped now and then, stepping may pause.
 inline void BeginStatement(Atom* cell)

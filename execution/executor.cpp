@@ -94,7 +94,7 @@ void pushThing(TStack& stack, Atom* nameAtom)
     std::string spelled;
     std::string_view name = NameText(nameAtom, spelled);
     Atom* node = ResolveName(nameAtom, name);
-    if (!node) RaiseUnknownName(name);
+    if (!node) node = ResolveUnknownName(name);
     if (node->FirstChild) {
         Atom* copy = NewAnonymous(nullptr);
         CopyInto(node, copy);
@@ -251,6 +251,29 @@ public:
 private:
     std::vector<WhileFrame> frames_;
 };
+
+// A name made local to the innermost scope, unless it is there already.
+void makeLocal(const std::string& name)
+{
+    if (!ResolveInContext(name)) CreatePath(ContextNode(TopContext()), name, nullptr, false);
+}
+
+// `local` with `count` names popped: a word, or a list of words (local
+// [a b]) each made local. Out of line: the machine's loop stays as small.
+[[gnu::noinline]] void makeLocals(TStack& stack, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        Atom* names = stack.Pop();
+        if (IsObject(names) && names->Kind == akList) {
+            Hold hold(names);
+            for (Atom* c = names; IsObject(c); c = RightOf(c)) makeLocal(ToTextStrict(LeftOf(c)));
+            LastPopped = names;
+        } else {
+            makeLocal(ToText(names));
+        }
+    }
+    stack.Push(LastPopped);
+}
 
 void checkStopRequest()
 {
@@ -558,12 +581,7 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
             intptr_t counts = w[pos++];
             int r = RightCountOf(counts);
             if (LeftCountOf(counts) != 0 || r < 1) RaiseError("ARGCOUNT", {"local"});
-            for (int i = 0; i < r; ++i) {
-                std::string name = ToText(stack.Pop());
-                if (!ResolveInContext(name))
-                    CreatePath(ContextNode(TopContext()), name, nullptr, false);
-            }
-            stack.Push(LastPopped);
+            makeLocals(stack, r);
             break;
         }
         case opNative:

@@ -24,6 +24,7 @@ std::set<std::string> LibraryNames;
 bool RunningLibraries = false;
 int RunSourceLine = 0;
 int RunSourceOffset = 0;
+int TemplateRuns = 0;
 TServiceCallback HostService = FallbackServiceEntry;
 std::string PendingNativeError;
 bool NativeErrorPending = false;

@@ -75,6 +75,11 @@ extern bool RunningLibraries;
 extern int RunSourceLine;
 extern int RunSourceOffset;
 
+// How many templates (map, filter, foreach ... with ? or named inputs)
+// are running; names they do not find are looked for in the procedures
+// that are running (ResolveUnknownName, calls.h).
+extern int TemplateRuns;
+
 // Set when the last run (RunCommandText or RunSystemCommand) ended because
 // the user asked it to stop; cleared at the start of every run.
 extern bool LastRunStopped;

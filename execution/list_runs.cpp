@@ -184,8 +184,13 @@ bool RunForCaller(Atom* code, bool slots, Atom* values, Atom** value)
         Hold holdBound(bound);
         struct Unbind {
             Atom* node;
-            ~Unbind() { DetachRecord(node); }
+            ~Unbind()
+            {
+                DetachRecord(node);
+                --TemplateRuns;
+            }
         } unbind{bound};
+        ++TemplateRuns;
         return runIn(bound, t.body, value);
     } catch (...) {
         keepError();

@@ -11,6 +11,7 @@
 #include "errors.h"
 #include "executor.h"
 #include "expr.h"
+#include "hiding_notes.h"
 #include "interpreter.h"
 #include "log.h"
 #include "memory_limit.h"
@@ -281,7 +282,13 @@ void NoteLibraryNames()
 {
     LibraryNames.clear();
     if (Atom* root = RootNode())
-        for (Atom* m = root->FirstChild; m; m = m->NextSibling) LibraryNames.emplace(TextOf(m));
+        for (Atom* m = root->FirstChild; m; m = m->NextSibling) {
+            LibraryNames.emplace(TextOf(m));
+            // The library's procedures are kept from being replaced by
+            // mistake (make "count 3), and their input counts are checked.
+            Atom* value = LeftOf(m);
+            if (IsObject(value) && value->Kind == akList && IsList(LeftOf(value))) m->Flags |= flLibraryWord;
+        }
 }
 
 void Reset()
@@ -308,6 +315,7 @@ void Reset()
         if (gRunNesting == 0) FreeDiscardedCode();
         LibrarySources.clear();
         LibraryNames.clear();
+        ForgetHidingNotes();
         if (!LibraryCommandText.empty()) {
             struct Flag {
                 Flag() { RunningLibraries = true; }

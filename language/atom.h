@@ -35,6 +35,9 @@ enum AtomFlag : uint32_t {
     flNotDrawn = 0x20000,
     flGlobalScope = 0x40000,   // child of the root searched as a global
     flNamesRemembered = 0x80000,  // a remembered lookup searched its members
+    flLibraryWord = 0x100000,  // a procedure of the library programs: make
+                               // refuses to replace it, the compiler checks
+                               // its input counts; unlock clears it
 };
 
 // ---- pool and lifetime

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "errors.h"
+#include "position.h"
 #include "stack_guard.h"
 #include "native_words.h"
 #include "reserved_words.h"
@@ -20,6 +21,7 @@ namespace tavro {
 
 Atom* CodeTarget = nullptr;
 void (*CompilerPoll)() = nullptr;
+void (*DefinitionCompiled)(std::string_view, Atom*) = nullptr;
 
 namespace {
 
@@ -27,6 +29,8 @@ std::vector<Atom*> keepList;
 
 constexpr std::string_view kQuote = "\"";
 constexpr std::string_view kThing = ":";
+// The member of a procedure that says how many inputs it reads.
+constexpr std::string_view kOnInputs = "oninputs";
 
 // Priorities of the fixed forms.
 constexpr int kLiteralPriority = 150;
@@ -41,6 +45,18 @@ constexpr long double kPriorityLimit = 2000000;
 
 void Put(TCodeWord word) { CodeAppend(CodeTarget, word); }
 void PutAtom(const Atom* atom) { Put(reinterpret_cast<TCodeWord>(atom)); }
+
+}  // namespace
+
+bool IsSlotName(std::string_view text)
+{
+    if (text.empty() || text[0] != '?') return false;
+    for (size_t i = 1; i < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
+
+namespace {
 
 bool IsWordText(const Atom* a, std::string_view text)
 {
@@ -168,6 +184,14 @@ void TExpr::Classify(TExprItem& item)
         item.LeftAssociative = true;
         return;
     }
+    if (IsSlotName(text)) {
+        // A template's slot reads the item whatever it holds: a list item
+        // must not be called as if it were a definition.
+        item.OpCode = opSlot;
+        item.Priority = kLiteralPriority;
+        item.LeftAssociative = true;
+        return;
+    }
     std::string upper = UpperCase(text);
     for (const Form& f : kForms) {
         if (upper != (f.reserved >= 0 ? std::string_view(UpperReserved(f.reserved)) : f.word))
@@ -190,9 +214,17 @@ void TExpr::ClassifyName(TExprItem& item, const std::string& text)
         bool put = items_.empty() && statementStart_;
         std::string property = NormalizedReserved(put ? rwPut : rwGet) + text;
         node = Resolve(property);
-        if (!node) return;  // unknown: a call without operands
+        if (!node) {
+            // Unknown: a call without operands that binds like a value, so
+            // that `show nothing` and `3 + nothing` run it and say that
+            // nothing is named so, instead of blaming show or +. At the
+            // head of a group it takes the rest as inputs: (f 1 2).
+            if (!items_.empty() || statementStart_) item.Priority = kLiteralPriority;
+            return;
+        }
         item.Element = NewKeptWord(property);
     }
+    if (node->Flags & flLibraryWord) item.Library = true;
     if (Atom* lambda = Member(node, rwLambda)) node = lambda;
 
     long double priority;
@@ -207,6 +239,16 @@ void TExpr::ClassifyName(TExprItem& item, const std::string& text)
     }
     if (Atom* association = Member(node, rwOnLeftAssociation))
         item.LeftAssociative = ToBoolean(LeftOf(association));
+    // [least most]: how many inputs the word reads, most -1 for any number.
+    if (Atom* counts = node->FirstChild ? FindMember(node, Normalize(kOnInputs)) : nullptr) {
+        Atom* range = LeftOf(counts);
+        long double least, most;
+        if (IsObject(range) && range->Kind == akList && RightOf(range) && ToNumberTry(LeftOf(range), least) &&
+            ToNumberTry(LeftOf(RightOf(range)), most)) {
+            item.LeastInputs = int(least);
+            item.MostInputs = int(most);
+        }
+    }
 
     Atom* value = LeftOf(node);
     if (IsObject(value) && value->Kind == akList && IsList(LeftOf(value))) {
@@ -563,6 +605,24 @@ void TExpr::EmitOperandNames(const OperandList& children, Atom* params, bool lef
     }
 }
 
+void TExpr::CheckInputCount(const TExprItem& item) const
+{
+    const int declared = item.LeftCount + item.RightCount;
+    const int given = int(item.LeftChildren.size() + item.RightChildren.size());
+    const bool counted = item.LeastInputs >= 0;
+    const int most = counted ? item.MostInputs : declared;
+    if (most >= 0 && given > most)
+        RaiseError(most == 0 ? "NOINPUTS" : most == 1 ? "ONEINPUT" : "MOREINPUTS",
+                   {ToText(item.Element), std::to_string(most), std::to_string(given)});
+    // A word that reads fewer inputs in parentheses, (list 5), needs them
+    // all without: the missing one is named as the word itself would.
+    if (!counted || int(item.RightChildren.size()) >= item.RightCount) return;
+    if (item.Parenthesised && given >= item.LeastInputs) return;
+    Atom* cell = item.Params;
+    for (size_t k = 0; k < item.RightChildren.size() && cell && RightOf(cell); ++k) cell = RightOf(RightOf(cell));
+    if (cell && RightOf(cell)) RaiseError("NOINPUT", {ToText(item.Element), ToText(LeftOf(RightOf(cell)))});
+}
+
 std::pair<int, int> TExpr::Emit(int index)
 {
     // Nesting costs machine stack: input nested without end ends with the
@@ -603,11 +663,18 @@ std::pair<int, int> TExpr::Emit(int index)
             Put(reinterpret_cast<TCodeWord>(ResolveNativeWord(TextOf(e))));
             return range;
         }
+        if (item.Library) CheckInputCount(item);
         Put(opCall);
         PutAtom(e);
         Put(counts);
         EmitOperandNames(item.LeftChildren, item.LeftParams, true);
         EmitOperandNames(item.RightChildren, item.Params, false);
+        return range;
+    case opSlot:
+        Put(opPush);
+        PutAtom(e);
+        Put(opThing);
+        Put(MakeCounts(1, 0));
         return range;
     case opQuote:
         // A lone quote stands for the empty word; otherwise its operand,
@@ -629,6 +696,138 @@ std::pair<int, int> TExpr::Emit(int index)
     }
 }
 
+// ------------------------------------------------- mistakes of reading
+//
+// Statements that link into trees their writers cannot have meant, as a
+// reader used to another Logo writes them. Each is an error before the
+// statement runs, with the statement as it should be written.
+
+// The elements of items lo..hi as written: blanks between them, none after
+// ":" or the quote.
+std::string TExpr::ItemsText(int lo, int hi, int comma) const
+{
+    std::string out;
+    bool glue = true;
+    for (int k = lo; k <= hi; ++k) {
+        if (k == comma) out += " ,";
+        if (!glue || k == comma) out += ' ';
+        std::string t = ToText(items_[k].Element);
+        out += t;
+        glue = !items_[k].IsLiteral && (t == kThing || t == kQuote);
+    }
+    return out;
+}
+
+namespace {
+
+// Forms that do something rather than give a value: as an operand of
+// another form they run before it, out of their written order.
+bool isCommandForm(int opcode)
+{
+    return opcode == opPrint || opcode == opMake || opcode == opOb || opcode == opLocal || opcode == opRepeat ||
+           opcode == opIf || opcode == opWhile || opcode == opOutput;
+}
+
+// The cell's position, and whether it has one.
+bool positionOf(const Atom* cell, Position& p)
+{
+    if (!HasPosition(cell)) return false;
+    p = GetPosition(cell);
+    return true;
+}
+
+}  // namespace
+
+bool TExpr::IsCall(int k) const
+{
+    const TExprItem& it = items_[k];
+    return !it.IsLiteral && !IsGroup(it.Element) && (it.OpCode == opWord || isCommandForm(it.OpCode));
+}
+
+void TExpr::CheckReading() const
+{
+    const int n = static_cast<int>(items_.size());
+    // A definition: make local " NAME [[...] ...].
+    if (DefinitionCompiled && n == 5 && items_[0].OpCode == opMake && items_[1].OpCode == opLocal &&
+        items_[3].IsLiteral && items_[4].IsLiteral) {
+        Atom* value = items_[4].Element;
+        if (IsObject(value) && value->Kind == akList && IsList(LeftOf(value)) && IsWordOrNumber(items_[3].Element))
+            DefinitionCompiled(TextOf(items_[3].Element), value);
+    }
+    for (int i = 0; i < n; ++i) {
+        const TExprItem& it = items_[i];
+        // An infix operator beside a call, which it never takes as its
+        // operand: 3 + sqrt 16, :n * fact :n - 1, pi * 2.
+        const bool infix = it.OpCode == opWord && it.LeftCount > 0;
+        auto beside = [&](int k) { return IsCall(k) && items_[k].OpCode == opWord && items_[k].Key <= it.Key; };
+        if (infix && int(it.RightChildren.size()) < it.RightCount && i + 1 < n && beside(i + 1)) {
+            auto right = SubtreeRange(i + 1);
+            std::string left = it.LeftChildren.empty() ? std::string()
+                                                       : ItemsText(SubtreeRange(it.LeftChildren[0]).first, i - 1) + " ";
+            RaiseError("OPERANDTAKEN", {ToText(it.Element), ToText(items_[i + 1].Element),
+                                        left + ToText(it.Element) + " (" + ItemsText(i + 1, right.second) + ")"});
+        }
+        if (infix && int(it.LeftChildren.size()) < it.LeftCount && i >= 1 && beside(i - 1) &&
+            items_[i - 1].RightChildren.empty()) {
+            std::string right = it.RightChildren.empty()
+                                    ? std::string()
+                                    : " " + ItemsText(i + 1, SubtreeRange(it.RightChildren[it.RightChildren.size() - 1]).second);
+            RaiseError("OPERANDLEFT", {ToText(it.Element), ToText(items_[i - 1].Element),
+                                       "(" + ToText(items_[i - 1].Element) + ") " + ToText(it.Element) + right});
+        }
+        // A quoted word with a minus inside: "coming-from-another-logo.
+        if (it.OpCode == opWord && IsWordText(it.Element, "-") && i >= 2 && i + 1 < n &&
+            items_[i - 2].OpCode == opQuote && items_[i - 1].IsLiteral) {
+            Position before, minus, after;
+            auto glued = [](const Position& a, int length, const Position& b) {
+                return a.Line == b.Line && a.Offset + length == b.Offset;
+            };
+            if (positionOf(items_[i - 1].SourceCell, before) && positionOf(it.SourceCell, minus) &&
+                positionOf(items_[i + 1].SourceCell, after) &&
+                glued(before, int(ToText(items_[i - 1].Element).size()), minus) && glued(minus, 1, after)) {
+                std::string word = ToText(items_[i - 1].Element);
+                Position last = before;
+                int lastLength = int(word.size());
+                for (int k = i; k < n; ++k) {
+                    Position p;
+                    std::string t = ToText(items_[k].Element);
+                    if (!positionOf(items_[k].SourceCell, p) || !glued(last, lastLength, p)) break;
+                    word += t;
+                    last = p;
+                    lastLength = int(t.size());
+                }
+                RaiseError("MINUSWORD", {word, word});
+            }
+        }
+        // A second statement taken as an operand that reads the name the
+        // statement assigns, and so runs before it: make "d 8 print :d.
+        if ((it.OpCode == opMake || it.OpCode == opOb) && it.RightChildren.size() >= 3) {
+            const auto& right = it.RightChildren;
+            const bool beforeHooks = items_[right[0]].IsLiteral && IsList(items_[right[0]].Element);
+            const int quote = right[beforeHooks ? 1 : 0];
+            if (items_[quote].OpCode != opQuote || items_[quote].RightChildren.empty()) continue;
+            const std::string name = ToText(items_[items_[quote].RightChildren[0]].Element);
+            for (size_t k = beforeHooks ? 3 : 2; k < right.size(); ++k) {
+                if (!IsCall(right[k]) || !ReadsName(right[k], name)) continue;
+                auto whole = SubtreeRange(i);
+                auto part = SubtreeRange(right[k]);
+                RaiseError("ONESTATEMENT", {ToText(it.Element), ItemsText(part.first, part.second),
+                                            ItemsText(whole.first, whole.second, part.first)});
+            }
+        }
+    }
+}
+
+bool TExpr::ReadsName(int index, const std::string& name) const
+{
+    auto range = SubtreeRange(index);
+    for (int k = range.first; k < range.second; ++k)
+        if (items_[k].OpCode == opThing && items_[k + 1].IsLiteral &&
+            Normalize(ToText(items_[k + 1].Element)) == Normalize(name))
+            return true;
+    return false;
+}
+
 // ------------------------------------------------------------- compiling
 
 void TExpr::CompileRoot()
@@ -646,6 +845,7 @@ void TExpr::CompileRoot()
         }
         return;
     }
+    items_[root].Parenthesised = true;
     // The loosest-binding tree takes every other tree as an extra operand.
     for (int i = 0; i < n; ++i)
         if (i != root && items_[i].ParentIndex < 0)
@@ -666,6 +866,7 @@ void TExpr::Compile(bool single)
         AddItem();
     }
     LinkItems();
+    CheckReading();
     if (single) {
         CompileRoot();
         return;
@@ -748,7 +949,7 @@ std::string CodeListing(const Atom* cell)
     TCodeWord op, w;
     while (next(op)) {
         std::string_view name = OpcodeName(int(op));
-        if (name.empty() || op == opWord || op == opQuote) {
+        if (name.empty() || op == opWord || op == opQuote || op == opSlot) {
             field(std::to_string(op));
             continue;
         }

@@ -16,6 +16,8 @@
 //   word after ":" or "          pushed as a literal (the name)
 //   "  :  .                      0/1, 0/1, 1/1 operands; priority 145, 140,
 //                                149 ("." left-associative)
+//   ? ?1 ?2 ...                  a template slot: no operands, priority
+//                                150, emitted as push of the name and ":"
 //   print make ob run output if  0/200, 0/4, 0/4, 0/1, 0/1, 0/3 operands,
 //   while repeat local DUMP      0/2, 0/2, 0/1, 0/0; priority 0. "local"
 //                                also takes every free " to its right.
@@ -24,7 +26,9 @@
 //                                properties ("put_" + word at the start of
 //                                a statement, "get_" + word elsewhere); a
 //                                name that resolves to nothing is a call
-//                                with no operands, priority 20, left-assoc.
+//                                with no operands, priority 150 (so that
+//                                an operator or call beside it takes it and
+//                                the run says that nothing is named so).
 //                                A resolved node (or its "lambda" member)
 //                                gives the priority from its "onpriority"
 //                                member (rounded half to even; left-assoc),
@@ -62,6 +66,10 @@ enum ElementKind : int {
     ekOther = 5,      // a list, widget, node or memory block
 };
 
+// True for the slot names of templates, ? and ?1, ?2 ...: wherever they
+// stand (not after : or ") they read the slot's value, as :? would.
+bool IsSlotName(std::string_view text);
+
 // Classifies the element at CurrentCell. Comment words (text starting with
 // ";" or "{") are skipped first: CurrentCell moves past them.
 int ReadElementKind();
@@ -85,6 +93,12 @@ void ForgetKeepList();
 // raises). Installed by run control; null: nothing is called.
 extern void (*CompilerPoll)();
 
+// Called when a definition statement (make local "NAME [[...] ...], what
+// "to" becomes) is compiled, with the name and the definition list, just
+// before the statement first runs. Installed by the executor; null:
+// nothing is called.
+extern void (*DefinitionCompiled)(std::string_view name, Atom* definition);
+
 // ---- the compiler
 enum class Side { Left, Right };
 
@@ -103,6 +117,15 @@ struct TExprItem {
     Atom* Params = nullptr;
     bool IsLiteral = false;
     int OpCode = opWord;
+    // A procedure the library programs defined: its input count is
+    // checked (CheckInputCount). LeastInputs and MostInputs come from its
+    // "oninputs" member ([least most], most -1 for any number); -1 when
+    // it has none, and then it reads exactly its parameters.
+    bool Library = false;
+    int LeastInputs = -1;
+    int MostInputs = -1;
+    // The loosest-binding item of a parenthesised group, (sum 1 2 3).
+    bool Parenthesised = false;
 };
 
 class TExpr {
@@ -144,6 +167,24 @@ private:
     void CollectLocalQuotes();
     void EmitOperandNames(const OperandList& children, Atom* params, bool left);
     void CompileRoot();
+    // Raises NOINPUTS, ONEINPUT or MOREINPUTS for a library word given more
+    // inputs than it reads, and NOINPUT for a word with "oninputs" given
+    // fewer than its parameters outside parentheses (or fewer than its
+    // least inside them).
+    void CheckInputCount(const TExprItem& item) const;
+    // Raises what a statement linked against its writer's intent:
+    // OPERANDTAKEN and OPERANDLEFT for an infix operator left without an
+    // operand beside a call, which it never takes (3 + sqrt 16, pi * 2), MINUSWORD for a quoted word with a minus inside,
+    // ONESTATEMENT for a command taken as a further input (a hook list) of
+    // make or ob that reads the name they assign (make "d 8 print :d).
+    // Each message shows the fix.
+    void CheckReading() const;
+    // Whether item k runs something: a call or a command form.
+    bool IsCall(int k) const;
+    // Whether the tree of item `index` reads :name.
+    bool ReadsName(int index, const std::string& name) const;
+    // Items lo..hi as written; " ," before item `comma` (-1: none).
+    std::string ItemsText(int lo, int hi, int comma = -1) const;
     // The tree of minima behind Seek (see expr.cpp).
     int64_t bound(int j) const;
     void buildBounds();

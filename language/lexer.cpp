@@ -21,6 +21,9 @@ bool TokenQuoted = false;
 
 namespace {
 
+// The text tokenized last has a word with bars: NextToken looks for them.
+bool BarWordsRead = false;
+
 constexpr std::array<uint8_t, 256> buildClasses()
 {
     std::array<uint8_t, 256> t{};  // everything starts as a word character
@@ -37,6 +40,18 @@ constexpr std::array<uint8_t, 256> buildClasses()
 
 constexpr std::array<uint8_t, 256> kClasses = buildClasses();
 
+// The scanner's own view of the table: the tilde and the bar are word
+// characters that may mean more (a continued line, a word with bars), so
+// a run of word characters stops at them and step() looks.
+constexpr uint8_t ccMayContinue = 255;
+constexpr std::array<uint8_t, 256> buildScanClasses()
+{
+    std::array<uint8_t, 256> t = buildClasses();
+    t['~'] = t['|'] = ccMayContinue;
+    return t;
+}
+constexpr std::array<uint8_t, 256> kScanClasses = buildScanClasses();
+
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // One pass over the text. Positions are 1-based offsets into the whole text.
@@ -52,8 +67,13 @@ public:
             // comments, a byte of the same class needs none of step's
             // rules: it only lengthens the token.
             const unsigned char c = static_cast<unsigned char>(s_[size_t(p - 1)]);
-            if (kClasses[c] == class_ && (class_ == ccWord || (class_ == ccSpace && c != '\n')) &&
+            if (kScanClasses[c] == class_ && (class_ == ccWord || (class_ == ccSpace && c != '\n')) &&
                 depth_ == 0 && !inQuote_ && !inLineComment_) {
+                ++length_;
+                continue;
+            }
+            // Inside a line comment only the line end matters.
+            if (inLineComment_ && c != '\r' && c != '\n') {
                 ++length_;
                 continue;
             }
@@ -61,7 +81,14 @@ public:
         }
         finishToken();
         TokenCount = int(TokenLengths.size());
-        if (inQuote_) RaiseError("UNMATCHED", {" ' "});
+        if (inQuote_) unclosedQuote();
+        // A text that ends in a continued line is not complete (the command
+        // window asks for the next line).
+        if (continuing_) {
+            CurrentPosition.Offset = tilde_;
+            CurrentPosition.Line = line_;
+            RaiseError("UNMATCHED", {" ~ "});
+        }
         if (depth_ > 0) {
             CurrentPosition.Offset = braceStart_;
             CurrentPosition.Line = braceLine_;
@@ -84,10 +111,84 @@ private:
         return isLineEnd(p) ? int(ccDelimiter) : kClasses[static_cast<unsigned char>(at(p))];
     }
 
+    // Only blanks stand between position p and the end of its line.
+    bool lineEndsAfter(int p) const
+    {
+        const int end = int(s_.size());
+        int q = p + 1;
+        while (q <= end && (at(q) == ' ' || at(q) == '\t')) ++q;
+        return q > end || isLineEnd(q);
+    }
+
+    // A bar opens a stretch of a word only when a character other than a
+    // blank follows it and another bar closes it on the same line; any
+    // other bar is an ordinary character ("| as a word, an operator named
+    // |, the list [a | b |]).
+    bool barClosesOnLine(int p) const
+    {
+        const int end = int(s_.size());
+        if (p + 1 > end || at(p + 1) == ' ' || at(p + 1) == '\t' || isLineEnd(p + 1)) return false;
+        for (int q = p + 2; q <= end && !isLineEnd(q); ++q)
+            if (at(q) == '|') return true;
+        return false;
+    }
+
+    bool isWordByte(int p) const
+    {
+        char c = at(p);
+        return kClasses[static_cast<unsigned char>(c)] == ccWord && c != '|' && c != '~';
+    }
+
+    // An apostrophe inside a word (Can't) opens a quoted word here: the
+    // message shows how to write that word.
+    [[noreturn]] void unclosedQuote() const
+    {
+        const int quote = CurrentPosition.Offset;
+        if (quote > from_ && isWordByte(quote - 1)) {
+            int a = quote - 1, b = quote + 1;
+            while (a - 1 >= from_ && isWordByte(a - 1)) --a;
+            while (b <= int(s_.size()) && isWordByte(b)) ++b;
+            std::string before(s_.substr(size_t(a - 1), size_t(quote - a)));
+            std::string after(s_.substr(size_t(quote), size_t(b - quote - 1)));
+            RaiseError("APOSTROPHE", {before + "'" + after, "'" + before + "''" + after + "'"});
+        }
+        RaiseError("UNMATCHED", {" ' "});
+    }
+
+    // Bars and tildes: true when the character at p was taken care of.
+    bool stepContinued(int p, char c)
+    {
+        // Bars: every character up to the closing bar is part of the word.
+        if (inBar_ || (c == '|' && !inQuote_ && !inLineComment_ && depth_ == 0 && barClosesOnLine(p))) {
+            if (c == '|') inBar_ = !inBar_;
+            BarWordsRead = true;
+            endToken(p, ccWord);
+            return true;
+        }
+        // A tilde that ends its line, and that line end, are white space.
+        if (inQuote_ || inLineComment_ || depth_ != 0) return false;
+        if (c == '~' && lineEndsAfter(p)) {
+            continuing_ = true;
+            tilde_ = p;
+            endToken(p, ccSpace);
+            return true;
+        }
+        if (continuing_ && isLineEnd(p)) {
+            continuing_ = false;
+            endToken(p, ccSpace);
+            ++line_;
+            return true;
+        }
+        return false;
+    }
+
     void step(int p)
     {
         char c = at(p);
         int k = tableClass(p);
+        // The tilde and the bar, and what follows them, rarely matter.
+        if (kScanClasses[static_cast<unsigned char>(c)] == ccMayContinue || inBar_ || continuing_) [[unlikely]]
+            if (stepContinued(p, c)) return;
         // The line end that closes a line comment is a token of its own.
         if (inLineComment_ && isLineEnd(p)) inLineComment_ = false;
 
@@ -122,7 +223,15 @@ private:
             if (c == '}') --depth_;
         }
         if (inQuote_) k = ccQuoted;
+        endToken(p, k);
+        // The line counter is up to date once the token before is recorded.
+        if (p == braceStart_) braceLine_ = line_;
+    }
 
+    // The character at p has class k: it lengthens the open token or
+    // starts a new one.
+    [[gnu::always_inline]] void endToken(int p, int k)
+    {
         if (k != class_ || k == ccDelimiter) {
             finishToken();
             start_ = p;
@@ -131,8 +240,6 @@ private:
         }
         ++length_;
         previousClass_ = k;
-        // The line counter is up to date once the token before is recorded.
-        if (p == braceStart_) braceLine_ = line_;
     }
 
     void finishToken()
@@ -155,6 +262,9 @@ private:
     int braceLine_ = 0;
     bool inQuote_ = false;
     bool inLineComment_ = false;
+    bool inBar_ = false;
+    bool continuing_ = false;  // a tilde ended the line: its end is a blank
+    int tilde_ = 0;            // where that tilde is
     int line_ = 1;
 };
 
@@ -174,6 +284,28 @@ std::string unquote(std::string_view raw)
     return out;
 }
 
+// The text of a word with bars, taken as written without the bars that
+// open and close its stretches (the scanner's rule: an opening bar has a
+// character other than a blank after it and a closing bar later); false
+// when the token has no such stretch.
+bool barWord(std::string_view raw, std::string& text)
+{
+    std::string out;
+    bool inBar = false, any = false;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        char c = raw[i];
+        if (c == '|' && (inBar || (i + 1 < raw.size() && raw[i + 1] != ' ' && raw[i + 1] != '\t' &&
+                                   raw.find('|', i + 2) != std::string_view::npos))) {
+            inBar = !inBar;
+            any = true;
+            continue;
+        }
+        out += c;
+    }
+    if (any) text = std::move(out);
+    return any;
+}
+
 }  // namespace
 
 const std::array<uint8_t, 256>& CharacterClasses() { return kClasses; }
@@ -181,6 +313,7 @@ const std::array<uint8_t, 256>& CharacterClasses() { return kClasses; }
 void Tokenize(int from)
 {
     ClearTokens();
+    BarWordsRead = false;
     CurrentPosition.Offset = 0;
     Scanner(SourceText.view(), from < 1 ? 1 : from).run();
 }
@@ -205,8 +338,12 @@ void NextToken()
     CurrentPosition.Line = TokenLines[size_t(i)];
     TokenRawText.assign(SourceText.view().substr(size_t(TokenStarts[size_t(i)] - 1), size_t(TokenLength)));
     TokenQuoted = TokenRawText[0] == '\'';
-    if (TokenQuoted)
+    if (TokenQuoted) {
         TokenText = unquote(TokenRawText);
+    } else if (BarWordsRead && TokenRawText[0] != ';' && TokenRawText[0] != '{' &&
+               TokenRawText.find('|') != std::string::npos && barWord(TokenRawText, TokenText)) {
+        TokenQuoted = true;
+    }
     else if (TokenRawText == "\r" || TokenRawText == "\n")
         TokenText = ",";
     else

@@ -28,8 +28,20 @@
 //   comment may span lines);
 // - an apostrophe starts a quoted word through the next apostrophe; a
 //   doubled apostrophe inside stays in the word ('It''s' is one token).
+// - "~" as the last character of a line (blanks may follow it) continues
+//   the line: the tilde and the line end are white space, though the line
+//   counter advances (in statements and inside lists alike);
+// - "|" starts a stretch of a word through the next "|" of the same line:
+//   blanks, brackets and every other character inside belong to the word,
+//   whose text drops the bars; the token reads as quoted (|a b| is the
+//   word "a b"). A bar that no other closes on its line is an ordinary
+//   word character.
 // Inside comments and quoted words no other character is special. Line
 // ends inside them do not advance the line counter.
+//
+// Errors: "UNMATCHED" for a text that ends inside a quoted word or a brace
+// comment, or with a tilde that continues its last line; "APOSTROPHE" when the unclosed quote began inside a word
+// (Can't), with the word as the dialect writes it ('Can''t').
 #pragma once
 
 #include <array>

@@ -17,7 +17,8 @@
 //   any other  counts
 // A counts word is (right operands << 16) + left operands.
 //
-// opWord and opQuote classify elements and are never emitted themselves.
+// opWord, opSlot and opQuote classify elements and are never emitted
+// themselves (a slot is emitted as opPush of its name and opThing).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,7 @@
     X(opPush, 3, "push")      \
     X(opCall, 4, "call")      \
     X(opEnd, 5, "end")        \
+    X(opSlot, 8, "slot")      \
     X(opQuote, 9, "quote")    \
     X(opThing, 10, "thing")   \
     X(opDot, 11, "dot")       \

@@ -186,7 +186,11 @@ Atom* Parse(int mode, bool topLevel)
                 if (mode == pmGroup) break;
                 unmatched(")");
             }
+            // A reader of another Logo may mean the word: "end, [a to b].
+            auto afterQuote = [&] { return tail && IsWordOrNumber(LeftOf(tail)) && TextOf(LeftOf(tail)) == "\""; };
+            const bool inList = mode == pmList && !topLevel;
             if (tokenIsReserved(rwEnd)) {
+                if (inList || afterQuote()) RaiseError("LISTEND");
                 if (mode == pmDefinition) break;
                 if (mode == pmList && topLevel) unmatched("end");
                 unmatchedAt(opening, mode == pmList ? "[" : "(");
@@ -194,6 +198,21 @@ Atom* Parse(int mode, bool topLevel)
             if (mode == pmGroup && text == ",") continue;  // a group may span lines
 
             if (tokenIsReserved(rwTo)) {
+                if (afterQuote()) RaiseError("LISTTO");
+                if (inList || mode == pmGroup) {
+                    // A definition inside a list is allowed, but one that
+                    // does not end before the list does was meant as words.
+                    const Position to = CurrentPosition;
+                    try {
+                        appendDefinition(head, tail);
+                    } catch (const LanguageError& e) {
+                        if (e.IsStop()) throw;
+                        CurrentPosition = to;
+                        RaiseError("LISTTO");
+                    }
+                    separatorLast = false;
+                    continue;
+                }
                 appendDefinition(head, tail);
                 separatorLast = false;
                 continue;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "environment.h"
+#include "calls.h"
 #include "errors.h"
 #include "executor.h"
 #include "installation.h"
@@ -73,6 +74,19 @@ void raiseFromText(std::string_view text)
     }
     std::string key = parts.front();
     parts.erase(parts.begin());
+    if ((key == "NOTLIKE" || key == "DIVZERO") && !parts.empty()) {
+        // The word the program called, not the library's helper that
+        // found the fault (fd, not the helper that moves the turtle).
+        parts[0] = WordUserCalled(parts[0]);
+        // [-150 90] reads as [- 150 90]: say how to write the number.
+        const std::string& input = parts.size() > 1 ? parts[1] : key;
+        if (key == "NOTLIKE" && input.size() > 3 && input[0] == '[' && (input[1] == '-' || input[1] == '+') &&
+            input[2] == ' ' && input[3] >= '0' && input[3] <= '9') {
+            key = "NOTLIKESIGN";
+            parts.resize(2);
+            parts.push_back("[ " + input.substr(1, 1) + input.substr(3));
+        }
+    }
     RaiseLanguageError(FormatMessage(ErrorFormat(key), parts));
 }
 

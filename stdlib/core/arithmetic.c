@@ -16,13 +16,40 @@ static int two_numbers(TStructure *s, long double *a, long double *b)
     return tavro_number_input(s, "a", a) && tavro_number_input(s, "b", b);
 }
 
-NATIVE(SUM)
+static const char *const two_inputs[] = {"a", "b", NULL};
+
+/* sum, product, max and min of any number of inputs: (sum 1 2 3), (sum)
+   is 0, (product) 1. `op` 0 adds, 1 multiplies, 2 keeps the largest, 3 the
+   smallest. */
+static TAtom *fold_numbers(TStructure *s, int op, long double start)
 {
-    long double a, b;
-    if (!two_numbers(*state, &a, &b))
+    Inputs in;
+    TAtom **v;
+    long double acc = start, x;
+    int n = all_inputs(s, two_inputs, &in), i;
+    v = in.v;
+    if (n < 0)
         return NULL;
-    return number(*state, a + b);
+    for (i = 0; i < n; ++i) {
+        if (!tavro_to_number(v[i], &x)) {
+            TAtom *bad = v[i];
+            inputs_free(&in);
+            return tavro_fail_input(s, bad);
+        }
+        if (i == 0 && op >= 2)
+            acc = x;
+        else if (op == 0)
+            acc += x;
+        else if (op == 1)
+            acc *= x;
+        else if (op == 2 ? x > acc : x < acc)
+            acc = x;
+    }
+    inputs_free(&in);
+    return number(s, acc);
 }
+
+NATIVE(SUM) { return fold_numbers(*state, 0, 0); }
 
 /* Subtraction, or negation when the left input is absent (`- 3`). */
 NATIVE(DIFFERENCE)
@@ -39,13 +66,7 @@ NATIVE(DIFFERENCE)
     return number(s, a - b);
 }
 
-NATIVE(PRODUCT)
-{
-    long double a, b;
-    if (!two_numbers(*state, &a, &b))
-        return NULL;
-    return number(*state, a * b);
-}
+NATIVE(PRODUCT) { return fold_numbers(*state, 1, 1); }
 
 NATIVE(QUOTIENT)
 {
@@ -96,7 +117,7 @@ NATIVE(POWER)
 NATIVE(MINUS)
 {
     long double a;
-    if (!tavro_number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "number", &a))
         return NULL;
     return number(*state, -a);
 }
@@ -104,7 +125,7 @@ NATIVE(MINUS)
 NATIVE(ABS)
 {
     long double a;
-    if (!tavro_number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "number", &a))
         return NULL;
     return number(*state, fabsl(a));
 }
@@ -112,7 +133,7 @@ NATIVE(ABS)
 NATIVE(INT)
 {
     long double a;
-    if (!tavro_number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "number", &a))
         return NULL;
     return number(*state, truncl(a));
 }
@@ -120,7 +141,7 @@ NATIVE(INT)
 NATIVE(ROUND)
 {
     long double a;
-    if (!tavro_number_input(*state, "a", &a))
+    if (!tavro_number_input(*state, "number", &a))
         return NULL;
     return number(*state, roundl(a));
 }
@@ -132,10 +153,10 @@ NATIVE(ROUND)
         TStructure *s = *state;                         \
         long double a;                                  \
         TAtom *v;                                       \
-        if (!tavro_number_input(s, "a", &a))                  \
+        if (!tavro_number_input(s, "number", &a))             \
             return NULL;                                \
         if (!(ok)) {                                    \
-            tavro_arg(s, "a", &v);                      \
+            tavro_arg(s, "number", &v);                 \
             return tavro_fail_input(s, v);                          \
         }                                               \
         return number(s, expr);                         \
@@ -167,21 +188,9 @@ DOMAIN_FUNCTION(TAN, isfinite(a) && !odd_multiple_of_90(a),
 
 NATIVE(PI) { return number(*state, PI_L); }
 
-NATIVE(MAX)
-{
-    long double a, b;
-    if (!two_numbers(*state, &a, &b))
-        return NULL;
-    return number(*state, a > b ? a : b);
-}
-
-NATIVE(MIN)
-{
-    long double a, b;
-    if (!two_numbers(*state, &a, &b))
-        return NULL;
-    return number(*state, a < b ? a : b);
-}
+/* (max 5) is 5; the compiler asks for at least one input. */
+NATIVE(MAX) { return fold_numbers(*state, 2, 0); }
+NATIVE(MIN) { return fold_numbers(*state, 3, 0); }
 
 /* ------------------------------------------------------------- random */
 
@@ -248,21 +257,33 @@ NATIVE(SEEDRANDOM)
 
 /* -------------------------------------------------------------- logic */
 
-NATIVE(AND)
+/* and, or of any number of truth values: (and) is true, (or) false.
+   Every input is checked, as the two-input forms always did. */
+static TAtom *fold_truths(TStructure *s, int all)
 {
-    int a, b;
-    if (!tavro_truth_input(*state, "a", &a) || !tavro_truth_input(*state, "b", &b))
+    Inputs in;
+    TAtom **v;
+    int n = all_inputs(s, two_inputs, &in), i, result = all;
+    v = in.v;
+    if (n < 0)
         return NULL;
-    return tavro_new_truth(*state, a && b);
+    for (i = 0; i < n; ++i) {
+        const char *t = tavro_is_word_or_number(v[i]) && v[i]->Kind == akWord ? tavro_text_cstr(v[i]->Text) : "";
+        size_t len = tavro_is_word_or_number(v[i]) && v[i]->Kind == akWord ? (size_t)tavro_text_length(v[i]->Text) : 0;
+        int truth = tavro_bytes_equal(t, len, "TRUE", 4, 1);
+        if (!truth && !tavro_bytes_equal(t, len, "FALSE", 5, 1)) {
+            TAtom *bad = v[i];
+            inputs_free(&in);
+            return tavro_fail_input(s, bad);
+        }
+        result = all ? result && truth : result || truth;
+    }
+    inputs_free(&in);
+    return tavro_new_truth(s, result);
 }
 
-NATIVE(OR)
-{
-    int a, b;
-    if (!tavro_truth_input(*state, "a", &a) || !tavro_truth_input(*state, "b", &b))
-        return NULL;
-    return tavro_new_truth(*state, a || b);
-}
+NATIVE(AND) { return fold_truths(*state, 1); }
+NATIVE(OR) { return fold_truths(*state, 0); }
 
 NATIVE(NOT)
 {

@@ -62,6 +62,93 @@ TAtom *name_input(TStructure *s, const char *name)
     return tavro_new_word(s, t, len);
 }
 
+/* Appends x; 0 (after raising) when memory ran out. */
+static int keep_input(TStructure *s, Inputs *in, TAtom *x)
+{
+    if (in->n == in->cap) {
+        int cap = 2 * in->cap;
+        TAtom **grown = (TAtom **)malloc((size_t)cap * sizeof *grown);
+        if (!grown) {
+            tavro_raise(s, "OUTOFMEMORY");
+            return 0;
+        }
+        memcpy(grown, in->v, (size_t)in->n * sizeof *grown);
+        if (in->v != in->local)
+            free(in->v);
+        in->v = grown;
+        in->cap = cap;
+    }
+    in->v[in->n++] = x;
+    return 1;
+}
+
+static int record_members(const TStructure *s)
+{
+    TAtom *r = tavro_record(s), *m;
+    int n = 0;
+    for (m = r ? r->FirstChild : NULL; m; m = m->NextSibling)
+        ++n;
+    return n;
+}
+
+/* Whether the wrapping procedure has an oninputs member. */
+static int declares_inputs(const TStructure *s)
+{
+    TAtom *r = tavro_record(s), *m;
+    for (m = r && r->Parent ? r->Parent->FirstChild : NULL; m; m = m->NextSibling)
+        if (m->Kind == akVariable && tavro_name_is(s, m, "oninputs"))
+            return 1;
+    return 0;
+}
+
+void inputs_free(Inputs *in)
+{
+    if (in->v != in->local)
+        free(in->v);
+    in->v = in->local;
+    in->n = 0;
+    in->cap = (int)(sizeof in->local / sizeof in->local[0]);
+}
+
+int all_inputs(TStructure *s, const char *const *names, Inputs *in)
+{
+    TAtom *x;
+    char extra[24];
+    int k, members = record_members(s);
+    in->v = in->local;
+    in->n = 0;
+    in->cap = (int)(sizeof in->local / sizeof in->local[0]);
+    for (k = 0; names[k]; ++k)
+        if (tavro_arg(s, names[k], &x) && !keep_input(s, in, x))
+            goto fail;
+    /* Further inputs only when the record has more members than that. */
+    for (k = 1; in->n < members; ++k) {
+        int i = (int)sizeof extra - 1, v = k;
+        extra[i] = '\0';
+        do
+            extra[--i] = (char)('0' + v % 10);
+        while ((v /= 10) > 0);
+        extra[--i] = '#';
+        if (!tavro_arg(s, extra + i, &x))
+            break;
+        if (!keep_input(s, in, x))
+            goto fail;
+    }
+    /* Only a word that says it reads fewer (oninputs) may miss one: the
+       operators (3 +) and a wrapper of the program's own (to plus :x :y)
+       get the error of a missing input, not a value made of fewer. */
+    if (!declares_inputs(s))
+        for (k = 0; names[k]; ++k)
+            if (!tavro_param(s, names[k])) {
+                tavro_raise(s, "NOINPUT", tavro_word_name(s), names[k]);
+                goto fail;
+            }
+    return in->n;
+fail:
+    inputs_free(in);
+    return -1;
+}
+
 /* --------------------------------------------------------------- texts */
 
 /* Bytes of the UTF-8 character that starts at t[i] (at least 1). */

@@ -20,7 +20,8 @@ enum {
     FLAG_KEEP_DEFINITION = 8192,
     FLAG_KEEP_HISTORY = 0x4000,
     FLAG_TRACK_DEPENDENCIES = 0x8000,
-    FLAG_HIDDEN = 0x20000
+    FLAG_HIDDEN = 0x20000,
+    FLAG_LIBRARY_WORD = 0x100000 /* a procedure of the library programs */
 };
 
 #define PI_L 3.141592653589793238462643383279502884L
@@ -29,6 +30,21 @@ enum {
 TAtom *fail_key(TStructure *s, const char *key);
 int whole_input(TStructure *s, const char *name, long long *n);
 TAtom *name_input(TStructure *s, const char *name);
+
+/* The inputs of a word that takes any number of them, (sum 1 2 3) or
+   (list): the parameters `names` (a NULL-terminated list) that the call
+   filled, in order, then the further inputs #1, #2 ... all_inputs returns
+   how many, with the values in in->v, or -1 after an error (OUTOFMEMORY,
+   or NOINPUT for a missing parameter of a wrapper without an oninputs
+   member: an operator such as + sharing the function, or a program's own
+   wrapper); release them with inputs_free (core.c). */
+typedef struct {
+    TAtom **v;
+    int n, cap;
+    TAtom *local[8];
+} Inputs;
+int all_inputs(TStructure *s, const char *const *names, Inputs *in);
+void inputs_free(Inputs *in);
 
 /* UTF-8 texts by characters (core.c). */
 size_t char_size(const char *t, size_t len, size_t i);

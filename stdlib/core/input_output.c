@@ -9,45 +9,36 @@
 
 /* ----------------------------------------------------- output and input */
 
-static TAtom *write_value(TStructure *s, int code)
+/* show, type and pr of any number of inputs, (show 1 [2]) and (show):
+   the printed forms written with the service `code`, `gap` 0 without
+   anything between them (type, as in UCBLogo), 1 with a blank between
+   them (show), 2 with a blank after each (pr, like print). */
+static TAtom *write_values(TStructure *s, int code, int gap)
 {
-    TAtom *x;
-    char *text;
-    if (!tavro_input(s, "x", &x))
-        return NULL;
-    text = tavro_to_text(x);
-    tavro_service_text(s, code, text ? text : "", 0);
-    free(text);
-    return TAVRO_NOVALUE;
-}
-
-NATIVE(SHOW) { return write_value(*state, TAVRO_SVC_OUTPUT_LINE); }
-
-/* pr x, and (pr x y ...): one line like print's, each value followed by a
-   blank. */
-NATIVE(PR)
-{
-    TStructure *s = *state;
+    static const char *const input[] = {"thing", NULL};
     TKitBuffer b = {0, 0, 0};
-    TAtom *x;
-    char name[24];
-    int k;
-    if (!tavro_input(s, "x", &x))
+    Inputs in;
+    TAtom **v;
+    int n = all_inputs(s, input, &in), i;
+    v = in.v;
+    if (n < 0)
         return NULL;
-    for (k = 0;; ++k) {
-        if (k > 0) {
-            snprintf(name, sizeof name, "#%d", k);
-            if (!tavro_arg(s, name, &x))
-                break;
-        }
-        tavro_buffer_append_atom(&b, x);
-        tavro_buffer_append(&b, " ", 1);
+    for (i = 0; i < n; ++i) {
+        if (i > 0 && gap == 1)
+            tavro_buffer_append(&b, " ", 1);
+        tavro_buffer_append_atom(&b, v[i]);
+        if (gap == 2)
+            tavro_buffer_append(&b, " ", 1);
     }
-    tavro_service_text(s, TAVRO_SVC_OUTPUT_LINE, tavro_buffer_cstr(&b), 0);
+    inputs_free(&in);
+    tavro_service_text(s, code, tavro_buffer_cstr(&b), 0);
     tavro_buffer_free(&b);
     return TAVRO_NOVALUE;
 }
-NATIVE(TYPE) { return write_value(*state, TAVRO_SVC_APPEND_OUTPUT); }
+
+NATIVE(SHOW) { return write_values(*state, TAVRO_SVC_OUTPUT_LINE, 1); }
+NATIVE(PR) { return write_values(*state, TAVRO_SVC_OUTPUT_LINE, 2); }
+NATIVE(TYPE) { return write_values(*state, TAVRO_SVC_APPEND_OUTPUT, 0); }
 
 NATIVE(KEYP)
 {

@@ -155,7 +155,8 @@ static TAtom *set_flag(TStructure *s, uint32_t bits, int on)
 }
 
 NATIVE(LOCK) { return set_flag(*state, FLAG_LOCKED, 1); }
-NATIVE(UNLOCK) { return set_flag(*state, FLAG_LOCKED, 0); }
+/* unlock also frees a library procedure, which make then may replace. */
+NATIVE(UNLOCK) { return set_flag(*state, FLAG_LOCKED | FLAG_LIBRARY_WORD, 0); }
 NATIVE(KEEPDEFINITION) { return set_flag(*state, FLAG_KEEP_DEFINITION, 1); }
 NATIVE(KEEPHISTORY) { return set_flag(*state, FLAG_KEEP_HISTORY, 1); }
 NATIVE(TRACKDEPENDENCIES) { return set_flag(*state, FLAG_TRACK_DEPENDENCIES, 1); }

@@ -193,27 +193,7 @@ static TAtom *put(TStructure *s, int at_end)
 NATIVE(FPUT) { return put(*state, 0); }
 NATIVE(LPUT) { return put(*state, 1); }
 
-/* (list a b c ...) takes the further inputs #1, #2 ... as well. */
-NATIVE(LIST)
-{
-    TStructure *s = *state;
-    TAtom *a, *b, *x;
-    TKitList out = {NULL, NULL};
-    char name[24];
-    int k;
-    if (!tavro_input(s, "a", &a) || !tavro_input(s, "b", &b))
-        return NULL;
-    if (!tavro_list_append(s, &out, a) || !tavro_list_append(s, &out, b))
-        return NULL;
-    for (k = 1;; ++k) {
-        snprintf(name, sizeof name, "#%d", k);
-        if (!tavro_arg(s, name, &x))
-            break;
-        if (!tavro_list_append(s, &out, x))
-            return NULL;
-    }
-    return out.head;
-}
+static const char *const two_inputs[] = {"a", "b", NULL};
 
 /* The elements of a list, or a word as one element; 0 when memory ran
    out (the error is raised). */
@@ -227,27 +207,52 @@ static int append_flat(TStructure *s, TKitList *out, TAtom *v)
     return 1;
 }
 
-NATIVE(SENTENCE)
+/* list and sentence (`flat`) of any number of inputs: (list 5) is [5],
+   (sentence) is []. */
+static TAtom *joined_list(TStructure *s, int flat)
 {
-    TStructure *s = *state;
-    TAtom *a, *b;
+    Inputs in;
+    TAtom **v;
     TKitList out = {NULL, NULL};
-    if (!tavro_input(s, "a", &a) || !tavro_input(s, "b", &b))
-        return NULL;
-    if (!append_flat(s, &out, a) || !append_flat(s, &out, b))
-        return NULL;
-    return out.head;
+    int n = all_inputs(s, two_inputs, &in), i;
+    v = in.v;
+    for (i = 0; i < n; ++i)
+        if (!(flat ? append_flat(s, &out, v[i]) : tavro_list_append(s, &out, v[i])))
+            break;
+    inputs_free(&in);
+    return n >= 0 && i == n ? out.head : NULL;
 }
 
+NATIVE(LIST) { return joined_list(*state, 0); }
+NATIVE(SENTENCE) { return joined_list(*state, 1); }
+
+/* word of any number of inputs: (word) is the empty word. */
 NATIVE(WORD)
 {
     TStructure *s = *state;
-    const char *ta, *tb;
-    size_t la, lb;
-    char ba[TAVRO_NUMBER_TEXT_SIZE], bb[TAVRO_NUMBER_TEXT_SIZE];
-    if (!tavro_word_input(s, "a", &ta, &la, ba) || !tavro_word_input(s, "b", &tb, &lb, bb))
-        return NULL;
-    return joined_word(s, ta, la, tb, lb);
+    Inputs in;
+    TAtom **v, *w = NULL;
+    TKitBuffer b = {0, 0, 0};
+    int n = all_inputs(s, two_inputs, &in), i;
+    v = in.v;
+    for (i = 0; i < n; ++i) {
+        char buf[TAVRO_NUMBER_TEXT_SIZE];
+        size_t len;
+        const char *t = tavro_word_text(v[i], &len, buf);
+        if (!t) {
+            tavro_fail_input(s, v[i]);
+            break;
+        }
+        if (!tavro_buffer_append(&b, t, len)) {
+            fail_key(s, "OUTOFMEMORY");
+            break;
+        }
+    }
+    if (n >= 0 && i == n)
+        w = joined_word(s, tavro_buffer_cstr(&b), b.length, "", 0);
+    tavro_buffer_free(&b);
+    inputs_free(&in);
+    return w;
 }
 
 NATIVE(REVERSE)

@@ -54,6 +54,13 @@ TEST_F(Parser, TranslatesPrograms)
         {"repeat 4 ;c\r{c}\r[fd]", "[repeat 4 , [fd]]"},
         {"a , [2] ',' [3]", "[a [2] , [3]]"},
         {"[1\r2\n3] [a\r[b]] (1 +\r 2\n\r\n) (a ',')", "[[1 , 2 , 3] [a [b]] (1 + 2) (a ,)]"},
+        // A tilde that ends a line continues it, in statements and lists.
+        {"print 1 ~\r 2\rx", "[print 1 2 , x]"},
+        {"[a b~  \r\n c] [d ~x]", "[[a b c] [d ~x]]"},
+        {"; note ~\rx 'a~'~\ry", "[, x a~ y]"},
+        // Bars make one word of what they enclose; a lone bar is a word.
+        {"print \"|a b| |[x]|y\r[1 | 2 |]\r\"|", "[print \" a b [x]y [1 | 2 |] , \" |]"},
+        {"|to| |end| a|b", "[to end a|b]"},
     };
     for (auto& c : cases) EXPECT_EQ(Parsed(c[0]), c[1]) << c[0];
     EXPECT_EQ(TranslateText(""), nullptr);
@@ -64,6 +71,10 @@ TEST_F(Parser, TranslatesPrograms)
 TEST_F(Parser, ErrorsNameTheCulpritAndItsPlace)
 {
     const std::string noName = "A procedure definition needs a name after \"to\"";
+    const std::string listEnd = "The word end ends a definition, even inside a list or after a quote (or a "
+                                "list before it lacks its ]); write 'end' for the word";
+    const std::string listTo = "The word to starts a definition, even inside a list or after a quote; write "
+                               "'to' for the word";
     const std::string cases[][2] = {
         {"a ]", "Unmatched ] @1:3"},
         // A brace comment left open: at its opening brace.
@@ -73,7 +84,14 @@ TEST_F(Parser, ErrorsNameTheCulpritAndItsPlace)
         {"a\rEnd", "Unmatched end @2:3"},
         {"'to' f end", "Unmatched end @1:8"},
         {"x [a [b]\r", "Unmatched [ @1:3"},
-        {"[a\rend]", "Unmatched [ @1:1"},
+        {"[a\rend]", listEnd + " @2:4"},
+        {"print \"end", listEnd + " @1:8"},
+        {"to f print \"end\rend", listEnd + " @1:13"},
+        // A definition that a list's end cuts short was meant as words.
+        {"print [to be]", listTo + " @1:8"},
+        {"[to]", listTo + " @1:2"},
+        {"(to)", listTo + " @1:2"},
+        {"print \"to", listTo + " @1:8"},
         {"(a [b)", "Unmatched ) @1:6"},
         {"x (1 2", "Unmatched ( @1:3"},
         {"(1 ]", "Unmatched ( @1:1"},
@@ -81,8 +99,14 @@ TEST_F(Parser, ErrorsNameTheCulpritAndItsPlace)
         {"x\rto f print 1", "Unmatched to @2:3"},
         {"to f ] end", "Unmatched ] @1:6"},
         {"to f ) end", "Unmatched ) @1:6"},
-        {"to f [x end", "Unmatched [ @1:6"},
+        {"to f [x end", listEnd + " @1:9"},
         {"print\r 'abc", "Unmatched  '  @2:8"},
+        {"show [Can't]", "An apostrophe starts a quoted word here ('like this'), and the one in Can't is never "
+                         "closed; write 'Can''t' for the word @1:10"},
+        // Lines continued with a tilde still count.
+        {"print ~\r 1 ~\r ]", "Unmatched ] @3:15"},
+        // A text that ends in a continued line is not complete yet.
+        {"print 1 ~ ", "Unmatched  ~  @1:9"},
         {"to end", noName + " @1:1"},
         {"x to :a \"b end", noName + " @1:3"},
         {"to f [1 2] end", "[1 2] is not a word @1:12"},

@@ -17,13 +17,13 @@ namespace {
 
 struct Trigonometry : CoreTest {
     // Calls the native word as its wrapper would: an activation record
-    // with the input `a` on top of the context stack.
+    // with the input `number` on top of the context stack.
     long double Call(const char* word, long double a)
     {
         Atom* procedure = CreatePath(Root, "w", nullptr, true);
         Atom* record = AttachNew(procedure, AnonymousName(), nullptr);
         record->Flags |= flActivation;
-        AttachNew(record, Text("a").raw(), NewNumber(a));
+        AttachNew(record, Text("number").raw(), NewNumber(a));
         PushContext(record);
         Atom* result = ResolveNative(std::string("dll.core.") + word)(&State);
         PopContext();
