@@ -97,7 +97,7 @@ NATIVE(PARSE)
     TAtom *v, *c;
     TKitBuffer text = {0, 0, 0};
     TAtom *list;
-    if (!tavro_input(s, "text", &v))
+    if (!tavro_input(s, "commandtext", &v))
         return NULL;
     if (tavro_is_list(v)) {
         for (c = v; c; c = tavro_right(c)) {
