@@ -15,7 +15,7 @@
 
 namespace tavro::scene {
 
-bool Scene::meshOf(Mesh& mesh)
+bool Scene::MeshOf(Mesh& mesh)
 {
     Vector3 low, high;
     if (!DrawingBounds(low, high)) return false;

@@ -27,6 +27,11 @@ inline PictureFormat PictureFormatOf(const std::string& fileName)
     return PictureFormat::None;
 }
 
+// The largest picture: a side, and the pixels in all (three bytes each,
+// and a buffer of four bytes each for the runner's view).
+constexpr int kMaxPictureSide = 16384;
+constexpr long long kMaxPicturePixels = 64LL * 1000 * 1000;
+
 // The extensions, as the messages list them.
 constexpr const char* kPictureFormats = ".png, .jpg, .svg, .stl or .obj";
 

@@ -138,7 +138,7 @@ void Scene::SavePicture(const std::string& fileName, int width, int height)
         Mesh mesh;
         bool any = false;
         try {
-            any = meshOf(mesh);
+            any = MeshOf(mesh);
         } catch (const std::bad_alloc&) {
             RaiseError("OUTOFMEMORY", {});
         }

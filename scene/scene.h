@@ -47,6 +47,7 @@
 
 #include "atom.h"
 #include "jpeg.h"
+#include "picture_format.h"
 #include "scene_settings.h"
 #include "scene_view.h"
 
@@ -153,6 +154,9 @@ public:
     // with the file name and the reason when the file cannot be written.
     // Nothing without a view.
     void SavePicture(const std::string& fileName, int width = 0, int height = 0);
+    // The scene's solids as a mesh in turtle steps (mesh.h), as the STL
+    // and OBJ files hold it; false when nothing is drawn.
+    bool MeshOf(struct Mesh& mesh);
     // The picture as SavePicture would write it, as RGB pixels.
     RgbImage RenderPicture(int width, int height);
 
@@ -255,8 +259,6 @@ private:
     template <class Make>
     auto withPictureState(Make make);
     std::string svgOf(int width, int height);
-    // The scene's solids as a mesh (mesh.h); false when nothing is drawn.
-    bool meshOf(struct Mesh& mesh);
     bool feedbackBounds(const Vector3& low, const Vector3& high, Vector3& outLow, Vector3& outHigh);
     void applyProjection();
     void drawTile(int x, int y, int tileWidth, int tileHeight, int width, int height);
@@ -302,10 +304,6 @@ private:
     uint64_t listsCompiled_ = 0;
     uint64_t framesDrawn_ = 0;
 };
-
-// The largest picture: a side, and the pixels in all (three bytes each).
-constexpr int kMaxPictureSide = 16384;
-constexpr long long kMaxPicturePixels = 64LL * 1000 * 1000;
 
 // The perspective rule of the plane window: the vertical field of view in
 // degrees for a drawing area `height` pixels high.

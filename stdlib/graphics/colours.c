@@ -103,6 +103,11 @@ static int bad_colour(TStructure *s, const TAtom *v)
     return 0;
 }
 
+int colour_value(TStructure *s, TAtom *v, double rgb[3])
+{
+    return one_input(v, rgb) || bad_colour(s, v);
+}
+
 int colour_inputs(TStructure *s, double rgb[3])
 {
     TAtom *r, *g, *b;

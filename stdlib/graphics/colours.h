@@ -17,4 +17,8 @@
    names the word, the input and the forms there are. */
 int colour_inputs(TStructure *s, double rgb[3]);
 
+/* One value as a colour: a number 0 to 15, a name or a list [r g b]. 1,
+   or 0 after raising BADCOLOUR. */
+int colour_value(TStructure *s, TAtom *v, double rgb[3]);
+
 #endif

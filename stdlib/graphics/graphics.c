@@ -898,16 +898,24 @@ NATIVE(COLOUR)
     return new_vector(s, c);
 }
 
-/* A colour in any form, then the opacity a (1 when not given). */
+/* A colour in any form, then the opacity (1 when not given): r g b a, or
+   a colour value and the opacity as the second input. */
 NATIVE(BACKGROUND)
 {
     TStructure *s = *state;
     double c[4];
-    if (!colour_inputs(s, c))
-        return NULL;
+    TAtom *r;
+    long double n;
     c[3] = 1;
-    if (tavro_arg(s, "a", NULL) && !number(s, "a", &c[3]))
+    if (!tavro_input(s, "r", &r))
         return NULL;
+    if (!tavro_to_number(r, &n) && !tavro_arg(s, "b", NULL)) {
+        if (!colour_value(s, r, c) || (tavro_arg(s, "g", NULL) && !number(s, "g", &c[3])))
+            return NULL;
+    } else {
+        if (!colour_inputs(s, c) || (tavro_arg(s, "a", NULL) && !number(s, "a", &c[3])))
+            return NULL;
+    }
     tavro_service(s, TAVRO_SVC_BACKGROUND, NULL, c[0], c[1], c[2], c[3]);
     return TAVRO_NOVALUE;
 }
