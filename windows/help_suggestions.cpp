@@ -58,7 +58,7 @@ std::string DialectTopics(std::string_view word)
     // Words of the common Logo dialects and where this one's help covers
     // the same thing.
     static const std::pair<const char*, const char*> kWords[] = {
-        {"dotimes", "repeat for"},  {"setpc", "setpencolor"},   {"name", "make"},
+        {"dotimes", "repeat for"},  {"name", "make"},
         {"define", "to"},           {"load", "run"},            {"readlist", "readword"},
         {"rl", "readword"},         {"rw", "readword"},         {"penerase", "penup"},
         {"pe", "penup"},            {"erall", "erase"},         {"bye", "help"},
