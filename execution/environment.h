@@ -71,6 +71,11 @@ public:
     // the environment has no help to show.
     virtual bool ShowHelp(std::string_view topic) { return false; }
 
+    // ---- leaving (service 114, `bye`): the program asks to end the
+    // environment the way its close button does. Called inside the run,
+    // which ends right after with a stop; a GUI closes once it is idle.
+    virtual void RequestQuit() {}
+
     // ---- keys
     // Moves keys received since the last call into the key buffer
     // (AppendKey); true when no key can ever come any more. A GUI appends

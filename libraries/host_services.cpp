@@ -160,6 +160,9 @@ intptr_t serve(int code, TText* text, long double n1, long double n2, long doubl
     }
     case TAVRO_SVC_SHOW_HELP:
         return Env().ShowHelp(t) ? 1 : 0;
+    case TAVRO_SVC_QUIT:
+        Env().RequestQuit();
+        return 0;
     case TAVRO_SVC_STOP_REQUESTED:
         // Natives that wait (wait, readchar, the loops) ask this often:
         // the plane keeps showing the drawing meanwhile.

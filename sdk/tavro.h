@@ -308,9 +308,13 @@ enum {
                                       4 background -> result: a list of
                                       numbers (x y z, or r g b a); 0 without
                                       a scene */
-    TAVRO_SVC_SHOW_HELP = 113      /* text: a word, or "" for the start page:
+    TAVRO_SVC_SHOW_HELP = 113,     /* text: a word, or "" for the start page:
                                       the environment shows its help topic;
                                       result 1 when it could */
+    TAVRO_SVC_QUIT = 114           /* the user's program asks to leave the
+                                      environment, as its close button does
+                                      (the runner ends); the native function
+                                      then ends the run with a stop */
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'

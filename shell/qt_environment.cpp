@@ -88,6 +88,12 @@ bool QtEnvironment::ShowHelp(std::string_view topic)
     return TheInfoWindow() != nullptr;
 }
 
+void QtEnvironment::RequestQuit()
+{
+    // Queued: the run unwinds with its stop first, then the window closes.
+    if (QWidget* window = TheMainWindow()) QMetaObject::invokeMethod(window, "close", Qt::QueuedConnection);
+}
+
 std::optional<std::string> QtEnvironment::AskText(std::string_view prompt)
 {
     std::string text(prompt.empty() ? std::string_view("?") : prompt);

@@ -27,6 +27,9 @@ public:
     void ShowRunStopped() override;
     // Opens the info window at the topic (the start page for "").
     bool ShowHelp(std::string_view topic) override;
+    // `bye`: the main window is asked to close once the run has ended, and
+    // closes as its close button closes it (unsaved sources are asked for).
+    void RequestQuit() override;
     std::optional<std::string> AskText(std::string_view prompt) override;
     // Keys arrive as the windows receive them; waiting for one keeps the
     // windows alive.

@@ -54,13 +54,13 @@ public:
         drop();
         doc_ = xmlReadFile(xml.c_str(), nullptr, XML_PARSE_NONET);
         if (!doc_) {
-            error = "cannot read " + xml;
+            error = "the installation's Help folder has no readable help.xml";
             return false;
         }
         // The stylesheet takes ownership of its own document.
         style_ = xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(xsl.c_str()));
         if (!style_) {
-            error = "cannot read " + xsl;
+            error = "the installation's Help folder has no readable help.xsl";
             drop();
             return false;
         }

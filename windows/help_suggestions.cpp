@@ -58,11 +58,10 @@ std::string DialectTopics(std::string_view word)
     // Words of the common Logo dialects and where this one's help covers
     // the same thing.
     static const std::pair<const char*, const char*> kWords[] = {
-        {"dotimes", "repeat for"},  {"name", "make"},
-        {"define", "to"},           {"load", "run"},            {"readlist", "readword"},
-        {"rl", "readword"},         {"rw", "readword"},         {"penerase", "penup"},
-        {"pe", "penup"},            {"erall", "erase"},         {"bye", "help"},
-        {"text", "text3d"},         {"fill", "disk"},           {"sort", "map filter"},
+        {"dotimes", "repeat for"},  {"name", "make"},       {"load", "run"},
+        {"readlist", "readword"},   {"rl", "readword"},     {"rw", "readword"},
+        {"erall", "erase ern"},     {"fill", "polygon"},    {"label", "turtlelabel"},
+        {"learn", "to"},           {"ppt", "pendown"},
     };
     std::string wanted = lower(word);
     for (const auto& [other, here] : kWords)

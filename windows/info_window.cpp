@@ -280,7 +280,7 @@ void InfoWindow::TimerTick()
 
 int InfoWindow::ShowTopic(const std::string& address)
 {
-    std::string topic = LinkArgument(address);
+    std::string topic = PercentDecoded(LinkArgument(address));
     if (topic.empty()) return 1;
     values_->WriteTopic(topic);
     pending_ = HelpPageAddress();

@@ -85,6 +85,27 @@ std::string LinkArgument(std::string_view address)
     return trimmed(s, isBlank);
 }
 
+std::string PercentDecoded(std::string_view text)
+{
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
+            hex(text[i + 2]) >= 0) {
+            out += char(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string AddressForTyped(std::string_view typed)
 {
     if (typed.find("://") != std::string_view::npos) return std::string(typed);

@@ -29,6 +29,11 @@ bool IsPrivateAddress(std::string_view address);
 // to be cancelled).
 std::string LinkArgument(std::string_view address);
 
+// "%XX" (two hexadecimal digits) as the byte it stands for; a "%" without
+// two such digits after it stays as it is. The view reports a link to the
+// topic ">" as "view://%3E": the topic is the decoded name.
+std::string PercentDecoded(std::string_view text);
+
 // Where Enter in the address box goes: the text itself when it contains
 // "://", else "view://" followed by the text.
 std::string AddressForTyped(std::string_view typed);

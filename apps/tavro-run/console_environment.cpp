@@ -11,6 +11,7 @@
 #include "help_text.h"
 
 #include "interpreter.h"
+#include "log.h"
 #include "run_control.h"
 #include "state.h"
 
@@ -60,6 +61,16 @@ void ConsoleEnvironment::FinishLine()
     if (lineOpen_) std::fputc('\n', stdout);
     lineOpen_ = false;
     std::fflush(stdout);
+}
+
+void ConsoleEnvironment::RequestQuit()
+{
+    FinishLine();
+    CloseLog();
+    std::fflush(stderr);
+    // The interpreter is deep inside the run: nothing of it needs tearing
+    // down, and static destructors must not run under its feet.
+    _exit(0);
 }
 
 void ConsoleEnvironment::ShowMessage(std::string_view message, std::string_view source)

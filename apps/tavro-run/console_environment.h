@@ -23,6 +23,9 @@ public:
     // No info window here: the topic is printed as plain text on standard
     // output (help_text.h).
     bool ShowHelp(std::string_view topic) override;
+    // `bye`: the output is finished and the runner ends at once, with
+    // status 0, whatever the program or command line still holds.
+    void RequestQuit() override;
 
     // Without a view the camera and the background are only kept, so
     // that the program reads back what it set (a picture runner's scene

@@ -64,7 +64,8 @@ constexpr const char* kUsage =
     "Exit status: 0 when everything ran, 1 when a program or command failed,\n"
     "2 for a usage error, 130 when Ctrl+C stopped a program file (the files\n"
     "after it do not run). Like lines typed one after another, a command of\n"
-    "-e that Ctrl+C stops fails (status 1) and the next one still runs.\n";
+    "-e that Ctrl+C stops fails (status 1) and the next one still runs.\n"
+    "A program's bye ends the runner at once with status 0.\n";
 
 // A run that the user stopped with Ctrl+C ends the runner like an
 // interrupted command.

@@ -15,28 +15,25 @@
 #include <math.h>
 #include <stdio.h>
 
-#include "tavro_kit.h"
-
-#define EXPORT __attribute__((visibility("default")))
-#define NATIVE(fn) EXPORT TAtom *fn(TStructure **state)
+#include "core.h"
 
 /* ------------------------------------------------------------- helpers */
 
-static TAtom *hold(TAtom *a)
+TAtom *hold(TAtom *a)
 {
     if (tavro_is_object(a))
         tavro_addref(a);
     return a;
 }
 
-static void let_go(TAtom *a)
+void let_go(TAtom *a)
 {
     if (tavro_is_object(a))
         tavro_release(a);
 }
 
 /* Runs the list input `name` for the caller; as tavro_run_for_caller. */
-static int run_input(TStructure *s, const char *name, TAtom **value)
+int run_input(TStructure *s, const char *name, TAtom **value)
 {
     TAtom *list;
     *value = TAVRO_NOVALUE;
@@ -51,7 +48,7 @@ static int run_input(TStructure *s, const char *name, TAtom **value)
 
 /* A test: the value of a list run for the caller, or a truth value.
    Returns 1 with *truth set, 0 when the function must return *value. */
-static int test_input(TStructure *s, const char *name, int *truth, TAtom **value)
+int test_input(TStructure *s, const char *name, int *truth, TAtom **value)
 {
     TAtom *t;
     *value = TAVRO_NOVALUE;
@@ -75,7 +72,7 @@ static int test_input(TStructure *s, const char *name, int *truth, TAtom **value
 }
 
 /* Runs a template with one list of inputs. */
-static int call_template(TStructure *s, TAtom *template_, TAtom *inputs, TAtom **value)
+int call_template(TStructure *s, TAtom *template_, TAtom *inputs, TAtom **value)
 {
     return tavro_run_for_caller(s, template_, 1, inputs, value);
 }
@@ -88,7 +85,7 @@ static TAtom *one_input(TStructure *s, TAtom *x)
 
 /* The elements of a list or the characters of a word, as a list (a word's
    characters become one-character words). */
-static TAtom *elements(TStructure *s, TAtom *data)
+TAtom *elements(TStructure *s, TAtom *data)
 {
     TKitList out = {NULL, NULL};
     char buf[TAVRO_NUMBER_TEXT_SIZE];
@@ -142,30 +139,125 @@ NATIVE(IFELSE)
     return value;
 }
 
-/* The result of the last `test`: -1 before any. */
-static int last_test = -1;
+/* test keeps its result per procedure, as UCBLogo does: with the scope
+   the word was written in (its wrapper's caller). iftrue and iffalse take
+   the result of the nearest such scope down the running calls, so a
+   subprocedure sees the test of the procedure that called it, and a test
+   in a subprocedure leaves its caller's alone.
+   The results are a hash table by scope, so that deep recursions that
+   test at every level stay fast. A held reference keeps a scope's address
+   from being reused by another record while its result is kept; results
+   of scopes that ended (records that hang nowhere any more) are dropped
+   whenever the table fills up. */
+typedef struct {
+    TAtom *scope; /* NULL: a free slot */
+    int truth;
+} Tested;
+
+static Tested *tested;
+static size_t tested_capacity, tested_used; /* capacity: 0 or a power of 2 */
+
+/* At a reset: the scopes may belong to a state that is gone. */
+void forget_tests(void)
+{
+    free(tested);
+    tested = NULL;
+    tested_capacity = tested_used = 0;
+}
+
+static size_t slot_of(const TAtom *scope)
+{
+    size_t i = (size_t)(((uintptr_t)scope >> 4) * 0x9E3779B97F4A7C15u) & (tested_capacity - 1);
+    while (tested[i].scope && tested[i].scope != scope)
+        i = (i + 1) & (tested_capacity - 1);
+    return i;
+}
+
+static const Tested *test_of(const TAtom *scope)
+{
+    const Tested *t;
+    if (!tested_capacity)
+        return NULL;
+    t = &tested[slot_of(scope)];
+    return t->scope ? t : NULL;
+}
+
+/* A scope still in use: a running record hangs under its procedure (or a
+   template's scope under its caller's), the root under nothing. */
+static int in_use(const TStructure *s, const TAtom *scope) { return scope->Parent || scope == s->Root; }
+
+/* A table of twice the capacity needed for the results still in use;
+   0 when memory runs out. */
+static int regrow(const TStructure *s)
+{
+    Tested *old = tested;
+    size_t old_capacity = tested_capacity, i, live = 0;
+    for (i = 0; i < old_capacity; ++i)
+        live += old[i].scope && in_use(s, old[i].scope);
+    tested_capacity = 16;
+    while (tested_capacity < 4 * (live + 1))
+        tested_capacity *= 2;
+    tested = (Tested *)calloc(tested_capacity, sizeof(Tested));
+    if (!tested) {
+        tested = old;
+        tested_capacity = old_capacity;
+        return 0;
+    }
+    tested_used = 0;
+    for (i = 0; i < old_capacity; ++i) {
+        if (!old[i].scope)
+            continue;
+        if (!in_use(s, old[i].scope)) {
+            let_go(old[i].scope);
+            continue;
+        }
+        tested[slot_of(old[i].scope)] = old[i];
+        ++tested_used;
+    }
+    free(old);
+    return 1;
+}
+
+static TAtom *caller_scope(const TStructure *s)
+{
+    const TContext *top = s->Contexts;
+    return top && top->Link ? top->Link->Node : s->Root;
+}
 
 NATIVE(TEST)
 {
     TStructure *s = *state;
-    TAtom *value;
+    TAtom *value, *scope;
+    Tested *t;
     int truth;
     if (!test_input(s, "test", &truth, &value))
         return value;
-    last_test = truth;
+    scope = caller_scope(s);
+    if (2 * (tested_used + 1) > tested_capacity && !regrow(s))
+        return fail_key(s, "OUTOFMEMORY");
+    t = &tested[slot_of(scope)];
+    if (!t->scope) {
+        t->scope = hold(scope);
+        ++tested_used;
+    }
+    t->truth = truth;
     return TAVRO_NOVALUE;
 }
 
 static TAtom *run_if_tested(TStructure *s, int wanted)
 {
     TAtom *value = TAVRO_NOVALUE;
-    if (last_test < 0) {
-        tavro_raise(s, "NOTEST", tavro_word_name(s));
-        return NULL;
+    const TContext *c;
+    for (c = s->Contexts ? s->Contexts->Link : NULL; c; c = c->Link) {
+        const Tested *t = test_of(c->Node);
+        if (t) {
+            if (t->truth == wanted)
+                run_input(s, "body", &value);
+            return value;
+        }
     }
-    if (last_test == wanted)
-        run_input(s, "body", &value);
-    return value;
+    tavro_raise(s, "NOTEST", tavro_word_name(s));
+    return NULL;
 }
 
 NATIVE(IFTRUE) { return run_if_tested(*state, 1); }
@@ -187,7 +279,7 @@ static void count_end(TStructure *s, Counter c) { s->RepeatCount = c.saved; }
 
 /* Is the user asking the program to stop? (A body that runs no statement
    would otherwise never see it.) */
-static int stop_requested(TStructure *s)
+int stop_requested(TStructure *s)
 {
     if (tavro_service_plain(s, TAVRO_SVC_STOP_REQUESTED)) {
         tavro_raise_stop(s);
@@ -301,26 +393,139 @@ NATIVE(FOR)
     return value;
 }
 
+/* The inputs of a word that takes a number of lists: the inputs `first`
+   and `second`, then the extra ones "#1", "#2" ... given in parentheses.
+   Returns how many (in a malloc'ed array in *all), or -1 after an error. */
+static int gather_inputs(TStructure *s, const char *first, const char *second, TAtom ***all)
+{
+    TAtom **got = NULL, *x;
+    int n = 0, capacity = 0;
+    char name[24];
+    for (;; ++n) {
+        if (n < 2) {
+            if (!tavro_input(s, n == 0 ? first : second, &x)) {
+                free(got);
+                return -1;
+            }
+        } else {
+            snprintf(name, sizeof name, "#%d", n - 1);
+            if (!tavro_arg(s, name, &x))
+                break;
+        }
+        if (n == capacity) {
+            TAtom **more;
+            capacity = capacity ? capacity * 2 : 4;
+            more = (TAtom **)realloc(got, (size_t)capacity * sizeof(TAtom *));
+            if (!more) {
+                free(got);
+                fail_key(s, "OUTOFMEMORY");
+                return -1;
+            }
+            got = more;
+        }
+        got[n] = x;
+    }
+    *all = got;
+    return n;
+}
+
+/* Walks several data inputs side by side: each becomes the list of its
+   elements (a word's characters), held while the templates run. */
+typedef struct {
+    TAtom **lists;   /* the element lists, then the cursors */
+    TAtom **cursors;
+    int count;
+} Walk;
+
+static void walk_end(Walk *w)
+{
+    int k;
+    for (k = 0; k < w->count; ++k)
+        let_go(w->lists[k]);
+    free(w->lists);
+    w->lists = NULL;
+    w->count = 0;
+}
+
+/* 0 after an error: a data input that is no word or list, or lists of
+   different lengths (the one that differs from the first is named). */
+static int walk_start(TStructure *s, Walk *w, TAtom **data, int count)
+{
+    int k;
+    long first_length = 0;
+    w->count = 0;
+    w->lists = (TAtom **)calloc((size_t)(count * 2 + 1), sizeof(TAtom *));
+    if (!w->lists) {
+        fail_key(s, "OUTOFMEMORY");
+        return 0;
+    }
+    w->cursors = w->lists + count;
+    for (k = 0; k < count; ++k) {
+        long length = 0;
+        TAtom *c;
+        w->lists[k] = hold(elements(s, data[k]));
+        w->count = k + 1;
+        if (!tavro_is_list(w->lists[k])) {
+            walk_end(w);
+            return 0;
+        }
+        for (c = w->lists[k]; tavro_is_object(c); c = tavro_right(c))
+            ++length;
+        if (k == 0)
+            first_length = length;
+        else if (length != first_length) {
+            walk_end(w);
+            tavro_fail_input(s, data[k]);
+            return 0;
+        }
+        w->cursors[k] = w->lists[k];
+    }
+    return 1;
+}
+
+/* The inputs of the next template call (the next element of every list),
+   or NULL when the lists are used up. */
+static TAtom *walk_next(TStructure *s, Walk *w)
+{
+    TKitList inputs = {NULL, NULL};
+    int k;
+    if (w->count == 0 || !tavro_is_object(w->cursors[0]))
+        return NULL;
+    for (k = 0; k < w->count; ++k) {
+        if (!tavro_list_append(s, &inputs, tavro_left(w->cursors[k])))
+            return NULL;
+        w->cursors[k] = tavro_right(w->cursors[k]);
+    }
+    return inputs.head;
+}
+
+/* foreach data template, and (foreach data1 data2 ... template): the
+   template comes last and gets one element of every list. */
 NATIVE(FOREACH)
 {
     TStructure *s = *state;
-    TAtom *data, *template_, *list, *value = TAVRO_NOVALUE, *cell;
+    TAtom **all, *value = TAVRO_NOVALUE, *template_, *inputs;
+    Walk w;
     Counter c;
     int32_t round = 0;
-    if (!tavro_input(s, "data", &data) || !tavro_input(s, "template", &template_))
+    int n = gather_inputs(s, "data", "template", &all);
+    if (n < 0)
         return NULL;
-    list = hold(elements(s, data));
-    if (!tavro_is_list(list))
+    template_ = all[n - 1];
+    if (!walk_start(s, &w, all, n - 1)) {
+        free(all);
         return NULL;
+    }
+    free(all);
     c = count_start(s);
-    for (cell = list; tavro_is_object(cell); cell = tavro_right(cell)) {
+    while ((inputs = walk_next(s, &w)) != NULL) {
         s->RepeatCount = ++round;
-        if (!call_template(s, template_, one_input(s, tavro_left(cell)), &value))
+        if (!call_template(s, template_, inputs, &value))
             break;
         value = TAVRO_NOVALUE;
     }
     count_end(s, c);
-    let_go(list);
+    walk_end(&w);
     return value;
 }
 
@@ -359,27 +564,40 @@ NATIVE(THROW)
 
 /* ------------------------------------------------------------ templates */
 
-/* map and filter: `keep` 0 collects the results, 1 the elements whose
-   result is true. A word gives a word. */
-static TAtom *map_or_filter(TStructure *s, int keep)
+/* map, map.se and filter over one list or, in parentheses, several
+   ((map template data1 data2 ...), the template gets one element of each).
+   A word gives a word (when the results are words). */
+enum { MAP_COLLECT, MAP_SENTENCE, MAP_FILTER };
+
+static TAtom *map_rounds(TStructure *s, int mode)
 {
-    TAtom *template_, *data, *list, *cell, *value;
+    TAtom **all, *template_, *inputs, *value;
     TKitList out = {NULL, NULL};
-    int word_data;
-    if (!tavro_input(s, "template", &template_) || !tavro_input(s, "data", &data))
+    Walk w;
+    int word_data, n;
+    int32_t round = 0;
+    TAtom *cell;
+    n = gather_inputs(s, "template", "data", &all);
+    if (n < 0)
         return NULL;
-    word_data = !tavro_is_list(data);
-    list = hold(elements(s, data));
-    if (!tavro_is_list(list))
+    template_ = hold(all[0]);
+    word_data = !tavro_is_list(all[1]);
+    if (!walk_start(s, &w, all + 1, n - 1)) {
+        free(all);
+        let_go(template_);
         return NULL;
-    for (cell = list; tavro_is_object(cell); cell = tavro_right(cell)) {
-        TAtom *x = tavro_left(cell), *head = out.head;
-        if (!call_template(s, template_, one_input(s, x), &value)) {
+    }
+    free(all);
+    while ((inputs = walk_next(s, &w)) != NULL) {
+        TAtom *x = tavro_left(inputs), *head = out.head;
+        s->RepeatCount = ++round;
+        if (!call_template(s, template_, inputs, &value)) {
             let_go(head);
-            let_go(list);
+            walk_end(&w);
+            let_go(template_);
             return value;
         }
-        if (keep) {
+        if (mode == MAP_FILTER) {
             int truth = tavro_is_word_or_number(value) && value->Kind == akWord &&
                         tavro_bytes_equal(tavro_text_cstr(value->Text), (size_t)tavro_text_length(value->Text),
                                           "TRUE", 4, 1);
@@ -387,7 +605,8 @@ static TAtom *map_or_filter(TStructure *s, int keep)
                             tavro_bytes_equal(tavro_text_cstr(value->Text),
                                               (size_t)tavro_text_length(value->Text), "FALSE", 5, 1))) {
                 let_go(head);
-                let_go(list);
+                walk_end(&w);
+                let_go(template_);
                 return tavro_fail_input(s, value == TAVRO_NOVALUE ? template_ : value);
             }
             if (!truth)
@@ -395,22 +614,34 @@ static TAtom *map_or_filter(TStructure *s, int keep)
             value = x;
         } else if (value == TAVRO_NOVALUE) {
             let_go(head);
-            let_go(list);
+            walk_end(&w);
+            let_go(template_);
             return tavro_fail_input(s, template_);
         }
-        if (!tavro_list_append(s, &out, value)) {
+        if (mode == MAP_SENTENCE && tavro_is_list(value)) {
+            for (cell = value; tavro_is_object(cell); cell = tavro_right(cell))
+                if (!tavro_list_append(s, &out, tavro_left(cell)))
+                    break;
+        } else if (!tavro_list_append(s, &out, value)) {
+            cell = value; /* out of memory */
+        } else {
+            cell = NULL;
+        }
+        if (cell) {
             let_go(head);
-            let_go(list);
+            walk_end(&w);
+            let_go(template_);
             return NULL;
         }
         if (!head)
             hold(out.head);
     }
     let_go(out.head);
-    let_go(list);
-    if (word_data) {
+    walk_end(&w);
+    let_go(template_);
+    if (word_data && mode != MAP_SENTENCE) {
         TKitBuffer b = {0, 0, 0};
-        TAtom *w;
+        TAtom *word;
         for (cell = out.head; cell; cell = tavro_right(cell)) {
             char buf[TAVRO_NUMBER_TEXT_SIZE];
             size_t len;
@@ -421,15 +652,25 @@ static TAtom *map_or_filter(TStructure *s, int keep)
             }
             tavro_buffer_append(&b, t, len);
         }
-        w = tavro_new_word(s, tavro_buffer_cstr(&b), b.length);
+        word = tavro_new_word(s, tavro_buffer_cstr(&b), b.length);
         tavro_buffer_free(&b);
-        return w;
+        return word;
     }
     return out.head;
 }
 
-NATIVE(MAP) { return map_or_filter(*state, 0); }
-NATIVE(FILTER) { return map_or_filter(*state, 1); }
+/* The round (repcount, `#`) counts the elements, as in foreach. */
+static TAtom *map_or_filter(TStructure *s, int mode)
+{
+    Counter c = count_start(s);
+    TAtom *result = map_rounds(s, mode);
+    count_end(s, c);
+    return result;
+}
+
+NATIVE(MAP) { return map_or_filter(*state, MAP_COLLECT); }
+NATIVE(MAPSE) { return map_or_filter(*state, MAP_SENTENCE); }
+NATIVE(FILTER) { return map_or_filter(*state, MAP_FILTER); }
 
 /* reduce template data: from the right, as UCBLogo does:
    reduce "f [a b c] is f a (f b c). */

@@ -1,9 +1,12 @@
 /*
  * core.DLL - the everyday vocabulary: arithmetic, logic, words and lists,
- * input and output, time, names and flags, log and environment; one file
- * a word group (arithmetic.c, words_and_lists.c, input_output.c, names.c,
- * log_and_environment.c, control.c). This file holds what the groups
- * share: errors, UTF-8 texts, equality, numbers as results.
+ * input and output, time, names and flags, log and environment, and the
+ * further words of UCBLogo programs; one file a word group (arithmetic.c,
+ * words_and_lists.c, input_output.c, names.c, log_and_environment.c,
+ * control.c, caller_words.c, definitions.c, more_templates.c,
+ * more_lists.c, property_lists.c, arrays.c, session_words.c). This file
+ * holds what the groups share: errors, UTF-8 texts, equality, numbers as
+ * results.
  *
  * Written against sdk/ only, like any third-party library. Each export is
  * called from a wrapping procedure in core.tvr and reads that procedure's
@@ -46,6 +49,17 @@ int whole_input(TStructure *s, const char *name, long long *n)
     }
     tavro_fail_input(s, v);
     return 0;
+}
+
+/* A new word of the word or number input `name` (a name to pass on). */
+TAtom *name_input(TStructure *s, const char *name)
+{
+    const char *t;
+    size_t len;
+    char buf[TAVRO_NUMBER_TEXT_SIZE];
+    if (!tavro_word_input(s, name, &t, &len, buf))
+        return NULL;
+    return tavro_new_word(s, t, len);
 }
 
 /* --------------------------------------------------------------- texts */

@@ -28,6 +28,7 @@ enum {
 /* Errors and inputs (core.c). */
 TAtom *fail_key(TStructure *s, const char *key);
 int whole_input(TStructure *s, const char *name, long long *n);
+TAtom *name_input(TStructure *s, const char *name);
 
 /* UTF-8 texts by characters (core.c). */
 size_t char_size(const char *t, size_t len, size_t i);
@@ -48,5 +49,32 @@ uint64_t random_below(uint64_t n);
 
 /* The empty word (core.c). */
 TAtom *empty_word(TStructure *s);
+
+/* Arrays are lists whose first cell carries ARRAY_FLAG and, in its
+   otherwise unused Number, the index of the first element (arrays.c). */
+#define ARRAY_FLAG 0x40000000u
+int is_array(const TAtom *a);
+long long array_origin(const TAtom *a);
+
+/* What a session keeps, dropped at every start and reset without
+   touching the atoms (property_lists.c, control.c). */
+void forget_property_lists(void);
+void forget_tests(void);
+void forget_symbols(void); /* gensym's count (more_lists.c) */
+
+/* Running lists and templates for the caller of the wrapping procedure
+   (control.c). A value kept across runs is held by a reference (hold,
+   let_go): the collector may run inside every list. The run functions
+   return 0 when the native function must return *value at once (an
+   output, stop, throw or error is on its way out). */
+TAtom *hold(TAtom *a);
+void let_go(TAtom *a);
+int run_input(TStructure *s, const char *name, TAtom **value);
+int test_input(TStructure *s, const char *name, int *truth, TAtom **value);
+int call_template(TStructure *s, TAtom *template_, TAtom *inputs, TAtom **value);
+/* A list as it is, a word as the list of its characters. */
+TAtom *elements(TStructure *s, TAtom *data);
+/* 1 after raising the stop when the user asked the program to stop. */
+int stop_requested(TStructure *s);
 
 #endif

@@ -155,6 +155,7 @@ NATIVE(ITEM)
     }
     if (!tavro_is_list(x))
         return tavro_fail_input(s, x);
+    n -= array_origin(x) - 1; /* an array counts from its origin */
     for (; x && n > 1; --n)
         x = tavro_right(x);
     if (!x || n < 1) {

@@ -68,6 +68,8 @@ private slots:
         QCOMPARE(LinkArgument("exec://print%201"), std::string("print%201"));
         QCOMPARE(LinkArgument("view://"), std::string());
         QCOMPARE(LinkArgument("copy:// "), std::string());
+        QCOMPARE(PercentDecoded("%5E %3e 100%"), std::string("^ > 100%"));
+        QCOMPARE(PercentDecoded("%zz%4"), std::string("%zz%4"));
         QVERIFY(SchemeOf("view://res://x") == LinkScheme::Refused);
         QVERIFY(SchemeOf("VIEW://BACK") == LinkScheme::View);
         QVERIFY(SchemeOf("exec://print 1") == LinkScheme::Exec);

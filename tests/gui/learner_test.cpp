@@ -253,6 +253,25 @@ private slots:
         w->Editor()->document()->setModified(false);
     }
 
+    void byeClosesTheWindowAsItsCloseButtonDoes()
+    {
+        Session session;
+        SourceWindow* w = newWindow(session.main, "print 1");
+        w->Editor()->document()->setModified(true);
+        // The run ends first; then the close asks for the changed program.
+        bool asked = false;
+        gui_test::AnswerNextDialog([&asked](MessageDialog* m) {
+            asked = true;
+            m->CancelButton()->click();
+        });
+        RunSystemCommand("bye");
+        QTRY_VERIFY(asked);
+        QVERIFY(!session.main.Closing());
+        gui_test::AnswerNextDialog([](MessageDialog* m) { m->NoButton()->click(); });
+        RunSystemCommand("bye");
+        QTRY_VERIFY(session.main.Closing());
+    }
+
     void helpOpensTheInfoWindowAtTheTopic()
     {
         Session session;
@@ -265,9 +284,19 @@ private slots:
         // misspelt one to the topics spelt like it.
         QCOMPARE(RunSystemCommand("help \"dotimes"), int(rscRan));
         QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("Other Logo dialects have dotimes"));
-        QVERIFY(TheInfoWindow()->View()->toPlainText().contains("here read: repeat"));
+        QVERIFY(TheInfoWindow()->View()->toPlainText().contains("here read: repeat for"));
+        // UCBLogo's name finds the topic itself.
+        QCOMPARE(RunSystemCommand("help \"setpc"), int(rscRan));
+        QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("setpencolor: the colour of the trail"));
         QCOMPARE(RunSystemCommand("help \"prnit"), int(rscRan));
         QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("Topics with a similar name: print"));
+        // A link to an operator's topic arrives percent-encoded; the page is
+        // the topic's, and no escape shows as a name anywhere.
+        TheInfoWindow()->Navigate("view://%3E");
+        QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("> : greater than"));
+        QCOMPARE(RunSystemCommand("help \"pwoer"), int(rscRan));
+        QTRY_VERIFY(TheInfoWindow()->View()->toPlainText().contains("Topics with a similar name: power"));
+        QVERIFY(!TheInfoWindow()->View()->toPlainText().contains("%"));
         QCOMPARE(ClosestTopics({"print", "repeat", "pi", "butfirst"}, "BUTF"), std::string("butfirst"));
         QCOMPARE(ClosestTopics({"print", "repeat"}, "zzzzzz"), std::string());
         QCOMPARE(DialectTopics("DOTIMES"), std::string("repeat for"));

@@ -366,7 +366,7 @@ int main(int argc, char **argv)
             {"main-filter", "*[name='repeat']", "repeat: run a list several times"},
             {"topic", "REPEAT", "repeat: run a list several times"},
             {"topic", "op-less", "< : less than"},
-            {"topic", "%3C", "< : less than"},
+            {"topic", "<", "< : less than"}, /* the window decodes %3C */
             {"topic", "no-such-topic", "No topic named no-such-topic"},
         };
         for (size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
