@@ -88,4 +88,25 @@ QString AskSaveFileName(QWidget* parent, int filterIndex, const QString& propose
     return dialog.selectedFiles().first();
 }
 
+QString AskPictureFileName(QWidget* parent)
+{
+    static const QStringList filters = {"PNG pictures (*.png *.PNG)", "JPEG pictures (*.jpg *.JPG *.jpeg)",
+                                        "SVG drawings (*.svg *.SVG)", "STL models for 3D printing (*.stl *.STL)",
+                                        "OBJ models with colours (*.obj *.OBJ)"};
+    static const char* const suffixes[] = {"png", "jpg", "svg", "stl", "obj"};
+    QFileDialog dialog(parent, "Save picture");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(suffixes[0]);
+    dialog.setDirectory(StartFolder());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        int i = int(filters.indexOf(f));
+        dialog.setDefaultSuffix(i >= 0 ? suffixes[i] : "");
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    noteFolder(dialog.selectedFiles());
+    return dialog.selectedFiles().first();
+}
+
 }  // namespace tavro::desktop

@@ -28,4 +28,9 @@ QStringList AskOpenFileNames(QWidget* parent);
 // proposed in StartFolder().
 QString AskSaveFileName(QWidget* parent, int filterIndex = kProgramFilterIndex, const QString& proposed = {});
 
+// A file to save a picture of the plane to: PNG preselected, JPEG, SVG,
+// STL and OBJ offered; the chosen type's extension is added to a name
+// without one. "" when cancelled.
+QString AskPictureFileName(QWidget* parent);
+
 }  // namespace tavro::desktop

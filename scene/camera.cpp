@@ -45,6 +45,18 @@ Vector3 rotate(Vector3 v, Vector3 k, double degrees)
 
 }  // namespace
 
+Vector3 Scene::ViewUp() const
+{
+    Vector3 view = unit(lookAt_ - eye_);
+    // Parallel within about a hundredth of a degree: the transform would
+    // have no sideways axis to speak of.
+    auto usable = [&](Vector3 up) { return length(cross(view, unit(up))) > 2e-4; };
+    if (length(view) == 0 || usable(up_)) return up_;
+    for (Vector3 axis : {Vector3{0, 0, 1}, Vector3{0, 1, 0}, Vector3{1, 0, 0}})
+        if (usable(axis)) return axis;
+    return up_;
+}
+
 void Scene::Zoom(double steps)
 {
     Vector3 offset = eye_ - lookAt_;
@@ -52,11 +64,12 @@ void Scene::Zoom(double steps)
     if (distance <= 0) return;
     double wanted = std::max(kClosest, distance * std::pow(kZoomFactor, steps));
     eye_ = lookAt_ + offset * (wanted / distance);
+    ++viewMoves_;
 }
 
 void Scene::Orbit(double across, double upward)
 {
-    Vector3 up = unit(up_);
+    Vector3 up = unit(ViewUp());
     if (length(up) == 0) return;
     Vector3 offset = eye_ - lookAt_;
     if (length(offset) == 0) return;
@@ -69,6 +82,7 @@ void Scene::Orbit(double across, double upward)
     Vector3 side = cross(up, offset);
     if (length(side) > 1e-12) offset = rotate(offset, unit(side), -(target - elevation));
     eye_ = lookAt_ + offset;
+    ++viewMoves_;
 }
 
 void Scene::RestoreProgramCamera()
@@ -76,40 +90,53 @@ void Scene::RestoreProgramCamera()
     eye_ = programEye_;
     lookAt_ = programLookAt_;
     up_ = programUp_;
+    ++viewMoves_;
 }
 
 // One pass of GL feedback over the root members' lists with an orthogonal
 // projection of the box [low, high]: the box of the vertices that land in
 // it. A pass is as precise as the box is small against the viewport, so
 // DrawingBounds narrows the box pass by pass.
+void Scene::worldProjection(const Vector3& low, const Vector3& high, const std::function<void()>& draw)
+{
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(low.x, high.x, low.y, high.y, -low.z, -high.z);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glPushAttrib(GL_VIEWPORT_BIT);
+    glViewport(0, 0, kWorldGrid, kWorldGrid);
+    glDepthRange(0, 1);
+    draw();
+    glPopAttrib();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
+void Scene::drawRootLists()
+{
+    if (Atom* root = RootNode())
+        for (Atom* m = root->FirstChild; m; m = m->NextSibling)
+            if (uint32_t name = ListOf(m)) CallListIsolated(name);
+}
+
 bool Scene::feedbackBounds(const Vector3& low, const Vector3& high, Vector3& outLow, Vector3& outHigh)
 {
-    constexpr int kGrid = 4096;
-    Atom* root = RootNode();
-    if (!root) return false;
+    constexpr int kGrid = kWorldGrid;
+    if (!RootNode()) return false;
     static std::vector<GLfloat> buffer(1 << 20);
     GLint count = -1;
     for (;;) {
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(low.x, high.x, low.y, high.y, -low.z, -high.z);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-        glPushAttrib(GL_VIEWPORT_BIT);
-        glViewport(0, 0, kGrid, kGrid);
-        glDepthRange(0, 1);
-        glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
-        glRenderMode(GL_FEEDBACK);
-        for (Atom* m = root->FirstChild; m; m = m->NextSibling)
-            if (uint32_t name = ListOf(m)) CallListIsolated(name);
-        count = glRenderMode(GL_RENDER);
-        glPopAttrib();
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
+        worldProjection(low, high, [&] {
+            glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
+            glRenderMode(GL_FEEDBACK);
+            drawRootLists();
+            count = glRenderMode(GL_RENDER);
+        });
         if (count >= 0 || buffer.size() >= (size_t(1) << 27)) break;
         buffer.resize(buffer.size() * 4);
     }
@@ -184,7 +211,7 @@ bool Scene::Fit()
     Vector3 centre = (low + high) * 0.5;
     double radius = std::max(length(high - low) * 0.5, 1e-3);
     Vector3 direction = unit(eye_ - lookAt_);
-    if (length(direction) == 0) direction = unit(up_);
+    if (length(direction) == 0) direction = unit(ViewUp());
     // The sphere around the box fits the narrower of the two fields of view.
     double fovY = FieldOfView(height_) * kPi / 180;
     double fovX = 2 * std::atan(std::tan(fovY / 2) * width_ / height_);
@@ -192,7 +219,28 @@ bool Scene::Fit()
     double distance = radius * kFitMargin / std::sin(half);
     lookAt_ = centre;
     eye_ = centre + direction * distance;
+    ++viewMoves_;
     return true;
+}
+
+bool Scene::DrawingOutsideView()
+{
+    Vector3 low, high;
+    if (!DrawingBounds(low, high)) return false;
+    // The corners of the box in eye coordinates, against the view volume.
+    Vector3 forward = unit(lookAt_ - eye_);
+    Vector3 side = unit(cross(forward, ViewUp()));
+    Vector3 up = cross(side, forward);
+    double tanY = std::tan(FieldOfView(height_) * kPi / 360);
+    double tanX = tanY * width_ / height_;
+    for (int i = 0; i < 8; ++i) {
+        Vector3 corner{i & 1 ? high.x : low.x, i & 2 ? high.y : low.y, i & 4 ? high.z : low.z};
+        Vector3 v = corner - eye_;
+        double depth = dot(v, forward);
+        if (depth <= kNearPlane) return true;
+        if (std::abs(dot(v, side)) > depth * tanX || std::abs(dot(v, up)) > depth * tanY) return true;
+    }
+    return false;
 }
 
 }  // namespace tavro::scene

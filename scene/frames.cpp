@@ -100,7 +100,8 @@ void Scene::SetCameraTransform()
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glMultMatrixf(modelMatrix_);
-    gluLookAt(eye_.x, eye_.y, eye_.z, lookAt_.x, lookAt_.y, lookAt_.z, up_.x, up_.y, up_.z);
+    Vector3 up = ViewUp();
+    gluLookAt(eye_.x, eye_.y, eye_.z, lookAt_.x, lookAt_.y, lookAt_.z, up.x, up.y, up.z);
 }
 
 void Scene::Redraw()
@@ -122,6 +123,22 @@ void Scene::Redraw()
     } while (redrawPending_);
 }
 
+void Scene::drawScene()
+{
+    glEnable(GL_LIGHT0);
+    SetCameraTransform();
+
+    // The background is the clear colour of this very frame (set before
+    // the hook list, which may still change it).
+    glClearColor(float(background_.r), float(background_.g), float(background_.b),
+                 float(background_.a));
+    Atom* root = RootNode();
+    if (Atom* before = root ? ResolveFrom(root, kBeforeDraw) : nullptr)
+        if (uint32_t name = ListOf(before)) glCallList(name);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawRootLists();
+}
+
 void Scene::drawFrame()
 {
     drawing_ = true;
@@ -139,20 +156,7 @@ void Scene::drawFrame()
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glEnable(GL_LIGHT0);
-    SetCameraTransform();
-
-    // The background is the clear colour of this very frame (set before
-    // the hook list, which may still change it).
-    glClearColor(float(background_.r), float(background_.g), float(background_.b),
-                 float(background_.a));
-    Atom* root = RootNode();
-    if (Atom* before = root ? ResolveFrom(root, kBeforeDraw) : nullptr)
-        if (uint32_t name = ListOf(before)) glCallList(name);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (root)
-        for (Atom* m = root->FirstChild; m; m = m->NextSibling)
-            if (uint32_t name = ListOf(m)) CallListIsolated(name);
+    drawScene();
     glFlush();
     ++framesDrawn_;
     if (!inPaint_) view_->Present();

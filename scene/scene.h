@@ -40,33 +40,23 @@
 
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "atom.h"
+#include "jpeg.h"
+#include "picture_format.h"
+#include "scene_settings.h"
 #include "scene_view.h"
 
 namespace tavro::scene {
-
-struct Vector3 {
-    double x, y, z;
-};
-
-// A colour with components 0..1.
-struct Colour {
-    double r, g, b, a;
-};
 
 // A window colour with components 0..255 (the skin's `Workspace`).
 struct WindowColour {
     int r, g, b;
 };
-
-// The camera defaults: eye (5, 15, 5) looking at the origin, Z up.
-constexpr Vector3 kDefaultEye{5, 15, 5};
-constexpr Vector3 kDefaultLookAt{0, 0, 0};
-constexpr Vector3 kDefaultUp{0, 0, 1};
 
 // The selection buffer of picking holds this many 32-bit words.
 constexpr int kSelectionBufferWords = 1024;
@@ -152,10 +142,23 @@ public:
     // dropped. Mode -1 reports the member of a root member for deeper
     // hits. The empty list without a view or while a list is compiled.
     Atom* Pick(int x, int y, int mode, int radius);
-    // Writes the view's picture as a JPEG file (quality 90). Raises
-    // "PICTUREFILE" with the file name and the reason when it cannot.
+    // Writes the scene as the view's camera shows it, in the format that
+    // the file name's extension asks for: ".png", ".jpg" or ".jpeg"
+    // (quality 90), ".svg" (vectors), ".stl" or ".obj" (the solids as a
+    // mesh in the scene's coordinates). Pictures are `width` x `height`
+    // pixels (0: the view's size), rendered tile by tile at any size, with
+    // the view's vertical field of view; a picture of another shape than
+    // the view shows more of the scene on the longer side, never less.
+    // Raises "PICTUREFORMAT" for another extension, "PICTURESIZE" for a
+    // size beyond kMaxPictureSide or kMaxPicturePixels, "PICTUREFILE"
+    // with the file name and the reason when the file cannot be written.
     // Nothing without a view.
-    void SavePicture(const std::string& fileName);
+    void SavePicture(const std::string& fileName, int width = 0, int height = 0);
+    // The scene's solids as a mesh in turtle steps (mesh.h), as the STL
+    // and OBJ files hold it; false when nothing is drawn.
+    bool MeshOf(struct Mesh& mesh);
+    // The picture as SavePicture would write it, as RGB pixels.
+    RgbImage RenderPicture(int width, int height);
 
     // ---- host services
     // True for the codes that Service answers.
@@ -191,12 +194,27 @@ public:
     bool Fit();
     // The bounding box of the drawing as Fit sees it; false when empty.
     bool DrawingBounds(Vector3& low, Vector3& high);
+    // Whether some of the drawing lies outside the view (the bounding box
+    // of the drawing, projected with the camera, leaves the window); false
+    // when nothing is drawn.
+    bool DrawingOutsideView();
+    // How often a program (not a library program) set the eye, look-at
+    // point or up vector, and how often the user's gestures moved the
+    // camera: a host compares them before and after a run to tell whether
+    // anybody chose the view during it.
+    uint64_t CameraSetsByProgram() const { return cameraSetsByProgram_; }
+    uint64_t ViewMoves() const { return viewMoves_; }
     // Back to the camera the program set last (services 3-5), or the
     // start-up camera.
     void RestoreProgramCamera();
     Vector3 Eye() const { return eye_; }
     Vector3 LookAt() const { return lookAt_; }
     Vector3 Up() const { return up_; }
+    // The up vector the look-at transform uses: the program's, unless it
+    // is parallel to the view direction (or zero), when the first of the
+    // Z, Y and X axes that is not parallel stands in for it, so that a
+    // camera set up for the Z-up default still shows its scene.
+    Vector3 ViewUp() const;
 
     // Service 7: 16 numbers, row after row.
     void SetModelMatrix(const float matrix[16]);
@@ -228,10 +246,22 @@ private:
     void compileProcedure(Atom* node, uint32_t name);
     void compileContainer(Atom* node, uint32_t name);
     void drawFrame();
+    // Camera, background, the hook list and the root members' lists.
+    void drawScene();
     void redrawAsPaint();
     Atom* sceneValue(int which) const;
+    // Runs `draw` with an orthogonal projection of the box [low, high]
+    // onto a kWorldGrid square viewport, depth 0 at low.z: window
+    // coordinates map back to the scene's by the box.
+    static constexpr int kWorldGrid = 4096;
+    void worldProjection(const Vector3& low, const Vector3& high, const std::function<void()>& draw);
+    void drawRootLists();
+    template <class Make>
+    auto withPictureState(Make make);
+    std::string svgOf(int width, int height);
     bool feedbackBounds(const Vector3& low, const Vector3& high, Vector3& outLow, Vector3& outHigh);
     void applyProjection();
+    void drawTile(int x, int y, int tileWidth, int tileHeight, int width, int height);
 
     SceneView* view_ = nullptr;
     int width_ = 1;
@@ -269,6 +299,8 @@ private:
     std::vector<Atom*> deferredBuilds_;
     uint32_t nextName_ = 1;
 
+    uint64_t cameraSetsByProgram_ = 0;
+    uint64_t viewMoves_ = 0;
     uint64_t listsCompiled_ = 0;
     uint64_t framesDrawn_ = 0;
 };

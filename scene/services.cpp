@@ -7,16 +7,10 @@
 
 #include "errors.h"
 #include "host_services.h"
-#include "jpeg.h"
+#include "interpreter.h"
 #include "scene.h"
 
 namespace tavro::scene {
-
-namespace {
-
-constexpr int kJpegQuality = 90;
-
-}  // namespace
 
 bool Scene::HandlesService(int code)
 {
@@ -34,12 +28,15 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
 {
     switch (code) {
     case TAVRO_SVC_EYE:
+        if (!RunningLibraries) ++cameraSetsByProgram_;
         eye_ = programEye_ = {double(n1), double(n2), double(n3)};
         return 0;
     case TAVRO_SVC_LOOKAT:
+        if (!RunningLibraries) ++cameraSetsByProgram_;
         lookAt_ = programLookAt_ = {double(n1), double(n2), double(n3)};
         return 0;
     case TAVRO_SVC_UPVECTOR:
+        if (!RunningLibraries) ++cameraSetsByProgram_;
         up_ = programUp_ = {double(n1), double(n2), double(n3)};
         return 0;
     case TAVRO_SVC_BACKGROUND:
@@ -68,7 +65,8 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
     case TAVRO_SVC_SAVE_PICTURE:
         // Pictures and picks see every drawing as it is now.
         if (BuildDeferred()) Redraw();
-        SavePicture(text ? std::string(View(*text)) : std::string());
+        SavePicture(text ? std::string(View(*text)) : std::string(), int(ServiceWhole(n1)),
+                    int(ServiceWhole(n2)));
         return 0;
     case TAVRO_SVC_PICK:
         BuildDeferred();
@@ -100,47 +98,7 @@ intptr_t Scene::Service(int code, TText* text, long double n1, long double n2, l
 // The camera and the background as the program reads them back.
 Atom* Scene::sceneValue(int which) const
 {
-    Atom* head = nullptr;
-    Atom* tail = nullptr;
-    auto add = [&](double v) { Append(head, tail, NewNumber(v)); };
-    auto vector = [&](const Vector3& v) {
-        add(v.x);
-        add(v.y);
-        add(v.z);
-    };
-    switch (which) {
-    case 1: vector(eye_); break;
-    case 2: vector(lookAt_); break;
-    case 3: vector(up_); break;
-    case 4:
-        add(background_.r);
-        add(background_.g);
-        add(background_.b);
-        add(background_.a);
-        break;
-    default: break;
-    }
-    return head;
-}
-
-void Scene::SavePicture(const std::string& fileName)
-{
-    if (!view_ || !view_->MakeCurrent()) return;
-    // A view that shows frames only from its paint holds the last painted
-    // one: the picture shows the scene as it is now.
-    if (view_->DrawsInPaintOnly() && !inPaint_) {
-        applyProjection();
-        redrawAsPaint();
-    }
-    int w = width_, h = height_;
-    std::vector<uint8_t> rows(size_t(w) * h * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
-    // GL's rows come bottom-up: start at the last one and step backwards.
-    const uint8_t* top = rows.data() + size_t(h - 1) * w * 3;
-    std::string error;
-    if (!WriteJpeg(fileName, top, w, h, -w * 3, kJpegQuality, error))
-        RaiseError("PICTUREFILE", {fileName, error});
+    return SceneReading(which, eye_, lookAt_, up_, background_);
 }
 
 }  // namespace tavro::scene

@@ -5,7 +5,7 @@
 set -e
 PACKAGES="build-essential cmake ninja-build pkg-config libgtest-dev libedit-dev libxml2-dev libxslt1-dev \
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-multimedia-dev gstreamer1.0-plugins-base \
-  gstreamer1.0-plugins-good libgl-dev libglu1-mesa-dev libjpeg62-turbo-dev libosmesa6-dev xvfb xauth \
+  gstreamer1.0-plugins-good libgl-dev libglu1-mesa-dev libjpeg62-turbo-dev libpng-dev librsvg2-bin libosmesa6-dev xvfb xauth \
   fonts-dejavu-core python3 $*"
 missing=""
 for p in $PACKAGES; do

@@ -244,7 +244,8 @@ enum {
     TAVRO_SVC_PLAY = 24,           /* text: media file, N1: player 1 or 2 */
     TAVRO_SVC_OUTPUT_LINE = 25,    /* text: a new output line */
     TAVRO_SVC_BITMAP_BUTTON = 26,
-    TAVRO_SVC_SAVE_PICTURE = 27,   /* text: JPEG file name */
+    TAVRO_SVC_SAVE_PICTURE = 27,   /* text: file name (its extension picks the format);
+                                      N1, N2: width, height (0: the view's) */
     TAVRO_SVC_PICK = 28,           /* N1 x, N2 y, N3 mode, N4 radius -> list of names */
     TAVRO_SVC_BORDER_LEFT = 29,
     TAVRO_SVC_BORDER_TOP = 30,
@@ -317,6 +318,12 @@ enum {
 };
 
 #define TAVRO_ARG_SEPARATOR '\x1F'
+
+/* A drawing tells the host's vector and model exports the width of its
+   lines: glPassThrough(TAVRO_PASS_LINE_WIDTH) then glPassThrough(width in
+   pixels), recorded beside its glLineWidth. Frames and picking ignore
+   both. */
+#define TAVRO_PASS_LINE_WIDTH (-7001.0f)
 
 struct TStructure {
     void *ClassReserved;              /* always NULL */

@@ -2,6 +2,8 @@
 
 #include <QMdiArea>
 #include <QCloseEvent>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QWheelEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -11,12 +13,18 @@
 #include <QPrinter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 #include "configuration.h"
+#include "environment.h"
 #include "file_dialogs.h"
+#include "follow_drawing.h"
 #include "interpreter.h"
 #include "languages.h"
 #include "application.h"
 #include "message_dialog.h"
+#include "picture_format.h"
 #include "pixel_formats.h"
 #include "run_scope.h"
 #include "run_control.h"
@@ -267,6 +275,10 @@ PlaneWindow::PlaneWindow(QWidget* parent) : ToolWindow(parent)
     AddButton("save.bmp", "PLANE.SAVE", [this] { SavePictureAs(); });
     AddButton("fit.bmp", "PLANE.FIT", [this] { FitView(); });
     AddButton("camera.bmp", "PLANE.CAMERA", [this] { RestoreCamera(); });
+    AddButton("follow.bmp", "PLANE.FOLLOW", [] {
+        SetFollowsDrawing(!FollowsDrawing());
+        Env().WriteLine(desktop::Tr(FollowsDrawing() ? "PLANE.FOLLOW.ON" : "PLANE.FOLLOW.OFF"));
+    });
     view_ = new PlaneView(this, Body());
     view_->setObjectName("Panel");
     auto* layout = new QVBoxLayout(Body());
@@ -330,26 +342,52 @@ void PlaneWindow::RestoreCamera()
 void PlaneWindow::PrintPlane()
 {
     setFocus();
-    QPrinter printer;
+    QPrinter printer(QPrinter::HighResolution);
     printer.setDocName("Tavro plane");
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    QImage picture = view_->grabFramebuffer();
     QPainter painter(&printer);
     QRect page = painter.viewport();
-    QSize size = picture.size().scaled(page.size(), Qt::KeepAspectRatio);
-    painter.drawImage(QRect(page.topLeft(), size), picture);
+    // The picture is drawn at the printer's resolution, in the plane's
+    // shape, as large as the page allows (within the largest picture).
+    QSize size = view_->size().scaled(page.size(), Qt::KeepAspectRatio);
+    double shrink = std::sqrt(std::min(1.0, double(scene::kMaxPicturePixels) /
+                                                (double(size.width()) * size.height())));
+    size = QSize(std::max(1, int(size.width() * shrink)), std::max(1, int(size.height() * shrink)));
+    size = size.boundedTo(QSize(scene::kMaxPictureSide, scene::kMaxPictureSide));
+    if (!MakeSceneContextCurrent()) return;
+    scene::RgbImage picture = TheScene().RenderPicture(size.width(), size.height());
+    view_->update();
+    if (picture.pixels.empty()) return;
+    QImage image(picture.pixels.data(), picture.width, picture.height, picture.width * 3, QImage::Format_RGB888);
+    painter.drawImage(QRect(page.topLeft(), size), image);
 }
 
 void PlaneWindow::SavePictureAs()
 {
     setFocus();
-    QString file = desktop::AskSaveFileName(this, desktop::kJpegFilterIndex);
+    QString file = desktop::AskPictureFileName(this);
     if (file.isEmpty()) return;
+    int width = 0, height = 0;
+    scene::PictureFormat format = scene::PictureFormatOf(file.toStdString());
+    if (format == scene::PictureFormat::Png || format == scene::PictureFormat::Jpeg) {
+        // Twice the window's size by default: sharp in a document.
+        QSize pixels = view_->size() * view_->devicePixelRatio() * 2;
+        bool ok = false;
+        QString answer = QInputDialog::getText(this, "Save picture", "Size in pixels (width x height):",
+                                               QLineEdit::Normal,
+                                               QString("%1 x %2").arg(pixels.width()).arg(pixels.height()), &ok);
+        if (!ok) return;
+        QStringList parts = answer.split('x', Qt::SkipEmptyParts, Qt::CaseInsensitive);
+        if (parts.size() != 2 || (width = parts[0].trimmed().toInt()) < 1 || (height = parts[1].trimmed().toInt()) < 1) {
+            desktop::ShowMessageDialog("Give the size as two whole numbers, such as 1600 x 1200.");
+            return;
+        }
+    }
     view_->update();
     try {
         MakeSceneContextCurrent();
-        TheScene().SavePicture(file.toStdString());
+        TheScene().SavePicture(file.toStdString(), width, height);
     } catch (const std::exception& e) {
         desktop::ShowMessageDialog(e.what());
     }

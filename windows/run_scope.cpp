@@ -1,6 +1,7 @@
 #include "run_scope.h"
 
 #include "application.h"
+#include "follow_drawing.h"
 
 namespace tavro {
 
@@ -8,12 +9,17 @@ namespace {
 int gDepth = 0;
 }
 
-RunScope::RunScope() { ++gDepth; }
+RunScope::RunScope()
+{
+    if (gDepth++ == 0) NoteRunBegins();
+}
 
 RunScope::~RunScope()
 {
-    if (--gDepth == 0)
+    if (--gDepth == 0) {
+        FollowDrawingAfterRun();
         if (Application* main = TheApplication()) main->InterpreterIdle();
+    }
 }
 
 int RunScope::Depth() { return gDepth; }

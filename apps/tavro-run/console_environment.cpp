@@ -32,6 +32,14 @@ void InstallInterruptHandler()
     sigaction(SIGINT, &sa, nullptr);
 }
 
+intptr_t ConsoleEnvironment::SceneService(int code, TText* text, long double n1, long double n2,
+                                          long double n3, long double n4)
+{
+    intptr_t result = 0;
+    if (sceneSettings_.Answer(code, n1, n2, n3, n4, result)) return result;
+    return Environment::SceneService(code, text, n1, n2, n3, n4);
+}
+
 // Lines are written without their line end until the next line starts, so
 // that text appended to the last line lands where the output window would
 // show it.

@@ -1,11 +1,12 @@
 // The runner's environment: output lines on standard output, messages on
-// standard error, no windows and no scene. Ctrl+C requests a stop.
+// standard error, no windows and no scene (only its camera and background). Ctrl+C requests a stop.
 #pragma once
 
 #include <csignal>
 #include <cstdio>
 
 #include "environment.h"
+#include "scene_settings.h"
 
 namespace tavro::runner {
 
@@ -26,10 +27,17 @@ public:
     // status 0, whatever the program or command line still holds.
     void RequestQuit() override;
 
+    // Without a view the camera and the background are only kept, so
+    // that the program reads back what it set (a picture runner's scene
+    // answers instead).
+    intptr_t SceneService(int code, TText* text, long double n1, long double n2, long double n3,
+                          long double n4) override;
+
     // Ends an open output line (before a prompt or at exit).
     void FinishLine();
 
 private:
+    scene::SceneSettings sceneSettings_;
     bool lineOpen_ = false;
     bool inputEnded_ = false;
 };

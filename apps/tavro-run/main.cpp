@@ -48,8 +48,11 @@ constexpr const char* kUsage =
     "  --config FILE    use FILE as the configuration (default: default.ini\n"
     "                   beside the executable)\n"
     "  --no-libraries   do not run the library programs after each reset\n"
-    "  --picture FILE   after the run, draw the scene and save it as a JPEG file\n"
-    "  --size WxH       the picture's size in pixels (default 640x480)\n"
+    "  --picture FILE   after the run, save the scene in the format the name's\n"
+    "                   extension asks for: .png, .jpg, .svg (vectors), .stl or\n"
+    "                   .obj (models for 3D printing)\n"
+    "  --size WxH       the picture's size in pixels (default 640x480; at most\n"
+    "                   16384 a side and 64 million pixels)\n"
     "  --memory-limit MB  stop a program with an out-of-memory error when the\n"
     "                   interpreter holds MB megabytes (default: the\n"
     "                   configuration's MEMORYLIMIT, else 3/4 of the memory)\n"
@@ -261,7 +264,10 @@ int runnerMain(int argc, char** argv)
             o.config = file;
         } else if (a == "--picture" || a == "--size") {
             const char* value = next(a.c_str());
-            if (!value || !o.picture.Set(a, value)) return usageError((a + " needs a file or WxH").c_str());
+            if (!value || !o.picture.Set(a, value))
+                return usageError(a == "--picture"
+                                      ? "--picture needs a file name ending in .png, .jpg, .jpeg, .svg, .stl or .obj"
+                                      : "--size needs WxH, at most 16384 a side and 64 million pixels in all");
         } else if (a == "--memory-limit") {
             const char* mb = next("--memory-limit");
             if (!mb || !(o.memoryLimit = ParseMemoryMegabytes(mb)))

@@ -17,6 +17,7 @@
 #include <GL/glu.h>
 #include <math.h>
 
+#include "colours.h"
 #include "stroke_font.h"
 #include "tavro_kit.h"
 
@@ -34,6 +35,14 @@ enum { SLICES = 32, STACKS = 16, TORUS_RINGS = 32 };
    compilation starts white and opaque. */
 static GLint style_list = 0;
 static GLfloat style_colour[4] = {1, 1, 1, 1};
+
+/* glLineWidth, told to the host's exports as well. */
+static void line_width(GLfloat w)
+{
+    glLineWidth(w);
+    glPassThrough(TAVRO_PASS_LINE_WIDTH);
+    glPassThrough(w);
+}
 
 /* The list being compiled, or 0. */
 static GLint compiling(void)
@@ -470,7 +479,7 @@ NATIVE(STROKE)
     if (!vector_input(s, "colour", colour) || !tavro_number_input(s, "width", &width))
         return NULL;
     set_colour(colour);
-    glLineWidth((GLfloat)width);
+    line_width((GLfloat)width);
     return draw_points(s, "points", GL_LINE_STRIP, 0);
 }
 
@@ -522,7 +531,7 @@ NATIVE(ARROW)
 NATIVE(COLOR)
 {
     double c[3];
-    if (drawing(state, "r g b", c)) {
+    if (compiling() && colour_inputs(*state, c)) {
         style_colour[0] = (GLfloat)c[0];
         style_colour[1] = (GLfloat)c[1];
         style_colour[2] = (GLfloat)c[2];
@@ -561,7 +570,7 @@ NATIVE(LINEWIDTH)
         return TAVRO_NOVALUE;
     if (!size_input(*state, "w", &w))
         return NULL;
-    glLineWidth((GLfloat)w);
+    line_width((GLfloat)w);
     return TAVRO_NOVALUE;
 }
 
@@ -874,12 +883,39 @@ NATIVE(GETLOOKAT) { return scene_value(*state, 2); }
 NATIVE(GETUPVECTOR) { return scene_value(*state, 3); }
 NATIVE(GETBACKGROUND) { return scene_value(*state, 4); }
 
+/* The colour of the inputs r, g and b in any of its forms, as the list
+   [r g b] of components 0 to 1 (setpencolor keeps it so). */
+NATIVE(COLOUR)
+{
+    TStructure *s = *state;
+    long double c[3];
+    double rgb[3];
+    if (!colour_inputs(s, rgb))
+        return NULL;
+    c[0] = rgb[0];
+    c[1] = rgb[1];
+    c[2] = rgb[2];
+    return new_vector(s, c);
+}
+
+/* A colour in any form, then the opacity (1 when not given): r g b a, or
+   a colour value and the opacity as the second input. */
 NATIVE(BACKGROUND)
 {
     TStructure *s = *state;
     double c[4];
-    if (!numbers(s, "r g b a", c))
+    TAtom *r;
+    long double n;
+    c[3] = 1;
+    if (!tavro_input(s, "r", &r))
         return NULL;
+    if (!tavro_to_number(r, &n) && !tavro_arg(s, "b", NULL)) {
+        if (!colour_value(s, r, c) || (tavro_arg(s, "g", NULL) && !number(s, "g", &c[3])))
+            return NULL;
+    } else {
+        if (!colour_inputs(s, c) || (tavro_arg(s, "a", NULL) && !number(s, "a", &c[3])))
+            return NULL;
+    }
     tavro_service(s, TAVRO_SVC_BACKGROUND, NULL, c[0], c[1], c[2], c[3]);
     return TAVRO_NOVALUE;
 }
@@ -958,9 +994,17 @@ NATIVE(SAVEPICTURE)
     TStructure *s = *state;
     char buf[TAVRO_NUMBER_TEXT_SIZE];
     const char *file = name_input(s, "file", buf);
+    double size[2] = {0, 0};
+    TText t;
     if (!file)
         return NULL;
-    tavro_service_text(s, TAVRO_SVC_SAVE_PICTURE, file, 0);
+    /* (savepicture "file width height): a size of its own. */
+    if ((tavro_arg(s, "width", NULL) || tavro_arg(s, "height", NULL)) &&
+        !numbers(s, "width height", size))
+        return NULL;
+    t = tavro_text_from_cstr(file);
+    tavro_service(s, TAVRO_SVC_SAVE_PICTURE, &t, size[0], size[1], 0, 0);
+    tavro_text_release(t);
     return TAVRO_NOVALUE;
 }
 

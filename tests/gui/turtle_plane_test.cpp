@@ -48,7 +48,7 @@ bool inkNear(const QImage& image, int x, int y, QColor ground)
 
 double pixelsPerStep(int height)
 {
-    double half = 30 * std::tan(scene::FieldOfView(height) / 2 * M_PI / 180);
+    double half = 40 * std::tan(scene::FieldOfView(height) / 2 * M_PI / 180);
     return height / 2.0 / half * 0.05;
 }
 
@@ -113,7 +113,7 @@ private slots:
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(view, &wheel);
         run("print geteye");
-        QCOMPARE(lastLine(), QString("[0 0 25.5]"));
+        QCOMPARE(lastLine(), QString("[0 0 34]"));
 
         QPoint from = middle.toPoint();
         QTest::mousePress(view, Qt::MiddleButton, Qt::NoModifier, from);
@@ -129,7 +129,7 @@ private slots:
 
         QTest::keyClick(view, Qt::Key_End);
         run("print geteye");
-        QCOMPARE(lastLine(), QString("[0 0 30]"));
+        QCOMPARE(lastLine(), QString("[0 0 40]"));
         run("erase \"onmousedown");
     }
 

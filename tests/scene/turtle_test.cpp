@@ -13,12 +13,15 @@ namespace {
 
 using tavro::scene::RgbImage;
 
-// Pixels per turtle step at the default camera (eye 30 above the plane)
+// The turtle library's camera: this high above the plane, looking down.
+constexpr double kEyeHeight = 40;
+
+// Pixels per turtle step at the default camera (eye 40 above the plane)
 // in a view kHeight pixels high: half the height over the half-height the
 // field of view shows at that distance, one step being 0.05 units.
 double pixelsPerStep(int height)
 {
-    double half = 30 * std::tan(tavro::scene::FieldOfView(height) / 2 * M_PI / 180);
+    double half = kEyeHeight * std::tan(tavro::scene::FieldOfView(height) / 2 * M_PI / 180);
     return height / 2.0 / half * 0.05;
 }
 
@@ -193,24 +196,24 @@ TEST_F(TurtleSceneTest, WheelAndOrbitMoveTheCameraTheProgramReads)
 {
     Scene.Zoom(1);
     ASSERT_TRUE(Run("print geteye"));
-    EXPECT_EQ(Env.Lines.back(), "[0 0 25.5] ");
+    EXPECT_EQ(Env.Lines.back(), "[0 0 34] ");
     Scene.Zoom(-1);
-    EXPECT_NEAR(Scene.Eye().z, 30, 1e-9);
+    EXPECT_NEAR(Scene.Eye().z, kEyeHeight, 1e-9);
 
     // A quarter turn across, about the up vector Y: the eye goes to -X.
     Scene.Orbit(90, 0);
-    EXPECT_NEAR(Scene.Eye().x, -30, 1e-9);
+    EXPECT_NEAR(Scene.Eye().x, -kEyeHeight, 1e-9);
     EXPECT_NEAR(Scene.Eye().z, 0, 1e-9);
     // Upwards the orbit stops short of the up vector.
     Scene.Orbit(0, 120);
-    double elevation = std::asin(Scene.Eye().y / 30) * 180 / M_PI;
+    double elevation = std::asin(Scene.Eye().y / kEyeHeight) * 180 / M_PI;
     EXPECT_NEAR(elevation, 89, 1e-6);
-    ASSERT_TRUE(Run("make \"e geteye\nprint (item 2 :e) > 29.99"));
+    ASSERT_TRUE(Run("make \"e geteye\nprint (item 2 :e) > 39.99"));
     EXPECT_EQ(Env.Lines.back(), "true ");
 
     Scene.RestoreProgramCamera();
     ASSERT_TRUE(Run("print geteye"));
-    EXPECT_EQ(Env.Lines.back(), "[0 0 30] ");
+    EXPECT_EQ(Env.Lines.back(), "[0 0 40] ");
 }
 
 // Fit frames a drawing far larger than the view: afterwards it lies
