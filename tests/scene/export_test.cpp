@@ -146,14 +146,14 @@ TEST_F(TurtleSceneTest, SvgHoldsTheStrokesWhereTheCameraProjectsThem)
     std::remove(raster.c_str());
 }
 
-// A cube, a sphere and a turtle's path in 3D: every edge of the mesh is an
+// A cube, a sphere and a turtle's path in 3D with its head: every edge of the mesh is an
 // edge of exactly two triangles, in opposite directions, and the box is
 // the scene's in turtle steps.
 TEST_F(TurtleSceneTest, ModelsForPrintingAreWatertight)
 {
     ASSERT_TRUE(Run("to block.ondrawimage\n color \"red\n cube 2\nend"));
     ASSERT_TRUE(Run("to ball.ondrawimage\n color \"blue\n move 3 0 0\n sphere 1\nend"));
-    ASSERT_TRUE(Run("hideturtle\npenup\nsetxyz 0 100 0\npendown\nsetpensize 3\nrepeat 12 [fd 20 rt 30 up 10]"));
+    ASSERT_TRUE(Run("penup\nsetxyz 0 100 0\npendown\nsetpensize 3\nrepeat 12 [fd 20 rt 30 up 10]"));
     Mesh mesh;
     ASSERT_TRUE(Scene.MeshOf(mesh));
     EXPECT_TRUE(mesh.Watertight(true));
