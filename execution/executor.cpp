@@ -68,7 +68,7 @@ std::vector<TCodeList*> gDiscardedCode;
 
 // The text of a name operand: a word's own text without a copy (the
 // printed form of anything else goes into `buffer`).
-std::string_view NameText(const Atom* a, std::string& buffer)
+[[gnu::always_inline]] inline std::string_view NameText(const Atom* a, std::string& buffer)
 {
     if (IsObject(a) && a->Kind == akWord) return TextOf(a);
     buffer = ToText(a);
