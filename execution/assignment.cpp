@@ -329,8 +329,8 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     if (!special && !(node->Flags & flLocked)) Env().DeleteDisplayList(node);
     if (!special) {
         if (Atom* hooks = MakeHooksMayExist() ? ResolveInContext(NormalizedReserved(rwOnBeforeMake)) : nullptr)
-            RunHookList(LeftOf(hooks), a.name);
-        RunHookList(a.before, a.name);
+            RunHookList(LeftOf(hooks), std::string(a.name));
+        RunHookList(a.before, std::string(a.name));
     }
     if (HasInheritedFlag(node, flLocked)) RaiseError("USERLOCK", {std::string(TextOf(node))});
 
@@ -421,8 +421,8 @@ void AssignVariable(TStack& stack, const AssignArguments& a)
     // formula entry: a new handler or formula is announced like any change.
     if (!(isChangeMember && isFormulaEntry)) {
         if (Atom* hooks = MakeHooksMayExist() ? ResolveInContext(NormalizedReserved(rwOnAfterMake)) : nullptr)
-            RunHookList(LeftOf(hooks), a.name);
-        RunHookList(a.after, a.name);
+            RunHookList(LeftOf(hooks), std::string(a.name));
+        RunHookList(a.after, std::string(a.name));
     }
     stack.Push(node);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "atom.h"
 #include "value_stack.h"
@@ -13,7 +14,8 @@ namespace tavro {
 
 struct AssignArguments {
     Atom* before = nullptr;     // list of hook procedure names, or nil
-    std::string name;           // as written in the statement
+    std::string_view name;      // as written in the statement (the name
+                                // word's text, held by the caller)
     const Atom* nameAtom = nullptr;  // the word that holds it, if any
     Atom* value = nullptr;      // NoValue: no value given
     Atom* after = nullptr;      // list of hook procedure names, or nil

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <vector>
 
@@ -67,17 +68,11 @@ std::vector<TCodeList*> gDiscardedCode;
 
 // The text of a name operand: a word's own text without a copy (the
 // printed form of anything else goes into `buffer`).
-std::string_view NameText(const Atom* a, std::string& buffer)
+[[gnu::always_inline]] inline std::string_view NameText(const Atom* a, std::string& buffer)
 {
     if (IsObject(a) && a->Kind == akWord) return TextOf(a);
     buffer = ToText(a);
     return buffer;
-}
-
-std::string NameText(const Atom* a)
-{
-    if (IsObject(a) && a->Kind == akWord) return std::string(TextOf(a));
-    return ToText(a);
 }
 
 // Runs `list` as a statement list: CurrentCell set to it; the caller's
@@ -222,34 +217,38 @@ class WhileFrames {
 public:
     ~WhileFrames()
     {
+        if (!frames_) return;
         // Innermost first, so the outermost saved count wins.
-        for (auto it = frames_.rbegin(); it != frames_.rend(); ++it) {
+        for (auto it = frames_->rbegin(); it != frames_->rend(); ++it) {
             State->WhileCount = it->savedCount;
             Release(it->bodyValue);
         }
     }
     WhileFrame& Enter(int opIndex)
     {
-        for (auto& f : frames_)
+        // Most statements have no while loop: their frames are never made.
+        if (!frames_) frames_ = std::make_unique<std::vector<WhileFrame>>();
+        for (auto& f : *frames_)
             if (f.opIndex == opIndex) return f;
-        frames_.push_back(WhileFrame{opIndex, State->WhileCount});
+        frames_->push_back(WhileFrame{opIndex, State->WhileCount});
         State->WhileCount = 0;
-        return frames_.back();
+        return frames_->back();
     }
     void Leave(int opIndex)
     {
-        for (size_t i = 0; i < frames_.size(); ++i) {
-            if (frames_[i].opIndex == opIndex) {
-                State->WhileCount = frames_[i].savedCount;
-                Release(frames_[i].bodyValue);
-                frames_.erase(frames_.begin() + static_cast<long>(i));
+        std::vector<WhileFrame>& frames = *frames_;
+        for (size_t i = 0; i < frames.size(); ++i) {
+            if (frames[i].opIndex == opIndex) {
+                State->WhileCount = frames[i].savedCount;
+                Release(frames[i].bodyValue);
+                frames.erase(frames.begin() + static_cast<long>(i));
                 return;
             }
         }
     }
 
 private:
-    std::vector<WhileFrame> frames_;
+    std::unique_ptr<std::vector<WhileFrame>> frames_;
 };
 
 // A name made local to the innermost scope, unless it is there already.
@@ -428,19 +427,21 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
                 RaiseError("ARGCOUNT", {isOb ? "ob" : "make"});
             AssignArguments a;
             a.value = NoValue;
+            // The name's text is read in place (see holdName below).
+            std::string spelled;
             Atom* p1 = stack.Pop();
             Hold h1(p1);
             if (r == 1) {
-                a.name = NameText(p1);
+                a.name = NameText(p1, spelled);
                 a.nameAtom = p1;
             } else if (r == 2) {
                 Atom* p2 = stack.Pop();
                 if (IsList(p1)) {
                     a.before = p1;
-                    a.name = NameText(p2);
+                    a.name = NameText(p2, spelled);
                     a.nameAtom = p2;
                 } else {
-                    a.name = NameText(p1);
+                    a.name = NameText(p1, spelled);
                     a.nameAtom = p1;
                     a.value = p2;
                 }
@@ -450,11 +451,11 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
                 Atom* p3 = stack.Pop();
                 if (IsList(p1)) {
                     a.before = p1;
-                    a.name = NameText(p2);
+                    a.name = NameText(p2, spelled);
                     a.nameAtom = p2;
                     a.value = p3;
                 } else {
-                    a.name = NameText(p1);
+                    a.name = NameText(p1, spelled);
                     a.nameAtom = p1;
                     a.value = p2;
                     a.after = p3;
@@ -466,11 +467,14 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
                 Hold h3(p3);
                 Atom* p4 = stack.Pop();
                 a.before = p1;
-                a.name = NameText(p2);
+                a.name = NameText(p2, spelled);
                 a.nameAtom = p2;
                 a.value = p3;
                 a.after = p4;
             }
+            // The name's word is held until the assignment ends: hooks may
+            // collect, and the later ones are given the name.
+            Hold holdName(a.nameAtom == p1 ? nullptr : const_cast<Atom*>(a.nameAtom));
             a.isOb = isOb;
             a.firstCell = first;
             a.lastCell = last;
