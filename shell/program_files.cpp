@@ -40,12 +40,15 @@ SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path)
     }
     SetInitialBounds(place.left(), place.top(), place.width(), place.height());
     auto* w = new SourceWindow();
+    // A file that cannot be read gives its message and no window at all.
+    if (path.empty()) {
+        w->NewFile();
+    } else if (!w->LoadFile(path)) {
+        delete w;
+        return nullptr;
+    }
     w->show();
     ArrangeWindows();
-    if (path.empty())
-        w->NewFile();
-    else
-        w->LoadFile(path);
     w->BringToFront();
     return w;
 }
@@ -83,7 +86,8 @@ void RestoreSourceWindows(int count)
     for (int n = 1; n <= count; ++n) {
         std::string key = "USER" + std::to_string(n);
         std::string file = ConfigValue(key + ".FILENAME");
-        ApplyPlacementState(key, OpenSourceWindow(ReadPlacement(key), file.empty() ? std::string() : normalPath(file)));
+        if (SourceWindow* w = OpenSourceWindow(ReadPlacement(key), file.empty() ? std::string() : normalPath(file)))
+            ApplyPlacementState(key, w);
     }
 }
 
