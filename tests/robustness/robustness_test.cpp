@@ -401,12 +401,15 @@ private slots:
         CloseSourceWindows closing;
         main.ApplyConfiguration({});
         Reset();
-        std::string command = "make \"w \"a repeat " + std::to_string(doublings) + " [make \"w word :w :w] , print :w , print \"done";
+        QCOMPARE(RunSystemCommand("make \"w \"a"), int(rscRan));
+        QCOMPARE(RunSystemCommand("print :w"), int(rscRan));
+        std::string command = "repeat " + std::to_string(doublings) + " [make \"w word :w :w] , print :w , print \"done";
         QCOMPARE(RunSystemCommand(command), int(rscRan));
         OutputWindow* out = TheOutputWindow();
         QStringList lines = out->Text().split('\n');
-        QCOMPARE(lines.last(), QString("done"));
-        qsizetype expected = maxPrint > 0 ? maxPrint + 3 : qsizetype(1) << doublings;
+        QCOMPARE(lines.last(), QString("done "));
+        // Printed words end with a blank.
+        qsizetype expected = maxPrint > 0 ? maxPrint + 3 : (qsizetype(1) << doublings) + 1;
         QCOMPARE(lines[lines.size() - 2].size(), expected);
     }
 
