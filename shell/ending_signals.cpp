@@ -24,6 +24,11 @@ volatile sig_atomic_t gFirstSignal = 0;
 {
     WriteRecoveryBeforeEnding();
     ::signal(signal, SIG_DFL);
+    // Called from the handler of this very signal, which blocks it.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
     ::raise(signal);
     ::_exit(128 + signal);
 }

@@ -343,9 +343,12 @@ bool SourceWindow::writeFile(const std::string& path)
 
 bool SourceWindow::changedOnDiskAllowed()
 {
-    // Another program changed (or removed) the file since it was read or
-    // saved here: overwriting it is the user's choice.
-    if (fileName_.empty() || StampOf(fileName_) == stamp_) return true;
+    // Another program changed the file since it was read or saved here:
+    // overwriting it is the user's choice. A file removed meanwhile is
+    // simply written again.
+    if (fileName_.empty()) return true;
+    FileStamp now = StampOf(fileName_);
+    if (!now.exists || now == stamp_) return true;
     return desktop::ShowMessageDialog(FormatMessage(desktop::Tr("FILE.CHANGEDONDISK"), {fileName_}), {}, {}, 3) ==
            desktop::answerOK;
 }

@@ -69,7 +69,8 @@ public:
     // To the window's file, or through SaveAs when it has none. False when
     // nothing was written: the file on disk is as it was, the text stays
     // marked changed and a message tells why. When another program changed
-    // the file since it was read or saved here, the user is asked first.
+    // the file since it was read or saved here, the user is asked first (a
+    // file removed meanwhile is written again without a question).
     bool Save();
     // Asks for a file and saves to it; false when cancelled or failed.
     bool SaveAs();
