@@ -425,7 +425,7 @@ private slots:
         main.ApplyConfiguration({});
         Reset();
         QCOMPARE(RunSystemCommand("repeat 1000000 [print repcount]"), int(rscRan));
-        QVERIFY(TheOutputWindow()->Text().endsWith("1000000"));
+        QVERIFY(TheOutputWindow()->Text().endsWith("1000000 "));
         for (int i = 0; i < 200; ++i) {
             std::string f = dir.path().toStdString() + "/p" + std::to_string(i) + ".tvr";
             gui_test::WriteFile(f, "print " + std::to_string(i));
