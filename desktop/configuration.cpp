@@ -14,6 +14,7 @@
 
 #include "executor.h"
 #include "installation.h"
+#include "whole_file.h"
 
 namespace tavro::desktop {
 
@@ -168,35 +169,11 @@ void ConfigSet(std::string_view key, std::string_view value) { Configuration().S
 void ConfigSetInt(std::string_view key, int value) { Configuration().Set(key, std::to_string(value)); }
 void ConfigSetYes(std::string_view key, bool yes) { Configuration().Set(key, yes ? "Yes" : "No"); }
 
-bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines)
+bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines, std::string* reason)
 {
-    std::string temp = path + ".tmp-XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
     std::string text;
     for (const auto& l : lines) text += l + "\n";
-    bool ok = true;
-    const char* p = text.data();
-    size_t left = text.size();
-    while (ok && left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-        } else {
-            p += n;
-            left -= size_t(n);
-        }
-    }
-    if (ok) ok = fsync(fd) == 0;
-    // Keep the old file's permissions when there is one.
-    struct stat st {};
-    if (ok && stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
-    else if (ok) fchmod(fd, 0644);
-    if (close(fd) != 0) ok = false;
-    if (ok) ok = rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
-    return ok;
+    return WriteWholeFile(path, text, reason);
 }
 
 }  // namespace tavro::desktop

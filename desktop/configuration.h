@@ -82,9 +82,10 @@ void ConfigSetYes(std::string_view key, bool yes);
 // and trailing blanks allowed); false when `text` is not one.
 bool ParseWholeNumber(std::string_view text, int& value);
 
-// Writes `lines` to `path` atomically: a temporary file in the same folder
-// is written, flushed and renamed over the old file, so a failed write
-// (a full disk included) leaves the previous file as it was.
-bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines);
+// Writes `lines` to `path` with WriteWholeFile (whole_file.h): a failed
+// write (a full disk included) leaves the previous file as it was and
+// gives the system's reason.
+bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines,
+                          std::string* reason = nullptr);
 
 }  // namespace tavro::desktop

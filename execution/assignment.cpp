@@ -123,6 +123,32 @@ void recordDependencies(Atom* node, Atom* first, Atom* last)
     RunList(s.head);
 }
 
+// Hooks, change handlers, plan entries and history notifications run as
+// statement lists, which start by forgetting any pending output. They may
+// run while a procedure's `output` is on its way to its caller (the
+// history of a name changed inside the call runs when the value is
+// given): the value is kept and given back unless the hook itself left
+// something pending (a throw on its way to its catch).
+class PendingOutputKeeper {
+public:
+    PendingOutputKeeper() : output_(PendingOutput), hold_(PendingOutput), depth_(UnwindDepth), kind_(UnwindKind) {}
+    ~PendingOutputKeeper()
+    {
+        if (PendingOutput != NoValue || output_ == NoValue) return;
+        PendingOutput = output_;
+        UnwindDepth = depth_;
+        UnwindKind = kind_;
+    }
+    PendingOutputKeeper(const PendingOutputKeeper&) = delete;
+    PendingOutputKeeper& operator=(const PendingOutputKeeper&) = delete;
+
+private:
+    Atom* output_;
+    Hold hold_;
+    int depth_;
+    uint8_t kind_;
+};
+
 void finishChange(Atom* node, bool existed)
 {
     node->Flags &= ~flAssigning;
@@ -140,6 +166,7 @@ void ResetAssignmentState()
 void RunHookList(Atom* list, const std::string& name)
 {
     if (!IsObject(list) || list->Kind != akList) return;
+    PendingOutputKeeper keep;
     Hold holdList(list);
     for (Atom* c = list; c; c = RightOf(c)) {
         ListBuilder s;
@@ -154,6 +181,7 @@ void RunChangeHandlers(Atom* node)
     for (Atom* p = node->Parent; p; p = p->Parent)
         if (p->Flags & flAssigning) return;
     if (node->Flags & flBusy) return;
+    PendingOutputKeeper keep;
     Hold holdNode(node);
     for (Atom* cur = node; cur && cur->ChangeChild; cur = cur->Parent) {
         Atom* handler = LeftOf(cur->ChangeChild);
@@ -227,6 +255,7 @@ void RunPlanEntry(const std::string& fullName)
 {
     Atom* entry = Resolve(fullName);
     if (!entry) return;
+    PendingOutputKeeper keep;
     Hold hold(entry);
     Atom* scope = entry->Parent && entry->Parent->Parent ? entry->Parent->Parent : RootNode();
     ContextScope context(scope);
@@ -236,6 +265,8 @@ void RunPlanEntry(const std::string& fullName)
 
 void ProcessHistoryQueue()
 {
+    if (HistoryQueue.empty()) return;
+    PendingOutputKeeper keep;
     while (!HistoryQueue.empty()) {
         std::string name = *HistoryQueue.begin();
         HistoryQueue.erase(HistoryQueue.begin());

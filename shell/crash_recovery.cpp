@@ -6,6 +6,7 @@
 
 #include <QPlainTextEdit>
 #include <QTextDocument>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "message_dialog.h"
 #include "program_files.h"
 #include "source_window.h"
+#include "whole_file.h"
 
 namespace tavro::shell {
 
@@ -115,18 +117,26 @@ int WriteRecoveryFile(const std::string& path)
         ++count;
     }
     if (count == 0) return 0;
-    // Written beside and renamed: a crash while writing leaves no half file.
-    std::string temporary = path + ".new";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return 0;
-    bool ok = writeAll(fd, contents.data(), contents.size());
-    ok = ::fsync(fd) == 0 && ok;
-    ::close(fd);
-    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return 0;
-    }
-    return count;
+    return WriteWholeFile(path, contents, nullptr, true) ? count : 0;
+}
+
+void WriteRecoveryBeforeEnding() { writeOnce(); }
+
+void RefreshRecoveryFile()
+{
+    const std::string path = RecoveryFilePath();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return;
+    bool unsaved = false;
+    for (SourceWindow* w : SourceWindows()) unsaved = unsaved || w->IsModified();
+    if (unsaved) WriteRecoveryFile(path);
+    else std::filesystem::remove(path, ec);
+}
+
+void DiscardRecoveryFile()
+{
+    std::error_code ec;
+    std::filesystem::remove(RecoveryFilePath(), ec);
 }
 
 std::vector<RecoveredProgram> ReadRecoveryFile(const std::string& path)
@@ -160,17 +170,28 @@ int OfferRecovery()
     const std::string path = RecoveryFilePath();
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return 0;
+    // The file stays until its programs are open again and saved or the
+    // user declines them: a crash in between offers them once more.
     std::vector<RecoveredProgram> programs = ReadRecoveryFile(path);
-    std::filesystem::remove(path, ec);
-    if (programs.empty()) return 0;
+    if (programs.empty()) {
+        std::filesystem::remove(path, ec);
+        return 0;
+    }
     std::string names;
     for (const auto& p : programs) names += (names.empty() ? "" : ", ") + p.caption;
-    if (ShowMessageDialog(FormatOne(Tr("FILERECOVER"), names), {}, {}, 3) != answerOK) return 0;
+    if (ShowMessageDialog(FormatOne(Tr("FILERECOVER"), names), {}, {}, 3) != answerOK) {
+        std::filesystem::remove(path, ec);
+        return 0;
+    }
     int opened = 0;
     for (const auto& p : programs) {
-        SourceWindow* w = OpenSourceWindow(QRect(QPoint(20 * opened, 20 * opened), QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), p.fileName);
-        w->Editor()->setPlainText(QString::fromStdString(p.text));
-        w->Editor()->document()->setModified(true);
+        SourceWindow* w = OpenSourceWindow(QRect(QPoint(20 * opened, 20 * opened), QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), {});
+        w->AdoptText(p.fileName, QString::fromStdString(p.text));
+        // Each save or close of a recovered program rewrites the file with
+        // what is still unsaved (or removes it when nothing is).
+        auto refresh = [] { QTimer::singleShot(0, [] { RefreshRecoveryFile(); }); };
+        QObject::connect(w->Editor()->document(), &QTextDocument::modificationChanged, refresh);
+        QObject::connect(w, &QObject::destroyed, refresh);
         ++opened;
     }
     return opened;

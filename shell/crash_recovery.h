@@ -29,12 +29,24 @@ struct RecoveredProgram {
     std::string text;
 };
 
+// Writes the recovery file once per process, whatever state the process
+// is in (the fatal-signal handlers' work; also the ending signals' when the
+// environment cannot close in time).
+void WriteRecoveryBeforeEnding();
+
+// When a recovery file exists: rewrites it with the modified source
+// windows, or removes it when none is modified any more.
+void RefreshRecoveryFile();
+// An orderly end after every changed program was saved or declined.
+void DiscardRecoveryFile();
+
 // The programs of a recovery file; a damaged entry ends the list.
 std::vector<RecoveredProgram> ReadRecoveryFile(const std::string& path);
 
 // At start-up: when a recovery file exists, asks whether to open its
-// programs again and does so; the file goes either way. Returns how many
-// windows were opened.
+// programs again and does so, as changed programs. Declined, the file
+// goes; accepted, it stays (rewritten as they are saved) until none of
+// them is unsaved any more. Returns how many windows were opened.
 int OfferRecovery();
 
 }  // namespace tavro::shell

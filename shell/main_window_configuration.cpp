@@ -6,13 +6,17 @@
 
 #include "command_window.h"
 #include "configuration.h"
+#include "configuration_repair.h"
 #include "environment_font.h"
 #include "executor.h"
 #include "info_window.h"
 #include "installation.h"
 #include "interpreter.h"
 #include "languages.h"
+#include "errors.h"
+#include "message_dialog.h"
 #include "main_window_parts.h"
+#include "memory_limit.h"
 #include "memory_window.h"
 #include "message_table.h"
 #include "output_window.h"
@@ -36,6 +40,11 @@ namespace fs = std::filesystem;
 void MainWindow::ApplyConfiguration(const std::vector<std::string>& params)
 {
     applyingFailed_ = true;
+    QRect available = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                       : QRect(0, 0, 1280, 1024);
+    // Sizes and the font size the screen cannot take are brought into
+    // range in the list, so they are never written back as they were.
+    ClampConfiguredGeometry(available);
     // 1-2: the tables and the environment language.
     InterfaceTexts().Clear();
     ErrorMessages().Clear();
@@ -52,7 +61,7 @@ void MainWindow::ApplyConfiguration(const std::vector<std::string>& params)
     // 7: the environment font.
     QFont font(QString::fromStdString(ConfigText("FONT.NAME")));
     SetEnvironmentCharSet(ConfigInt("FONT.CHARSET"));
-    font.setPointSize(std::max(1, ConfigInt("FONT.SIZE")));
+    font.setPointSize(std::clamp(ConfigInt("FONT.SIZE"), kSmallestFontSize, kLargestFontSize));
     font.setItalic(ConfigYes("FONT.ITALIC"));
     font.setBold(ConfigYes("FONT.BOLD"));
     SetEnvironmentFont(font);
@@ -62,6 +71,8 @@ void MainWindow::ApplyConfiguration(const std::vector<std::string>& params)
     // 10
     SetCaseSensitive(ConfigText("CASESENSITIVE") != "No");
     SetMaxPrint(ConfigInt("MAXPRINT"));
+    // The same memory ceiling as the runner (absent: the default).
+    SetMemoryCeiling(ParseMemoryMegabytes(ConfigValue("MEMORYLIMIT")));
     // 11: recent programs, the most recent ending up first.
     for (int k = 9; k >= 0; --k)
         if (std::string f = ConfigValue("REOPEN" + std::to_string(k)); !f.empty()) AddRecentFile(f);
@@ -79,8 +90,7 @@ void MainWindow::ApplyConfiguration(const std::vector<std::string>& params)
     AddLibraryList(libraries);
     // 14: the main window.
     int w = ConfigInt("MAIN.WIDTH"), h = ConfigInt("MAIN.HEIGHT"), state = ConfigInt("MAIN.STATE");
-    QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                    : QRect(0, 0, 1280, 1024);
+    const QRect& screen = available;
     if (state == 2)
         showMaximized();
     else if (state == 1)
@@ -94,10 +104,12 @@ void MainWindow::ApplyConfiguration(const std::vector<std::string>& params)
     for (const auto& p : params) {
         if (p.empty() || p[0] == '!') continue;
         if (upper(fs::path(p).extension().string()) != ".TVR") continue;
-        std::string path = ResolveProgramPath(p);
-        if (fileExists(path)) {
-            startupProgram_ = fs::absolute(path).lexically_normal().string();
-            OpenSourceWindow(QRect(0, 0, ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT")), startupProgram_);
+        // A program that cannot be opened (missing, a folder, a pipe,
+        // unreadable) says why; the saved windows come back instead.
+        std::error_code ec;
+        std::string path = fs::absolute(ResolveProgramPath(p), ec).lexically_normal().string();
+        if (OpenSourceWindow(QRect(0, 0, ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT")), path)) {
+            startupProgram_ = path;
             users = 0;
         }
         break;
@@ -175,7 +187,9 @@ void MainWindow::SaveConfiguration()
             if (upper(caption).find(".TVR") != std::string::npos) list += caption + ",";
         ConfigSet("LIBRARIES", list);
     }
-    if (!ConfigurationPath().empty()) WriteLinesAtomically(ConfigurationPath(), Configuration().Lines());
+    std::string reason;
+    if (!ConfigurationPath().empty() && !WriteLinesAtomically(ConfigurationPath(), Configuration().Lines(), &reason))
+        ShowMessageDialog(FormatMessage(Tr("FILE.NOTSAVED"), {ConfigurationPath(), reason}));
 }
 
 }  // namespace tavro::shell

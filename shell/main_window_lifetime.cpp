@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include "command_window.h"
+#include "crash_recovery.h"
 #include "environment.h"
 #include "info_window.h"
 #include "installation.h"
@@ -67,6 +68,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // Every changed program was saved or declined: nothing left to recover.
+    DiscardRecoveryFile();
     closing_ = true;
     if (IsRunActive(RunState)) SetRunState(rsStopRequested);
     QCoreApplication::processEvents();

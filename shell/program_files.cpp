@@ -40,11 +40,14 @@ SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path)
     }
     SetInitialBounds(place.left(), place.top(), place.width(), place.height());
     auto* w = new SourceWindow();
-    w->show();
-    if (path.empty())
+    // A file that cannot be read gives its message and no window at all.
+    if (path.empty()) {
         w->NewFile();
-    else
-        w->LoadFile(path);
+    } else if (!w->LoadFile(path)) {
+        delete w;
+        return nullptr;
+    }
+    w->show();
     w->BringToFront();
     return w;
 }
@@ -82,7 +85,8 @@ void RestoreSourceWindows(int count)
     for (int n = 1; n <= count; ++n) {
         std::string key = "USER" + std::to_string(n);
         std::string file = ConfigValue(key + ".FILENAME");
-        ApplyPlacementState(key, OpenSourceWindow(ReadPlacement(key), file.empty() ? std::string() : normalPath(file)));
+        if (SourceWindow* w = OpenSourceWindow(ReadPlacement(key), file.empty() ? std::string() : normalPath(file)))
+            ApplyPlacementState(key, w);
     }
 }
 

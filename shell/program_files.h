@@ -15,7 +15,8 @@ namespace tavro::shell {
 
 // Opens a source window at `bounds`, moved inside the workspace when it
 // would reach past its edges (SetInitialBounds, creation),
-// with the file `path`, or as a new empty program when `path` is "".
+// with the file `path`, or as a new empty program when `path` is "". A
+// file that cannot be read gives a message and no window: null.
 SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path);
 
 // The two paths name the same file (both made absolute and normal).
@@ -39,7 +40,8 @@ void LookUpHelp(const std::string& topic);
 
 // Start-up: opens the saved source windows USER1 .. USERcount with their
 // files and placement. A window saved without a file comes back as a new
-// empty program.
+// empty program; a file that cannot be read any more gives its message and
+// no window.
 void RestoreSourceWindows(int count);
 // Exit: USERS, each window's USERn.* keys and SOURCE.WIDTH/HEIGHT.
 void SaveSourceWindows();

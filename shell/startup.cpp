@@ -14,7 +14,10 @@
 
 #include "about_box.h"
 #include "configuration.h"
+#include "configuration_repair.h"
 #include "crash_recovery.h"
+#include "ending_signals.h"
+#include "guarded_application.h"
 #include "host_services.h"
 #include "installation.h"
 #include "log.h"
@@ -65,7 +68,7 @@ void EnsureLargeStack(char** argv)
 int RunEnvironment(int argc, char** argv)
 {
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName("Tavro 5.1.1");
     QApplication::setDesktopFileName("tavro");
     unsetenv(kRestartedMark);  // programs started from here get the normal limit
@@ -86,7 +89,11 @@ int RunEnvironment(int argc, char** argv)
     InstallHostServices();
     static QtEnvironment environment;
     SetEnvironment(&environment);
-    LoadChosenConfiguration(ChooseConfiguration(params));
+    ConfigurationChoice choice = ChooseConfiguration(params);
+    LoadChosenConfiguration(choice);
+    // What the configuration lacks comes from the shipped one, and the
+    // user is told which keys (once the main window shows).
+    std::vector<std::string> repaired = RepairConfiguration(Folders().Executable + "default.ini");
 
     // 3: main window and splash.
     auto* main = new MainWindow();
@@ -102,8 +109,13 @@ int RunEnvironment(int argc, char** argv)
         // 7-8
         main->StartDeferredWork();
         InstallCrashRecovery();
+        InstallEndingSignals([main] { main->close(); });
         // Programs a crash kept are offered once the start-up has settled.
-        QTimer::singleShot(0, [] { OfferRecovery(); });
+        std::string name = ConfigurationPath().empty() ? choice.Name : ConfigurationPath();
+        QTimer::singleShot(0, [name, repaired] {
+            ShowMessageDialog(RepairMessage(name, repaired));
+            OfferRecovery();
+        });
         if (splash) {
             // The main window has just been shown: the splash stays in front
             // (without a window manager nothing else keeps it there).
@@ -116,6 +128,7 @@ int RunEnvironment(int argc, char** argv)
         // 9-11
         status = QApplication::exec();
     } catch (const std::exception& e) {
+        WriteRecoveryFile(RecoveryFilePath());
         if (splash) splash->close();
         QMessageBox::critical(nullptr, "Tavro", QString::fromStdString(e.what()));
         status = 1;

@@ -1,7 +1,6 @@
 #include "output_window.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -20,6 +19,8 @@
 #include "message_dialog.h"
 #include "run_control.h"
 #include "skin.h"
+#include "whole_file.h"
+#include "errors.h"
 #include "first_characters.h"
 
 namespace tavro {
@@ -143,6 +144,8 @@ void OutputWindow::queue(std::string_view text, OutputRole role, const QColor& c
 {
     std::string shown = CutToMaxPrint(text, gMaxPrint);
     pending_.push_back({QString::fromUtf8(shown.data(), qsizetype(shown.size())), role, colour, bold});
+    lastLineCut_ = shown.size() != text.size();
+    lastLineLength_ = pending_.back().Text.size();
     // Lines are shown in batches: a program printing in a loop would
     // otherwise spend its time laying out lines that are trimmed away.
     if (!flushTimer_.isActive()) flushTimer_.start();
@@ -194,17 +197,48 @@ void OutputWindow::Flush()
 
 void OutputWindow::TypeText(std::string_view text)
 {
-    Flush();
+    // Runs of characters go in whole, to the pending last line when there
+    // is one: a line written in many pieces costs its length, not its
+    // length times its pieces. A line already cut to MAXPRINT takes no more.
+    QString chars = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    qsizetype from = 0;
+    while (from < chars.size()) {
+        qsizetype to = chars.indexOf(QChar(8), from);
+        if (to < 0) to = chars.size();
+        if (to > from) appendToLastLine(chars.mid(from, to - from));
+        if (to < chars.size()) removeLastCharacter();
+        from = to + 1;
+    }
+}
+
+void OutputWindow::appendToLastLine(QString run)
+{
+    if (lastLineCut_) return;
+    if (gMaxPrint > 0 && lastLineLength_ + run.size() > gMaxPrint) {
+        run = run.left(std::max<qsizetype>(0, gMaxPrint - lastLineLength_)) + "...";
+        lastLineCut_ = true;
+    }
+    lastLineLength_ += run.size();
+    if (!pending_.empty()) {
+        pending_.back().Text += run;
+        return;
+    }
     QTextCursor cursor(edit_->document());
     cursor.movePosition(QTextCursor::End);
-    for (QChar ch : QString::fromUtf8(text.data(), qsizetype(text.size()))) {
-        if (ch == QChar(8)) {
-            if (!cursor.block().text().isEmpty()) cursor.deletePreviousChar();
-        } else {
-            cursor.insertText(QString(ch));
-        }
-    }
+    cursor.insertText(run);
     started_ = true;
+}
+
+void OutputWindow::removeLastCharacter()
+{
+    if (lastLineLength_ > 0) --lastLineLength_;
+    if (!pending_.empty()) {
+        pending_.back().Text.chop(1);
+        return;
+    }
+    QTextCursor cursor(edit_->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!cursor.block().text().isEmpty()) cursor.deletePreviousChar();
 }
 
 void OutputWindow::ClearOutput()
@@ -213,6 +247,8 @@ void OutputWindow::ClearOutput()
     pending_.clear();
     edit_->clear();
     started_ = false;
+    lastLineLength_ = 0;
+    lastLineCut_ = false;
 }
 
 void OutputWindow::SaveOutput()
@@ -220,11 +256,9 @@ void OutputWindow::SaveOutput()
     setFocus();
     QString file = desktop::AskSaveFileName(this, desktop::kTextFilterIndex);
     if (file.isEmpty()) return;
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) ||
-        out.write(Text().toUtf8() + "\n") < 0 || !out.flush()) {
-        desktop::ShowMessageDialog(out.errorString().toStdString() + " " + desktop::Tr("SYSTEMERROR"), file.toStdString());
-    }
+    std::string reason;
+    if (!WriteWholeFile(file.toStdString(), (Text() + "\n").toStdString(), &reason))
+        desktop::ShowMessageDialog(FormatMessage(desktop::Tr("FILE.NOTSAVED"), {file.toStdString(), reason}));
 }
 
 void OutputWindow::PrintOutput()

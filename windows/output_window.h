@@ -34,6 +34,9 @@ public:
     // A line in a role's colour: echoes are bold in the Text colour, errors
     // in the skin's Error colour.
     void AppendLine(std::string_view text, OutputRole role);
+    // Appends to the last line (a backspace removes its last character);
+    // the pieces of a long line come this way too. A line that reached
+    // MAXPRINT characters ends with "..." and takes nothing more.
     void TypeText(std::string_view text);
     // Shows the lines appended since the last flush (done by a short timer
     // and before anything reads or edits the text).
@@ -60,10 +63,14 @@ private:
     void queue(std::string_view text, OutputRole role, const QColor& colour, bool bold);
     // Sets the colour of every shown line from its role and the skin.
     void repaintRoles();
+    void appendToLastLine(QString run);
+    void removeLastCharacter();
     QPlainTextEdit* edit_ = nullptr;
     std::vector<PendingLine> pending_;
     QTimer flushTimer_;
     bool started_ = false;  // the first line takes the document's empty block
+    qsizetype lastLineLength_ = 0;  // characters of the last line, as shown
+    bool lastLineCut_ = false;      // the last line was cut to MAXPRINT
 };
 
 // The open output window, or null.

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -23,6 +22,7 @@
 
 #include "configuration.h"
 #include "environment_font.h"
+#include "errors.h"
 #include "executor.h"
 #include "file_dialogs.h"
 #include "languages.h"
@@ -32,6 +32,7 @@
 #include "source_hints.h"
 #include "source_markers.h"
 #include "syntax_highlighter.h"
+#include "whole_file.h"
 
 namespace tavro {
 
@@ -277,31 +278,51 @@ void SourceWindow::NewFile()
     UpdateStatus();
 }
 
-void SourceWindow::LoadFile(const std::string& path)
+bool SourceWindow::LoadFile(const std::string& path)
 {
     std::error_code ec;
-    std::string found = fs::is_regular_file(path, ec) ? path : ResolveProgramPath(path);
-    fileName_ = fs::absolute(found, ec).lexically_normal().string();
+    std::string found = fs::exists(path, ec) ? path : ResolveProgramPath(path);
+    std::string full = fs::absolute(found, ec).lexically_normal().string();
+    std::string bytes, reason;
+    // Read before anything changes: a file that cannot be read whole is
+    // refused with the system's reason and leaves the window as it was.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool read = ReadWholeFile(full, bytes, &reason);
+    QApplication::restoreOverrideCursor();
+    if (!read) {
+        desktop::ShowMessageDialog(FormatMessage(desktop::Tr("FILE.NOTREAD"), {full, reason}));
+        return false;
+    }
+    fileName_ = full;
+    stamp_ = StampOf(fileName_);
     if (Application* main = TheApplication()) main->AddRecentFile(fileName_);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString text;
-    QFile file(QString::fromStdString(fileName_));
-    if (file.open(QIODevice::ReadOnly)) {
-        QByteArray bytes = file.readAll();
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        text = utf8(bytes);
-        if (utf8.hasError()) {
-            std::string decoded = desktop::DecodeLanguageFile(std::string_view(bytes.constData(), size_t(bytes.size())), 1252);
-            text = QString::fromStdString(decoded);
-        }
-        text.replace("\r\n", "\n").replace('\r', '\n');
-        // The line end after the last line belongs to that line.
-        if (text.endsWith('\n')) text.chop(1);
-    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (utf8.hasError()) text = QString::fromStdString(desktop::DecodeLanguageFile(bytes, 1252));
+    bytes = std::string();
+    text.replace("\r\n", "\n").replace('\r', '\n');
+    // The line end after the last line belongs to that line.
+    if (text.endsWith('\n')) text.chop(1);
     edit_->setPlainText(text);
     setFileCaption(QString::fromStdString(fs::path(fileName_).filename().string()));
     edit_->document()->setModified(false);
     QApplication::restoreOverrideCursor();
+    UpdateStatus();
+    return true;
+}
+
+void SourceWindow::AdoptText(const std::string& path, const QString& text)
+{
+    if (path.empty()) {
+        NewFile();
+    } else {
+        fileName_ = path;
+        stamp_ = StampOf(fileName_);
+        setFileCaption(QString::fromStdString(fs::path(fileName_).filename().string()));
+    }
+    edit_->setPlainText(text);
+    edit_->document()->setModified(true);
     UpdateStatus();
 }
 
@@ -309,15 +330,27 @@ bool SourceWindow::IsModified() const { return edit_->document()->isModified(); 
 
 bool SourceWindow::writeFile(const std::string& path)
 {
-    QSaveFile file(QString::fromStdString(path));
-    QByteArray bytes = edit_->toPlainText().toUtf8();
-    if (!bytes.isEmpty()) bytes += '\n';
-    bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!ok) {
-        desktop::ShowMessageDialog(desktop::Tr("SYSTEMERROR") + " " + file.errorString().toStdString(), path);
+    std::string bytes = edit_->toPlainText().toStdString();
+    if (!bytes.empty()) bytes += '\n';
+    std::string reason;
+    if (!WriteWholeFile(path, bytes, &reason)) {
+        desktop::ShowMessageDialog(FormatMessage(desktop::Tr("FILE.NOTSAVED"), {path, reason}));
         return false;
     }
+    stamp_ = StampOf(path);
     return true;
+}
+
+bool SourceWindow::changedOnDiskAllowed()
+{
+    // Another program changed the file since it was read or saved here:
+    // overwriting it is the user's choice. A file removed meanwhile is
+    // simply written again.
+    if (fileName_.empty()) return true;
+    FileStamp now = StampOf(fileName_);
+    if (!now.exists || now == stamp_) return true;
+    return desktop::ShowMessageDialog(FormatMessage(desktop::Tr("FILE.CHANGEDONDISK"), {fileName_}), {}, {}, 3) ==
+           desktop::answerOK;
 }
 
 bool SourceWindow::Save()
@@ -325,7 +358,7 @@ bool SourceWindow::Save()
     bool saved = false;
     if (fileName_.empty()) {
         saved = SaveAs();
-    } else if (writeFile(fileName_)) {
+    } else if (changedOnDiskAllowed() && writeFile(fileName_)) {
         edit_->document()->setModified(false);
         if (Application* main = TheApplication()) main->AddRecentFile(fileName_);
         saved = true;

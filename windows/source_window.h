@@ -21,9 +21,8 @@
 // interpreter when nothing runs.
 //
 // A window that was never saved ("New File n") saves through the save
-// dialog. Saving writes a temporary file beside the target and renames it
-// over the target, so a failed save leaves the old file and the text as
-// they were and shows why.
+// dialog. Saving goes through WriteWholeFile, so a failed save leaves the
+// old file and the text as they were and shows why.
 #pragma once
 
 #include <QTextBlock>
@@ -35,6 +34,7 @@
 
 #include "environment.h"
 #include "tool_window.h"
+#include "whole_file.h"
 
 class QKeyEvent;
 class QLabel;
@@ -59,11 +59,20 @@ public:
     // other source window uses).
     void NewFile();
     // Loads a file (UTF-8; other bytes read as Windows-1252) and adds it to
-    // the recent programs. A file that does not exist leaves the editor
-    // empty under its name.
-    void LoadFile(const std::string& path);
+    // the recent programs. A file that cannot be read whole (missing,
+    // unreadable, no regular file, too large) is refused with a message
+    // naming the file and the system's reason: false, and the window is
+    // unchanged.
+    bool LoadFile(const std::string& path);
+    // Takes a text kept for the file `path` ("" for a program never saved)
+    // without reading the file: the window shows it as changed (recovered
+    // programs).
+    void AdoptText(const std::string& path, const QString& text);
     // To the window's file, or through SaveAs when it has none. False when
-    // nothing was written.
+    // nothing was written: the file on disk is as it was, the text stays
+    // marked changed and a message tells why. When another program changed
+    // the file since it was read or saved here, the user is asked first (a
+    // file removed meanwhile is written again without a question).
     bool Save();
     // Asks for a file and saves to it; false when cancelled or failed.
     bool SaveAs();
@@ -164,6 +173,9 @@ private:
     // no other window's.
     void showStep(int at);
     bool writeFile(const std::string& path);
+    // True unless the file changed on disk and the user declined to
+    // overwrite it.
+    bool changedOnDiskAllowed();
     // Reset, state, run of the text, stopped: the sequence behind every run
     // command when nothing runs yet.
     void startRun(uint8_t state, int pauseDepth, bool autosave);
@@ -197,6 +209,7 @@ private:
     QString note_;
     QString errorLineText_;  // the marked line as it was when the run failed
     std::string fileName_;
+    FileStamp stamp_;  // the file as last read or written here
     bool advanced_ = false;
     int caretLine_ = 0, caretColumn_ = 0;
     QPoint lastMouse_{-1, -1};

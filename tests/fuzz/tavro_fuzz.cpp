@@ -20,7 +20,8 @@
 //   --steps N       statements a child may run before it is stopped like
 //                   a user stop (default 20000)
 //   --timeout N     seconds before a child counts as hung and is killed
-//                   (default 10; hangs are counted, not kept)
+//                   (default 10); hangs are kept like crashes
+//                   (hang-N.tvr), each with a minimised copy (.min.tvr)
 //   --memory MB     the interpreter's memory ceiling in each child
 //                   (default 1024)
 //   --out DIR       where findings go (default: fuzz-findings)
@@ -37,6 +38,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -265,6 +267,46 @@ Outcome runChild(const std::string& input, const Options& o, const std::string& 
     return Outcome::Crash;
 }
 
+// The input cut down while it still ends the same way: lines are taken out
+// in halves, then quarters and so on, as long as a smaller input keeps the
+// outcome. At most `tries` runs (a hang costs the timeout each).
+std::string minimise(std::string input, Outcome outcome, const Options& o, const std::string& logPath, int tries)
+{
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            out.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+        return out;
+    };
+    std::vector<std::string> kept = lines(input);
+    for (size_t chunks = 2; tries > 0 && kept.size() > 1 && chunks <= kept.size();) {
+        size_t size = (kept.size() + chunks - 1) / chunks;
+        bool cut = false;
+        for (size_t from = 0; from < kept.size() && tries > 0; from += size) {
+            std::vector<std::string> trial(kept.begin(), kept.begin() + long(from));
+            trial.insert(trial.end(), kept.begin() + long(std::min(kept.size(), from + size)), kept.end());
+            std::string text;
+            for (const auto& l : trial) text += l + "\n";
+            --tries;
+            if (!trial.empty() && runChild(text, o, logPath) == outcome) {
+                kept = trial;
+                cut = true;
+                break;
+            }
+        }
+        if (!cut) chunks *= 2;
+        else chunks = std::max<size_t>(2, chunks - 1);
+    }
+    std::string text;
+    for (const auto& l : kept) text += l + "\n";
+    return text;
+}
+
 double secondsSince(const timespec& start)
 {
     timespec now;
@@ -314,12 +356,16 @@ int fuzzMain(const Options& o)
         std::string input = mutator.next();
         Outcome r = runChild(input, o, logPath);
         ++ran;
-        if (r == Outcome::Hang) ++hangs;
-        if (r == Outcome::Crash) {
-            ++crashes;
-            fs::path base = fs::path(o.out) / ("crash-" + std::to_string(crashes));
+        if (r == Outcome::Hang || r == Outcome::Crash) {
+            long n = r == Outcome::Hang ? ++hangs : ++crashes;
+            fs::path base = fs::path(o.out) / ((r == Outcome::Hang ? "hang-" : "crash-") + std::to_string(n));
+            // The whole input first, so nothing is lost should minimising
+            // itself be cut short.
             std::ofstream(base.string() + ".tvr", std::ios::binary) << input;
             fs::rename(logPath, base.string() + ".log", ec);
+            std::string small = minimise(input, r, o, logPath, r == Outcome::Hang ? 12 : 64);
+            if (small.size() < input.size())
+                std::ofstream(base.string() + ".min.tvr", std::ios::binary) << small;
         }
         if (!o.quiet && ran % 1000 == 0)
             std::printf("%ld inputs, %ld crashes, %ld hangs, %.0f s\n", ran, crashes, hangs,

@@ -7,9 +7,12 @@
 #include <QProcess>
 #include <QPushButton>
 #include <csignal>
+#include <cstdio>
+#include <signal.h>
 #include <functional>
 
 #include "crash_recovery.h"
+#include "ending_signals.h"
 #include "errors.h"
 #include "gui_fixture.h"
 #include "languages.h"
@@ -28,6 +31,7 @@ using namespace tavro::desktop;
 namespace {
 
 constexpr const char* kCrashChild = "--crash-with-an-unsaved-program";
+constexpr const char* kEndingChild = "--wait-for-an-ending-signal";
 
 // Replaces the text as typing would: the window counts it as a change.
 void typeText(SourceWindow* w, const QString& text)
@@ -66,8 +70,9 @@ std::string writeConfiguration(const std::string& folder)
 }
 
 // The child process of the crash test: an unsaved new program and a
-// program changed since it was loaded, then a fatal signal.
-int crashWithUnsavedPrograms(const std::string& folder)
+// program changed since it was loaded, then a fatal signal (or, with
+// `ending`, the environment waiting for an ending signal).
+int crashWithUnsavedPrograms(const std::string& folder, bool ending = false)
 {
     writeConfiguration(folder);
     MainWindow main;
@@ -78,6 +83,13 @@ int crashWithUnsavedPrograms(const std::string& folder)
     SourceWindow* changed = OpenSourceWindow(QRect(0, 0, 300, 200), saved);
     typeText(changed, QString::fromUtf8("print 2\nprint \"ä\n"));
     InstallCrashRecovery();
+    if (ending) {
+        InstallEndingSignals([&main] { main.close(); });
+        main.show();
+        std::printf("ready\n");
+        std::fflush(stdout);
+        return QApplication::exec();
+    }
     std::raise(SIGSEGV);
     return 0;
 }
@@ -123,6 +135,30 @@ private slots:
         SetMemoryCeiling(0);
     }
 
+    // A logout (SIGTERM), Ctrl+C (SIGINT) and a closed terminal (SIGHUP):
+    // the recovery file is written at once, the environment then closes as
+    // the close button does (here it waits with the question about the
+    // changed programs), and a second signal ends it.
+    void theEndingSignalsKeepUnsavedPrograms()
+    {
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            QTemporaryDir dir;
+            const QString recovery = dir.path() + "/tavro-recovery.txt";
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(), {kEndingChild, dir.path()});
+            QVERIFY(child.waitForReadyRead(60000));
+            QVERIFY(child.readAll().contains("ready"));
+            ::kill(pid_t(child.processId()), signal);
+            for (int i = 0; i < 600 && !QFile::exists(recovery); ++i) child.waitForFinished(100);
+            QVERIFY2(QFile::exists(recovery), "written at the first signal");
+            QCOMPARE(child.state(), QProcess::Running);  // asking about the changes
+            ::kill(pid_t(child.processId()), signal);
+            QVERIFY(child.waitForFinished(60000));
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            QCOMPARE(int(ReadRecoveryFile(recovery.toStdString()).size()), 2);
+        }
+    }
+
     void aCrashKeepsUnsavedProgramsForTheNextStart()
     {
         QTemporaryDir dir;
@@ -155,9 +191,23 @@ private slots:
         QCOMPARE(changed->Editor()->toPlainText(), QString::fromUtf8("print 2\nprint \"ä\n"));
         QVERIFY(changed->IsModified());
         QCOMPARE(SourceWindows()[before]->Editor()->toPlainText(), QString("print \"unsaved"));
-        // Offered once: the file is gone.
+        // The file stays until the recovered programs are saved or given
+        // up: a crash in between offers them again.
+        QVERIFY(QFile::exists(QString::fromStdString(recovery)));
+        QVERIFY(changed->Save());
+        QCoreApplication::processEvents();
+        QCOMPARE(int(ReadRecoveryFile(recovery).size()), 1);
+        SourceWindows()[before]->Editor()->document()->setModified(false);
+        QCoreApplication::processEvents();
         QVERIFY(!QFile::exists(QString::fromStdString(recovery)));
         QCOMPARE(OfferRecovery(), 0);
+        // Declined, the programs are not offered again.
+        QVERIFY(WriteRecoveryFile(recovery) == 0);
+        typeText(changed, "print 3");
+        QCOMPARE(WriteRecoveryFile(recovery), 1);
+        answerNextDialog([](MessageDialog* m) { m->NoButton()->click(); });
+        QCOMPARE(OfferRecovery(), 0);
+        QVERIFY(!QFile::exists(QString::fromStdString(recovery)));
         // A damaged file gives what it holds whole and nothing else.
         gui_test::WriteFile(recovery, "TAVRO RECOVERY 1\nFILE \nCAPTION a\nSIZE 3\nabc\nFILE x\nCAPTION b\nSIZE 99\nshort\n");
         kept = ReadRecoveryFile(recovery);
@@ -173,6 +223,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     gui_test::UseBuildTree();
     if (argc == 3 && std::string(argv[1]) == kCrashChild) return crashWithUnsavedPrograms(argv[2]);
+    if (argc == 3 && std::string(argv[1]) == kEndingChild) return crashWithUnsavedPrograms(argv[2], true);
     RecoveryTest test;
     return QTest::qExec(&test, 1, argv);
 }

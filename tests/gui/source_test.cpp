@@ -3,6 +3,7 @@
 // their markers, program files and recent programs, library programs, and
 // the source windows in the configuration.
 #include <QtTest>
+#include <filesystem>
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -259,17 +260,24 @@ private slots:
         QCOMPARE(gui_test::ReadFile(path), std::string("print \"\\{b\\} { c }\nprint 'ä' ;x\n"));
         QVERIFY(!w->IsModified());
 
-        // A file in a missing folder: the message says why, the text stays.
-        std::string bad = dir.path().toStdString() + "/missing/folder/unsaved-fresh-name.tvr";
+        // A folder gone since the file was opened: the message names the
+        // file and the reason, the text stays unsaved.
+        std::string folder = dir.path().toStdString() + "/gone";
+        std::filesystem::create_directory(folder);
+        std::string bad = folder + "/unsaved-fresh-name.tvr";
+        gui_test::WriteFile(bad, "");
         main.OpenProgramFile(bad);
         SourceWindow* b = SourceWindows().back();
         QCOMPARE(b->FileName(), bad);
+        std::filesystem::remove_all(folder);
         QTest::keyClicks(b->Editor(), "print 3");
-        gui_test::AnswerNextDialog([](MessageDialog* m) {
-            QVERIFY(m->ShownText().startsWith(QString::fromStdString(Tr("SYSTEMERROR"))));
+        QString shown;
+        gui_test::AnswerNextDialog([&](MessageDialog* m) {
+            shown = m->ShownText();
             m->OkButton()->click();
         });
         QVERIFY(!b->Save());
+        QVERIFY2(shown.contains(QString::fromStdString(bad)) && shown.contains("No such file or directory"), qPrintable(shown));
         QVERIFY(b->IsModified());
         QCOMPARE(b->Editor()->toPlainText(), QString("print 3"));
     }

@@ -267,6 +267,11 @@ private slots:
         QCOMPARE(h.Up(), std::string("line 33"));
         QCOMPARE(h.Down(), std::string("line 2"));  // "line 1" and "only" have left
         QCOMPARE(h.Entry(32), std::string("line 2"));
+        // Up walks all 32 lines back to the oldest, then wraps to the newest.
+        CommandHistory full;
+        for (int i = 1; i <= 32; ++i) full.Enter("line " + std::to_string(i));
+        for (int i = 32; i >= 1; --i) QCOMPARE(full.Up(), "line " + std::to_string(i));
+        QCOMPARE(full.Up(), std::string("line 32"));
     }
 
     void outputTrimAndCut()

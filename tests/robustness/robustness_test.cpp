@@ -1,0 +1,448 @@
+// The robustness suite. Each test function is one category of the faults a
+// careful user or an administrator meets; its data rows are the cases.
+// Cases marked slow (load, huge files) run only with TAVRO_ROBUSTNESS_SLOW=1.
+#include <QtTest>
+
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <new>
+
+#include "configuration.h"
+#include "configuration_repair.h"
+#include "environment_font.h"
+#include "gui_fixture.h"
+#include "guarded_application.h"
+#include "installation.h"
+#include "main_window.h"
+#include "memory_limit.h"
+#include "message_dialog.h"
+#include "output_window.h"
+#include "program_files.h"
+#include "run_control.h"
+#include "source_window.h"
+
+using namespace tavro;
+using namespace tavro::shell;
+using namespace tavro::desktop;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool slowCases() { return std::getenv("TAVRO_ROBUSTNESS_SLOW") != nullptr; }
+
+struct CloseSourceWindows {
+    ~CloseSourceWindows()
+    {
+        for (SourceWindow* s : std::vector<SourceWindow*>(SourceWindows())) {
+            s->Editor()->document()->setModified(false);
+            delete s;
+        }
+    }
+};
+
+// The texts of the message dialogs shown while `action` runs, each
+// answered with OK (or No when `answerNo`).
+QStringList messagesDuring(const std::function<void()>& action, bool answerNo = false)
+{
+    auto shown = std::make_shared<QStringList>();
+    auto done = std::make_shared<bool>(false);
+    std::function<void()> watch;
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [shown, done, answerNo, poll] {
+        if (*done) return;
+        if (MessageDialog* m = OpenMessageDialog()) {
+            shown->append(m->ShownText());
+            if (answerNo && m->NoButton() && m->NoButton()->isVisible()) m->NoButton()->click();
+            else m->OkButton()->click();
+        }
+        QTimer::singleShot(5, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+    action();
+    *done = true;
+    return *shown;
+}
+
+std::string writeConfiguration(const std::string& folder, const std::string& extra = {})
+{
+    std::string path = folder + "/t.ini";
+    // The first line of a key counts: `extra` goes first.
+    gui_test::WriteFile(path, extra + "SKIN=Windows\nBUTTONS=Yes\nAUTOSAVE=No\nADVANCEDGUI=Yes\nLIBRARIES=core.tvr,\n"
+                                      "OUTPUT=Yes\nCOMMAND=No\nMAXPRINT=4000\n");
+    LoadChosenConfiguration({path, true});
+    return path;
+}
+
+void typeText(SourceWindow* w, const QString& text)
+{
+    w->Editor()->selectAll();
+    w->Editor()->insertPlainText(text);
+}
+
+// Runs `action` with writes of files larger than `bytes` failing as on a
+// full disk ("File too large": the file size limit; the process ignores
+// the signal that limit sends).
+template <typename Action>
+void withFullDisk(size_t bytes, Action action)
+{
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &old);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+    action();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &old, nullptr);
+}
+
+// Chooses `path` in the next file dialog.
+void answerFileDialog(const QString& path)
+{
+    QTimer::singleShot(0, [path] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!d) return answerFileDialog(path);
+        d->selectFile(path);
+        QMetaObject::invokeMethod(d, "accept");
+    });
+}
+
+class ThrowsOnEvent : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User) throw std::bad_alloc();
+        return QObject::event(e);
+    }
+};
+
+}  // namespace
+
+class RobustnessTest : public QObject {
+    Q_OBJECT
+private slots:
+
+    // ---- program files: what opens, and what is refused with a reason
+    void programFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("binary") << "binary" << true << "";
+        QTest::newRow("empty") << "empty" << true << "";
+        QTest::newRow("one long line") << "longline" << true << "";
+        QTest::newRow("invalid UTF-8") << "latin1" << true << "";
+        QTest::newRow("NUL") << "nul" << true << "";
+        QTest::newRow("CR and CRLF") << "crlf" << true << "";
+        QTest::newRow("directory") << "directory" << false << "Is a directory";
+        QTest::newRow("FIFO") << "fifo" << false << "Not a regular file";
+        QTest::newRow("device") << "device" << false << "Not a regular file";
+        QTest::newRow("missing") << "missing" << false << "No such file or directory";
+        QTest::newRow("symlink loop") << "loop" << false << "Too many levels of symbolic links";
+        QTest::newRow("too large") << "huge" << false << "File too large";
+        QTest::newRow("unreadable") << "unreadable" << false << "Permission denied";
+    }
+    void programFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, opens);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const std::string folder = dir.path().toStdString();
+        writeConfiguration(folder);
+        MainWindow main;
+        CloseSourceWindows closing;
+        main.ApplyConfiguration({});
+        std::string file = folder + "/p.tvr";
+        QString expected;
+        if (kind == "binary") gui_test::WriteFile(file, std::string("\x7f" "ELF\x02\x01\x01\0\0\xff\xfe", 12));
+        else if (kind == "empty") gui_test::WriteFile(file, "");
+        else if (kind == "longline") gui_test::WriteFile(file, "print \"" + std::string(1 << 20, 'a'));
+        else if (kind == "latin1") gui_test::WriteFile(file, "print \"gr\xfc\xdf");
+        else if (kind == "nul") gui_test::WriteFile(file, std::string("print 1\0print 2", 15));
+        else if (kind == "crlf") gui_test::WriteFile(file, "print 1\r\nprint 2\rprint 3\n");
+        else if (kind == "directory") fs::create_directory(file);
+        else if (kind == "fifo") ::mkfifo(file.c_str(), 0600);
+        else if (kind == "device") file = "/dev/zero";
+        else if (kind == "loop") fs::create_symlink(file, file);
+        else if (kind == "huge") {
+            gui_test::WriteFile(file, "");
+            fs::resize_file(file, kLargestReadableFile + 1);  // sparse: no disk taken
+        } else if (kind == "unreadable") {
+            if (::geteuid() == 0) QSKIP("root reads every file");
+            gui_test::WriteFile(file, "print 1");
+            ::chmod(file.c_str(), 0200);
+        }
+        size_t before = SourceWindows().size();
+        QStringList shown = messagesDuring([&] { main.OpenProgramFile(file); });
+        if (opens) {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
+            QCOMPARE(SourceWindows().size(), before + 1);
+            SourceWindow* w = SourceWindows().back();
+            QVERIFY(!w->IsModified());
+            if (kind == "crlf") QCOMPARE(w->Editor()->toPlainText(), QString("print 1\nprint 2\nprint 3"));
+            if (kind == "latin1") QCOMPARE(w->Editor()->toPlainText(), QString::fromUtf8("print \"grüß"));
+            if (kind == "longline") QCOMPARE(w->Editor()->toPlainText().size(), (1 << 20) + 7);
+        } else {
+            // Refused with the file and the reason; no empty window.
+            QCOMPARE(SourceWindows().size(), before);
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].contains(QString::fromStdString(file)) && shown[0].contains(reason), qPrintable(shown[0]));
+        }
+    }
+
+    // ---- saves: a failed write keeps the old file and the unsaved text
+    void saves_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("full disk") << "full";
+        QTest::newRow("folder deleted") << "folderGone";
+        QTest::newRow("changed outside, declined") << "changedNo";
+        QTest::newRow("changed outside, overwritten") << "changedOk";
+        QTest::newRow("deleted outside") << "deleted";
+        QTest::newRow("output window on a full disk") << "output";
+        QTest::newRow("configuration on a full disk") << "configuration";
+    }
+    void saves()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const std::string folder = dir.path().toStdString() + "/work";
+        fs::create_directories(folder);
+        writeConfiguration(dir.path().toStdString());
+        MainWindow main;
+        CloseSourceWindows closing;
+        main.ApplyConfiguration({});
+        Reset();
+        const std::string file = folder + "/p.tvr";
+        const std::string old = "print \"old\n";
+        gui_test::WriteFile(file, old);
+        main.OpenProgramFile(file);
+        SourceWindow* w = SourceWindows().back();
+        typeText(w, "print \"new " + QString(20000, 'x'));
+        QStringList shown;
+        bool saved = true;
+        if (kind == "full") {
+            withFullDisk(4096, [&] { shown = messagesDuring([&] { saved = w->Save(); }); });
+            QVERIFY(!saved);
+            QCOMPARE(gui_test::ReadFile(file), old);
+            QVERIFY(w->IsModified());
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].contains(QString::fromStdString(file)) && shown[0].contains("File too large"), qPrintable(shown[0]));
+            QCOMPARE(int(std::distance(fs::directory_iterator(folder), fs::directory_iterator())), 1);
+        } else if (kind == "folderGone") {
+            fs::remove_all(folder);
+            shown = messagesDuring([&] { saved = w->Save(); });
+            QVERIFY(!saved);
+            QVERIFY(w->IsModified());
+            QVERIFY(shown.last().contains("No such file or directory"));
+        } else if (kind == "changedNo" || kind == "changedOk") {
+            gui_test::WriteFile(file, "print \"theirs\n");
+            shown = messagesDuring([&] { saved = w->Save(); }, kind == "changedNo");
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].contains("changed by another program"), qPrintable(shown[0]));
+            if (kind == "changedNo") {
+                QVERIFY(!saved);
+                QCOMPARE(gui_test::ReadFile(file), std::string("print \"theirs\n"));
+                QVERIFY(w->IsModified());
+            } else {
+                QVERIFY(saved);
+                QVERIFY(gui_test::ReadFile(file).find("new") != std::string::npos);
+                // Saved here, the file is ours again: no question next time.
+                typeText(w, "print 4");
+                QVERIFY(messagesDuring([&] { saved = w->Save(); }).isEmpty() && saved);
+            }
+        } else if (kind == "deleted") {
+            // Removed by another program: the save writes it again.
+            fs::remove(file);
+            shown = messagesDuring([&] { saved = w->Save(); });
+            QVERIFY(shown.isEmpty() && saved);
+            QVERIFY(gui_test::ReadFile(file).find("new") != std::string::npos);
+        } else if (kind == "output") {
+            QCOMPARE(RunSystemCommand("repeat 300 [print \"abcdefghijklmnopqrstuvwxyz]"), int(rscRan));
+            const std::string target = folder + "/out.txt";
+            withFullDisk(1024, [&] {
+                shown = messagesDuring([&] {
+                    answerFileDialog(QString::fromStdString(target));
+                    TheOutputWindow()->SaveOutput();
+                });
+            });
+            QVERIFY(!fs::exists(target));
+            QCOMPARE(int(std::distance(fs::directory_iterator(folder), fs::directory_iterator())), 1);
+            QVERIFY(!shown.isEmpty() && shown.last().contains("File too large"));
+        } else if (kind == "configuration") {
+            std::string path = writeConfiguration(dir.path().toStdString(), "AUTOSAVE=Yes\n");
+            std::string before = gui_test::ReadFile(path);
+            withFullDisk(64, [&] { shown = messagesDuring([&] { main.SaveConfiguration(); }); });
+            QCOMPARE(gui_test::ReadFile(path), before);
+            QVERIFY2(!shown.isEmpty() && shown.last().contains(QString::fromStdString(path)), qPrintable(shown.join("|")));
+        }
+    }
+
+    // ---- configuration files: damaged, absurd, missing keys
+    void configuration_data()
+    {
+        QTest::addColumn<QString>("contents");
+        QTest::newRow("empty") << "";
+        QTest::newRow("garbage") << QString::fromLatin1("\x01\x02\xff\xfe garbage\n=\n==\n");
+        QTest::newRow("truncated") << "ENVIRONMENT=English\nSKIN=Day";
+        QTest::newRow("malformed numbers") << "MAIN.WIDTH=wide\nFONT.SIZE=big\n";
+        QTest::newRow("absurd sizes") << "MAIN.WIDTH=1000000000\nMAIN.HEIGHT=1000000000\nFONT.SIZE=0\n"
+                                         "OUTPUT.WIDTH=-5\nOUTPUT.HEIGHT=99999999\nOUTPUT.LEFT=-100000\n";
+    }
+    void configuration()
+    {
+        QFETCH(QString, contents);
+        QTemporaryDir dir;
+        std::string path = dir.path().toStdString() + "/c.ini";
+        gui_test::WriteFile(path, contents.toLatin1().toStdString() + "\nAUTOSAVE=Yes\nPLANE=No\n");
+        LoadChosenConfiguration({path, true});
+        std::vector<std::string> repaired = RepairConfiguration(Folders().Executable + "default.ini");
+        // Nothing the environment needs is missing any more.
+        QVERIFY(ConfigValue("LIBRARIES").find("core.tvr") != std::string::npos);
+        if (QTest::currentDataTag() == QString("empty"))
+            QVERIFY(std::find(repaired.begin(), repaired.end(), "LIBRARIES") != repaired.end());
+        if (contents.contains("wide")) QCOMPARE(ConfigValue("MAIN.WIDTH"), std::string("1024"));
+        {
+            MainWindow main;
+            CloseSourceWindows closing;
+            QStringList shown = messagesDuring([&] { main.ApplyConfiguration({}); });
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
+            // The start says which keys came from the shipped configuration.
+            if (contents.contains("wide")) {
+                std::string message = RepairMessage(path, repaired);
+                QVERIFY2(message.find("FONT.SIZE") != std::string::npos && message.find(path) != std::string::npos,
+                         message.c_str());
+            }
+            QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            QVERIFY(main.width() <= screen.width() && main.height() <= screen.height());
+            QVERIFY(EnvironmentFont().pointSize() >= kSmallestFontSize);
+            // The libraries the configuration lacked are there.
+            Reset();
+            QCOMPARE(RunSystemCommand("print 1 + 1"), int(rscRan));
+            shown = messagesDuring([&] { main.SaveConfiguration(); });
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
+        }
+        // Written back in range.
+        LoadChosenConfiguration({path, true});
+        QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        for (const char* key : {"MAIN.WIDTH", "OUTPUT.WIDTH"})
+            QVERIFY2(ConfigInt(key) >= kSmallestWindowSide && ConfigInt(key) <= screen.width(), key);
+        QVERIFY(ConfigInt("OUTPUT.HEIGHT") <= screen.height());
+        QVERIFY(ConfigInt("OUTPUT.LEFT") >= -kSmallestWindowSide);
+        QVERIFY(ConfigInt("FONT.SIZE") >= kSmallestFontSize && ConfigInt("FONT.SIZE") <= kLargestFontSize);
+    }
+
+    // ---- the environment itself: limits, escaped exceptions, start-up
+    void environment()
+    {
+        QTemporaryDir dir;
+        const std::string folder = dir.path().toStdString();
+        writeConfiguration(folder, "MEMORYLIMIT=300\n");
+        MainWindow main;
+        CloseSourceWindows closing;
+        main.ApplyConfiguration({});
+        Reset();
+        // The IDE's ceiling is the configuration's, as the runner's is.
+        QCOMPARE(MemoryCeiling(), size_t(300) << 20);
+        SetMemoryCeiling(0);
+
+        // An exception escaping an event handler is a message, not the end.
+        ThrowsOnEvent thrower;
+        int before = GuardedApplication::Reported();
+        QStringList shown = messagesDuring([&] {
+            QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+            QCoreApplication::processEvents();
+        });
+        QCOMPARE(GuardedApplication::Reported(), before + 1);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains("Out of memory"), qPrintable(shown[0]));
+
+        // A program named on the command line that cannot be opened says
+        // why and opens nothing.
+        fs::create_directory(folder + "/dir.tvr");
+        for (std::string p : {folder + "/missing.tvr", folder + "/dir.tvr"}) {
+            MainWindow other;
+            size_t windows = SourceWindows().size();
+            shown = messagesDuring([&] { other.ApplyConfiguration({p}); });
+            QCOMPARE(shown.size(), 1);
+            QVERIFY(shown[0].contains(QString::fromStdString(p)));
+            QCOMPARE(SourceWindows().size(), windows);
+            QVERIFY(other.StartupProgram().empty());
+        }
+    }
+
+    // ---- big text: proportional, never frozen
+    void bigText_data()
+    {
+        QTest::addColumn<int>("maxPrint");
+        QTest::addColumn<int>("doublings");
+        QTest::newRow("1 MB word, cut") << 4000 << 20;
+        QTest::newRow("1 MB word, whole") << 0 << 20;
+        QTest::newRow("8 MB word, whole (slow)") << 0 << 23;
+    }
+    void bigText()
+    {
+        QFETCH(int, maxPrint);
+        QFETCH(int, doublings);
+        if (doublings > 20 && !slowCases()) QSKIP("slow case: TAVRO_ROBUSTNESS_SLOW=1");
+        QTemporaryDir dir;
+        writeConfiguration(dir.path().toStdString(), "MAXPRINT=" + std::to_string(maxPrint) + "\n");
+        MainWindow main;
+        CloseSourceWindows closing;
+        main.ApplyConfiguration({});
+        Reset();
+        QCOMPARE(RunSystemCommand("make \"w \"a"), int(rscRan));
+        QCOMPARE(RunSystemCommand("print :w"), int(rscRan));
+        std::string command = "repeat " + std::to_string(doublings) + " [make \"w word :w :w] , print :w , print \"done";
+        QCOMPARE(RunSystemCommand(command), int(rscRan));
+        OutputWindow* out = TheOutputWindow();
+        QStringList lines = out->Text().split('\n');
+        QCOMPARE(lines.last(), QString("done "));
+        // Printed words end with a blank.
+        qsizetype expected = maxPrint > 0 ? maxPrint + 3 : (qsizetype(1) << doublings) + 1;
+        QCOMPARE(lines[lines.size() - 2].size(), expected);
+    }
+
+    // ---- load (slow): many lines, many windows
+    void load()
+    {
+        if (!slowCases()) QSKIP("slow case: TAVRO_ROBUSTNESS_SLOW=1");
+        QTemporaryDir dir;
+        writeConfiguration(dir.path().toStdString());
+        MainWindow main;
+        CloseSourceWindows closing;
+        main.ApplyConfiguration({});
+        Reset();
+        QCOMPARE(RunSystemCommand("repeat 1000000 [print repcount]"), int(rscRan));
+        QVERIFY(TheOutputWindow()->Text().endsWith("1000000 "));
+        for (int i = 0; i < 200; ++i) {
+            std::string f = dir.path().toStdString() + "/p" + std::to_string(i) + ".tvr";
+            gui_test::WriteFile(f, "print " + std::to_string(i));
+            main.OpenProgramFile(f);
+        }
+        QVERIFY(SourceWindows().size() >= 200);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    tavro::shell::EnsureLargeStack(argv);
+    gui_test::ChoosePlatform();
+    GuardedApplication app(argc, argv);
+    gui_test::UseBuildTree();
+    RobustnessTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "robustness_test.moc"
