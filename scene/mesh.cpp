@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-#include "file_output.h"
+#include "whole_file.h"
 
 namespace tavro::scene {
 
@@ -137,7 +137,7 @@ bool WriteStl(const std::string& path, const Mesh& mesh, std::string& error)
         }
         bytes.append(2, '\0');
     }
-    return WriteWholeFile(path, bytes, error);
+    return tavro::WriteWholeFile(path, bytes, &error);
 }
 
 bool WriteObj(const std::string& path, const Mesh& mesh, std::string& error)
@@ -171,7 +171,7 @@ bool WriteObj(const std::string& path, const Mesh& mesh, std::string& error)
         std::snprintf(line, sizeof line, "f %d %d %d\n", t[0] + 1, t[1] + 1, t[2] + 1);
         obj += line;
     }
-    return WriteWholeFile(library, materials, error) && WriteWholeFile(path, obj, error);
+    return tavro::WriteWholeFile(library, materials, &error) && tavro::WriteWholeFile(path, obj, &error);
 }
 
 }  // namespace tavro::scene

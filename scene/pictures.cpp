@@ -9,7 +9,7 @@
 #include <new>
 
 #include "errors.h"
-#include "file_output.h"
+#include "whole_file.h"
 #include "mesh.h"
 #include "picture_format.h"
 #include "png_file.h"
@@ -133,7 +133,7 @@ void Scene::SavePicture(const std::string& fileName, int width, int height)
         } catch (const std::bad_alloc&) {
             RaiseError("PICTURESIZE", {std::to_string(width), std::to_string(height)});
         }
-        written = WriteWholeFile(fileName, svg, error);
+        written = tavro::WriteWholeFile(fileName, svg, &error);
     } else {
         Mesh mesh;
         bool any = false;

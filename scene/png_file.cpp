@@ -2,8 +2,7 @@
 
 #include <png.h>
 
-#include <cerrno>
-#include <cstring>
+#include "whole_file.h"
 
 namespace tavro::scene {
 
@@ -15,13 +14,22 @@ bool WritePng(const std::string& path, const uint8_t* rgb, int width, int height
     image.width = png_uint_32(width);
     image.height = png_uint_32(height);
     image.format = PNG_FORMAT_RGB;
-    errno = 0;
-    if (png_image_write_to_file(&image, path.c_str(), 0, rgb, bytesPerLine, nullptr)) return true;
-    // libpng's message says what went wrong inside it; the system's reason
-    // is the better one when the file itself failed.
-    error = errno ? std::strerror(errno) : image.message;
-    png_image_free(&image);
-    return false;
+    // Encoded in memory first, then written as every user file is: the
+    // previous file stays whole when the write fails.
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb, bytesPerLine, nullptr)) {
+        error = image.message;
+        png_image_free(&image);
+        return false;
+    }
+    std::string bytes(size, '\0');
+    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgb, bytesPerLine, nullptr)) {
+        error = image.message;
+        png_image_free(&image);
+        return false;
+    }
+    bytes.resize(size);
+    return tavro::WriteWholeFile(path, bytes, &error);
 }
 
 bool ReadPng(const std::string& path, RgbImage& out, std::string& error)
