@@ -7,34 +7,20 @@
 #include <vector>
 
 #include "list_call.h"
+#include "tavro.h"
 #include "scene.h"
+#include "vector_math.h"
 #include "structure.h"
 
 namespace tavro::scene {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kZoomFactor = 0.85;
 // The eye stays this far from the look-at point at least.
 constexpr double kClosest = 1e-3;
 // Fitting leaves this much room around the drawing.
 constexpr double kFitMargin = 1.08;
-
-Vector3 operator-(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 operator+(Vector3 a, Vector3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector3 operator*(Vector3 a, double k) { return {a.x * k, a.y * k, a.z * k}; }
-double dot(Vector3 a, Vector3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vector3 cross(Vector3 a, Vector3 b)
-{
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double length(Vector3 a) { return std::sqrt(dot(a, a)); }
-Vector3 unit(Vector3 a)
-{
-    double n = length(a);
-    return n > 0 ? a * (1 / n) : a;
-}
 
 // Rodrigues' rotation of v about the unit axis k by `degrees`.
 Vector3 rotate(Vector3 v, Vector3 k, double degrees)
@@ -119,9 +105,18 @@ void Scene::worldProjection(const Vector3& low, const Vector3& high, const std::
 
 void Scene::drawRootLists()
 {
-    if (Atom* root = RootNode())
-        for (Atom* m = root->FirstChild; m; m = m->NextSibling)
-            if (uint32_t name = ListOf(m)) CallListIsolated(name);
+    Atom* root = RootNode();
+    if (!root) return;
+    for (Atom* m = root->FirstChild; m; m = m->NextSibling)
+        if (uint32_t name = ListOf(m)) {
+            // An export reads line widths from pass-through markers: each
+            // object starts with the width GL starts it with.
+            if (exporting_) {
+                glPassThrough(TAVRO_PASS_LINE_WIDTH);
+                glPassThrough(1);
+            }
+            CallListIsolated(name);
+        }
 }
 
 bool Scene::feedbackBounds(const Vector3& low, const Vector3& high, Vector3& outLow, Vector3& outHigh)

@@ -204,17 +204,7 @@ void Scene::RebuildScene()
     }
     do {
         rebuildPending_ = false;
-        rebuilding_ = true;
-        struct Restore {
-            Scene* s;
-            bool blocked;
-            ~Restore()
-            {
-                s->mouseBlocked_ = blocked;
-                s->rebuilding_ = false;
-            }
-        } restore{this, mouseBlocked_};
-        mouseBlocked_ = true;
+        BusyScope busy(*this, rebuilding_);
         RebuildSubtree(RootNode());
         Redraw();
     } while (rebuildPending_);

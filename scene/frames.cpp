@@ -141,17 +141,7 @@ void Scene::drawScene()
 
 void Scene::drawFrame()
 {
-    drawing_ = true;
-    struct Restore {
-        Scene* s;
-        bool blocked;
-        ~Restore()
-        {
-            s->mouseBlocked_ = blocked;
-            s->drawing_ = false;
-        }
-    } restore{this, mouseBlocked_};
-    mouseBlocked_ = true;
+    BusyScope busy(*this, drawing_);
     if (!view_->MakeCurrent()) return;
 
     glMatrixMode(GL_MODELVIEW);

@@ -7,8 +7,6 @@
 
 #include <cstdint>
 
-#include "tavro.h"
-
 namespace tavro::scene {
 
 inline void CallListIsolated(uint32_t name)
@@ -19,10 +17,6 @@ inline void CallListIsolated(uint32_t name)
     glCallList(name);
     glPopMatrix();
     glPopAttrib();
-    // The exports read line widths from pass-through markers: the width
-    // the list may have set ends with it.
-    glPassThrough(TAVRO_PASS_LINE_WIDTH);
-    glPassThrough(1);
 }
 
 // The same under the list's selection name (picking reports it).

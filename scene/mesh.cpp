@@ -6,29 +6,10 @@
 #include <map>
 #include <utility>
 
+#include "vector_math.h"
 #include "whole_file.h"
 
 namespace tavro::scene {
-
-namespace {
-
-Vector3 operator-(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 operator+(Vector3 a, Vector3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector3 operator*(Vector3 a, double k) { return {a.x * k, a.y * k, a.z * k}; }
-double dot(Vector3 a, Vector3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vector3 cross(Vector3 a, Vector3 b)
-{
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-Vector3 unit(Vector3 a)
-{
-    double n = std::sqrt(dot(a, a));
-    return n > 0 ? a * (1 / n) : a;
-}
-
-constexpr double kPi = 3.14159265358979323846;
-
-}  // namespace
 
 int Mesh::Add(const Vector3& v)
 {

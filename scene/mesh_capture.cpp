@@ -27,6 +27,7 @@ bool Scene::MeshOf(Mesh& mesh)
 
     std::vector<FeedbackPrimitive> primitives;
     bool captured = false;
+    ExportScope exporting(exporting_);
     worldProjection(low, high, [&] { captured = CaptureFeedback([&] { drawRootLists(); }, primitives); });
     if (!captured) throw std::bad_alloc();
 

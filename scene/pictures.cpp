@@ -14,13 +14,13 @@
 #include "picture_format.h"
 #include "png_file.h"
 #include "scene.h"
+#include "vector_math.h"
 
 namespace tavro::scene {
 
 namespace {
 
 constexpr int kJpegQuality = 90;
-constexpr double kPi = 3.14159265358979323846;
 
 }  // namespace
 
@@ -29,18 +29,11 @@ constexpr double kPi = 3.14159265358979323846;
 template <class Make>
 auto Scene::withPictureState(Make make)
 {
-    drawing_ = true;
-    struct Restore {
+    BusyScope busy(*this, drawing_);
+    struct Reproject {
         Scene* s;
-        bool blocked;
-        ~Restore()
-        {
-            s->mouseBlocked_ = blocked;
-            s->drawing_ = false;
-            s->applyProjection();
-        }
-    } restore{this, mouseBlocked_};
-    mouseBlocked_ = true;
+        ~Reproject() { s->applyProjection(); }
+    } reproject{this};
     return make();
 }
 

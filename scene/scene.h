@@ -245,6 +245,29 @@ private:
     uint32_t reserveName(Atom* node);
     void compileProcedure(Atom* node, uint32_t name);
     void compileContainer(Atom* node, uint32_t name);
+    // While alive: `flag` (drawing_ or rebuilding_) is set and mouse
+    // events are blocked; both go back as they were when it ends, however
+    // it ends.
+    class BusyScope {
+    public:
+        BusyScope(Scene& scene, bool& flag) : scene_(scene), flag_(flag), blocked_(scene.mouseBlocked_)
+        {
+            flag_ = true;
+            scene_.mouseBlocked_ = true;
+        }
+        ~BusyScope()
+        {
+            scene_.mouseBlocked_ = blocked_;
+            flag_ = false;
+        }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        Scene& scene_;
+        bool& flag_;
+        bool blocked_;
+    };
     void drawFrame();
     // Camera, background, the hook list and the root members' lists.
     void drawScene();
@@ -256,6 +279,14 @@ private:
     static constexpr int kWorldGrid = 4096;
     void worldProjection(const Vector3& low, const Vector3& high, const std::function<void()>& draw);
     void drawRootLists();
+    // An SVG or model export is reading the scene through feedback (set
+    // for an export's lifetime by an ExportScope).
+    bool exporting_ = false;
+    struct ExportScope {
+        bool& flag;
+        explicit ExportScope(bool& f) : flag(f) { flag = true; }
+        ~ExportScope() { flag = false; }
+    };
     template <class Make>
     auto withPictureState(Make make);
     std::string svgOf(int width, int height);

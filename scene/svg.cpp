@@ -50,6 +50,7 @@ struct Item {
 std::string Scene::svgOf(int width, int height)
 {
     std::vector<FeedbackPrimitive> primitives;
+    ExportScope exporting(exporting_);
     if (!CaptureFeedback([&] { drawTile(0, 0, width, height, width, height); }, primitives))
         throw std::bad_alloc();
     auto x = [](const FeedbackVertex& v) { return number(v.x); };

@@ -89,15 +89,16 @@ NATIVE(HELP)
 NATIVE(RESOLVEPATH) { return text_service(*state, "file", TAVRO_SVC_RESOLVE_PATH); }
 NATIVE(TRANSLATE) { return text_service(*state, "key", TAVRO_SVC_INTERFACE_TEXT); }
 
-/* runtext: the wrapper runs the list that the host translated. A list
-   input stands for its elements' printed forms joined by blanks. */
-NATIVE(PARSE)
+/* runtext: the host translates the text and the list runs for the caller,
+   as the control words run their lists, so that the wrapper's own input
+   hides no name the text uses. A list input stands for its elements'
+   printed forms joined by blanks. */
+NATIVE(RUNTEXT)
 {
     TStructure *s = *state;
-    TAtom *v, *c;
+    TAtom *v, *c, *list, *value;
     TKitBuffer text = {0, 0, 0};
-    TAtom *list;
-    if (!tavro_input(s, "commandtext", &v))
+    if (!tavro_input(s, "text", &v))
         return NULL;
     if (tavro_is_list(v)) {
         for (c = v; c; c = tavro_right(c)) {
@@ -110,5 +111,11 @@ NATIVE(PARSE)
     }
     list = (TAtom *)tavro_service_text(s, TAVRO_SVC_TRANSLATE_TEXT, tavro_buffer_cstr(&text), 0);
     tavro_buffer_free(&text);
-    return list;
+    if (!tavro_is_list(list))
+        return list;
+    /* The collector may run inside the list: it is held meanwhile. */
+    hold(list);
+    tavro_run_for_caller(s, list, 0, NULL, &value);
+    let_go(list);
+    return value;
 }
