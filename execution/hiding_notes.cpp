@@ -8,6 +8,7 @@
 #include "expr.h"
 #include "interpreter.h"
 #include "output.h"
+#include "parser.h"
 #include "reserved_words.h"
 #include "state.h"
 #include "structure.h"
@@ -112,8 +113,21 @@ void noteCompiledDefinition(std::string_view name, Atom* definition)
     if (!RunningLibraries) NoteHiddenProcedures(name, definition);
 }
 
+// [well-known] holds three words here: said once per word, when read.
+void noteMinusInListWord(const std::string& word)
+{
+    if (RunningLibraries || !gNoted.insert("-\n" + word).second) return;
+    std::string spaced;
+    for (char c : word) spaced += c == '-' ? std::string(" - ") : std::string(1, c);
+    OutputLine(FormatMessage(ErrorFormat("MINUSLIST"), {word, spaced, word}));
+}
+
 struct Installer {
-    Installer() { DefinitionCompiled = noteCompiledDefinition; }
+    Installer()
+    {
+        DefinitionCompiled = noteCompiledDefinition;
+        MinusInListWord = noteMinusInListWord;
+    }
 } gInstaller;
 
 }  // namespace

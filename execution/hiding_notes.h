@@ -7,6 +7,8 @@
 // "Note: in f, the input list hides the procedure list ...". The compiler
 // asks for the notes when it compiles a definition statement, just before
 // it first runs (the library programs' own definitions are not looked at).
+// The same place notes, once per word, a word that a "-" splits inside a
+// list as the reader finds it ([well-known] holds well - known).
 #pragma once
 
 #include <string_view>

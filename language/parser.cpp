@@ -148,7 +148,73 @@ void stamp(Atom* cell, int mode)
     SetPosition(cell, CurrentPosition);
 }
 
+bool startsWithLetter(std::string_view text)
+{
+    if (text.empty()) return false;
+    unsigned char c = static_cast<unsigned char>(text[0]);
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 128;
+}
+
+bool isLineBreak() { return !TokenQuoted && (TokenRawText == "\r" || TokenRawText == "\n"); }
+
+bool tokenIsBareOutputWord() { return tokenIsReserved(rwOutput) || (!TokenQuoted && TokenText == "op"); }
+
+// Follows the tokens of one bracket list for words written with a minus
+// inside (well-known, Tic-Tac-Toe) and reports each to MinusInListWord.
+class MinusWatch {
+public:
+    // Every token of the list goes through here, before it is appended.
+    void See(bool afterColon)
+    {
+        const bool glued = end_ >= 0 && CurrentPosition.Line == line_ && CurrentPosition.Offset == end_;
+        const std::string& text = TokenText;
+        if (!TokenQuoted && text == "-" && glued && !minus_ && !word_.empty()) {
+            minus_ = true;
+            word_ += text;
+            mark();
+            return;
+        }
+        if (!TokenQuoted && minus_ && glued && startsWithLetter(text) && !isMarker(text)) {
+            minus_ = false;
+            split_ = true;
+            word_ += text;
+            mark();
+            return;
+        }
+        Flush();
+        if (!TokenQuoted && !afterColon && startsWithLetter(text)) {
+            word_ = text;
+            mark();
+        }
+    }
+    void Flush()
+    {
+        if (split_ && MinusInListWord) {
+            // A trailing minus (well-) is no part of what is noted.
+            if (minus_) word_.pop_back();
+            MinusInListWord(word_);
+        }
+        word_.clear();
+        minus_ = split_ = false;
+        end_ = -1;
+    }
+
+private:
+    void mark()
+    {
+        line_ = CurrentPosition.Line;
+        end_ = CurrentPosition.Offset + TokenLength;
+    }
+    std::string word_;
+    bool minus_ = false;
+    bool split_ = false;
+    int line_ = -1;
+    int end_ = -1;
+};
+
 }  // namespace
+
+void (*MinusInListWord)(const std::string& word) = nullptr;
 
 Atom* Parse(int mode, bool topLevel)
 {
@@ -164,6 +230,14 @@ Atom* Parse(int mode, bool topLevel)
     int glueOffset = 0;
     // The last element is a line end (an unquoted ",").
     bool separatorLast = false;
+    const bool inBrackets = mode == pmList && !topLevel;
+    MinusWatch minusWatch;
+    // Inside brackets: the last element is "output" or "op" opening its
+    // statement (where it stands), and then the line ended after it.
+    bool bareOutput = false;
+    Position bareOutputAt;
+    std::string bareOutputWord;
+    bool bareOutputBroken = false;
 
     for (;;) {
         const int previousGlue = glueOffset;
@@ -174,11 +248,30 @@ Atom* Parse(int mode, bool topLevel)
             unmatchedAt(opening, mode == pmList ? "[" : mode == pmGroup ? "(" : "to");
         }
         if (tokenIsComment()) continue;
+        if (inBrackets) {
+            const bool afterColon = tail && IsWordOrNumber(LeftOf(tail)) && TextOf(LeftOf(tail)) == ":";
+            minusWatch.See(afterColon);
+            const bool closing = !TokenQuoted && (TokenText == "]" || TokenText == ",");
+            if (bareOutputBroken && !closing) {
+                CurrentPosition = bareOutputAt;
+                RaiseError("LISTBREAK", {bareOutputWord, bareOutputWord, bareOutputWord});
+            }
+            bareOutputBroken = bareOutput && isLineBreak();
+            if (!bareOutputBroken) bareOutput = false;
+            if (!closing && tokenIsBareOutputWord() && (!tail || separatorLast)) {
+                bareOutput = true;
+                bareOutputAt = CurrentPosition;
+                bareOutputWord = TokenRawText;
+            }
+        }
 
         if (!TokenQuoted) {
             const std::string& text = TokenText;
             if (text == "]") {
-                if (mode == pmList && !topLevel) break;
+                if (inBrackets) {
+                    minusWatch.Flush();
+                    break;
+                }
                 if (mode == pmGroup) unmatchedAt(opening, "(");
                 unmatched("]");
             }

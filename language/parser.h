@@ -32,6 +32,8 @@
 // - inside parentheses line ends are dropped.
 #pragma once
 
+#include <string>
+
 #include "atom.h"
 
 namespace tavro {
@@ -60,6 +62,18 @@ enum ParseMode : int {
 // elements after each parameter pair must be words ("BADSTRING" with the
 // element's printed form otherwise), so a body cannot start with a list or
 // group right after the name and parameters.
+//
+// Where a bracket list reads otherwise than in other Logos:
+// - "output" or "op" alone at the end of a line inside [ ] with more of the
+//   list after it raises "LISTBREAK" at that word: the line break ends the
+//   statement, so it would output nothing and the next line would be lost
+//   (if :n = 0 [output <line break> :acc]);
+// - a "-" glued between two words that start with a letter ([well-known])
+//   is the minus operator; the reader calls MinusInListWord with the whole
+//   glued text ("well-known") when it is set, so the user can be told.
 Atom* Parse(int mode, bool topLevel);
+
+// Set by the executor to note a word split by "-" inside a list.
+extern void (*MinusInListWord)(const std::string& word);
 
 }  // namespace tavro
