@@ -150,6 +150,27 @@ private slots:
         QCOMPARE(topTexts(memory->Tree()), QStringList({"[Root]"}));
     }
 
+    void namesSharingAPrefixSortShorterFirst()
+    {
+        QTemporaryDir dir;
+        auto main = start(dir, "MEMORY.EXPANDROOT=Yes\n");
+        MemoryWindow* memory = TheMemoryWindow();
+        // Made in an order that is no sort, newest first or last.
+        run("make \"wi 1 , make \"width 2 , make \"w 3 , make \"wide 4");
+        run("make \"o.wi 1 , make \"o.width 2 , make \"o.w 3");
+        auto order = [&](QTreeWidgetItem* parent) {
+            QStringList names;
+            for (int i = 0; i < parent->childCount(); ++i)
+                if (QStringList({"w", "wi", "wide", "width"}).contains(parent->child(i)->text(0)))
+                    names << parent->child(i)->text(0);
+            return names;
+        };
+        memory->RebuildTree();
+        QTreeWidgetItem* root = topItem(memory->Tree(), "[Root]");
+        QCOMPARE(order(root), QStringList({"w", "wi", "wide", "width"}));
+        QCOMPARE(order(child(root, "o")), QStringList({"w", "wi", "width"}));
+    }
+
     void theLearnersOrderShowsOwnNamesFirstAndKeepsTheView()
     {
         QTemporaryDir dir;
