@@ -27,7 +27,10 @@
 #include "output_window.h"
 #include "program_files.h"
 #include "run_control.h"
+#include "plane_window.h"
 #include "source_window.h"
+#include "syntax_highlighter.h"
+#include "tool_window.h"
 
 using namespace tavro;
 using namespace tavro::shell;
@@ -414,24 +417,90 @@ private slots:
         QCOMPARE(lines[lines.size() - 2].size(), expected);
     }
 
-    // ---- load (slow): many lines, many windows
+    // ---- load: many lines, many windows, many widgets, one long line
+    void load_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("count");
+        QTest::newRow("200 source windows at start") << "windows" << 200;
+        QTest::newRow("1,000 source windows at start (slow)") << "windows" << 1000;
+        QTest::newRow("2,000 widgets") << "widgets" << 2000;
+        QTest::newRow("10,000 widgets (slow)") << "widgets" << 10000;
+        QTest::newRow("one line of 1 MB") << "longline" << 1;
+        QTest::newRow("one line of 5 MB (slow)") << "longline" << 5;
+        QTest::newRow("1,000,000 output lines (slow)") << "lines" << 1000000;
+    }
     void load()
     {
-        if (!slowCases()) QSKIP("slow case: TAVRO_ROBUSTNESS_SLOW=1");
+        QFETCH(QString, kind);
+        QFETCH(int, count);
+        if (QString(QTest::currentDataTag()).endsWith("(slow)") && !slowCases())
+            QSKIP("slow case: TAVRO_ROBUSTNESS_SLOW=1");
         QTemporaryDir dir;
-        writeConfiguration(dir.path().toStdString());
+        const std::string folder = dir.path().toStdString();
+        std::string extra;
+        if (kind == "windows") {
+            extra = "USERS=" + std::to_string(count) + "\n";
+            for (int i = 1; i <= count; ++i) {
+                std::string file = folder + "/p" + std::to_string(i) + ".tvr";
+                gui_test::WriteFile(file, "print " + std::to_string(i));
+                std::string key = "USER" + std::to_string(i);
+                extra += key + ".FILENAME=" + file + "\n" + key + ".LEFT=" + std::to_string(i % 97) + "\n" + key +
+                         ".TOP=" + std::to_string(i % 89) + "\n" + key + ".WIDTH=300\n" + key + ".HEIGHT=200\n";
+            }
+        }
+        writeConfiguration(folder, extra + "LIBRARIES=core.tvr,graphics.tvr,gui.tvr,\n");
         MainWindow main;
         CloseSourceWindows closing;
         main.ApplyConfiguration({});
         Reset();
-        QCOMPARE(RunSystemCommand("repeat 1000000 [print repcount]"), int(rscRan));
-        QVERIFY(TheOutputWindow()->Text().endsWith("1000000 "));
-        for (int i = 0; i < 200; ++i) {
-            std::string f = dir.path().toStdString() + "/p" + std::to_string(i) + ".tvr";
-            gui_test::WriteFile(f, "print " + std::to_string(i));
-            main.OpenProgramFile(f);
+        if (kind == "windows") {
+            // Every saved window is open and shown at its saved place, the
+            // last one in front.
+            QCOMPARE(int(SourceWindows().size()), count);
+            for (int i = 0; i < count; i += count / 10) {
+                SourceWindow* w = SourceWindows()[size_t(i)];
+                QVERIFY(w->isVisible());
+                QCOMPARE(w->geometry().topLeft(), QPoint((i + 1) % 97, (i + 1) % 89));
+                QCOMPARE(w->Editor()->toPlainText(), "print " + QString::number(i + 1));
+            }
+            QCOMPARE(CurrentSourceWindow(), static_cast<ToolWindow*>(SourceWindows().back()));
+        } else if (kind == "widgets") {
+            std::string command = "repeat " + std::to_string(count) +
+                                  " [button word \"b repcount \"ok (remainder (repcount) 40) * 20 int (repcount) / 40 20 20]";
+            QCOMPARE(RunSystemCommand(command), int(rscRan));
+            QVERIFY(ThePlaneWindow());
+            QCOMPARE(int(ThePlaneWindow()->View()->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly).size()), count);
+            // The last one answers.
+            QCOMPARE(RunSystemCommand("print gettext \"b" + std::to_string(count)), int(rscRan));
+            QVERIFY(TheOutputWindow()->Text().endsWith("ok "));
+        } else if (kind == "longline") {
+            // A line past the coloured length stays plain: a key typed into
+            // it colours nothing, the short lines around it are coloured.
+            std::string file = folder + "/long.tvr";
+            std::string text = "print 1\nprint \"";
+            while (text.size() < size_t(count) << 20) text += "abc+12 [x] ";
+            text += "\nprint 2";
+            gui_test::WriteFile(file, text);
+            main.OpenProgramFile(file);
+            SourceWindow* w = SourceWindows().back();
+            QTextDocument* doc = w->Editor()->document();
+            QCOMPARE(doc->blockCount(), 3);
+            QVERIFY(ColourFormatAt(doc, 0).hasProperty(QTextFormat::FontWeight));  // "print" in bold
+            QVERIFY(!ColourFormatAt(doc, doc->findBlockByNumber(1).position()).hasProperty(QTextFormat::FontWeight));
+            QVERIFY(ColourFormatAt(doc, doc->findBlockByNumber(2).position()).hasProperty(QTextFormat::FontWeight));
+            long long before = w->Highlighter()->LinesColoured();
+            QTextCursor c(doc->findBlockByNumber(1));
+            c.movePosition(QTextCursor::EndOfBlock);
+            w->Editor()->setTextCursor(c);
+            QTest::keyClicks(w->Editor(), "ab");
+            QCOMPARE(w->Highlighter()->LinesColoured() - before, 2);  // the long line each time, nothing after it
+            QVERIFY(!ColourFormatAt(doc, doc->findBlockByNumber(1).position()).hasProperty(QTextFormat::FontWeight));
+            QVERIFY(w->IsModified());
+        } else if (kind == "lines") {
+            QCOMPARE(RunSystemCommand("repeat " + std::to_string(count) + " [print repcount]"), int(rscRan));
+            QVERIFY(TheOutputWindow()->Text().endsWith(QString::number(count) + " "));
         }
-        QVERIFY(SourceWindows().size() >= 200);
     }
 };
 
