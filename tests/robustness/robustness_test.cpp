@@ -13,8 +13,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <new>
 
+#include "collector.h"
 #include "configuration.h"
 #include "configuration_repair.h"
 #include "environment_font.h"
@@ -38,6 +40,14 @@ using namespace tavro::desktop;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The resident memory of this process.
+long residentKilobytes()
+{
+    long size = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> size >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
 
 bool slowCases() { return std::getenv("TAVRO_ROBUSTNESS_SLOW") != nullptr; }
 
@@ -383,6 +393,28 @@ private slots:
             QCOMPARE(SourceWindows().size(), windows);
             QVERIFY(other.StartupProgram().empty());
         }
+    }
+
+    // ---- memory: a collection that frees much gives it back
+    void memoryGivenBack()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir.path().toStdString());
+        MainWindow main;
+        CloseSourceWindows closing;
+        main.ApplyConfiguration({});
+        Reset();
+        CollectGarbage();
+        const long start = residentKilobytes();
+        QCOMPARE(RunSystemCommand("make \"l [] , repeat 400000 [make \"l fput (word \"item repcount) :l]"), int(rscRan));
+        const long peak = residentKilobytes();
+        QVERIFY2(peak - start > 50000, qPrintable(QString::number(peak - start)));
+        QCOMPARE(RunSystemCommand("make \"l []"), int(rscRan));
+        CollectGarbage();
+        const long after = residentKilobytes();
+        // Most of what the list took is the system's again.
+        QVERIFY2(after - start < (peak - start) / 3,
+                 qPrintable(QString("start %1 peak %2 after %3 kB").arg(start).arg(peak).arg(after)));
     }
 
     // ---- big text: proportional, never frozen
