@@ -21,6 +21,7 @@
 #include "configuration_repair.h"
 #include "environment_font.h"
 #include "gui_fixture.h"
+#include "info_window.h"
 #include "guarded_application.h"
 #include "installation.h"
 #include "main_window.h"
@@ -415,6 +416,132 @@ private slots:
         // Most of what the list took is the system's again.
         QVERIFY2(after - start < (peak - start) / 3,
                  qPrintable(QString("start %1 peak %2 after %3 kB").arg(start).arg(peak).arg(after)));
+    }
+
+    // ---- the installation's own files: skins, languages and help damaged
+    void installationFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("skin colours garbage") << "Images/Skins/Daylight/colors.txt" << "garbage";
+        QTest::newRow("skin colours truncated") << "Images/Skins/Daylight/colors.txt" << "truncated";
+        QTest::newRow("skin border picture missing") << "Images/Skins/Daylight/t.bmp" << "missing";
+        QTest::newRow("skin border picture garbage") << "Images/Skins/Daylight/l.bmp" << "garbage";
+        QTest::newRow("skin desktop picture truncated") << "Images/Skins/Daylight/desktop.jpg" << "truncated";
+        QTest::newRow("interface texts garbage") << "Languages/English/Environment.txt" << "garbage";
+        QTest::newRow("interface texts missing") << "Languages/English/Environment.txt" << "missing";
+        QTest::newRow("error messages truncated") << "Languages/English/Errors.txt" << "truncated";
+        QTest::newRow("help truncated") << "Help/help.xml" << "truncated";
+        QTest::newRow("help garbage") << "Help/help.xml" << "garbage";
+        QTest::newRow("help missing") << "Help/help.xml" << "missing";
+        QTest::newRow("help folder read-only") << "Help" << "readonly";
+    }
+    void installationFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, damage);
+        if (damage == "readonly" && ::geteuid() == 0) QSKIP("root writes every folder");
+        // A copy of the installation: the programs linked, the data copied.
+        QTemporaryDir dir;
+        const fs::path root = dir.path().toStdString(), build = TAVRO_BUILD_DIR;
+        fs::create_directories(root / "bin");
+        for (const auto& e : fs::directory_iterator(build / "bin")) fs::create_symlink(e.path(), root / "bin" / e.path().filename());
+        for (const char* folder : {"Images", "Languages", "Help"})
+            fs::copy(build / folder, root / folder, fs::copy_options::recursive);
+        const fs::path target = root / file.toStdString();
+        std::string bytes = gui_test::ReadFile(target.string());
+        if (damage == "garbage") gui_test::WriteFile(target.string(), std::string("\xff\xfe\0\x01<<==\n[[\xc3", 12));
+        else if (damage == "truncated") gui_test::WriteFile(target.string(), bytes.substr(0, bytes.size() / 3));
+        else if (damage == "missing") fs::remove(target);
+        else if (damage == "readonly") fs::permissions(target, fs::perms::owner_read | fs::perms::owner_exec);
+        struct BackToBuildTree {
+            ~BackToBuildTree() { DeriveDesktopFolders(TAVRO_BUILD_DIR "/bin/"); }
+        } back;
+        DeriveDesktopFolders((root / "bin/").string());
+        writeConfiguration(dir.path().toStdString(), "SKIN=Daylight\nENVIRONMENT=English\n");
+        QStringList shown;
+        {
+            MainWindow main;
+            CloseSourceWindows closing;
+            shown = messagesDuring([&] { main.ApplyConfiguration({}); });
+            // The environment works: a command runs, a window opens, the
+            // help shows a page or says why it cannot.
+            Reset();
+            QCOMPARE(RunSystemCommand("print 1 + 1"), int(rscRan));
+            QVERIFY(TheOutputWindow()->Text().endsWith("2 "));
+            main.NewProgram();
+            QVERIFY(SourceWindows().back()->isVisible());
+            shown += messagesDuring([&] {
+                InfoWindow* web = main.OpenInfo();
+                QVERIFY(web);
+                web->TimerTick();
+                ShowHelpFor("repeat");
+                web->TimerTick();
+                QVERIFY(!web->View()->toPlainText().trimmed().isEmpty());
+                if (file.startsWith("Help/"))
+                    QVERIFY2(web->View()->toPlainText().contains("help"), qPrintable(web->View()->toPlainText()));
+            });
+        }
+        if (damage == "readonly") fs::permissions(target, fs::perms::owner_all);
+        // A damaged skin is named (the plain look takes its place); other
+        // damage shows in what is missing, never as a failed start.
+        if (file.endsWith("colors.txt")) {
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].contains(QString::fromStdString(target.filename().string())), qPrintable(shown[0]));
+        } else {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
+        }
+    }
+
+    // ---- help pages with links that lead elsewhere
+    void foreignHelpLinks_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("toBrowser");
+        QTest::addColumn<QString>("says");  // in a message, or on the page shown
+        QTest::newRow("web page") << "http://example.org/x" << true << "";
+        QTest::newRow("mail") << "mailto:someone@example.org" << true << "";
+        QTest::newRow("missing topic") << "view://nosuchtopic" << false << "No topic named nosuchtopic";
+        QTest::newRow("javascript") << "javascript:alert(1)" << false << "is not opened";
+        QTest::newRow("local file") << "file:///etc/passwd" << false << "is not opened";
+        QTest::newRow("other scheme") << "foo-handler://run?x=1" << false << "is not opened";
+        QTest::newRow("res") << "res://ieframe.dll/navcancl.htm" << false << "";
+    }
+    void foreignHelpLinks()
+    {
+        QFETCH(QString, link);
+        QFETCH(bool, toBrowser);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        writeConfiguration(dir.path().toStdString());
+        MainWindow main;
+        CloseSourceWindows closing;
+        main.ApplyConfiguration({});
+        Reset();
+        std::vector<std::string> browsed;
+        SetWebAddressHandler([&](const std::string& a) { browsed.push_back(a); });
+        InfoWindow* web = main.OpenInfo();
+        web->TimerTick();
+        const QString before = TheOutputWindow()->Text();
+        QStringList shown = messagesDuring([&] {
+            web->View()->ShowPage("<p><a href=\"" + link + "\">there</a></p>", true);
+            QTextCursor c(web->View()->document());
+            c.setPosition(1);
+            QTest::mouseClick(web->View()->viewport(), Qt::LeftButton, {}, web->View()->cursorRect(c).center());
+            if (web->Timer().isActive()) web->TimerTick();
+        });
+        SetWebAddressHandler({});
+        // Nothing runs; only web pages go to the browser; the rest is
+        // refused with the link named.
+        QCOMPARE(TheOutputWindow()->Text(), before);
+        QCOMPARE(browsed.size(), size_t(toBrowser ? 1 : 0));
+        if (says == "is not opened") {
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].contains(link) && shown[0].contains(says), qPrintable(shown[0]));
+        } else {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
+            QVERIFY(web->View()->toPlainText().contains(says));
+        }
     }
 
     // ---- big text: proportional, never frozen
