@@ -95,6 +95,18 @@ std::string writeConfiguration(const std::string& folder, const std::string& ext
     return path;
 }
 
+// The main window started with the configuration last loaded, an empty
+// memory, and its source windows closed without a question at the end.
+struct Started {
+    Started()
+    {
+        main.ApplyConfiguration({});
+        Reset();
+    }
+    MainWindow main;
+    CloseSourceWindows closing;
+};
+
 void typeText(SourceWindow* w, const QString& text)
 {
     w->Editor()->selectAll();
@@ -234,10 +246,8 @@ private slots:
         const std::string folder = dir.path().toStdString() + "/work";
         fs::create_directories(folder);
         writeConfiguration(dir.path().toStdString());
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
+        Started started;
+        MainWindow& main = started.main;
         const std::string file = folder + "/p.tvr";
         const std::string old = "print \"old\n";
         gui_test::WriteFile(file, old);
@@ -363,10 +373,7 @@ private slots:
         QTemporaryDir dir;
         const std::string folder = dir.path().toStdString();
         writeConfiguration(folder, "MEMORYLIMIT=300\n");
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
+        Started started;
         // The IDE's ceiling is the configuration's, as the runner's is.
         QCOMPARE(MemoryCeiling(), size_t(300) << 20);
         SetMemoryCeiling(0);
@@ -401,10 +408,7 @@ private slots:
     {
         QTemporaryDir dir;
         writeConfiguration(dir.path().toStdString());
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
+        Started started;
         CollectGarbage();
         const long start = residentKilobytes();
         QCOMPARE(RunSystemCommand("make \"l [] , repeat 400000 [make \"l fput (word \"item repcount) :l]"), int(rscRan));
@@ -514,10 +518,8 @@ private slots:
         QFETCH(QString, says);
         QTemporaryDir dir;
         writeConfiguration(dir.path().toStdString());
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
+        Started started;
+        MainWindow& main = started.main;
         std::vector<std::string> browsed;
         SetWebAddressHandler([&](const std::string& a) { browsed.push_back(a); });
         InfoWindow* web = main.OpenInfo();
@@ -560,10 +562,7 @@ private slots:
         if (doublings > 20 && !slowCases()) QSKIP("slow case: TAVRO_ROBUSTNESS_SLOW=1");
         QTemporaryDir dir;
         writeConfiguration(dir.path().toStdString(), "MAXPRINT=" + std::to_string(maxPrint) + "\n");
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
+        Started started;
         QCOMPARE(RunSystemCommand("make \"w \"a"), int(rscRan));
         QCOMPARE(RunSystemCommand("print :w"), int(rscRan));
         std::string command = "repeat " + std::to_string(doublings) + " [make \"w word :w :w] , print :w , print \"done";
@@ -609,10 +608,8 @@ private slots:
             }
         }
         writeConfiguration(folder, extra + "LIBRARIES=core.tvr,graphics.tvr,gui.tvr,\n");
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
+        Started started;
+        MainWindow& main = started.main;
         if (kind == "windows") {
             // Every saved window is open and shown at its saved place, the
             // last one in front.
