@@ -546,6 +546,60 @@ private slots:
         }
     }
 
+    // ---- event storms: thousands of queued events, widgets made and dropped
+    void eventStorms_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("5,000 keys queued during a run") << "keys";
+        QTest::newRow("5,000 mouse events on the plane during a run") << "mouse";
+        QTest::newRow("3,000 widgets made and dropped") << "widgets";
+    }
+    void eventStorms()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        writeConfiguration(dir.path().toStdString(), "LIBRARIES=core.tvr,graphics.tvr,gui.tvr,\n");
+        Started started;
+        if (kind == "keys") {
+            // Typed ahead while a program runs: every key lands, in order.
+            started.main.NewProgram();
+            QPlainTextEdit* editor = SourceWindows().back()->Editor();
+            editor->setFocus();
+            QString typed;
+            for (int i = 0; i < 5000; ++i) {
+                QChar c = QChar('a' + i % 26);
+                typed += c;
+                QCoreApplication::postEvent(editor, new QKeyEvent(QEvent::KeyPress, Qt::Key_A + i % 26, {}, c));
+                QCoreApplication::postEvent(editor, new QKeyEvent(QEvent::KeyRelease, Qt::Key_A + i % 26, {}, c));
+            }
+            QCOMPARE(RunSystemCommand("repeat 100000 [make \"x repcount]"), int(rscRan));
+            QCoreApplication::processEvents();
+            QCOMPARE(editor->toPlainText(), typed);
+        } else if (kind == "mouse") {
+            QCOMPARE(RunSystemCommand("button \"b \"ok 10 10 40 20"), int(rscRan));
+            QWidget* view = ThePlaneWindow()->View();
+            for (int i = 0; i < 1250; ++i) {
+                QPointF at(5 + i % 200, 5 + i % 150);
+                for (QEvent::Type t : {QEvent::MouseMove, QEvent::MouseButtonPress, QEvent::MouseMove,
+                                       QEvent::MouseButtonRelease})
+                    QCoreApplication::postEvent(view, new QMouseEvent(t, at, view->mapToGlobal(at), Qt::LeftButton,
+                                                                      t == QEvent::MouseButtonRelease ? Qt::NoButton
+                                                                                                      : Qt::LeftButton,
+                                                                      {}));
+            }
+            QCOMPARE(RunSystemCommand("repeat 100000 [make \"x repcount] , print \"done"), int(rscRan));
+            QCoreApplication::processEvents();
+            QVERIFY(TheOutputWindow()->Text().endsWith("done "));
+        } else {
+            QCOMPARE(RunSystemCommand("repeat 3000 [button \"b \"ok 0 0 20 20 , erase \"b] , print \"done"), int(rscRan));
+            CollectGarbage();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(TheOutputWindow()->Text().endsWith("done "));
+            // The dropped widgets went with their atoms.
+            QVERIFY(ThePlaneWindow()->View()->findChildren<QPushButton*>().size() < 100);
+        }
+    }
+
     // ---- big text: proportional, never frozen
     void bigText_data()
     {
