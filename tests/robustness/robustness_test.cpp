@@ -154,9 +154,41 @@ public:
 
 }  // namespace
 
+// A case not run here (a slow one, or one that root cannot try), counted
+// as skipped in the table.
+#define SKIP_CASE(why)     \
+    do {                   \
+        skipped_ = true;   \
+        QSKIP(why);        \
+    } while (false)
+
 class RobustnessTest : public QObject {
     Q_OBJECT
+    struct Tally {
+        int cases = 0, passed = 0, skipped = 0;
+    };
+    std::vector<std::pair<QString, Tally>> tally_;
+    bool skipped_ = false;
+
 private slots:
+    // Counts each case under its category; the table comes at the end.
+    void cleanup()
+    {
+        QString category = QTest::currentTestFunction();
+        if (tally_.empty() || tally_.back().first != category) tally_.push_back({category, {}});
+        Tally& t = tally_.back().second;
+        ++t.cases;
+        if (skipped_) ++t.skipped;
+        else if (!QTest::currentTestFailed()) ++t.passed;
+        skipped_ = false;
+    }
+    void cleanupTestCase()
+    {
+        qInfo("%-20s %6s %7s %8s", "category", "cases", "passed", "skipped");
+        for (const auto& [category, t] : tally_)
+            qInfo("%-20s %6d %7d %8d", qPrintable(category), t.cases, t.passed, t.skipped);
+    }
+
 
     // ---- program files: what opens, and what is refused with a reason
     void programFiles_data()
@@ -205,7 +237,7 @@ private slots:
             gui_test::WriteFile(file, "");
             fs::resize_file(file, kLargestReadableFile + 1);  // sparse: no disk taken
         } else if (kind == "unreadable") {
-            if (::geteuid() == 0) QSKIP("root reads every file");
+            if (::geteuid() == 0) SKIP_CASE("root reads every file");
             gui_test::WriteFile(file, "print 1");
             ::chmod(file.c_str(), 0200);
         }
@@ -444,7 +476,7 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(QString, damage);
-        if (damage == "readonly" && ::geteuid() == 0) QSKIP("root writes every folder");
+        if (damage == "readonly" && ::geteuid() == 0) SKIP_CASE("root writes every folder");
         // A copy of the installation: the programs linked, the data copied.
         QTemporaryDir dir;
         const fs::path root = dir.path().toStdString(), build = TAVRO_BUILD_DIR;
@@ -613,7 +645,7 @@ private slots:
     {
         QFETCH(int, maxPrint);
         QFETCH(int, doublings);
-        if (doublings > 20 && !slowCases()) QSKIP("slow case: TAVRO_ROBUSTNESS_SLOW=1");
+        if (doublings > 20 && !slowCases()) SKIP_CASE("slow case: TAVRO_ROBUSTNESS_SLOW=1");
         QTemporaryDir dir;
         writeConfiguration(dir.path().toStdString(), "MAXPRINT=" + std::to_string(maxPrint) + "\n");
         Started started;
@@ -647,7 +679,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(int, count);
         if (QString(QTest::currentDataTag()).endsWith("(slow)") && !slowCases())
-            QSKIP("slow case: TAVRO_ROBUSTNESS_SLOW=1");
+            SKIP_CASE("slow case: TAVRO_ROBUSTNESS_SLOW=1");
         QTemporaryDir dir;
         const std::string folder = dir.path().toStdString();
         std::string extra;
