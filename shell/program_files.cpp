@@ -62,12 +62,16 @@ WindowBatch::WindowBatch() : outer_(gBatch) { gBatch = this; }
 WindowBatch::~WindowBatch()
 {
     gBatch = outer_;
+    QMdiArea* area = Workspace();
+    const bool hide = area && area->isVisible() && opened_.size() > 1;
+    if (hide) area->hide();
     SourceWindow* last = nullptr;
     for (const QPointer<SourceWindow>& w : opened_)
         if (w) {
             w->show();
             last = w;
         }
+    if (hide) area->show();
     if (last) last->BringToFront();
 }
 

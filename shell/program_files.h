@@ -23,8 +23,8 @@ SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path);
 
 // Many source windows opened at once (the saved windows at start, the
 // recovered programs): while a batch lives, the windows OpenSourceWindow
-// opens stay hidden, and the batch shows them when it ends, the last one
-// in front. The workspace places each window added by weighing every
+// opens stay hidden, and the batch shows them when it ends (inside the
+// hidden workspace, which then shows once), the last one in front. The workspace places each window added by weighing every
 // shown window against the others (before our own placement moves it) and
 // brings a window to the front by deactivating every other: shown one by
 // one, N windows took time growing with N cubed (1,000 windows 82 s).
