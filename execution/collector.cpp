@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <new>
 #include <vector>
 
@@ -198,6 +199,19 @@ void verifyPool(bool slabsOnly, const char* when)
 // allocate their own when the free list runs dry).
 int64_t strayCount() { return int64_t(State->LiveCount) + State->FreeCount - slabs::TakenCount(); }
 
+// A collection that freed much gives the memory back to the system: the
+// slabs all of whose atoms are free go, and the allocator returns its free
+// pages (the words' texts among them). Otherwise the process would keep
+// its largest size for good after `make "l []` of a big list.
+constexpr int64_t kGiveBackBytes = int64_t(32) << 20;
+
+void giveMemoryBack(int64_t freedAtoms)
+{
+    if (freedAtoms * int64_t(sizeof(Atom)) < kGiveBackBytes || State->FreeCount <= int64_t(State->LiveCount)) return;
+    ReleaseFreeAtoms();
+    malloc_trim(0);
+}
+
 // Marks what the fixed roots reach.
 void markFixedRoots(std::vector<Atom*>& work)
 {
@@ -379,6 +393,7 @@ void CollectGarbage()
     // list from atom to atom, whose every step misses the cache; it pays
     // while the slabs hold no more free atoms than atoms in use.
     const bool bySlabs = strayCount() == 0 && State->FreeCount <= int64_t(State->LiveCount);
+    const int64_t liveBefore = State->LiveCount;
     if (bySlabs && VerifyLookups) verifyPool(true, "before a collection by slabs");
 
     // Marks are clear between collections (the sweep clears them on every
@@ -425,6 +440,7 @@ void CollectGarbage()
     // survive, whatever they become next.
     member_cache::Clear();
     ForgetGlobalScopes();
+    giveMemoryBack(liveBefore - State->LiveCount);
     gLastCollection = nowMs();
     gNextRoomCheck = State->LiveCount + kRoomCheckAtoms;
     // The next collection comes when the atoms in use have grown to three

@@ -1,7 +1,7 @@
 #include "run_control.h"
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -340,7 +340,14 @@ namespace {
 bool gPumpDecided = false;
 bool gPumpDecision = false;
 
-bool pumpDue() { return std::chrono::steady_clock::now() - gLastPump >= kPumpInterval; }
+// The gap to the next pump: three times what the last one took, within
+// bounds. A pump that paints a heavy window (thousands of widgets on the
+// plane, whose every frame the GL composes whole) would otherwise take
+// most of a run's time, more the more the program has made.
+std::chrono::steady_clock::duration gPumpGap = kPumpInterval;
+constexpr auto kLongestPumpGap = std::chrono::milliseconds(150);
+
+bool pumpDue() { return std::chrono::steady_clock::now() - gLastPump >= gPumpGap; }
 
 }  // namespace
 
@@ -353,9 +360,12 @@ void YieldCheck()
         bool due = gPumpDecided ? gPumpDecision : pumpDue();
         gPumpDecided = false;
         if (due) {
-            gLastPump = std::chrono::steady_clock::now();
+            const auto started = std::chrono::steady_clock::now();
             Env().BuildDeferredDrawings(true);
             Env().ProcessMessages();
+            gLastPump = std::chrono::steady_clock::now();
+            gPumpGap = std::clamp<std::chrono::steady_clock::duration>(3 * (gLastPump - started), kPumpInterval,
+                                                                        kLongestPumpGap);
         }
     }
     if (RunState == rsStopRequested) RaiseStop();

@@ -53,19 +53,23 @@ void ReleaseFreeAtoms()
 {
     // Free atoms are reset already: nothing hangs on them. Slab atoms stay
     // on the list until their whole slab can go.
+    // Kept in their order: after a sweep of the slabs it is the ascending
+    // one that lets allocation write memory one atom after the other.
     Atom* kept = nullptr;
+    Atom** keptEnd = &kept;
     int keptCount = 0;
     for (Atom* a = State->FreeAtoms; a;) {
         Atom* next = a->Next;
         if (slabs::Contains(a)) {
-            a->Next = kept;
-            kept = a;
+            *keptEnd = a;
+            keptEnd = &a->Next;
             ++keptCount;
         } else {
             free(a);
         }
         a = next;
     }
+    *keptEnd = nullptr;
     State->FreeAtoms = kept;
     State->FreeCount = keptCount;
     slabs::ReleaseUnused();

@@ -184,6 +184,7 @@ int OfferRecovery()
         return 0;
     }
     int opened = 0;
+    WindowBatch batch;
     for (const auto& p : programs) {
         SourceWindow* w = OpenSourceWindow(QRect(QPoint(20 * opened, 20 * opened), QSize(ConfigInt("SOURCE.WIDTH"), ConfigInt("SOURCE.HEIGHT"))), {});
         w->AdoptText(p.fileName, QString::fromStdString(p.text));

@@ -56,7 +56,14 @@ void MainWindow::ApplySkin(bool repaint)
         setWindowIcon(staticIcon_);
         QApplication::setWindowIcon(staticIcon_);
     }
-    LoadSkin(CurrentSkin().Name);
+    try {
+        LoadSkin(CurrentSkin().Name);
+    } catch (const SkinError& e) {
+        // A damaged skin is named, and the plain look takes its place: a
+        // start must not end on it.
+        ShowMessageDialog(e.what());
+        LoadSkin("Windows");
+    }
     setDesktopBackground();
     QPalette strip = statusBar()->palette();
     strip.setColor(QPalette::Window, CurrentSkin().Colours.Menu);

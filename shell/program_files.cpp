@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 HelpLookup gHelpLookup;
+WindowBatch* gBatch = nullptr;
 
 std::string normalPath(const std::string& path)
 {
@@ -47,9 +48,31 @@ SourceWindow* OpenSourceWindow(const QRect& bounds, const std::string& path)
         delete w;
         return nullptr;
     }
+    if (gBatch) {
+        gBatch->opened_.push_back(w);
+        return w;
+    }
     w->show();
     w->BringToFront();
     return w;
+}
+
+WindowBatch::WindowBatch() : outer_(gBatch) { gBatch = this; }
+
+WindowBatch::~WindowBatch()
+{
+    gBatch = outer_;
+    QMdiArea* area = Workspace();
+    const bool hide = area && area->isVisible() && opened_.size() > 1;
+    if (hide) area->hide();
+    SourceWindow* last = nullptr;
+    for (const QPointer<SourceWindow>& w : opened_)
+        if (w) {
+            w->show();
+            last = w;
+        }
+    if (hide) area->show();
+    if (last) last->BringToFront();
 }
 
 bool SamePath(const std::string& a, const std::string& b) { return normalPath(a) == normalPath(b); }
@@ -82,6 +105,8 @@ void LookUpHelp(const std::string& topic)
 
 void RestoreSourceWindows(int count)
 {
+    WindowBatch batch;
+
     for (int n = 1; n <= count; ++n) {
         std::string key = "USER" + std::to_string(n);
         std::string file = ConfigValue(key + ".FILENAME");

@@ -20,6 +20,7 @@
 #include "help_presentation.h"
 #include "help_values.h"
 #include "languages.h"
+#include "message_dialog.h"
 #include "link_text.h"
 #include "application.h"
 #include "output_window.h"
@@ -232,6 +233,14 @@ void InfoWindow::Navigate(const std::string& address, bool fromPage)
 {
     // One click on a page from elsewhere must never run or copy a command.
     if (fromPage && IsPrivateAddress(address) && !view_->LocalHelp()) return;
+    // A page's link leaves the help only for a web page: a script, a local
+    // file or a program's own scheme handed to the desktop could run
+    // anything.
+    if (fromPage && SchemeOf(address) == LinkScheme::Other && !IsWebAddress(address) &&
+        address != HelpPageAddress()) {
+        desktop::ShowMessageDialog(desktop::FormatOne(desktop::Tr("INFO.NOTOPENED"), address));
+        return;
+    }
     QPointer<InfoWindow> self(this);
     bool cancel = BeforeNavigate(address);
     if (!self || cancel || IsPrivateAddress(address)) return;

@@ -69,6 +69,12 @@ LinkScheme SchemeOf(std::string_view address)
     return LinkScheme::Other;
 }
 
+bool IsWebAddress(std::string_view address)
+{
+    return startsWithNoCase(address, "http://") || startsWithNoCase(address, "https://") ||
+           startsWithNoCase(address, "mailto:");
+}
+
 bool IsPrivateAddress(std::string_view address)
 {
     LinkScheme s = SchemeOf(address);

@@ -20,6 +20,10 @@ enum class LinkScheme { Refused, View, Exec, Copy, Other };
 // address starting with that scheme; Other for everything else.
 LinkScheme SchemeOf(std::string_view address);
 
+// True for addresses of web pages: "http://", "https://" (any letter
+// case) and "mailto:".
+bool IsWebAddress(std::string_view address);
+
 // True for "view://", "exec://" and "copy://" addresses.
 bool IsPrivateAddress(std::string_view address);
 

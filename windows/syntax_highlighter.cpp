@@ -42,6 +42,11 @@ void SyntaxHighlighter::highlightBlock(const QString& text)
     colouring_ = true;
     ++linesColoured_;
     int state = std::max(0, previousBlockState());
+    if (text.size() > kLongestColouredLine) {
+        setCurrentBlockState(state);
+        colouring_ = false;
+        return;
+    }
     QByteArray utf8 = text.toUtf8();
     std::vector<ColourRun> runs;
     try {

@@ -11,6 +11,11 @@
 // word) kept as the block state; after an edit only the edited line is
 // coloured again, and the lines after it only while their starting state
 // changes. Colouring never reports an error.
+//
+// A line longer than kLongestColouredLine characters stays plain and
+// passes the state of the line before it on unchanged: the editor lays
+// out a coloured line as one piece per coloured token, which made every
+// key typed into a line of a few megabytes take seconds.
 #pragma once
 
 #include <QSyntaxHighlighter>
@@ -19,6 +24,8 @@
 #include "syntax_classes.h"
 
 namespace tavro {
+
+inline constexpr int kLongestColouredLine = 10000;
 
 class SyntaxHighlighter : public QSyntaxHighlighter {
     Q_OBJECT

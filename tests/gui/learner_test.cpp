@@ -138,6 +138,31 @@ private slots:
         QVERIFY(LastRunStopped);
     }
 
+    void escapeInADialogOfARunAnswersTheDialogOnly()
+    {
+        Session session;
+        bool focused = false;
+        gui_test::AnswerNextDialog([&focused](MessageDialog* m) {
+            // The dialog has the keyboard, its edit box is empty: the one
+            // place where Escape could be taken for the stop key.
+            m->activateWindow();
+            m->EditBox()->setFocus();
+            focused = QTest::qWaitForWindowActive(m) && QApplication::focusWidget() == m->EditBox();
+            m->EditBox()->clear();
+            QTest::keyClick(m->EditBox(), Qt::Key_Escape);
+            // Had the key stopped the run instead, the dialog would still
+            // be open: Cancel ends it so that the test can tell.
+            QTimer::singleShot(0, m, [m] {
+                if (m->isVisible()) m->CancelButton()->click();
+            });
+        });
+        int result = RunSystemCommand("make \"answer readword , print \"after , print :answer = []");
+        QVERIFY2(result == rscRan, qPrintable(TheOutputWindow()->Text()));
+        QVERIFY(focused);
+        QVERIFY(!LastRunStopped);
+        QVERIFY(TheOutputWindow()->Text().endsWith("after \ntrue "));
+    }
+
     void aSkinSwitchRepaintsEarlierOutput()
     {
         Session session;

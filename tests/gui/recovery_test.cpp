@@ -72,7 +72,12 @@ std::string writeConfiguration(const std::string& folder)
 // The child process of the crash test: an unsaved new program and a
 // program changed since it was loaded, then a fatal signal (or, with
 // `ending`, the environment waiting for an ending signal).
-int crashWithUnsavedPrograms(const std::string& folder, bool ending = false)
+//
+// The ending signals come while the environment is idle ("idle"), while a
+// program runs ("run"), while a stepped program is paused ("pause") or
+// while a run's dialog is open ("dialog"); "ready" is written once it is
+// so.
+int crashWithUnsavedPrograms(const std::string& folder, bool ending = false, const std::string& when = "idle")
 {
     writeConfiguration(folder);
     MainWindow main;
@@ -86,8 +91,21 @@ int crashWithUnsavedPrograms(const std::string& folder, bool ending = false)
     if (ending) {
         InstallEndingSignals([&main] { main.close(); });
         main.show();
-        std::printf("ready\n");
-        std::fflush(stdout);
+        auto ready = [] {
+            std::printf("ready\n");
+            std::fflush(stdout);
+        };
+        if (when == "idle") {
+            ready();
+            return QApplication::exec();
+        }
+        QTimer::singleShot(0, [&, ready] {
+            // The nested loop of the run, the pause or the dialog shows it.
+            QTimer::singleShot(100, ready);
+            if (when == "run") RunSystemCommand("repeat 1e9 [make \"x 1]");
+            else if (when == "pause") changed->SourceRunStep();
+            else if (when == "dialog") RunSystemCommand("make \"answer readword");
+        });
         return QApplication::exec();
     }
     std::raise(SIGSEGV);
@@ -139,6 +157,40 @@ private slots:
     // the recovery file is written at once, the environment then closes as
     // the close button does (here it waits with the question about the
     // changed programs), and a second signal ends it.
+    // The same signal while a program runs, while a stepped program is
+    // paused and while a run's dialog waits: the recovery file is written
+    // at once and the environment ends (closing as its close button does,
+    // or at the second signal).
+    void theEndingSignalsKeepUnsavedProgramsDuringARun_data()
+    {
+        QTest::addColumn<QString>("when");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("run, SIGTERM") << "run" << SIGTERM;
+        QTest::newRow("run, SIGINT") << "run" << SIGINT;
+        QTest::newRow("pause, SIGTERM") << "pause" << SIGTERM;
+        QTest::newRow("pause, SIGHUP") << "pause" << SIGHUP;
+        QTest::newRow("dialog, SIGTERM") << "dialog" << SIGTERM;
+    }
+    void theEndingSignalsKeepUnsavedProgramsDuringARun()
+    {
+        QFETCH(QString, when);
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        const QString recovery = dir.path() + "/tavro-recovery.txt";
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {kEndingChild, dir.path(), when});
+        QVERIFY(child.waitForReadyRead(60000));
+        QVERIFY(child.readAll().contains("ready"));
+        ::kill(pid_t(child.processId()), signal);
+        for (int i = 0; i < 600 && !QFile::exists(recovery); ++i) child.waitForFinished(100);
+        QVERIFY2(QFile::exists(recovery), "written at the first signal");
+        if (!child.waitForFinished(2000)) {
+            ::kill(pid_t(child.processId()), signal);
+            QVERIFY(child.waitForFinished(60000));
+        }
+        QCOMPARE(int(ReadRecoveryFile(recovery.toStdString()).size()), 2);
+    }
+
     void theEndingSignalsKeepUnsavedPrograms()
     {
         for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
@@ -223,7 +275,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     gui_test::UseBuildTree();
     if (argc == 3 && std::string(argv[1]) == kCrashChild) return crashWithUnsavedPrograms(argv[2]);
-    if (argc == 3 && std::string(argv[1]) == kEndingChild) return crashWithUnsavedPrograms(argv[2], true);
+    if (argc >= 3 && std::string(argv[1]) == kEndingChild)
+        return crashWithUnsavedPrograms(argv[2], true, argc > 3 ? argv[3] : "idle");
     RecoveryTest test;
     return QTest::qExec(&test, 1, argv);
 }

@@ -13,12 +13,15 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <new>
 
+#include "collector.h"
 #include "configuration.h"
 #include "configuration_repair.h"
 #include "environment_font.h"
 #include "gui_fixture.h"
+#include "info_window.h"
 #include "guarded_application.h"
 #include "installation.h"
 #include "main_window.h"
@@ -27,7 +30,10 @@
 #include "output_window.h"
 #include "program_files.h"
 #include "run_control.h"
+#include "plane_window.h"
 #include "source_window.h"
+#include "syntax_highlighter.h"
+#include "tool_window.h"
 
 using namespace tavro;
 using namespace tavro::shell;
@@ -35,6 +41,14 @@ using namespace tavro::desktop;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The resident memory of this process.
+long residentKilobytes()
+{
+    long size = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> size >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
 
 bool slowCases() { return std::getenv("TAVRO_ROBUSTNESS_SLOW") != nullptr; }
 
@@ -80,6 +94,18 @@ std::string writeConfiguration(const std::string& folder, const std::string& ext
     LoadChosenConfiguration({path, true});
     return path;
 }
+
+// The main window started with the configuration last loaded, an empty
+// memory, and its source windows closed without a question at the end.
+struct Started {
+    Started()
+    {
+        main.ApplyConfiguration({});
+        Reset();
+    }
+    MainWindow main;
+    CloseSourceWindows closing;
+};
 
 void typeText(SourceWindow* w, const QString& text)
 {
@@ -128,9 +154,41 @@ public:
 
 }  // namespace
 
+// A case not run here (a slow one, or one that root cannot try), counted
+// as skipped in the table.
+#define SKIP_CASE(why)     \
+    do {                   \
+        skipped_ = true;   \
+        QSKIP(why);        \
+    } while (false)
+
 class RobustnessTest : public QObject {
     Q_OBJECT
+    struct Tally {
+        int cases = 0, passed = 0, skipped = 0;
+    };
+    std::vector<std::pair<QString, Tally>> tally_;
+    bool skipped_ = false;
+
 private slots:
+    // Counts each case under its category; the table comes at the end.
+    void cleanup()
+    {
+        QString category = QTest::currentTestFunction();
+        if (tally_.empty() || tally_.back().first != category) tally_.push_back({category, {}});
+        Tally& t = tally_.back().second;
+        ++t.cases;
+        if (skipped_) ++t.skipped;
+        else if (!QTest::currentTestFailed()) ++t.passed;
+        skipped_ = false;
+    }
+    void cleanupTestCase()
+    {
+        qInfo("%-20s %6s %7s %8s", "category", "cases", "passed", "skipped");
+        for (const auto& [category, t] : tally_)
+            qInfo("%-20s %6d %7d %8d", qPrintable(category), t.cases, t.passed, t.skipped);
+    }
+
 
     // ---- program files: what opens, and what is refused with a reason
     void programFiles_data()
@@ -179,7 +237,7 @@ private slots:
             gui_test::WriteFile(file, "");
             fs::resize_file(file, kLargestReadableFile + 1);  // sparse: no disk taken
         } else if (kind == "unreadable") {
-            if (::geteuid() == 0) QSKIP("root reads every file");
+            if (::geteuid() == 0) SKIP_CASE("root reads every file");
             gui_test::WriteFile(file, "print 1");
             ::chmod(file.c_str(), 0200);
         }
@@ -220,10 +278,8 @@ private slots:
         const std::string folder = dir.path().toStdString() + "/work";
         fs::create_directories(folder);
         writeConfiguration(dir.path().toStdString());
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
+        Started started;
+        MainWindow& main = started.main;
         const std::string file = folder + "/p.tvr";
         const std::string old = "print \"old\n";
         gui_test::WriteFile(file, old);
@@ -349,10 +405,7 @@ private slots:
         QTemporaryDir dir;
         const std::string folder = dir.path().toStdString();
         writeConfiguration(folder, "MEMORYLIMIT=300\n");
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
+        Started started;
         // The IDE's ceiling is the configuration's, as the runner's is.
         QCOMPARE(MemoryCeiling(), size_t(300) << 20);
         SetMemoryCeiling(0);
@@ -382,6 +435,203 @@ private slots:
         }
     }
 
+    // ---- memory: a collection that frees much gives it back
+    void memoryGivenBack()
+    {
+        QTemporaryDir dir;
+        writeConfiguration(dir.path().toStdString());
+        Started started;
+        CollectGarbage();
+        const long start = residentKilobytes();
+        QCOMPARE(RunSystemCommand("make \"l [] , repeat 400000 [make \"l fput (word \"item repcount) :l]"), int(rscRan));
+        const long peak = residentKilobytes();
+        QVERIFY2(peak - start > 50000, qPrintable(QString::number(peak - start)));
+        QCOMPARE(RunSystemCommand("make \"l []"), int(rscRan));
+        CollectGarbage();
+        const long after = residentKilobytes();
+        // Most of what the list took is the system's again.
+        QVERIFY2(after - start < (peak - start) / 3,
+                 qPrintable(QString("start %1 peak %2 after %3 kB").arg(start).arg(peak).arg(after)));
+    }
+
+    // ---- the installation's own files: skins, languages and help damaged
+    void installationFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("skin colours garbage") << "Images/Skins/Daylight/colors.txt" << "garbage";
+        QTest::newRow("skin colours truncated") << "Images/Skins/Daylight/colors.txt" << "truncated";
+        QTest::newRow("skin border picture missing") << "Images/Skins/Daylight/t.bmp" << "missing";
+        QTest::newRow("skin border picture garbage") << "Images/Skins/Daylight/l.bmp" << "garbage";
+        QTest::newRow("skin desktop picture truncated") << "Images/Skins/Daylight/desktop.jpg" << "truncated";
+        QTest::newRow("interface texts garbage") << "Languages/English/Environment.txt" << "garbage";
+        QTest::newRow("interface texts missing") << "Languages/English/Environment.txt" << "missing";
+        QTest::newRow("error messages truncated") << "Languages/English/Errors.txt" << "truncated";
+        QTest::newRow("help truncated") << "Help/help.xml" << "truncated";
+        QTest::newRow("help garbage") << "Help/help.xml" << "garbage";
+        QTest::newRow("help missing") << "Help/help.xml" << "missing";
+        QTest::newRow("help folder read-only") << "Help" << "readonly";
+    }
+    void installationFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, damage);
+        if (damage == "readonly" && ::geteuid() == 0) SKIP_CASE("root writes every folder");
+        // A copy of the installation: the programs linked, the data copied.
+        QTemporaryDir dir;
+        const fs::path root = dir.path().toStdString(), build = TAVRO_BUILD_DIR;
+        fs::create_directories(root / "bin");
+        for (const auto& e : fs::directory_iterator(build / "bin")) fs::create_symlink(e.path(), root / "bin" / e.path().filename());
+        for (const char* folder : {"Images", "Languages", "Help"})
+            fs::copy(build / folder, root / folder, fs::copy_options::recursive);
+        const fs::path target = root / file.toStdString();
+        std::string bytes = gui_test::ReadFile(target.string());
+        if (damage == "garbage") gui_test::WriteFile(target.string(), std::string("\xff\xfe\0\x01<<==\n[[\xc3", 12));
+        else if (damage == "truncated") gui_test::WriteFile(target.string(), bytes.substr(0, bytes.size() / 3));
+        else if (damage == "missing") fs::remove(target);
+        else if (damage == "readonly") fs::permissions(target, fs::perms::owner_read | fs::perms::owner_exec);
+        struct BackToBuildTree {
+            ~BackToBuildTree() { DeriveDesktopFolders(TAVRO_BUILD_DIR "/bin/"); }
+        } back;
+        DeriveDesktopFolders((root / "bin/").string());
+        writeConfiguration(dir.path().toStdString(), "SKIN=Daylight\nENVIRONMENT=English\n");
+        QStringList shown;
+        {
+            MainWindow main;
+            CloseSourceWindows closing;
+            shown = messagesDuring([&] { main.ApplyConfiguration({}); });
+            // The environment works: a command runs, a window opens, the
+            // help shows a page or says why it cannot.
+            Reset();
+            QCOMPARE(RunSystemCommand("print 1 + 1"), int(rscRan));
+            QVERIFY(TheOutputWindow()->Text().endsWith("2 "));
+            main.NewProgram();
+            QVERIFY(SourceWindows().back()->isVisible());
+            shown += messagesDuring([&] {
+                InfoWindow* web = main.OpenInfo();
+                QVERIFY(web);
+                web->TimerTick();
+                ShowHelpFor("repeat");
+                web->TimerTick();
+                QVERIFY(!web->View()->toPlainText().trimmed().isEmpty());
+                if (file.startsWith("Help/"))
+                    QVERIFY2(web->View()->toPlainText().contains("help"), qPrintable(web->View()->toPlainText()));
+            });
+        }
+        if (damage == "readonly") fs::permissions(target, fs::perms::owner_all);
+        // A damaged skin is named (the plain look takes its place); other
+        // damage shows in what is missing, never as a failed start.
+        if (file.endsWith("colors.txt")) {
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].contains(QString::fromStdString(target.filename().string())), qPrintable(shown[0]));
+        } else {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
+        }
+    }
+
+    // ---- help pages with links that lead elsewhere
+    void foreignHelpLinks_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("toBrowser");
+        QTest::addColumn<QString>("says");  // in a message, or on the page shown
+        QTest::newRow("web page") << "http://example.org/x" << true << "";
+        QTest::newRow("mail") << "mailto:someone@example.org" << true << "";
+        QTest::newRow("missing topic") << "view://nosuchtopic" << false << "No topic named nosuchtopic";
+        QTest::newRow("javascript") << "javascript:alert(1)" << false << "is not opened";
+        QTest::newRow("local file") << "file:///etc/passwd" << false << "is not opened";
+        QTest::newRow("other scheme") << "foo-handler://run?x=1" << false << "is not opened";
+        QTest::newRow("res") << "res://ieframe.dll/navcancl.htm" << false << "";
+    }
+    void foreignHelpLinks()
+    {
+        QFETCH(QString, link);
+        QFETCH(bool, toBrowser);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        writeConfiguration(dir.path().toStdString());
+        Started started;
+        MainWindow& main = started.main;
+        std::vector<std::string> browsed;
+        SetWebAddressHandler([&](const std::string& a) { browsed.push_back(a); });
+        InfoWindow* web = main.OpenInfo();
+        web->TimerTick();
+        const QString before = TheOutputWindow()->Text();
+        QStringList shown = messagesDuring([&] {
+            web->View()->ShowPage("<p><a href=\"" + link + "\">there</a></p>", true);
+            QTextCursor c(web->View()->document());
+            c.setPosition(1);
+            QTest::mouseClick(web->View()->viewport(), Qt::LeftButton, {}, web->View()->cursorRect(c).center());
+            if (web->Timer().isActive()) web->TimerTick();
+        });
+        SetWebAddressHandler({});
+        // Nothing runs; only web pages go to the browser; the rest is
+        // refused with the link named.
+        QCOMPARE(TheOutputWindow()->Text(), before);
+        QCOMPARE(browsed.size(), size_t(toBrowser ? 1 : 0));
+        if (says == "is not opened") {
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].contains(link) && shown[0].contains(says), qPrintable(shown[0]));
+        } else {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
+            QVERIFY(web->View()->toPlainText().contains(says));
+        }
+    }
+
+    // ---- event storms: thousands of queued events, widgets made and dropped
+    void eventStorms_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("5,000 keys queued during a run") << "keys";
+        QTest::newRow("5,000 mouse events on the plane during a run") << "mouse";
+        QTest::newRow("3,000 widgets made and dropped") << "widgets";
+    }
+    void eventStorms()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        writeConfiguration(dir.path().toStdString(), "LIBRARIES=core.tvr,graphics.tvr,gui.tvr,\n");
+        Started started;
+        if (kind == "keys") {
+            // Typed ahead while a program runs: every key lands, in order.
+            started.main.NewProgram();
+            QPlainTextEdit* editor = SourceWindows().back()->Editor();
+            editor->setFocus();
+            QString typed;
+            for (int i = 0; i < 5000; ++i) {
+                QChar c = QChar('a' + i % 26);
+                typed += c;
+                QCoreApplication::postEvent(editor, new QKeyEvent(QEvent::KeyPress, Qt::Key_A + i % 26, {}, c));
+                QCoreApplication::postEvent(editor, new QKeyEvent(QEvent::KeyRelease, Qt::Key_A + i % 26, {}, c));
+            }
+            QCOMPARE(RunSystemCommand("repeat 100000 [make \"x repcount]"), int(rscRan));
+            QCoreApplication::processEvents();
+            QCOMPARE(editor->toPlainText(), typed);
+        } else if (kind == "mouse") {
+            QCOMPARE(RunSystemCommand("button \"b \"ok 10 10 40 20"), int(rscRan));
+            QWidget* view = ThePlaneWindow()->View();
+            for (int i = 0; i < 1250; ++i) {
+                QPointF at(5 + i % 200, 5 + i % 150);
+                for (QEvent::Type t : {QEvent::MouseMove, QEvent::MouseButtonPress, QEvent::MouseMove,
+                                       QEvent::MouseButtonRelease})
+                    QCoreApplication::postEvent(view, new QMouseEvent(t, at, view->mapToGlobal(at), Qt::LeftButton,
+                                                                      t == QEvent::MouseButtonRelease ? Qt::NoButton
+                                                                                                      : Qt::LeftButton,
+                                                                      {}));
+            }
+            QCOMPARE(RunSystemCommand("repeat 100000 [make \"x repcount] , print \"done"), int(rscRan));
+            QCoreApplication::processEvents();
+            QVERIFY(TheOutputWindow()->Text().endsWith("done "));
+        } else {
+            QCOMPARE(RunSystemCommand("repeat 3000 [button \"b \"ok 0 0 20 20 , erase \"b] , print \"done"), int(rscRan));
+            CollectGarbage();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(TheOutputWindow()->Text().endsWith("done "));
+            // The dropped widgets went with their atoms.
+            QVERIFY(ThePlaneWindow()->View()->findChildren<QPushButton*>().size() < 100);
+        }
+    }
+
     // ---- big text: proportional, never frozen
     void bigText_data()
     {
@@ -395,13 +645,10 @@ private slots:
     {
         QFETCH(int, maxPrint);
         QFETCH(int, doublings);
-        if (doublings > 20 && !slowCases()) QSKIP("slow case: TAVRO_ROBUSTNESS_SLOW=1");
+        if (doublings > 20 && !slowCases()) SKIP_CASE("slow case: TAVRO_ROBUSTNESS_SLOW=1");
         QTemporaryDir dir;
         writeConfiguration(dir.path().toStdString(), "MAXPRINT=" + std::to_string(maxPrint) + "\n");
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
+        Started started;
         QCOMPARE(RunSystemCommand("make \"w \"a"), int(rscRan));
         QCOMPARE(RunSystemCommand("print :w"), int(rscRan));
         std::string command = "repeat " + std::to_string(doublings) + " [make \"w word :w :w] , print :w , print \"done";
@@ -414,24 +661,88 @@ private slots:
         QCOMPARE(lines[lines.size() - 2].size(), expected);
     }
 
-    // ---- load (slow): many lines, many windows
+    // ---- load: many lines, many windows, many widgets, one long line
+    void load_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("count");
+        QTest::newRow("200 source windows at start") << "windows" << 200;
+        QTest::newRow("1,000 source windows at start (slow)") << "windows" << 1000;
+        QTest::newRow("2,000 widgets") << "widgets" << 2000;
+        QTest::newRow("10,000 widgets (slow)") << "widgets" << 10000;
+        QTest::newRow("one line of 1 MB") << "longline" << 1;
+        QTest::newRow("one line of 5 MB (slow)") << "longline" << 5;
+        QTest::newRow("1,000,000 output lines (slow)") << "lines" << 1000000;
+    }
     void load()
     {
-        if (!slowCases()) QSKIP("slow case: TAVRO_ROBUSTNESS_SLOW=1");
+        QFETCH(QString, kind);
+        QFETCH(int, count);
+        if (QString(QTest::currentDataTag()).endsWith("(slow)") && !slowCases())
+            SKIP_CASE("slow case: TAVRO_ROBUSTNESS_SLOW=1");
         QTemporaryDir dir;
-        writeConfiguration(dir.path().toStdString());
-        MainWindow main;
-        CloseSourceWindows closing;
-        main.ApplyConfiguration({});
-        Reset();
-        QCOMPARE(RunSystemCommand("repeat 1000000 [print repcount]"), int(rscRan));
-        QVERIFY(TheOutputWindow()->Text().endsWith("1000000 "));
-        for (int i = 0; i < 200; ++i) {
-            std::string f = dir.path().toStdString() + "/p" + std::to_string(i) + ".tvr";
-            gui_test::WriteFile(f, "print " + std::to_string(i));
-            main.OpenProgramFile(f);
+        const std::string folder = dir.path().toStdString();
+        std::string extra;
+        if (kind == "windows") {
+            extra = "USERS=" + std::to_string(count) + "\n";
+            for (int i = 1; i <= count; ++i) {
+                std::string file = folder + "/p" + std::to_string(i) + ".tvr";
+                gui_test::WriteFile(file, "print " + std::to_string(i));
+                std::string key = "USER" + std::to_string(i);
+                extra += key + ".FILENAME=" + file + "\n" + key + ".LEFT=" + std::to_string(i % 97) + "\n" + key +
+                         ".TOP=" + std::to_string(i % 89) + "\n" + key + ".WIDTH=300\n" + key + ".HEIGHT=200\n";
+            }
         }
-        QVERIFY(SourceWindows().size() >= 200);
+        writeConfiguration(folder, extra + "LIBRARIES=core.tvr,graphics.tvr,gui.tvr,\n");
+        Started started;
+        MainWindow& main = started.main;
+        if (kind == "windows") {
+            // Every saved window is open and shown at its saved place, the
+            // last one in front.
+            QCOMPARE(int(SourceWindows().size()), count);
+            for (int i = 0; i < count; i += count / 10) {
+                SourceWindow* w = SourceWindows()[size_t(i)];
+                QVERIFY(w->isVisible());
+                QCOMPARE(w->geometry().topLeft(), QPoint((i + 1) % 97, (i + 1) % 89));
+                QCOMPARE(w->Editor()->toPlainText(), "print " + QString::number(i + 1));
+            }
+            QCOMPARE(CurrentSourceWindow(), static_cast<ToolWindow*>(SourceWindows().back()));
+        } else if (kind == "widgets") {
+            std::string command = "repeat " + std::to_string(count) +
+                                  " [button word \"b repcount \"ok (remainder (repcount) 40) * 20 int (repcount) / 40 20 20]";
+            QCOMPARE(RunSystemCommand(command), int(rscRan));
+            QVERIFY(ThePlaneWindow());
+            QCOMPARE(int(ThePlaneWindow()->View()->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly).size()), count);
+            // The last one answers.
+            QCOMPARE(RunSystemCommand("print gettext \"b" + std::to_string(count)), int(rscRan));
+            QVERIFY(TheOutputWindow()->Text().endsWith("ok "));
+        } else if (kind == "longline") {
+            // A line past the coloured length stays plain: a key typed into
+            // it colours nothing, the short lines around it are coloured.
+            std::string file = folder + "/long.tvr";
+            std::string text = "print 1\nprint \"";
+            while (text.size() < size_t(count) << 20) text += "abc+12 [x] ";
+            text += "\nprint 2";
+            gui_test::WriteFile(file, text);
+            main.OpenProgramFile(file);
+            SourceWindow* w = SourceWindows().back();
+            QTextDocument* doc = w->Editor()->document();
+            QCOMPARE(doc->blockCount(), 3);
+            QVERIFY(ColourFormatAt(doc, 0).hasProperty(QTextFormat::FontWeight));  // "print" in bold
+            QVERIFY(!ColourFormatAt(doc, doc->findBlockByNumber(1).position()).hasProperty(QTextFormat::FontWeight));
+            QVERIFY(ColourFormatAt(doc, doc->findBlockByNumber(2).position()).hasProperty(QTextFormat::FontWeight));
+            long long before = w->Highlighter()->LinesColoured();
+            QTextCursor c(doc->findBlockByNumber(1));
+            c.movePosition(QTextCursor::EndOfBlock);
+            w->Editor()->setTextCursor(c);
+            QTest::keyClicks(w->Editor(), "ab");
+            QCOMPARE(w->Highlighter()->LinesColoured() - before, 2);  // the long line each time, nothing after it
+            QVERIFY(!ColourFormatAt(doc, doc->findBlockByNumber(1).position()).hasProperty(QTextFormat::FontWeight));
+            QVERIFY(w->IsModified());
+        } else if (kind == "lines") {
+            QCOMPARE(RunSystemCommand("repeat " + std::to_string(count) + " [print repcount]"), int(rscRan));
+            QVERIFY(TheOutputWindow()->Text().endsWith(QString::number(count) + " "));
+        }
     }
 };
 
