@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QOpenGLContext>
 #include <QPainter>
 #include <QPointer>
 #include <QPrintDialog>
@@ -156,19 +157,57 @@ void PlaneView::Present()
 
 void PlaneView::askPaint()
 {
-    if (!paintWaiting()) paintAsked_.start();
+    if (!paintWaiting()) {
+        paintAsked_.start();
+        paintHasDeferred_ = false;
+    }
     update();
 }
 
+// A paint asked for by a new piece of the drawing comes with the next
+// pump: the drawings put off are recorded before it, so that the frame
+// shows the turtle where it is, not where the last frame left it.
 bool PlaneView::FrameDue() const
 {
-    return isVisible() && !frameTimer_.isActive() && !paintWaiting() && untilNextFrame() == 0;
+    if (!isVisible()) return false;
+    if (paintWaiting()) return !paintHasDeferred_;
+    return !frameTimer_.isActive() && untilNextFrame() == 0;
+}
+
+void PlaneView::DeferredDrawingsBuilt()
+{
+    Present();
+    if (paintWaiting()) paintHasDeferred_ = true;
 }
 
 int PlaneView::Width() const { return int(width() * devicePixelRatioF()); }
 int PlaneView::Height() const { return int(height() * devicePixelRatioF()); }
 
-void PlaneView::initializeGL() { TheScene().OpenView(this, workspaceColour()); }
+PlaneView::~PlaneView()
+{
+    if (QOpenGLContext* c = context()) disconnect(c, nullptr, this, nullptr);
+    releaseLayer();
+}
+
+void PlaneView::releaseLayer()
+{
+    QOpenGLContext* c = context();
+    if (!c) return;
+    // A context about to go is current already.
+    if (QOpenGLContext::currentContext() != c) {
+        if (!isValid()) return;
+        makeCurrent();
+    }
+    layer_.Release();
+}
+
+void PlaneView::initializeGL()
+{
+    // A widget moved to another window gets a new context: the old one's
+    // objects go with it.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &PlaneView::releaseLayer, Qt::UniqueConnection);
+    TheScene().OpenView(this, workspaceColour());
+}
 
 void PlaneView::resizeGL(int w, int h)
 {

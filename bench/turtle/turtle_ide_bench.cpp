@@ -51,6 +51,7 @@ int main(int argc, char** argv)
         if (std::getenv("PLANE_HIDDEN")) plane->hide();
         QTest::qWait(100);
         uint64_t frames = TheScene().FramesDrawn();
+        uint64_t fromKept = TheScene().FramesFromKept();
         QElapsedTimer t;
         t.start();
         QTest::keyClicks(command->CommandLine(), "repeat " + QString::number(steps) + " [fd 1 rt 1]");
@@ -60,6 +61,7 @@ int main(int argc, char** argv)
         std::printf("ide_ms %.1f\n", ms);
         std::printf("ide_steps_per_s %.0f\n", steps / ms * 1000);
         std::printf("ide_frames %llu\n", (unsigned long long)(TheScene().FramesDrawn() - frames));
+        std::printf("ide_frames_from_kept %llu\n", (unsigned long long)(TheScene().FramesFromKept() - fromKept));
         QCoreApplication::exit(0);
     });
     int status = QApplication::exec();
