@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <GL/gl.h>
+
 #include "configuration.h"
 #include "environment.h"
 #include "file_dialogs.h"
@@ -207,6 +209,23 @@ void PlaneView::initializeGL()
     // objects go with it.
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &PlaneView::releaseLayer, Qt::UniqueConnection);
     TheScene().OpenView(this, workspaceColour());
+    QTimer::singleShot(0, this, &PlaneView::prepareGL);
+}
+
+void PlaneView::prepareGL()
+{
+    if (RunScope::Depth() > 0 || !MakeCurrent()) return;
+    // A software GL compiles the copy and the feedback on first use, each
+    // taking tens of milliseconds: the first run that draws would pay for
+    // them in its first frame and in its follow check.
+    if (layer_.Prepare(Width(), Height())) {
+        layer_.Bind();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        layer_.CopyToTarget();
+    }
+    scene::Vector3 low, high;
+    TheScene().DrawingBounds(low, high);
+    update();
 }
 
 void PlaneView::resizeGL(int w, int h)
