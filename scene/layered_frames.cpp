@@ -78,7 +78,10 @@ bool Scene::collectLeaves(uint32_t list, std::vector<Leaf>& leaves, int depth) c
     if (!node) return true;
     if (auto content = contents_.find(node); content != contents_.end()) {
         auto recorded = recordings_.find(node);
-        bool settled = recorded != recordings_.end() && recorded->second == 1 && !callsLists_.count(node);
+        // A drawing waiting to be recorded again (the turtle's open piece)
+        // changes soon, however often it was recorded so far.
+        bool settled = recorded != recordings_.end() && recorded->second == 1 && !callsLists_.count(node) &&
+                       std::find(deferredBuilds_.begin(), deferredBuilds_.end(), node) == deferredBuilds_.end();
         leaves.push_back({content->second, settled});
         return true;
     }
