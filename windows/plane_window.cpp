@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 
 #include <GL/gl.h>
 
@@ -108,14 +109,18 @@ PlaneView::PlaneView(PlaneWindow* plane, QWidget* parent) : QOpenGLWidget(parent
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, &PlaneView::askPaint);
     // A frame costs from its paint until the window shows it, the
-    // composition of the window included.
+    // composition of the window included: the longer of the time that
+    // passed and the processor time the process spent meanwhile (a
+    // software GL rasterises on threads of its own, beside this one).
     connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
         // The window shows itself for other widgets' paints too: only a
         // frame of this view counts. The first frames of a window cost far
         // more than the later ones (the GL compiles its shaders): a cost
         // counts capped, and half of the last one is kept.
         if (!paintStart_.isValid()) return;
-        frameCostMs_ = (frameCostMs_ + std::min<qint64>(paintStart_.elapsed(), kLongestFrameMilliseconds)) / 2;
+        qint64 processor = qint64((std::clock() - paintClock_) * 1000 / CLOCKS_PER_SEC);
+        qint64 cost = std::max(paintStart_.elapsed(), processor);
+        frameCostMs_ = (frameCostMs_ + std::min<qint64>(cost, kLongestFrameMilliseconds)) / 2;
         paintStart_.invalidate();
         sincePaint_.start();
     });
@@ -241,6 +246,7 @@ void PlaneView::paintGL()
     paintAsked_.invalidate();
     if (plane_->IsMoving()) return;
     paintStart_.start();
+    paintClock_ = std::clock();
     TheScene().Paint(workspaceColour());
 }
 

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QOpenGLWidget>
 #include <QTimer>
+#include <ctime>
 #include <string>
 
 #include "atom.h"
@@ -84,6 +85,7 @@ private:
     QTimer frameTimer_;
     QElapsedTimer sincePaint_;
     QElapsedTimer paintStart_;
+    std::clock_t paintClock_ = 0;
     // What a frame costs, from its paint until the window shows it.
     qint64 frameCostMs_ = 0;
     // A paint was asked for (update) and has not happened yet.
