@@ -222,16 +222,13 @@ void PlaneView::initializeGL()
 void PlaneView::prepareGL()
 {
     if (RunScope::Depth() > 0 || !MakeCurrent()) return;
-    // A software GL compiles the copy and the feedback on first use, each
-    // taking tens of milliseconds: the first run that draws would pay for
-    // them in its first frame and in its follow check.
+    // A software GL compiles the copy on first use, which takes tens of
+    // milliseconds: the first frame of the first run would pay for it.
     if (layer_.Prepare(Width(), Height())) {
         layer_.Bind();
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         layer_.CopyToTarget();
     }
-    scene::Vector3 low, high;
-    TheScene().DrawingBounds(low, high);
     update();
 }
 

@@ -75,9 +75,9 @@ private:
 
     // The layer lives in the widget's context and goes before it does.
     void releaseLayer();
-    // Once the view can draw: the GL's first copy of a layer and first
-    // pass of feedback (which compile code of their own) happen while the
-    // user has not started a program yet.
+    // Once the view can draw: the GL's first copy of a layer (which
+    // compiles code of its own) happens while the user has not started a
+    // program yet.
     void prepareGL();
 
     PlaneWindow* plane_;
