@@ -66,15 +66,14 @@ int shiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, bool d
 // A frame is asked for no sooner than this after the last one, and no
 // sooner than this many times its cost: a frame composes the whole main
 // window, and the GL rasterises on threads of its own, which share the
-// processors with the running program. Fourteen frames a second are
-// enough to watch a drawing grow, and the program keeps most of the
-// processors: a frame that costs more (a software GL composes the window
-// in some 15 ms) comes after six times its cost, so frames take a sixth
-// of the time at most.
-constexpr int kFrameMilliseconds = 70;
+// processors with the running program. Ten frames a second are enough to
+// watch a drawing grow, and the program keeps most of the processors: a
+// frame that costs more (a software GL composes the window in some 15 to
+// 20 ms) comes after six times its cost.
+constexpr int kFrameMilliseconds = 100;
 constexpr int kFrameCostShare = 6;
-// However slow the frames, a growing drawing is shown ten times a second.
-constexpr qint64 kLongestFrameMilliseconds = 100 / kFrameCostShare;
+// However slow the frames, a growing drawing is shown six times a second.
+constexpr qint64 kLongestFrameMilliseconds = 150 / kFrameCostShare;
 // Degrees of orbit per pixel dragged.
 constexpr double kOrbitPerPixel = 0.5;
 
