@@ -281,14 +281,16 @@ private:
     void beginScene(bool clear);
 
     // ---- frames that start from the last one (layered_frames.cpp)
-    // A frame is the sequence of the procedures' drawings (the leaves) that
-    // the root members' lists call through their containers. The leading
-    // ones that are settled (drawn once and not since, calling no other
-    // list) are kept in the view's layer; a frame whose camera, size and
-    // background are those of the kept pixels and whose leaves start with
-    // the kept ones draws only its new settled leaves into the layer,
-    // copies the layer to the view and draws the rest on top: the pixels of
-    // a full replay in the same order, at the cost of what changed.
+    // While a program runs, a frame is the sequence of the procedures'
+    // drawings (the leaves) that the root members' lists call through their
+    // containers, taken oldest first. The leading ones that are settled
+    // (recorded once and not since, calling no other list, not waiting for
+    // a rebuild) are kept in the view's layer; a frame whose camera, size
+    // and background are those of the kept pixels and whose leaves start
+    // with the kept ones draws only its new settled leaves into the layer,
+    // copies the layer to the view and draws the rest on top, the depth
+    // test passing ties: for opaque drawings the pixels of a full replay,
+    // at the cost of what changed.
     struct Leaf {
         uint32_t content;
         bool settled;
