@@ -575,7 +575,11 @@ Atom* EvaluateCode(Atom* cell, bool wantValue)
                 n -= 1;
                 // An output inside the body ends the loop and is kept.
                 if (PendingOutput != NoValue) break;
-                if (i % 128 == 0 && !MessagePumpingSuppressed) Env().ProcessMessages();
+                if (i % 128 == 0 && !MessagePumpingSuppressed) {
+                    // A frame this pump paints shows the drawings as they are.
+                    Env().BuildDeferredDrawings(true);
+                    Env().ProcessMessages();
+                }
                 checkStopRequest();
             }
             stack.Push(LastPopped);

@@ -84,6 +84,7 @@ void Scene::DeleteDisplayList(Atom* node)
         glDeleteLists(content->second, 1);
         contents_.erase(content);
     }
+    members_.erase(node);
     if (!deferredBuilds_.empty())
         std::erase(deferredBuilds_, node);
 }
@@ -136,6 +137,11 @@ void Scene::compileProcedure(Atom* node, uint32_t name)
     uint32_t content = nextName_++;
     glNewList(content, GL_COMPILE);
     ++compiling_;
+    // A frame keeps the pixels of a drawing recorded once (frames.cpp).
+    ++recordings_[node];
+    callsLists_.erase(node);
+    const Atom* outerRecording = recording_;
+    recording_ = node;
     Atom* savedCell = CurrentCell;
     Hold holdCell(savedCell);
     PushContext(node);
@@ -147,8 +153,10 @@ void Scene::compileProcedure(Atom* node, uint32_t name)
         uint32_t name;
         uint32_t content;
         Atom* cell;
+        const Atom* outerRecording;
         ~Close()
         {
+            scene->recording_ = outerRecording;
             PopContext();
             CurrentCell = cell;
             glEndList();
@@ -159,7 +167,7 @@ void Scene::compileProcedure(Atom* node, uint32_t name)
             scene->noteList(node, name);
             scene->contents_[node] = content;
         }
-    } close{this, node, name, content, savedCell};
+    } close{this, node, name, content, savedCell, outerRecording};
 
     CurrentCell = statement;
     CompileStatement();
@@ -172,6 +180,7 @@ void Scene::compileContainer(Atom* node, uint32_t name)
         if (!HasDisplayList(m)) BuildDisplayList(m);
     });
     bool open = false;
+    std::vector<uint32_t> called;
     forEachMember(node, [&](Atom* m) {
         uint32_t member = ListOf(m);
         if (!member) return;
@@ -180,10 +189,12 @@ void Scene::compileContainer(Atom* node, uint32_t name)
             open = true;
         }
         CallListNamed(member);
+        called.push_back(member);
     });
     if (!open) return;
     glEndList();
     noteList(node, name);
+    members_[node] = std::move(called);
 }
 
 void Scene::RebuildSubtree(Atom* node)
@@ -244,6 +255,7 @@ void Scene::DrawChild(Atom* node)
     if (!IsVariable(node) || (node->Flags & flNotDrawn)) return;
     uint32_t name = ListOf(node);
     if (!name) return;
+    if (recording_) callsLists_.insert(recording_);
     CallListNamed(name);
 }
 

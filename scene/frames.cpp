@@ -13,9 +13,6 @@ namespace tavro::scene {
 
 namespace {
 
-// The library-defined hook list replayed before each clear (lights, fog).
-constexpr const char* kBeforeDraw = "ONBEFOREDRAW";
-
 Colour opaque(WindowColour c)
 {
     return {c.r / 255.0, c.g / 255.0, c.b / 255.0, 1.0};
@@ -125,6 +122,12 @@ void Scene::Redraw()
 
 void Scene::drawScene()
 {
+    beginScene(true);
+    drawRootLists();
+}
+
+void Scene::beginScene(bool clear)
+{
     glEnable(GL_LIGHT0);
     SetCameraTransform();
 
@@ -135,8 +138,7 @@ void Scene::drawScene()
     Atom* root = RootNode();
     if (Atom* before = root ? ResolveFrom(root, kBeforeDraw) : nullptr)
         if (uint32_t name = ListOf(before)) glCallList(name);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawRootLists();
+    if (clear) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 void Scene::drawFrame()
@@ -146,7 +148,7 @@ void Scene::drawFrame()
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    drawScene();
+    if (!drawLayered()) drawScene();
     glFlush();
     ++framesDrawn_;
     if (!inPaint_) view_->Present();

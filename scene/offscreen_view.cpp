@@ -36,6 +36,8 @@ bool OffscreenView::Create(int width, int height, std::string& error)
         error = "the off-screen GL context cannot be made current";
         return false;
     }
+    // The old context's objects went with it (it shares none).
+    layer_ = FrameLayer();
     context_ = std::move(context);
     width_ = width;
     height_ = height;

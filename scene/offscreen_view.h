@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "frame_layer.h"
 #include "jpeg.h"
 #include "scene_view.h"
 
@@ -19,7 +20,8 @@ class OffscreenView : public SceneView {
 public:
     // A lazy view draws no frame when the program asks for a redraw, only
     // when the host paints (Scene::Paint) or saves a picture: a runner
-    // that shows nothing spends no time on frames.
+    // that shows nothing spends no time on frames. A view that draws
+    // frames keeps a layer that the next frame starts from.
     explicit OffscreenView(bool lazy = false);
     ~OffscreenView() override;
 
@@ -30,6 +32,7 @@ public:
     bool MakeCurrent() override;
     void Present() override;
     bool DrawsInPaintOnly() const override { return lazy_; }
+    FrameLayer* Layer() override { return lazy_ ? nullptr : &layer_; }
     int Width() const override { return width_; }
     int Height() const override { return height_; }
 
@@ -39,6 +42,7 @@ public:
 private:
     struct Context;
     std::unique_ptr<Context> context_;
+    FrameLayer layer_;
     bool lazy_ = false;
     int width_ = 0;
     int height_ = 0;

@@ -43,6 +43,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "atom.h"
@@ -231,6 +232,9 @@ public:
     uint64_t ListsCompiled() const { return listsCompiled_; }
     // Frames drawn since the scene was made.
     uint64_t FramesDrawn() const { return framesDrawn_; }
+    // Of those, the frames that started from the pixels kept from the last
+    // one and drew only what changed since.
+    uint64_t FramesFromKept() const { return framesFromKept_; }
     // The node that owns the GL list `name`, or null.
     Atom* NodeOfList(uint32_t name) const;
     // The GL list name of the node's list, or 0 when it has none.
@@ -268,9 +272,46 @@ private:
         bool& flag_;
         bool blocked_;
     };
+    // The library-defined hook list replayed before each clear (lights, fog).
+    static constexpr const char* kBeforeDraw = "ONBEFOREDRAW";
     void drawFrame();
     // Camera, background, the hook list and the root members' lists.
     void drawScene();
+    // The camera, background and hook list of a frame, cleared or not.
+    void beginScene(bool clear);
+
+    // ---- frames that start from the last one (layered_frames.cpp)
+    // While a program runs, a frame is the sequence of the procedures'
+    // drawings (the leaves) that the root members' lists call through their
+    // containers, taken oldest first. The leading ones that are settled
+    // (recorded once and not since, calling no other list, not waiting for
+    // a rebuild) are kept in the view's layer; a frame whose camera, size
+    // and background are those of the kept pixels and whose leaves start
+    // with the kept ones draws only its new settled leaves into the layer,
+    // copies the layer to the view and draws the rest on top, the depth
+    // test passing ties: for opaque drawings the pixels of a full replay,
+    // at the cost of what changed.
+    struct Leaf {
+        uint32_t content;
+        bool settled;
+    };
+    // Everything besides the leaves that a kept frame's pixels depend on.
+    struct FrameKey {
+        int width = 0, height = 0;
+        Vector3 eye{}, lookAt{}, up{};
+        float model[16] = {};
+        Colour background{};
+        uint32_t beforeDraw = 0;
+        uint64_t layer = 0;
+        bool operator==(const FrameKey& other) const;
+    };
+    // False when the view keeps no layer, or the frame is drawn in full
+    // anyway (nothing settled leads it, or the lists nest deeper than a
+    // frame may walk): the caller then draws the frame as drawScene does.
+    bool drawLayered();
+    bool collectLeaves(uint32_t list, std::vector<Leaf>& leaves, int depth) const;
+    FrameKey frameKey(uint64_t layerSerial) const;
+    uint32_t beforeDrawContent() const;
     void redrawAsPaint();
     Atom* sceneValue(int which) const;
     // Runs `draw` with an orthogonal projection of the box [low, high]
@@ -325,6 +366,16 @@ private:
     std::unordered_map<const Atom*, uint32_t> names_;
     // A procedure's drawing, called by the node's list (new per build).
     std::unordered_map<const Atom*, uint32_t> contents_;
+    // The list names a container's list calls, in calling order.
+    std::unordered_map<const Atom*, std::vector<uint32_t>> members_;
+    // How often each procedure's drawing was recorded, and the procedures
+    // whose drawing calls other lists (it changes with them).
+    std::unordered_map<const Atom*, uint32_t> recordings_;
+    std::unordered_set<const Atom*> callsLists_;
+    const Atom* recording_ = nullptr;
+    // The leaves whose pixels the view's layer holds, and under what.
+    std::vector<uint32_t> kept_;
+    FrameKey keptKey_;
     // Nodes whose rebuild waits for the next frame (BuildLater); each has
     // a list, so that the collector's DeleteDisplayList forgets it.
     std::vector<Atom*> deferredBuilds_;
@@ -334,6 +385,7 @@ private:
     uint64_t viewMoves_ = 0;
     uint64_t listsCompiled_ = 0;
     uint64_t framesDrawn_ = 0;
+    uint64_t framesFromKept_ = 0;
 };
 
 // The perspective rule of the plane window: the vertical field of view in

@@ -5,6 +5,8 @@
 
 namespace tavro::scene {
 
+class FrameLayer;
+
 class SceneView {
 public:
     virtual ~SceneView() = default;
@@ -27,6 +29,11 @@ public:
     // Redraw outside Scene::Paint then asks for a paint through Present
     // instead of drawing a frame that the paint would draw again.
     virtual bool DrawsInPaintOnly() const { return false; }
+
+    // Where the view keeps the part of a frame that the next frame starts
+    // from (frame_layer.h), owned by the view and valid in its context;
+    // null when every frame is drawn in full.
+    virtual FrameLayer* Layer() { return nullptr; }
 
     // The drawing area in framebuffer pixels.
     virtual int Width() const = 0;

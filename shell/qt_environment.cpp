@@ -192,7 +192,7 @@ void QtEnvironment::BuildDeferredDrawings(bool whenFrameDue)
     if (whenFrameDue && !(plane && plane->View()->FrameDue())) return;
     if (!MakeSceneContextCurrent()) return;
     TheScene().BuildDeferred();
-    if (plane) plane->View()->Present();
+    if (plane) plane->View()->DeferredDrawingsBuilt();
 }
 
 void QtEnvironment::RepaintPlane()

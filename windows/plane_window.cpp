@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QOpenGLContext>
 #include <QPainter>
 #include <QPointer>
 #include <QPrintDialog>
@@ -15,6 +16,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
+
+#include <GL/gl.h>
 
 #include "configuration.h"
 #include "environment.h"
@@ -62,13 +66,14 @@ int shiftState(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, bool d
 // A frame is asked for no sooner than this after the last one, and no
 // sooner than this many times its cost: a frame composes the whole main
 // window, and the GL rasterises on threads of its own, which share the
-// processors with the running program. Fourteen frames a second are
-// enough to watch a drawing grow, and the program keeps most of the
-// processors.
-constexpr int kFrameMilliseconds = 70;
-constexpr int kFrameCostShare = 4;
-// However slow the frames, a growing drawing is shown ten times a second.
-constexpr qint64 kLongestFrameMilliseconds = 100 / kFrameCostShare;
+// processors with the running program. Ten frames a second are enough to
+// watch a drawing grow, and the program keeps most of the processors: a
+// frame that costs more (a software GL composes the window in some 15 to
+// 20 ms) comes after six times its cost.
+constexpr int kFrameMilliseconds = 100;
+constexpr int kFrameCostShare = 6;
+// However slow the frames, a growing drawing is shown six times a second.
+constexpr qint64 kLongestFrameMilliseconds = 150 / kFrameCostShare;
 // Degrees of orbit per pixel dragged.
 constexpr double kOrbitPerPixel = 0.5;
 
@@ -103,14 +108,18 @@ PlaneView::PlaneView(PlaneWindow* plane, QWidget* parent) : QOpenGLWidget(parent
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, &PlaneView::askPaint);
     // A frame costs from its paint until the window shows it, the
-    // composition of the window included.
+    // composition of the window included: the longer of the time that
+    // passed and the processor time the process spent meanwhile (a
+    // software GL rasterises on threads of its own, beside this one).
     connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
         // The window shows itself for other widgets' paints too: only a
         // frame of this view counts. The first frames of a window cost far
         // more than the later ones (the GL compiles its shaders): a cost
         // counts capped, and half of the last one is kept.
         if (!paintStart_.isValid()) return;
-        frameCostMs_ = (frameCostMs_ + std::min<qint64>(paintStart_.elapsed(), kLongestFrameMilliseconds)) / 2;
+        qint64 processor = qint64((std::clock() - paintClock_) * 1000 / CLOCKS_PER_SEC);
+        qint64 cost = std::max(paintStart_.elapsed(), processor);
+        frameCostMs_ = (frameCostMs_ + std::min<qint64>(cost, kLongestFrameMilliseconds)) / 2;
         paintStart_.invalidate();
         sincePaint_.start();
     });
@@ -156,19 +165,71 @@ void PlaneView::Present()
 
 void PlaneView::askPaint()
 {
-    if (!paintWaiting()) paintAsked_.start();
+    if (!paintWaiting()) {
+        paintAsked_.start();
+        paintHasDeferred_ = false;
+    }
     update();
 }
 
+// A paint asked for by a new piece of the drawing comes with the next
+// pump: the drawings put off are recorded before it, so that the frame
+// shows the turtle where it is, not where the last frame left it.
 bool PlaneView::FrameDue() const
 {
-    return isVisible() && !frameTimer_.isActive() && !paintWaiting() && untilNextFrame() == 0;
+    if (!isVisible()) return false;
+    if (paintWaiting()) return !paintHasDeferred_;
+    return !frameTimer_.isActive() && untilNextFrame() == 0;
+}
+
+void PlaneView::DeferredDrawingsBuilt()
+{
+    Present();
+    if (paintWaiting()) paintHasDeferred_ = true;
 }
 
 int PlaneView::Width() const { return int(width() * devicePixelRatioF()); }
 int PlaneView::Height() const { return int(height() * devicePixelRatioF()); }
 
-void PlaneView::initializeGL() { TheScene().OpenView(this, workspaceColour()); }
+PlaneView::~PlaneView()
+{
+    if (QOpenGLContext* c = context()) disconnect(c, nullptr, this, nullptr);
+    releaseLayer();
+}
+
+void PlaneView::releaseLayer()
+{
+    QOpenGLContext* c = context();
+    if (!c) return;
+    // A context about to go is current already.
+    if (QOpenGLContext::currentContext() != c) {
+        if (!isValid()) return;
+        makeCurrent();
+    }
+    layer_.Release();
+}
+
+void PlaneView::initializeGL()
+{
+    // A widget moved to another window gets a new context: the old one's
+    // objects go with it.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &PlaneView::releaseLayer, Qt::UniqueConnection);
+    TheScene().OpenView(this, workspaceColour());
+    QTimer::singleShot(0, this, &PlaneView::prepareGL);
+}
+
+void PlaneView::prepareGL()
+{
+    if (RunScope::Depth() > 0 || !MakeCurrent()) return;
+    // A software GL compiles the copy on first use, which takes tens of
+    // milliseconds: the first frame of the first run would pay for it.
+    if (layer_.Prepare(Width(), Height())) {
+        layer_.Bind();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        layer_.CopyToTarget();
+    }
+    update();
+}
 
 void PlaneView::resizeGL(int w, int h)
 {
@@ -181,6 +242,7 @@ void PlaneView::paintGL()
     paintAsked_.invalidate();
     if (plane_->IsMoving()) return;
     paintStart_.start();
+    paintClock_ = std::clock();
     TheScene().Paint(workspaceColour());
 }
 

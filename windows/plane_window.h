@@ -9,9 +9,11 @@
 #include <QElapsedTimer>
 #include <QOpenGLWidget>
 #include <QTimer>
+#include <ctime>
 #include <string>
 
 #include "atom.h"
+#include "frame_layer.h"
 #include "scene_view.h"
 #include "tool_window.h"
 
@@ -35,15 +37,20 @@ class PlaneView : public QOpenGLWidget, public scene::SceneView {
     Q_OBJECT
 public:
     explicit PlaneView(PlaneWindow* plane, QWidget* parent);
+    ~PlaneView() override;
     bool MakeCurrent() override;
     // Asks for a frame, coalesced as above.
     void Present() override;
-    // Whether a frame asked for now would be painted at once: the view is
-    // shown, no frame is waiting to be painted, and the gap after the last
-    // one has passed.
+    // Whether the drawings put off to the next frame should be recorded
+    // now: the view is shown, and either a paint is waiting that has not
+    // had them recorded yet, or a frame asked for now would be painted at
+    // once (the gap after the last one has passed).
     bool FrameDue() const;
+    // The drawings put off were recorded: a frame shows them.
+    void DeferredDrawingsBuilt();
     // A frame is drawn by the widget's own paint: Redraw only asks for one.
     bool DrawsInPaintOnly() const override { return true; }
+    scene::FrameLayer* Layer() override { return &layer_; }
     int Width() const override;
     int Height() const override;
 
@@ -66,14 +73,25 @@ private:
     // update(), remembering when a paint was first asked for.
     void askPaint();
 
+    // The layer lives in the widget's context and goes before it does.
+    void releaseLayer();
+    // Once the view can draw: the GL's first copy of a layer (which
+    // compiles code of its own) happens while the user has not started a
+    // program yet.
+    void prepareGL();
+
     PlaneWindow* plane_;
+    scene::FrameLayer layer_;
     QTimer frameTimer_;
     QElapsedTimer sincePaint_;
     QElapsedTimer paintStart_;
+    std::clock_t paintClock_ = 0;
     // What a frame costs, from its paint until the window shows it.
     qint64 frameCostMs_ = 0;
     // A paint was asked for (update) and has not happened yet.
     QElapsedTimer paintAsked_;
+    // The waiting paint will show the drawings put off until it.
+    bool paintHasDeferred_ = false;
     // An orbit drag is under way from this point.
     bool orbiting_ = false;
     QPoint dragFrom_;

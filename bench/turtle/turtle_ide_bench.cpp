@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <sys/resource.h>
 #include <cstdlib>
 #include <string>
 
@@ -51,6 +52,16 @@ int main(int argc, char** argv)
         if (std::getenv("PLANE_HIDDEN")) plane->hide();
         QTest::qWait(100);
         uint64_t frames = TheScene().FramesDrawn();
+        uint64_t fromKept = TheScene().FramesFromKept();
+        // Processor time as well: on a machine shared with other work the
+        // wall time says little (the GL's threads count too).
+        auto cpuMs = [] {
+            rusage use{};
+            getrusage(RUSAGE_SELF, &use);
+            return (use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 +
+                   (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
+        };
+        double cpuBefore = cpuMs();
         QElapsedTimer t;
         t.start();
         QTest::keyClicks(command->CommandLine(), "repeat " + QString::number(steps) + " [fd 1 rt 1]");
@@ -58,8 +69,10 @@ int main(int argc, char** argv)
         double ms = double(t.nsecsElapsed()) / 1e6;
         std::printf("ide_steps %d\n", steps);
         std::printf("ide_ms %.1f\n", ms);
+        std::printf("ide_cpu_ms %.1f\n", cpuMs() - cpuBefore);
         std::printf("ide_steps_per_s %.0f\n", steps / ms * 1000);
         std::printf("ide_frames %llu\n", (unsigned long long)(TheScene().FramesDrawn() - frames));
+        std::printf("ide_frames_from_kept %llu\n", (unsigned long long)(TheScene().FramesFromKept() - fromKept));
         QCoreApplication::exit(0);
     });
     int status = QApplication::exec();

@@ -243,6 +243,29 @@ private slots:
         run("clearscreen");
     }
 
+    // A frame painted while a program runs starts from the pixels kept
+    // from the last one (the view's own framebuffer takes them) and shows
+    // what a full replay of every list shows.
+    void runningFramesMatchAFullReplay()
+    {
+        run("clearscreen");
+        run("repeat 150 [fd 1 rt 3]");
+        auto runningFrame = [] {
+            RunState = rsRunning;
+            QImage image = ThePlaneWindow()->View()->grabFramebuffer();
+            RunState = rsIdle;
+            return image;
+        };
+        runningFrame();
+        run("setpencolor 1 0 0\nrepeat 150 [fd 1 lt 3]");
+        uint64_t kept = TheScene().FramesFromKept();
+        QImage running = runningFrame();
+        QCOMPARE(TheScene().FramesFromKept(), kept + 1);
+        QImage full = ThePlaneWindow()->View()->grabFramebuffer();
+        QCOMPARE(running, full);
+        run("clearscreen");
+    }
+
     // A long drawing shows several frames while it runs.
     void longDrawingGetsFrames()
     {
