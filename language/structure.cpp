@@ -682,12 +682,20 @@ struct NameSite {
 constexpr size_t kNameSites = 2048;
 NameSite gNameSites[kNameSites];
 
+// Each (word, scope) has two places, side by side: two names of one loop
+// that hash alike would otherwise take the place from each other at every
+// lookup (which addresses the atoms get decides that, run by run). A new
+// answer takes the place whose answer is of an earlier tree, else the
+// second one.
 NameSite& siteOf(const Atom* name, const Atom* scope)
 {
     uint64_t h = (reinterpret_cast<uintptr_t>(name) >> 4) * 0x9E3779B97F4A7C15ull;
     h ^= reinterpret_cast<uintptr_t>(scope) >> 4;
     h *= 0xC2B2AE3D27D4EB4Full;
-    return gNameSites[(h >> 40) & (kNameSites - 1)];
+    NameSite* pair = &gNameSites[(h >> 40) & (kNameSites - 2)];
+    if (pair[0].name == name && pair[0].scope == scope) return pair[0];
+    if (pair[1].name == name && pair[1].scope == scope) return pair[1];
+    return pair[0].epoch != gTreeEpoch ? pair[0] : pair[1];
 }
 
 // Whether an answer found from `scope` may be remembered: no node of the
