@@ -191,8 +191,6 @@ Atom* PopContext()
     return node;
 }
 
-Atom* ContextNode(const TContext* context) { return context ? context->Node : nullptr; }
-
 Atom* RootNode() { return State->Root; }
 
 void ClearRoot()
@@ -811,7 +809,32 @@ Atom* resolveAtSite(const Atom* nameAtom, std::string_view name, Atom* scope, At
                     bool fresh);
 }  // namespace
 
-Atom* ResolveName(const Atom* nameAtom, std::string_view name)
+namespace detail {
+NameMemo gNameMemos[kNameMemos];
+
+bool RecordHasMember(Atom* record, std::string_view name) { return scanRecord(record, name) != nullptr; }
+
+Atom* VerifiedMemo(const Atom* nameAtom, std::string_view name, Atom* found)
+{
+    if (ResolveNameFully(nameAtom, name) != found) {
+        std::fprintf(stderr, "tavro: remembered lookup of %.*s is stale\n", static_cast<int>(name.size()),
+                     name.data());
+        std::abort();
+    }
+    return found;
+}
+}  // namespace detail
+
+namespace {
+// Keeps a remembered answer of a simple name in the front's table too.
+inline void keepMemo(const NameSite& site)
+{
+    detail::NameMemo& m = detail::MemoOf(site.name);
+    m = detail::NameMemo{site.name, site.text, site.scope, site.found, site.epoch};
+}
+}  // namespace
+
+Atom* detail::ResolveNameFully(const Atom* nameAtom, std::string_view name)
 {
     if (!IsObject(nameAtom) || nameAtom->Kind != akWord || !NamesCaseSensitive()) return Resolve(name);
     Atom* scope = ContextNode(TopContext());
@@ -832,7 +855,10 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
     NameSite& site = siteOf(nameAtom, scope);
     const bool fresh = site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope &&
                        site.text == nameAtom->Text;
-    if (fresh && !site.path && !VerifyLookups) return site.found;
+    if (fresh && !site.path && !VerifyLookups) {
+        keepMemo(site);
+        return site.found;
+    }
     return resolveAtSite(nameAtom, name, scope, record, site, fresh);
 }
 
@@ -858,6 +884,7 @@ namespace {
     if (isSimpleName(name)) {
         markSearched(scope, found);
         site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, false};
+        keepMemo(site);
     } else if (isPlainPath(name) && (!record || pathPassesRecord(record, name))) {
         markSearched(scope, found);
         site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, true};
