@@ -313,6 +313,14 @@ Atom* ResolveUnknownName(std::string_view name)
     RaiseUnknownName(name);
 }
 
+// Out of line: programs name words.
+Atom* ResolveSpelledName(Atom* nameAtom)
+{
+    std::string name = ToText(nameAtom);
+    Atom* node = ResolveName(nameAtom, name);
+    return node ? node : ResolveUnknownName(name);
+}
+
 std::string WordUserCalled(std::string_view word)
 {
     std::string name(word);
@@ -350,16 +358,6 @@ inline Atom* bodyAfterParameters(Atom* definition)
         if (body && IsList(LeftOf(body))) body = RightOf(body);
     }
     return body;
-}
-
-// The node a call names that is no word (its printed form is the name).
-// Out of line: calls name words.
-[[gnu::noinline]] Atom* resolveSpelledName(Atom* nameAtom)
-{
-    std::string name = ToText(nameAtom);
-    Atom* node = ResolveName(nameAtom, name);
-    if (!node) node = ResolveUnknownName(name);
-    return node;
 }
 
 // A call of a node that holds no procedure: the variable's value.
@@ -473,14 +471,7 @@ void findForSite(CallSite& site, const Atom* nameAtom, int argCount, const TCode
 void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)
 {
-    Atom* node;
-    if (IsObject(nameAtom) && nameAtom->Kind == akWord) [[likely]] {
-        std::string_view name = TextOf(nameAtom);
-        node = ResolveName(nameAtom, name);
-        if (!node) node = ResolveUnknownName(name);
-    } else {
-        node = resolveSpelledName(nameAtom);
-    }
+    Atom* node = ResolveProgramName(nameAtom);
     if (LambdaMayExist())
         if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
     Atom* definition = LeftOf(node);

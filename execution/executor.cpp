@@ -84,25 +84,9 @@ void runBody(Atom* list) {
 
 // Pushes what `:` gives for the name `nameAtom`: the value, or a copy of
 // an object with members.
-// The node a name that is no word stands for (its printed form is the
-// name). Out of line: names are words.
-[[gnu::noinline]] Atom* spelledThing(Atom* nameAtom)
-{
-    std::string spelled = ToText(nameAtom);
-    Atom* node = ResolveName(nameAtom, spelled);
-    return node ? node : ResolveUnknownName(spelled);
-}
-
 void pushThing(TStack& stack, Atom* nameAtom)
 {
-    Atom* node;
-    if (IsObject(nameAtom) && nameAtom->Kind == akWord) [[likely]] {
-        std::string_view name = TextOf(nameAtom);
-        node = ResolveName(nameAtom, name);
-        if (!node) node = ResolveUnknownName(name);
-    } else {
-        node = spelledThing(nameAtom);
-    }
+    Atom* node = ResolveProgramName(nameAtom);
     if (node->FirstChild) {
         Atom* copy = NewAnonymous(nullptr);
         CopyInto(node, copy);

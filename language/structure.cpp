@@ -667,12 +667,9 @@ namespace {
 
 using detail::gTreeEpoch;
 
-struct NameSite {
-    const Atom* name = nullptr;
-    TText text = nullptr;
-    const Atom* scope = nullptr;
-    Atom* found = nullptr;
-    uint64_t epoch = 0;
+// The word, its text, the scope, the answer and the tree epoch of the
+// answer, as the front's memo holds them.
+struct NameSite : detail::NameMemo {
     // A dotted name: found only while the record it is read in has no
     // member of its first segment's name.
     bool path = false;
@@ -827,11 +824,7 @@ Atom* VerifiedMemo(const Atom* nameAtom, std::string_view name, Atom* found)
 
 namespace {
 // Keeps a remembered answer of a simple name in the front's table too.
-inline void keepMemo(const NameSite& site)
-{
-    detail::NameMemo& m = detail::MemoOf(site.name);
-    m = detail::NameMemo{site.name, site.text, site.scope, site.found, site.epoch};
-}
+inline void keepMemo(const NameSite& site) { detail::MemoOf(site.name) = site; }
 }  // namespace
 
 Atom* detail::ResolveNameFully(const Atom* nameAtom, std::string_view name)
@@ -883,11 +876,11 @@ namespace {
     if (!found || !rememberable(scope)) return found;
     if (isSimpleName(name)) {
         markSearched(scope, found);
-        site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, false};
+        site = NameSite{{nameAtom, nameAtom->Text, scope, found, gTreeEpoch}, false};
         keepMemo(site);
     } else if (isPlainPath(name) && (!record || pathPassesRecord(record, name))) {
         markSearched(scope, found);
-        site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, true};
+        site = NameSite{{nameAtom, nameAtom->Text, scope, found, gTreeEpoch}, true};
     }
     return found;
 }
