@@ -106,16 +106,12 @@ void ForgetGlobalScopes()
     NoteTreeChange();
 }
 
-namespace {
-bool gMakeHooksSeen = false;
-}  // namespace
-
 namespace detail {
+bool gMakeHooksSeen = false;
 bool gLambdaSeen = false;
 }  // namespace detail
 using detail::gLambdaSeen;
-
-bool MakeHooksMayExist() { return gMakeHooksSeen; }
+using detail::gMakeHooksSeen;
 
 void NoteMemberName(std::string_view n)
 {

@@ -123,10 +123,11 @@ const std::vector<Atom*>& GlobalScopes();
 // False while no member named "onbeforemake" or "onaftermake" was ever
 // attached or given that name (nor the naming mode changed): assignment
 // then need not look for those hooks. Once true it stays true.
-bool MakeHooksMayExist();
 namespace detail {
+extern bool gMakeHooksSeen;
 extern bool gLambdaSeen;
 }  // namespace detail
+inline bool MakeHooksMayExist() { return detail::gMakeHooksSeen; }
 // The same for members named "lambda" (a procedure's own code). Inline:
 // every call asks.
 inline bool LambdaMayExist() { return detail::gLambdaSeen; }
