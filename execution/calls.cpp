@@ -383,11 +383,15 @@ inline Atom* bodyAfterParameters(Atom* definition)
 // checks); the rest only follows from the definition, the body's compiled
 // code and the site's operand words, and is trusted while those are the
 // ones it was found with: the body's first statement is found at every
-// call, past the "," cells before it, and must have the same code.
+// call, past the "," cells before it, and must have the same code. Atoms
+// and code are only freed by collections and by changes of the tree that
+// change its epoch: a site is trusted within the epoch it was found in, so
+// that no address it compares can have been given to another atom since.
 struct CallSite {
     const TCodeWord* args = nullptr;
     const Atom* nameAtom = nullptr;
     int argCount = -1;
+    uint64_t epoch = 0;
     bool caseSensitive = true;
     const Atom* node = nullptr;
     const Atom* definition = nullptr;
@@ -422,8 +426,8 @@ inline int plannedWords(int argCount) { return argCount < 2 ? 2 * argCount : 4; 
 inline bool siteHolds(const CallSite& site, const Atom* nameAtom, int argCount, const TCodeWord* args,
                       const Atom* node, const Atom* definition, const Atom* body)
 {
-    if (site.args != args || site.nameAtom != nameAtom || site.argCount != argCount || site.node != node ||
-        site.definition != definition || site.caseSensitive != NamesCaseSensitive())
+    if (site.args != args || site.epoch != TreeEpoch() || site.nameAtom != nameAtom || site.argCount != argCount ||
+        site.node != node || site.definition != definition || site.caseSensitive != NamesCaseSensitive())
         return false;
     const Atom* first = firstStatement(body);
     if (first != site.first || (first && first->Code != site.firstCode))
@@ -443,6 +447,7 @@ void findForSite(CallSite& site, const Atom* nameAtom, int argCount, const TCode
     site.args = args;
     site.nameAtom = nameAtom;
     site.argCount = argCount;
+    site.epoch = TreeEpoch();
     site.caseSensitive = NamesCaseSensitive();
     site.node = node;
     site.definition = definition;
