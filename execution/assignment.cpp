@@ -318,9 +318,11 @@ bool assignPlainly(TStack& stack, const AssignArguments& a, Atom* node)
         return false;
     if (HasInheritedFlag(parent, flLocked | flAssigning)) return false;
 
-    Env().DeleteDisplayList(node);
+    // Without display lists the upkeep around the change does nothing.
+    const bool drawn = Env().KeepsDisplayLists();
+    if (drawn) Env().DeleteDisplayList(node);
     ReplaceValue(node, a.value);
-    redrawAfterChange(node);
+    if (drawn) redrawAfterChange(node);
     stack.Push(node);
     return true;
 }

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +38,19 @@ namespace tavro {
 namespace {
 
 constexpr int kReclaimableParameters = 8;
+
+inline bool isCommaCell(const Atom* cell)
+{
+    const Atom* e = LeftOf(cell);
+    return IsObject(e) && e->Kind == akWord && TextOf(e) == ",";
+}
+
+// The first statement of a body: past the "," cells before it.
+inline const Atom* firstStatement(const Atom* body)
+{
+    while (body && isCommaCell(body)) body = RightOf(body);
+    return body;
+}
 
 // Native words allocate from the pool's free list themselves and ask the
 // system for each atom when it is empty: the list is topped up from the
@@ -298,6 +313,14 @@ Atom* ResolveUnknownName(std::string_view name)
     RaiseUnknownName(name);
 }
 
+// Out of line: programs name words.
+Atom* ResolveSpelledName(Atom* nameAtom)
+{
+    std::string name = ToText(nameAtom);
+    Atom* node = ResolveName(nameAtom, name);
+    return node ? node : ResolveUnknownName(name);
+}
+
 std::string WordUserCalled(std::string_view word)
 {
     std::string name(word);
@@ -313,18 +336,14 @@ std::string WordUserCalled(std::string_view word)
 
 Atom* NativeBodyStatement(Atom* body)
 {
-    auto isComma = [](const Atom* cell) {
-        const Atom* e = LeftOf(cell);
-        return IsObject(e) && e->Kind == akWord && TextOf(e) == ",";
-    };
-    while (body && isComma(body)) body = RightOf(body);
+    body = const_cast<Atom*>(firstStatement(body));
     if (!body || !body->Code) return nullptr;
     const TCodeList* code = body->Code;
     if (code->Count != 7 || code->Words[0] != opNative || code->Words[2] != opOutput ||
         code->Words[3] != MakeCounts(1, 0) || code->Words[4] != opPop || code->Words[5] != opEnd)
         return nullptr;
     for (const Atom* rest = reinterpret_cast<const Atom*>(code->Words[6]); rest; rest = RightOf(rest))
-        if (!isComma(rest)) return nullptr;
+        if (!isCommaCell(rest)) return nullptr;
     return body;
 }
 
@@ -341,16 +360,6 @@ inline Atom* bodyAfterParameters(Atom* definition)
     return body;
 }
 
-// The node a call names that is no word (its printed form is the name).
-// Out of line: calls name words.
-[[gnu::noinline]] Atom* resolveSpelledName(Atom* nameAtom)
-{
-    std::string name = ToText(nameAtom);
-    Atom* node = ResolveName(nameAtom, name);
-    if (!node) node = ResolveUnknownName(name);
-    return node;
-}
-
 // A call of a node that holds no procedure: the variable's value.
 [[gnu::noinline]] void pushVariableValue(TStack& stack, Atom* node, bool wantValue)
 {
@@ -364,19 +373,110 @@ inline Atom* bodyAfterParameters(Atom* definition)
     PendingOutput = NoValue;
 }
 
+// ---- call sites
+//
+// A call site (the operand words of one opCall) remembers what its last
+// call found past the name: the procedure's definition list and body, the
+// wrapper's native statement, and for a core word answered in place which
+// of the function's inputs each of its inputs is. The name is resolved at
+// every call (ResolveName remembers that answer exactly, with its own
+// checks); the rest only follows from the definition, the body's compiled
+// code and the site's operand words, and is trusted while those are the
+// ones it was found with: the body's first statement is found at every
+// call, past the "," cells before it, and must have the same code. Atoms
+// and code are only freed by collections and by changes of the tree that
+// change its epoch: a site is trusted within the epoch it was found in, so
+// that no address it compares can have been given to another atom since.
+struct CallSite {
+    const TCodeWord* args = nullptr;
+    const Atom* nameAtom = nullptr;
+    int argCount = -1;
+    uint64_t epoch = 0;
+    bool caseSensitive = true;
+    const Atom* node = nullptr;
+    const Atom* definition = nullptr;
+    const Atom* first = nullptr;  // the body's first statement
+    const TCodeList* firstCode = nullptr;
+    TCodeWord operands[4] = {};
+    Atom* nativeStatement = nullptr;
+    IntrinsicPlan plan;
+};
+constexpr size_t kCallSites = 1024;
+CallSite gCallSites[kCallSites];
+
+// Each site has two places side by side (see ResolveName's): a site found
+// in neither takes the first, whose site moves to the second.
+CallSite& callSiteOf(const TCodeWord* args)
+{
+    uint64_t h = (reinterpret_cast<uintptr_t>(args) >> 3) * 0x9E3779B97F4A7C15ull;
+    CallSite* pair = &gCallSites[(h >> 40) & (kCallSites - 2)];
+    if (pair[0].args == args) [[likely]]
+        return pair[0];
+    if (pair[1].args == args) return pair[1];
+    pair[1] = pair[0];
+    pair[0].args = nullptr;
+    return pair[0];
+}
+
+// The operand words a site's plan depends on: those of its first two inputs.
+inline int plannedWords(int argCount) { return argCount < 2 ? 2 * argCount : 4; }
+
+// Whether `site` holds what a call of `node` with this definition and
+// body from these operand words would find.
+inline bool siteHolds(const CallSite& site, const Atom* nameAtom, int argCount, const TCodeWord* args,
+                      const Atom* node, const Atom* definition, const Atom* body)
+{
+    if (site.args != args || site.epoch != TreeEpoch() || site.nameAtom != nameAtom || site.argCount != argCount ||
+        site.node != node || site.definition != definition || site.caseSensitive != NamesCaseSensitive())
+        return false;
+    const Atom* first = firstStatement(body);
+    if (first != site.first || (first && first->Code != site.firstCode))
+        return false;
+    for (int i = 0, n = plannedWords(argCount); i < n; ++i)
+        if (site.operands[i] != args[i]) return false;
+    return true;
+}
+
+// Finds afresh what a site remembers.
+void findForSite(CallSite& site, const Atom* nameAtom, int argCount, const TCodeWord* args, const Atom* node,
+                 const Atom* definition, Atom* body)
+{
+    site.nativeStatement = NativeBodyStatement(body);
+    site.plan = IntrinsicPlan{};
+    if (site.nativeStatement) PlanIntrinsic(site.nativeStatement, argCount, args, site.plan);
+    site.args = args;
+    site.nameAtom = nameAtom;
+    site.argCount = argCount;
+    site.epoch = TreeEpoch();
+    site.caseSensitive = NamesCaseSensitive();
+    site.node = node;
+    site.definition = definition;
+    site.first = firstStatement(body);
+    site.firstCode = site.first ? site.first->Code : nullptr;
+    for (int i = 0, n = plannedWords(argCount); i < n; ++i) site.operands[i] = args[i];
+}
+
+// Under TAVRO_VERIFY_LOOKUPS: a remembered site must say what finding
+// afresh says.
+[[gnu::noinline, gnu::cold]] void verifySite(const CallSite& site, int argCount, const TCodeWord* args, Atom* body)
+{
+    Atom* statement = NativeBodyStatement(body);
+    IntrinsicPlan plan;
+    if (statement) PlanIntrinsic(statement, argCount, args, plan);
+    if (statement != site.nativeStatement || plan.fn != site.plan.fn || plan.word != site.plan.word ||
+        plan.slot[0] != site.plan.slot[0] || plan.slot[1] != site.plan.slot[1] ||
+        plan.hasFirst != site.plan.hasFirst) {
+        std::fprintf(stderr, "tavro: remembered call site of %s is stale\n", std::string(TextOf(site.node)).c_str());
+        std::abort();
+    }
+}
+
 }  // namespace
 
 void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord* args,
                    bool wantValue)
 {
-    Atom* node;
-    if (IsObject(nameAtom) && nameAtom->Kind == akWord) [[likely]] {
-        std::string_view name = TextOf(nameAtom);
-        node = ResolveName(nameAtom, name);
-        if (!node) node = ResolveUnknownName(name);
-    } else {
-        node = resolveSpelledName(nameAtom);
-    }
+    Atom* node = ResolveProgramName(nameAtom);
     if (LambdaMayExist())
         if (Atom* lambda = FindMember(node, NormalizedReserved(rwLambda))) node = lambda;
     Atom* definition = LeftOf(node);
@@ -387,8 +487,16 @@ void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     }
 
     Atom* body = bodyAfterParameters(definition);
-    Atom* nativeStatement = NativeBodyStatement(body);
-    if (nativeStatement && CallIntrinsic(stack, node, nativeStatement, argCount, args)) return;
+    // The native statement and the plan of the site (see CallSite).
+    CallSite& site = callSiteOf(args);
+    if (!siteHolds(site, nameAtom, argCount, args, node, definition, body)) [[unlikely]]
+        findForSite(site, nameAtom, argCount, args, node, definition, body);
+    else if (VerifyLookups)
+        verifySite(site, argCount, args, body);
+    Atom* nativeStatement = site.nativeStatement;
+    if (nativeStatement && site.plan.word != CoreWord::None &&
+        RunIntrinsic(stack, node, nativeStatement, argCount, args, site.plan))
+        return;
 
     std::string_view procName = TextOf(node);
     // A call whose every parameter is a plain value may reuse the nodes of

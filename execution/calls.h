@@ -8,6 +8,7 @@
 #include "interpreter.h"
 #include "run_control.h"
 #include "state.h"
+#include "structure.h"
 #include "value_stack.h"
 
 namespace tavro {
@@ -37,6 +38,20 @@ Atom* CallNative(TNativeFunction fn);
 // template was passed to). Raises as RaiseUnknownName when that finds
 // nothing either.
 Atom* ResolveUnknownName(std::string_view name);
+
+// The node a name written in a program stands for (a word, or anything
+// else by its printed form); raises as ResolveUnknownName when there is
+// none.
+Atom* ResolveSpelledName(Atom* nameAtom);
+inline Atom* ResolveProgramName(Atom* nameAtom)
+{
+    if (IsObject(nameAtom) && nameAtom->Kind == akWord) [[likely]] {
+        std::string_view name = TextOf(nameAtom);
+        Atom* node = ResolveName(nameAtom, name);
+        return node ? node : ResolveUnknownName(name);
+    }
+    return ResolveSpelledName(nameAtom);
+}
 
 // The word a program called that led to the native word running now: the
 // library procedure nearest the program's own code on the context stack

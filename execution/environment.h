@@ -90,6 +90,9 @@ public:
     virtual void RebuildTree() {}
 
     // ---- scene: display lists belong to variable nodes
+    // False only for an environment whose three display-list operations
+    // below do nothing (and answer false): an assignment then skips them.
+    virtual bool KeepsDisplayLists() { return true; }
     virtual bool HasDisplayList(Atom* node) { return false; }
     virtual void DeleteDisplayList(Atom* node) {}
     virtual void BuildDisplayList(Atom* node) {}

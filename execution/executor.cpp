@@ -86,10 +86,7 @@ void runBody(Atom* list) {
 // an object with members.
 void pushThing(TStack& stack, Atom* nameAtom)
 {
-    std::string spelled;
-    std::string_view name = NameText(nameAtom, spelled);
-    Atom* node = ResolveName(nameAtom, name);
-    if (!node) node = ResolveUnknownName(name);
+    Atom* node = ResolveProgramName(nameAtom);
     if (node->FirstChild) {
         Atom* copy = NewAnonymous(nullptr);
         CopyInto(node, copy);

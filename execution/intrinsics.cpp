@@ -393,23 +393,21 @@ Check checkNative(TNativeFunction fn, Atom* node, TStack& stack, int argCount, c
 
 }  // namespace
 
-bool CallIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, const TCodeWord* args)
+bool PlanIntrinsic(const Atom* statement, int argCount, const TCodeWord* args, IntrinsicPlan& plan)
 {
+    plan = IntrinsicPlan{};
     if (argCount < 1 || argCount > 2) return false;
     auto fn = reinterpret_cast<TNativeFunction>(statement->Code->Words[1]);
     CoreWord word = CoreWordOf(fn);
     if (word == CoreWord::None) return false;
 
-    // The inputs by the library's names, passed by value and no objects
-    // (an object input becomes the parameter node itself).
+    // The inputs by the library's names, passed by value.
     const Parameters names = parametersOf(word);
-    Atom* inputs[2] = {nullptr, nullptr};
     bool seen[2] = {false, false};
     for (int i = 0; i < argCount; ++i) {
         int k = parameterIndex(reinterpret_cast<const Atom*>(args[2 * i + 1]), names);
-        Atom* v = stack.Peek(i);
-        if (args[2 * i] == 1 || k < 0 || seen[k] || v == NoValue || IsVariable(v)) return false;
-        inputs[k] = v;
+        if (args[2 * i] == 1 || k < 0 || seen[k]) return false;
+        plan.slot[i] = static_cast<int8_t>(k);
         seen[k] = true;
     }
     // Every input must be there, except that DIFFERENCE without a negates.
@@ -417,12 +415,36 @@ bool CallIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, con
     if (hasSecond && !seen[1]) return false;
     if (!seen[0] && (word != CoreWord::Difference)) return false;
     if (argCount != int(seen[0]) + int(seen[1])) return false;
+    plan.fn = fn;
+    plan.word = word;
+    plan.hasFirst = seen[0];
+    return true;
+}
+
+bool CallIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, const TCodeWord* args)
+{
+    IntrinsicPlan plan;
+    return PlanIntrinsic(statement, argCount, args, plan) && RunIntrinsic(stack, node, statement, argCount, args, plan);
+}
+
+bool RunIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, const TCodeWord* args,
+                  const IntrinsicPlan& plan)
+{
+    // No objects (an object input becomes the parameter node itself).
+    Atom* inputs[2] = {nullptr, nullptr};
+    for (int i = 0; i < argCount; ++i) {
+        Atom* v = stack.Peek(i);
+        if (v == NoValue || IsVariable(v)) return false;
+        inputs[plan.slot[i]] = v;
+    }
+    const CoreWord word = plan.word;
+    const TNativeFunction fn = plan.fn;
 
     Answer answer;
     if (word <= CoreWord::GreaterEqual) {
         long double a = 0, b = 0;
-        if ((seen[0] && !plainNumber(inputs[0], a)) || !plainNumber(inputs[1], b) ||
-            !answerNumbers(word, seen[0], a, b, answer))
+        if ((plan.hasFirst && !plainNumber(inputs[0], a)) || !plainNumber(inputs[1], b) ||
+            !answerNumbers(word, plan.hasFirst, a, b, answer))
             return false;
     } else if (!answerParts(word, inputs[0], inputs[1], answer)) {
         return false;

@@ -33,10 +33,34 @@
 // the native function run on a record of its own; a difference aborts.
 #pragma once
 
+#include <cstdint>
+
+#include "native_words.h"
 #include "state.h"
 #include "value_stack.h"
 
 namespace tavro {
+
+// What decides whether a call site's calls of a wrapper can be answered in
+// place, fixed by the wrapper's native statement and the site's operand
+// words (and the naming mode): the function, its core word, and which of
+// the function's inputs each of the site's inputs is.
+struct IntrinsicPlan {
+    TNativeFunction fn = nullptr;
+    CoreWord word = CoreWord::None;
+    int8_t slot[2] = {-1, -1};  // per site input: 0 the function's first, 1 its second
+    bool hasFirst = false;      // false only for DIFFERENCE given b alone
+};
+
+// Fills `plan` for calls of the wrapper whose native statement is
+// `statement` from a site with these operand words; false when such calls
+// are never answered in place (plan.word is then None).
+bool PlanIntrinsic(const Atom* statement, int argCount, const TCodeWord* args, IntrinsicPlan& plan);
+
+// CallIntrinsic with the plan made already: the same answer for the same
+// plan, inputs and state.
+bool RunIntrinsic(TStack& stack, Atom* node, Atom* statement, int argCount, const TCodeWord* args,
+                  const IntrinsicPlan& plan);
 
 // Computes the call of `node`, whose body is the native statement
 // `statement` (NativeBodyStatement), with the `argCount` inputs on the

@@ -26,9 +26,13 @@ Position LastPause;
 int LastPauseDepth = -1;
 Position RunToTarget;
 
+namespace detail {
+unsigned gYieldCounter = 0;
+}  // namespace detail
+
 namespace {
 
-unsigned gYieldCounter = 0;
+using detail::gYieldCounter;
 constexpr auto kPumpInterval = std::chrono::milliseconds(3);
 std::chrono::steady_clock::time_point gLastPump;
 int gRunNesting = 0;  // runs in progress (RunCommandText, RunSystemCommand)
@@ -351,29 +355,25 @@ bool pumpDue() { return std::chrono::steady_clock::now() - gLastPump >= gPumpGap
 
 }  // namespace
 
-void YieldCheck()
+void detail::PumpIfDue()
 {
     // Every 16th statement the clock is read, and messages are pumped when
     // a few milliseconds have passed: a pump costs a GUI a look at its
     // display connection, and a few hundred a second keep it responsive.
-    if ((++gYieldCounter & 15) == 0 && !MessagePumpingSuppressed) {
-        bool due = gPumpDecided ? gPumpDecision : pumpDue();
-        gPumpDecided = false;
-        if (due) {
-            const auto started = std::chrono::steady_clock::now();
-            Env().BuildDeferredDrawings(true);
-            Env().ProcessMessages();
-            gLastPump = std::chrono::steady_clock::now();
-            gPumpGap = std::clamp<std::chrono::steady_clock::duration>(3 * (gLastPump - started), kPumpInterval,
-                                                                        kLongestPumpGap);
-        }
+    bool due = gPumpDecided ? gPumpDecision : pumpDue();
+    gPumpDecided = false;
+    if (due) {
+        const auto started = std::chrono::steady_clock::now();
+        Env().BuildDeferredDrawings(true);
+        Env().ProcessMessages();
+        gLastPump = std::chrono::steady_clock::now();
+        gPumpGap = std::clamp<std::chrono::steady_clock::duration>(3 * (gLastPump - started), kPumpInterval,
+                                                                    kLongestPumpGap);
     }
-    if (RunState == rsStopRequested) RaiseStop();
 }
 
-bool YieldPumpsNext()
+bool detail::DecidePumpNext()
 {
-    if (((gYieldCounter + 1) & 15) != 0 || MessagePumpingSuppressed) return false;
     gPumpDecision = pumpDue();
     gPumpDecided = true;
     return gPumpDecision;

@@ -106,16 +106,12 @@ void ForgetGlobalScopes()
     NoteTreeChange();
 }
 
-namespace {
-bool gMakeHooksSeen = false;
-}  // namespace
-
 namespace detail {
+bool gMakeHooksSeen = false;
 bool gLambdaSeen = false;
 }  // namespace detail
 using detail::gLambdaSeen;
-
-bool MakeHooksMayExist() { return gMakeHooksSeen; }
+using detail::gMakeHooksSeen;
 
 void NoteMemberName(std::string_view n)
 {
@@ -190,8 +186,6 @@ Atom* PopContext()
     gSpareContexts = c;
     return node;
 }
-
-Atom* ContextNode(const TContext* context) { return context ? context->Node : nullptr; }
 
 Atom* RootNode() { return State->Root; }
 
@@ -669,12 +663,9 @@ namespace {
 
 using detail::gTreeEpoch;
 
-struct NameSite {
-    const Atom* name = nullptr;
-    TText text = nullptr;
-    const Atom* scope = nullptr;
-    Atom* found = nullptr;
-    uint64_t epoch = 0;
+// The word, its text, the scope, the answer and the tree epoch of the
+// answer, as the front's memo holds them.
+struct NameSite : detail::NameMemo {
     // A dotted name: found only while the record it is read in has no
     // member of its first segment's name.
     bool path = false;
@@ -682,12 +673,20 @@ struct NameSite {
 constexpr size_t kNameSites = 2048;
 NameSite gNameSites[kNameSites];
 
+// Each (word, scope) has two places, side by side: two names of one loop
+// that hash alike would otherwise take the place from each other at every
+// lookup (which addresses the atoms get decides that, run by run). A new
+// answer takes the place whose answer is of an earlier tree, else the
+// second one.
 NameSite& siteOf(const Atom* name, const Atom* scope)
 {
     uint64_t h = (reinterpret_cast<uintptr_t>(name) >> 4) * 0x9E3779B97F4A7C15ull;
     h ^= reinterpret_cast<uintptr_t>(scope) >> 4;
     h *= 0xC2B2AE3D27D4EB4Full;
-    return gNameSites[(h >> 40) & (kNameSites - 1)];
+    NameSite* pair = &gNameSites[(h >> 40) & (kNameSites - 2)];
+    if (pair[0].name == name && pair[0].scope == scope) return pair[0];
+    if (pair[1].name == name && pair[1].scope == scope) return pair[1];
+    return pair[0].epoch != gTreeEpoch ? pair[0] : pair[1];
 }
 
 // Whether an answer found from `scope` may be remembered: no node of the
@@ -803,7 +802,28 @@ Atom* resolveAtSite(const Atom* nameAtom, std::string_view name, Atom* scope, At
                     bool fresh);
 }  // namespace
 
-Atom* ResolveName(const Atom* nameAtom, std::string_view name)
+namespace detail {
+NameMemo gNameMemos[kNameMemos];
+
+bool RecordHasMember(Atom* record, std::string_view name) { return scanRecord(record, name) != nullptr; }
+
+Atom* VerifiedMemo(const Atom* nameAtom, std::string_view name, Atom* found)
+{
+    if (ResolveNameFully(nameAtom, name) != found) {
+        std::fprintf(stderr, "tavro: remembered lookup of %.*s is stale\n", static_cast<int>(name.size()),
+                     name.data());
+        std::abort();
+    }
+    return found;
+}
+}  // namespace detail
+
+namespace {
+// Keeps a remembered answer of a simple name in the front's table too.
+inline void keepMemo(const NameSite& site) { detail::MemoOf(site.name) = site; }
+}  // namespace
+
+Atom* detail::ResolveNameFully(const Atom* nameAtom, std::string_view name)
 {
     if (!IsObject(nameAtom) || nameAtom->Kind != akWord || !NamesCaseSensitive()) return Resolve(name);
     Atom* scope = ContextNode(TopContext());
@@ -824,7 +844,10 @@ Atom* ResolveName(const Atom* nameAtom, std::string_view name)
     NameSite& site = siteOf(nameAtom, scope);
     const bool fresh = site.epoch == gTreeEpoch && site.name == nameAtom && site.scope == scope &&
                        site.text == nameAtom->Text;
-    if (fresh && !site.path && !VerifyLookups) return site.found;
+    if (fresh && !site.path && !VerifyLookups) {
+        keepMemo(site);
+        return site.found;
+    }
     return resolveAtSite(nameAtom, name, scope, record, site, fresh);
 }
 
@@ -849,10 +872,11 @@ namespace {
     if (!found || !rememberable(scope)) return found;
     if (isSimpleName(name)) {
         markSearched(scope, found);
-        site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, false};
+        site = NameSite{{nameAtom, nameAtom->Text, scope, found, gTreeEpoch}, false};
+        keepMemo(site);
     } else if (isPlainPath(name) && (!record || pathPassesRecord(record, name))) {
         markSearched(scope, found);
-        site = NameSite{nameAtom, nameAtom->Text, scope, found, gTreeEpoch, true};
+        site = NameSite{{nameAtom, nameAtom->Text, scope, found, gTreeEpoch}, true};
     }
     return found;
 }

@@ -25,7 +25,7 @@ void PushContext(Atom* node);
 // Pops the top context and returns its node.
 Atom* PopContext();
 inline TContext* TopContext() { return State ? State->Contexts : nullptr; }
-Atom* ContextNode(const TContext* context);
+inline Atom* ContextNode(const TContext* context) { return context ? context->Node : nullptr; }
 inline TContext* ContextLink(const TContext* context) { return context->Link; }
 Atom* RootNode();
 void ClearRoot();
@@ -76,7 +76,7 @@ Atom* ResolveFrom(Atom* node, std::string_view name);
 // searched afresh: calls come and go without forgetting anything.
 // Remembered answers only hold for words, whose atoms the collector frees
 // (a word that is not akWord is resolved afresh).
-Atom* ResolveName(const Atom* nameAtom, std::string_view name);
+inline Atom* ResolveName(const Atom* nameAtom, std::string_view name);
 
 // Forgets every remembered answer of ResolveName. Every tree operation of
 // the core calls it when it changes what a name can find: attaching,
@@ -123,10 +123,11 @@ const std::vector<Atom*>& GlobalScopes();
 // False while no member named "onbeforemake" or "onaftermake" was ever
 // attached or given that name (nor the naming mode changed): assignment
 // then need not look for those hooks. Once true it stays true.
-bool MakeHooksMayExist();
 namespace detail {
+extern bool gMakeHooksSeen;
 extern bool gLambdaSeen;
 }  // namespace detail
+inline bool MakeHooksMayExist() { return detail::gMakeHooksSeen; }
 // The same for members named "lambda" (a procedure's own code). Inline:
 // every call asks.
 inline bool LambdaMayExist() { return detail::gLambdaSeen; }
@@ -134,5 +135,55 @@ void NoteMemberName(std::string_view normalizedName);
 
 // The state's LastName as text.
 std::string_view LastName();
+
+
+// ---- ResolveName's front
+//
+// The last remembered answer of each word is also kept in a small table
+// indexed by the word alone, read inline: a word read again in the scope
+// of its last answer (or in an activation record of that scope's
+// procedure that has no member of the name) gets that answer without the
+// call, the record scan of the general function and its hash. It holds
+// exactly what the remembered answer behind it holds, on the same terms
+// (the word, its text, the tree epoch, the scope), and only while names
+// are case-sensitive.
+namespace detail {
+struct NameMemo {
+    const Atom* name = nullptr;
+    TText text = nullptr;
+    const Atom* scope = nullptr;
+    Atom* found = nullptr;
+    uint64_t epoch = 0;
+};
+constexpr size_t kNameMemos = 4096;
+extern NameMemo gNameMemos[kNameMemos];
+inline NameMemo& MemoOf(const Atom* name)
+{
+    return gNameMemos[(reinterpret_cast<uintptr_t>(name) >> 4) & (kNameMemos - 1)];
+}
+// ResolveName without the front: the general function.
+Atom* ResolveNameFully(const Atom* nameAtom, std::string_view name);
+// Whether an activation record has a member `name` (as ResolveName's own
+// scan finds it).
+bool RecordHasMember(Atom* record, std::string_view name);
+// Under TAVRO_VERIFY_LOOKUPS: the front's answer, checked against the
+// general function (a difference ends the process).
+Atom* VerifiedMemo(const Atom* nameAtom, std::string_view name, Atom* found);
+}  // namespace detail
+
+inline Atom* ResolveName(const Atom* nameAtom, std::string_view name)
+{
+    const detail::NameMemo& m = detail::MemoOf(nameAtom);
+    if (m.name == nameAtom && m.epoch == TreeEpoch() && m.text == nameAtom->Text) {
+        Atom* scope = ContextNode(TopContext());
+        bool holds;
+        if (scope && (scope->Flags & flActivation))
+            holds = m.scope == scope->Parent && !detail::RecordHasMember(scope, name);
+        else
+            holds = scope == m.scope;
+        if (holds) return VerifyLookups ? detail::VerifiedMemo(nameAtom, name, m.found) : m.found;
+    }
+    return detail::ResolveNameFully(nameAtom, name);
+}
 
 }  // namespace tavro

@@ -17,6 +17,7 @@ class SceneEnvironment : public Base {
 public:
     void AttachScene(Scene* scene) { scene_ = scene; }
 
+    bool KeepsDisplayLists() override { return true; }
     bool HasDisplayList(Atom* node) override
     {
         return scene_ ? scene_->HasDisplayList(node) : Base::HasDisplayList(node);

@@ -32,6 +32,8 @@ public:
     // answers instead).
     intptr_t SceneService(int code, TText* text, long double n1, long double n2, long double n3,
                           long double n4) override;
+    // No display lists either (a picture runner's scene keeps them).
+    bool KeepsDisplayLists() override { return false; }
 
     // Ends an open output line (before a prompt or at exit).
     void FinishLine();

@@ -231,3 +231,32 @@ TEST_F(NameTree, LongMemberChainsAnswerLikeAScanWhateverHappensToThem)
     for (int i = 0; i < 100; ++i) member(owner, nameOf(i).c_str());
     checkAll("made again");
 }
+
+// Many words read in a few scopes, over and over: far more (word, scope)
+// pairs than remembered places, so pairs share places, push each other
+// out and come back. Every answer is still the general lookup's, also
+// after the tree changed under remembered answers.
+TEST_F(NameTree, RememberedLookupsOfManySitesAnswerLikeTheGeneralLookup)
+{
+    std::vector<Atom*> scopes = {Root, member(Root, "s1"), member(Root, "s2")};
+    std::vector<Atom*> words;
+    for (int i = 0; i < 3000; ++i) {
+        std::string name = "n" + std::to_string(i % 500);
+        words.push_back(NewWord(name));
+        if (i < 500) member(i % 2 ? scopes[1] : Root, name.c_str(), NewNumber(i));
+    }
+    auto checkAll = [&] {
+        for (int round = 0; round < 2; ++round)
+            for (Atom* scope : scopes) {
+                PushContext(scope);
+                for (Atom* w : words) ASSERT_EQ(ResolveName(w, TextOf(w)), Resolve(TextOf(w))) << TextOf(w);
+                PopContext();
+            }
+    };
+    checkAll();
+    // New members that hide remembered answers, and one taken away.
+    member(scopes[2], "n7");
+    member(scopes[1], "n8");
+    Detach(ResolveFrom(scopes[1], "n9"));
+    checkAll();
+}
