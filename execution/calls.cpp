@@ -400,6 +400,11 @@ struct CallSite {
     TCodeWord operands[4] = {};
     Atom* nativeStatement = nullptr;
     IntrinsicPlan plan;
+    // The operand words by the names the procedure has now, when they are
+    // not those its call was compiled with (to sub :b :a, made after a
+    // caller of sub was compiled): each input takes the name of the
+    // parameter at its place. Empty when the compiled words hold.
+    std::vector<TCodeWord> renamed;
 };
 constexpr size_t kCallSites = 1024;
 CallSite gCallSites[kCallSites];
@@ -413,7 +418,7 @@ CallSite& callSiteOf(const TCodeWord* args)
     if (pair[0].args == args) [[likely]]
         return pair[0];
     if (pair[1].args == args) return pair[1];
-    pair[1] = pair[0];
+    pair[1] = std::move(pair[0]);
     pair[0].args = nullptr;
     return pair[0];
 }
@@ -437,13 +442,57 @@ inline bool siteHolds(const CallSite& site, const Atom* nameAtom, int argCount, 
     return true;
 }
 
+// A word that lives as long as compiled code does.
+Atom* keptWord(const std::string& text)
+{
+    Atom* word = NewWord(text);
+    KeepAtom(word);
+    return word;
+}
+
+// The operand words of a call by the parameters `definition` has now, into
+// `renamed`; left empty when the compiled words name them already. Inputs
+// past the parameters are "#1", "#2" ... as the compiler names them; a
+// procedure with parameters on its left keeps the compiled words.
+void renameOperands(const Atom* definition, int argCount, const TCodeWord* args, std::vector<TCodeWord>& renamed)
+{
+    renamed.clear();
+    if (!definition || !IsList(LeftOf(definition))) return;
+    const Atom* rest = RightOf(definition);
+    if (rest && IsList(LeftOf(rest))) return;
+    const Atom* cell = LeftOf(definition);
+    for (int i = 0, extra = 0; i < argCount; ++i) {
+        TCodeWord byName = 0;
+        Atom* name = nullptr;
+        std::string extraName;
+        if (cell && RightOf(cell)) {
+            const Atom* marker = LeftOf(cell);
+            name = LeftOf(RightOf(cell));
+            if (!IsWordOrNumber(name)) return;
+            byName = IsWordOrNumber(marker) && TextOf(marker) == ":" ? 0 : 1;
+            cell = RightOf(RightOf(cell));
+        } else {
+            extraName = "#" + std::to_string(++extra);
+        }
+        const Atom* compiled = reinterpret_cast<const Atom*>(args[2 * i + 1]);
+        const std::string_view wanted = name ? TextOf(name) : std::string_view(extraName);
+        if (args[2 * i] == byName && (compiled == name || TextOf(compiled) == wanted)) continue;
+        if (renamed.empty()) renamed.assign(args, args + 2 * argCount);
+        renamed[size_t(2 * i)] = byName;
+        renamed[size_t(2 * i + 1)] = reinterpret_cast<TCodeWord>(name ? name : keptWord(extraName));
+    }
+}
+
 // Finds afresh what a site remembers.
 void findForSite(CallSite& site, const Atom* nameAtom, int argCount, const TCodeWord* args, const Atom* node,
                  const Atom* definition, Atom* body)
 {
+    renameOperands(definition, argCount, args, site.renamed);
     site.nativeStatement = NativeBodyStatement(body);
     site.plan = IntrinsicPlan{};
-    if (site.nativeStatement) PlanIntrinsic(site.nativeStatement, argCount, args, site.plan);
+    if (site.nativeStatement)
+        PlanIntrinsic(site.nativeStatement, argCount, site.renamed.empty() ? args : site.renamed.data(),
+                      site.plan);
     site.args = args;
     site.nameAtom = nameAtom;
     site.argCount = argCount;
@@ -491,8 +540,15 @@ void CallProcedure(TStack& stack, Atom* nameAtom, int argCount, const TCodeWord*
     CallSite& site = callSiteOf(args);
     if (!siteHolds(site, nameAtom, argCount, args, node, definition, body)) [[unlikely]]
         findForSite(site, nameAtom, argCount, args, node, definition, body);
-    else if (VerifyLookups)
-        verifySite(site, argCount, args, body);
+    // A caller compiled before the procedure was defined anew names the
+    // inputs by the parameters it has now (copied: a call inside may move
+    // the site).
+    std::vector<TCodeWord> renamed;
+    if (!site.renamed.empty()) [[unlikely]] {
+        renamed = site.renamed;
+        args = renamed.data();
+    }
+    if (VerifyLookups) verifySite(site, argCount, args, body);
     Atom* nativeStatement = site.nativeStatement;
     if (nativeStatement && site.plan.word != CoreWord::None &&
         RunIntrinsic(stack, node, nativeStatement, argCount, args, site.plan))
