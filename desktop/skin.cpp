@@ -58,14 +58,23 @@ ParsedColour ParseColour(std::string_view text)
     return r;
 }
 
+namespace {
+
+// The file LoadPicture reads for `base`.
+std::string pictureFile(const std::string& base)
+{
+    std::error_code ec;
+    if (fs::is_regular_file(base + ".bmp", ec)) return base + ".bmp";
+    if (fs::is_regular_file(base + ".jpg", ec)) return base + ".jpg";
+    return base;
+}
+
+}  // namespace
+
 QImage LoadPicture(const std::string& base)
 {
     std::error_code ec;
-    std::string file = base;
-    if (fs::is_regular_file(base + ".bmp", ec))
-        file = base + ".bmp";
-    else if (fs::is_regular_file(base + ".jpg", ec))
-        file = base + ".jpg";
+    std::string file = pictureFile(base);
     if (!fs::is_regular_file(file, ec)) return {};
     std::string ext = fs::path(file).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::toupper(c)); });
@@ -80,6 +89,7 @@ void LoadSkin(const std::string& name)
 {
     Skin& s = CurrentSkin();
     for (auto& slot : s.Slots) slot = QImage();
+    s.Unreadable.clear();
     s.Name = name;
     s.Plain = name == "Windows";
     s.Folder = Folders().Images + "Skins/" + name + "/";
@@ -90,7 +100,13 @@ void LoadSkin(const std::string& name)
     }
     static const char* const kBases[16] = {"l",  "l_shade",  "r",  "r_shade",  "t",  "t_shade",  "b",  "b_shade",
                                            "tl", "tl_shade", "tr", "tr_shade", "bl", "bl_shade", "br", "br_shade"};
-    for (int i = 0; i < 16; ++i) s.Slots[i] = LoadPicture(s.Folder + kBases[i]);
+    for (int i = 0; i < 16; ++i) {
+        s.Slots[i] = LoadPicture(s.Folder + kBases[i]);
+        if (s.Slots[i].isNull()) {
+            std::string file = fs::path(pictureFile(s.Folder + kBases[i])).filename().string();
+            s.Unreadable.push_back(file == kBases[i] ? file + ".bmp" : file);
+        }
+    }
     // A missing edge picture counts as size 0.
     s.Top = s.Slots[slotT].height();
     s.Bottom = s.Slots[slotB].height();
@@ -109,8 +125,10 @@ void LoadSkin(const std::string& name)
         return b == std::string::npos ? std::string() : t.substr(b, e - b + 1);
     };
     std::string picture = trim(desktop.Remainder);
-    if (!picture.empty() && fs::is_regular_file(s.Folder + picture, ec))
-        s.Slots[slotDesktop] = LoadPicture(s.Folder + picture);
+    if (!picture.empty()) {
+        if (fs::is_regular_file(s.Folder + picture, ec)) s.Slots[slotDesktop] = LoadPicture(s.Folder + picture);
+        if (s.Slots[slotDesktop].isNull()) s.Unreadable.push_back(picture);
+    }
     s.Colours.Grid = colour("Grid").Colour;
     s.Colours.Text = colour("Text").Colour;
     s.Colours.Number = colour("Number").Colour;
@@ -129,6 +147,17 @@ void LoadSkin(const std::string& name)
     s.SelectionBottom = layoutValue(list, "Selection.Bottom", colours);
     s.SelectionLeft = layoutValue(list, "Selection.Left", colours);
     s.SelectionRight = layoutValue(list, "Selection.Right", colours);
+}
+
+std::string UnreadablePicturesMessage(const Skin& skin)
+{
+    // A skin without a folder is the configuration's to report.
+    std::error_code ec;
+    if (skin.Unreadable.empty() || !fs::is_directory(skin.Folder, ec)) return {};
+    std::string files;
+    for (const std::string& f : skin.Unreadable) files += (files.empty() ? "" : ", ") + f;
+    return "The skin " + skin.Name + " is shown without pictures that are missing or cannot be read in " +
+           skin.Folder + ": " + files;
 }
 
 std::vector<std::string> SkinNames()

@@ -56,6 +56,9 @@ struct Skin {
     int Top = 0, Bottom = 0, Left = 0, Right = 0;  // border metrics
     int CaptionLeft = 0, CaptionTop = 0;
     int SelectionTop = 0, SelectionBottom = 0, SelectionLeft = 0, SelectionRight = 0;
+    // Border and desktop pictures of the folder that are missing or cannot
+    // be read (file names); the skin is shown without them.
+    std::vector<std::string> Unreadable;
 };
 Skin& CurrentSkin();
 
@@ -71,6 +74,10 @@ ParsedColour ParseColour(std::string_view text);
 // base + ".bmp", else base + ".jpg", else base itself; a null image when
 // the file does not exist or cannot be read.
 QImage LoadPicture(const std::string& base);
+
+// The message naming a skin's unreadable pictures; empty when there are
+// none or the skin's folder does not exist.
+std::string UnreadablePicturesMessage(const Skin& skin);
 
 // Loads the skin `name` into CurrentSkin() (pictures, metrics, colours;
 // the plain colours for "Windows"). A skin without "colors.txt" keeps the

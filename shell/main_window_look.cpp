@@ -64,6 +64,8 @@ void MainWindow::ApplySkin(bool repaint)
         ShowMessageDialog(e.what());
         LoadSkin("Windows");
     }
+    // Missing or damaged pictures leave a skin usable, but never silently.
+    if (std::string missing = UnreadablePicturesMessage(CurrentSkin()); !missing.empty()) ShowMessageDialog(missing);
     setDesktopBackground();
     QPalette strip = statusBar()->palette();
     strip.setColor(QPalette::Window, CurrentSkin().Colours.Menu);

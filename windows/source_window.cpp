@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -124,6 +125,7 @@ SourceWindow::SourceWindow(QWidget* parent) : ToolWindow(parent)
     connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &SourceWindow::UpdateStatus);
     connect(edit_->document(), &QTextDocument::modificationChanged, this, &SourceWindow::showModified);
     connect(edit_, &QPlainTextEdit::cursorPositionChanged, this, &SourceWindow::matchBrackets);
+    connect(edit_->document(), &QTextDocument::contentsChange, this, &SourceWindow::keepLongLineShapes);
     connect(edit_, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
         // The popup's word at the cursor is the word under the mouse.
         ShowWordHint(CharAtPoint(p));
@@ -168,7 +170,7 @@ void SourceWindow::RefreshSettings()
     status_->setPalette(pal);
     for (QLabel* l : {lineLabel_, separator_, columnLabel_}) l->setPalette(pal);
     messageLabel_->setPalette(pal);
-    edit_->setFont(desktop::EnvironmentFont());
+    applyEditorFont();
     // Tab stops every 280 twips (7/36 inch).
     edit_->setTabStopDistance(edit_->logicalDpiX() * 7.0 / 36.0);
     markers_->LoadPictures(skin.Folder);
@@ -241,6 +243,60 @@ void SourceWindow::textEdited()
     if (line >= 0 && edit_->document()->findBlockByNumber(line).text() != errorLineText_) HideErrorMarker();
 }
 
+namespace {
+
+bool hasLongLine(const QString& text)
+{
+    qsizetype start = 0;
+    for (;;) {
+        qsizetype end = text.indexOf('\n', start);
+        if ((end < 0 ? text.size() : end) - start > kLongestColouredLine) return true;
+        if (end < 0) return false;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+void SourceWindow::applyEditorFont()
+{
+    QFont font = desktop::EnvironmentFont();
+    // Shaping (kerning, ligatures) is most of the cost of laying out a line
+    // of megabytes again at every key; a text with such a line is shown
+    // unshaped, which a fixed-pitch program font does not change.
+    if (longLines_) font.setStyleStrategy(QFont::PreferNoShaping);
+    edit_->setFont(font);
+}
+
+void SourceWindow::noteLongLines(const QString& text)
+{
+    if (longLines_ || !hasLongLine(text)) return;
+    longLines_ = true;
+    applyEditorFont();
+}
+
+void SourceWindow::keepLongLineShapes(int position, int, int added)
+{
+    // Qt drops a line's shaped glyphs once it has laid the line out, so the
+    // caret's placement, its drawing and the paint of the view shaped the
+    // whole line again, four to five times a key: for a line of megabytes
+    // that was seconds. A long line keeps its shapes until it changes
+    // again; ordinary lines keep Qt's default, which holds less memory.
+    QTextDocument* doc = edit_->document();
+    bool found = false;
+    for (QTextBlock b = doc->findBlock(position); b.isValid() && b.position() <= position + added; b = b.next()) {
+        if (b.length() <= kLongestColouredLine) continue;
+        b.layout()->setCacheEnabled(true);
+        found = true;
+    }
+    // A long line typed or pasted: the font changes once the edit is done
+    // (changing it inside the change would lay the text out mid-edit).
+    if (found && !longLines_) {
+        longLines_ = true;
+        QMetaObject::invokeMethod(this, [this] { applyEditorFont(); }, Qt::QueuedConnection);
+    }
+}
+
 void SourceWindow::UpdateStatus()
 {
     QTextCursor c = edit_->textCursor();
@@ -304,6 +360,7 @@ bool SourceWindow::LoadFile(const std::string& path)
     text.replace("\r\n", "\n").replace('\r', '\n');
     // The line end after the last line belongs to that line.
     if (text.endsWith('\n')) text.chop(1);
+    noteLongLines(text);
     edit_->setPlainText(text);
     setFileCaption(QString::fromStdString(fs::path(fileName_).filename().string()));
     edit_->document()->setModified(false);
@@ -321,6 +378,7 @@ void SourceWindow::AdoptText(const std::string& path, const QString& text)
         stamp_ = StampOf(fileName_);
         setFileCaption(QString::fromStdString(fs::path(fileName_).filename().string()));
     }
+    noteLongLines(text);
     edit_->setPlainText(text);
     edit_->document()->setModified(true);
     UpdateStatus();

@@ -153,6 +153,11 @@ public:
     // as SOURCE.LINENUMBERS).
     void ToggleLineNumbers();
 
+    // The editor. A text with a line longer than kLongestColouredLine is
+    // shown without font shaping (no kerning or ligatures) and its long
+    // lines keep their laid-out glyphs, so a key in a line of megabytes
+    // lays that line out once; other texts are shown as the font shapes
+    // them.
     QPlainTextEdit* Editor() const { return edit_; }
     SyntaxHighlighter* Highlighter() const { return highlighter_; }
     MarkerStrip* Markers() const { return markers_; }
@@ -187,6 +192,9 @@ private:
     void applyComfortSettings();
     void showModified(bool modified);
     void matchBrackets();
+    void keepLongLineShapes(int position, int removed, int added);
+    void noteLongLines(const QString& text);
+    void applyEditorFont();
     // Enter keeps the indent, F1 shows help, Ctrl+Y redoes, Ctrl+Shift+L
     // toggles line numbers; Ctrl+wheel zooms. True when handled.
     bool comfortKey(QKeyEvent* k);
@@ -211,6 +219,9 @@ private:
     std::string fileName_;
     FileStamp stamp_;  // the file as last read or written here
     bool advanced_ = false;
+    // The text has had a line past kLongestColouredLine: shown unshaped
+    // from then on, for this window's life.
+    bool longLines_ = false;
     int caretLine_ = 0, caretColumn_ = 0;
     QPoint lastMouse_{-1, -1};
     QString lastHint_;    // shown last

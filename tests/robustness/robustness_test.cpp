@@ -519,9 +519,11 @@ private slots:
             });
         }
         if (damage == "readonly") fs::permissions(target, fs::perms::owner_all);
-        // A damaged skin is named (the plain look takes its place); other
-        // damage shows in what is missing, never as a failed start.
-        if (file.endsWith("colors.txt")) {
+        // A damaged skin is named (damaged colours: the plain look takes its
+        // place; a missing or unreadable picture: the skin is shown without
+        // it; a truncated picture shows what it holds); other damage shows
+        // in what is missing, never as a failed start.
+        if (file.endsWith("colors.txt") || (file.startsWith("Images/Skins/") && damage != "truncated")) {
             QCOMPARE(shown.size(), 1);
             QVERIFY2(shown[0].contains(QString::fromStdString(target.filename().string())), qPrintable(shown[0]));
         } else {
@@ -739,6 +741,24 @@ private slots:
             QCOMPARE(w->Highlighter()->LinesColoured() - before, 2);  // the long line each time, nothing after it
             QVERIFY(!ColourFormatAt(doc, doc->findBlockByNumber(1).position()).hasProperty(QTextFormat::FontWeight));
             QVERIFY(w->IsModified());
+            // A key lays the long line out once: it keeps its glyphs and is
+            // not shaped; the short lines keep Qt's defaults.
+            QVERIFY(doc->findBlockByNumber(1).layout()->cacheEnabled());
+            QVERIFY(!doc->findBlockByNumber(0).layout()->cacheEnabled());
+            QCOMPARE(w->Editor()->font().styleStrategy() & QFont::PreferNoShaping, QFont::PreferNoShaping);
+            // An ordinary program is shaped until a long line is pasted in.
+            main.NewProgram();
+            SourceWindow* other = SourceWindows().back();
+            QVERIFY(other != w);
+            QTextCursor at(other->Editor()->document());
+            at.insertText("print 1\n");
+            QCoreApplication::processEvents();
+            QCOMPARE(other->Editor()->font().styleStrategy() & QFont::PreferNoShaping, 0);
+            at.insertText(QString(kLongestColouredLine + 1, 'a'));
+            QCoreApplication::processEvents();
+            QCOMPARE(other->Editor()->font().styleStrategy() & QFont::PreferNoShaping, QFont::PreferNoShaping);
+            QVERIFY(other->Editor()->document()->findBlockByNumber(1).layout()->cacheEnabled());
+            QCOMPARE(other->Editor()->font().family(), w->Editor()->font().family());
         } else if (kind == "lines") {
             QCOMPARE(RunSystemCommand("repeat " + std::to_string(count) + " [print repcount]"), int(rscRan));
             QVERIFY(TheOutputWindow()->Text().endsWith(QString::number(count) + " "));
