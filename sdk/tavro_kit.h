@@ -750,6 +750,16 @@ static inline int tavro_run_for_caller(TStructure *s, const TAtom *code, int tem
 
 /* ------------------------------------------------------------- errors */
 
+/* The key OUTOFMEMORY as a constant text: raising it needs no memory. */
+static inline TText tavro_out_of_memory_text(void)
+{
+    static struct {
+        TTextHeader header;
+        char bytes[12];
+    } constant = {{-1, 11}, "OUTOFMEMORY"};
+    return constant.bytes;
+}
+
 /* Asks the host to raise the language error KEY (a key of the error
    table, Errors.txt) with the given C-string arguments, which fill the
    format's %s / %d places in order. The error is raised when the native
@@ -767,8 +777,16 @@ static inline void tavro_raise_list(TStructure *s, const char *key, va_list args
         whole = whole && tavro_buffer_append_cstr(&b, arg);
     }
     /* Without memory for the arguments the key alone still names the
-       error (an empty text would read as a stop). */
-    tavro_service_text(s, TAVRO_SVC_RAISE_ERROR, whole ? tavro_buffer_cstr(&b) : key, 0);
+       error, and without memory even for the key the constant text of
+       OUTOFMEMORY does: an empty text would read as a stop. */
+    {
+        const char *message = whole ? tavro_buffer_cstr(&b) : key;
+        TText t = tavro_text_from_cstr(message);
+        if (!t && message[0])
+            t = tavro_out_of_memory_text();
+        tavro_service(s, TAVRO_SVC_RAISE_ERROR, &t, 0, 0, 0, 0);
+        tavro_text_release(t);
+    }
     tavro_buffer_free(&b);
 }
 
