@@ -212,6 +212,36 @@ private:
     int end_ = -1;
 };
 
+// Follows the tokens of one bracket list for "output" or "op" alone at the
+// end of a line with more of the list after it, and raises LISTBREAK there.
+class BareOutputWatch {
+public:
+    // Every token of the list goes through here, before it is appended;
+    // `startsStatement` when it would open a statement.
+    void See(bool startsStatement)
+    {
+        const bool closing = !TokenQuoted && (TokenText == "]" || TokenText == ",");
+        if (state_ == kLineEnded && !closing) {
+            CurrentPosition = at_;
+            RaiseError("LISTBREAK", {word_, word_, word_});
+        }
+        if (state_ != kNone && isLineBreak()) {
+            state_ = kLineEnded;
+        } else if (!closing && startsStatement && tokenIsBareOutputWord()) {
+            state_ = kSeen;
+            at_ = CurrentPosition;
+            word_ = TokenRawText;
+        } else {
+            state_ = kNone;
+        }
+    }
+
+private:
+    enum { kNone, kSeen, kLineEnded } state_ = kNone;
+    Position at_;
+    std::string word_;
+};
+
 }  // namespace
 
 void (*MinusInListWord)(const std::string& word) = nullptr;
@@ -232,12 +262,7 @@ Atom* Parse(int mode, bool topLevel)
     bool separatorLast = false;
     const bool inBrackets = mode == pmList && !topLevel;
     MinusWatch minusWatch;
-    // Inside brackets: the last element is "output" or "op" opening its
-    // statement (where it stands), and then the line ended after it.
-    bool bareOutput = false;
-    Position bareOutputAt;
-    std::string bareOutputWord;
-    bool bareOutputBroken = false;
+    BareOutputWatch bareOutputWatch;
 
     for (;;) {
         const int previousGlue = glueOffset;
@@ -251,18 +276,7 @@ Atom* Parse(int mode, bool topLevel)
         if (inBrackets) {
             const bool afterColon = tail && IsWordOrNumber(LeftOf(tail)) && TextOf(LeftOf(tail)) == ":";
             minusWatch.See(afterColon);
-            const bool closing = !TokenQuoted && (TokenText == "]" || TokenText == ",");
-            if (bareOutputBroken && !closing) {
-                CurrentPosition = bareOutputAt;
-                RaiseError("LISTBREAK", {bareOutputWord, bareOutputWord, bareOutputWord});
-            }
-            bareOutputBroken = bareOutput && isLineBreak();
-            if (!bareOutputBroken) bareOutput = false;
-            if (!closing && tokenIsBareOutputWord() && (!tail || separatorLast)) {
-                bareOutput = true;
-                bareOutputAt = CurrentPosition;
-                bareOutputWord = TokenRawText;
-            }
+            bareOutputWatch.See(!tail || separatorLast);
         }
 
         if (!TokenQuoted) {
